@@ -1,0 +1,12 @@
+// The Framework: our own small stand-in for the MFC classes that the engine and the program use.
+#pragma once
+
+#include <windows.h>
+
+#include "AfxColl.h"
+#include "AfxFile.h"
+#include "AfxFileFind.h"
+#include "AfxMessageBox.h"
+#include "AfxString.h"
+#include "AfxTime.h"
+#include "AfxWinApp.h"

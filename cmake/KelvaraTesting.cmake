@@ -1,0 +1,15 @@
+# kelvara_add_test(<name> [GUI] SOURCES <files...> LIBS <libs...>)
+# One GoogleTest program, one CTest entry, run under Wine. GUI programs are labelled "gui"
+# and need the X display that ./test.sh provides.
+function(kelvara_add_test name)
+  cmake_parse_arguments(ARG "GUI" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_compile_options(${name} PRIVATE ${KELVARA_WARNINGS})
+  target_link_libraries(${name} PRIVATE test_support ${ARG_LIBS} gmock gtest)
+  add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
+  set(labels wine)
+  if(ARG_GUI)
+    list(APPEND labels gui)
+  endif()
+  set_tests_properties(${name} PROPERTIES LABELS "${labels}" TIMEOUT 600)
+endfunction()

@@ -1,0 +1,107 @@
+#include "RegistrySandbox.h"
+
+#include <shlwapi.h>
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+
+const HKEY CRegistrySandbox::kRoots[4] = {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS};
+
+namespace {
+
+const char* RootLabel(HKEY root)
+{
+    if (root == HKEY_CLASSES_ROOT) return "HKCR";
+    if (root == HKEY_CURRENT_USER) return "HKCU";
+    if (root == HKEY_LOCAL_MACHINE) return "HKLM";
+    return "HKU";
+}
+
+std::atomic<int> g_sandboxCounter{0};
+
+} // namespace
+
+CRegistrySandbox::CRegistrySandbox()
+{
+    char base[128];
+    std::snprintf(base, sizeof(base), "Software\\KelvaraTests\\%lu_%d", ::GetCurrentProcessId(),
+                  g_sandboxCounter.fetch_add(1));
+    m_base = base;
+    for (int i = 0; i < 4; ++i) {
+        const std::string path = m_base + "\\" + RootLabel(kRoots[i]);
+        if (::RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                              &m_overrides[i], nullptr) != ERROR_SUCCESS)
+            return;
+    }
+    // HKEY_CURRENT_USER last: the other sandboxes were opened through the real one.
+    for (int i : {0, 2, 3, 1}) {
+        if (::RegOverridePredefKey(kRoots[i], m_overrides[i]) != ERROR_SUCCESS)
+            return;
+    }
+    m_active = true;
+}
+
+CRegistrySandbox::~CRegistrySandbox()
+{
+    for (HKEY root : kRoots)
+        ::RegOverridePredefKey(root, nullptr);
+    for (HKEY& key : m_overrides) {
+        if (key)
+            ::RegCloseKey(key);
+        key = nullptr;
+    }
+    ::SHDeleteKeyA(HKEY_CURRENT_USER, m_base.c_str());
+}
+
+std::string CRegistrySandbox::RealPathOf(HKEY root) const
+{
+    return m_base + "\\" + RootLabel(root);
+}
+
+bool WriteRegBinary(HKEY root, const char* key, const char* name, const void* data, DWORD size, DWORD type)
+{
+    HKEY handle = nullptr;
+    if (::RegCreateKeyExA(root, key, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &handle, nullptr) != ERROR_SUCCESS)
+        return false;
+    const LONG result = ::RegSetValueExA(handle, name, 0, type, static_cast<const BYTE*>(data), size);
+    ::RegCloseKey(handle);
+    return result == ERROR_SUCCESS;
+}
+
+bool WriteRegString(HKEY root, const char* key, const char* name, const char* value, DWORD type)
+{
+    return WriteRegBinary(root, key, name, value, static_cast<DWORD>(std::strlen(value) + 1), type);
+}
+
+bool WriteRegDword(HKEY root, const char* key, const char* name, DWORD value)
+{
+    return WriteRegBinary(root, key, name, &value, sizeof(value), REG_DWORD);
+}
+
+bool CreateRegKey(HKEY root, const char* key)
+{
+    HKEY handle = nullptr;
+    if (::RegCreateKeyExA(root, key, 0, nullptr, 0, KEY_READ, nullptr, &handle, nullptr) != ERROR_SUCCESS)
+        return false;
+    ::RegCloseKey(handle);
+    return true;
+}
+
+bool RegKeyExists(HKEY root, const char* key)
+{
+    HKEY handle = nullptr;
+    if (::RegOpenKeyExA(root, key, 0, KEY_READ, &handle) != ERROR_SUCCESS)
+        return false;
+    ::RegCloseKey(handle);
+    return true;
+}
+
+bool RegValueExists(HKEY root, const char* key, const char* name)
+{
+    HKEY handle = nullptr;
+    if (::RegOpenKeyExA(root, key, 0, KEY_QUERY_VALUE, &handle) != ERROR_SUCCESS)
+        return false;
+    const LONG result = ::RegQueryValueExA(handle, name, nullptr, nullptr, nullptr, nullptr);
+    ::RegCloseKey(handle);
+    return result == ERROR_SUCCESS;
+}
