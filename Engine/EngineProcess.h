@@ -82,6 +82,18 @@ protected:
     void ReportActivity(const char* text, const char* area);
     void ReportProgress(int phase);
 
+    // ---- Scan job and category scanners ----
+
+    // ---- Repair job ----
+
+    // ---- Backup and restore ----
+
+    // ---- Signature database and live update ----
+
+    // ---- Hive compaction, spyware removal and process termination ----
+
+    // ---- (end of job-specific members) ----
+
     // Scan state.
     int m_scanMode = 0;
     BOOL m_wow64 = FALSE;
