@@ -254,13 +254,24 @@ TEST_F(ScanItemsInfoTest, ReducedNames)
     EXPECT_EQ(CScanItemsInfo::ReduceItemName("]a[b"), "]a[b");
 }
 
-TEST_F(ScanItemsInfoTest, ReadOnlyIgnoreListIsStillHonoured)
+TEST_F(ScanItemsInfoTest, IgnoreListIsReadWithoutWriteAccess)
 {
     WriteIgnoreList("C:\\keep.lnk^Program Shortcuts^0;");
-    ASSERT_TRUE(::SetFileAttributesA(IgnoreListPath().c_str(), FILE_ATTRIBUTE_READONLY));
+    // Another reader that lets nobody write: the file can be read but not opened for writing,
+    // as in a program folder without write access.
+    HANDLE reader = ::CreateFileA(IgnoreListPath().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+    HANDLE writer = ::CreateFileA(IgnoreListPath().c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    EXPECT_EQ(writer, INVALID_HANDLE_VALUE);
+    if (writer != INVALID_HANDLE_VALUE)
+        ::CloseHandle(writer);
+
     auto items = MakeItems();
     EXPECT_EQ(items->AddItem("C:\\keep.lnk", SCAN_SRC, 0, 0), 0);
-    ::SetFileAttributesA(IgnoreListPath().c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(items->LoadIgnoreListForDisplay(), 1);
+    ::CloseHandle(reader);
 }
 
 TEST_F(ScanItemsInfoTest, MissingListReadsEmptyWithoutCreatingIt)
