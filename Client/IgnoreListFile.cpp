@@ -26,20 +26,37 @@ int HexValue(char ch)
     return -1;
 }
 
-// Byte-wise split at every '^'. Escaped fields hold no raw '^', and in the fields of old files
-// every '^' was written as a separator.
-std::vector<CString> SplitFields(const CString& record)
+// The next separator at or after start. Escaped text holds no raw separator byte, so it is
+// searched byte by byte; text without escapes steps over double-byte characters, as it was
+// written.
+// start always follows a separator, so it stands at the start of a character.
+int FindSeparator(const CString& text, char separator, int start, bool escaped)
+{
+    const std::string& bytes = text.Str();
+    if (escaped) {
+        const size_t found = bytes.find(separator, static_cast<size_t>(start));
+        return found == std::string::npos ? -1 : static_cast<int>(found);
+    }
+    for (size_t i = static_cast<size_t>(start); i < bytes.size(); ++i) {
+        if (bytes[i] == separator)
+            return static_cast<int>(i);
+        if (::IsDBCSLeadByte(static_cast<BYTE>(bytes[i])))
+            ++i;
+    }
+    return -1;
+}
+
+std::vector<CString> SplitFields(const CString& record, bool escaped)
 {
     std::vector<CString> fields;
-    const std::string& text = record.Str();
-    size_t start = 0;
+    int start = 0;
     for (;;) {
-        const size_t caret = text.find('^', start);
-        if (caret == std::string::npos) {
-            fields.push_back(CString(text.substr(start)));
+        const int caret = FindSeparator(record, '^', start, escaped);
+        if (caret < 0) {
+            fields.push_back(record.Mid(start));
             return fields;
         }
-        fields.push_back(CString(text.substr(start, caret - start)));
+        fields.push_back(record.Mid(start, caret - start));
         start = caret + 1;
     }
 }
@@ -92,21 +109,22 @@ std::vector<IGNORE_LIST_RECORD> CIgnoreListFile::Parse(const CString& text)
 {
     std::vector<IGNORE_LIST_RECORD> records;
     bool escaped = false;
-    CString remaining = text;
+    int start = 0;
     for (;;) {
-        const int separator = remaining.Find(';');
-        CString record = separator < 0 ? remaining : remaining.Left(separator);
-        record.Trim();
-        if (separator < 0 || record.IsEmpty())
+        const int separator = FindSeparator(text, ';', start, escaped);
+        if (separator < 0)
             break;
-        remaining = remaining.Mid(separator + 1);
-        remaining.Trim();
+        CString record = text.Mid(start, separator - start);
+        record.Trim();
+        if (record.IsEmpty())
+            break;
+        start = separator + 1;
         if (record == ESCAPED_MARKER) {
             escaped = true;
             continue;
         }
         IGNORE_LIST_RECORD parsed;
-        if (RecordFromFields(SplitFields(record), escaped, &parsed))
+        if (RecordFromFields(SplitFields(record, escaped), escaped, &parsed))
             records.push_back(parsed);
     }
     return records;

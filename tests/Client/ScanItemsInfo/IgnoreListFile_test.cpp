@@ -100,3 +100,14 @@ TEST(IgnoreListFile, UnescapeLeavesBrokenSequencesAlone)
     EXPECT_EQ(CIgnoreListFile::Unescape("%4"), "%4");
     EXPECT_EQ(CIgnoreListFile::Unescape("%zz%5e"), "%zz^");
 }
+
+TEST(IgnoreListFile, ReadsEveryRecordOfALargeList)
+{
+    CString text = CIgnoreListFile::FormatMarker();
+    for (int i = 0; i < 20000; ++i)
+        text += CIgnoreListFile::FormatRecord(AfxFormatString("HKEY_CLASSES_ROOT\\CLSID\\{%08d}^ActiveX Objects", i), i);
+    const std::vector<IGNORE_LIST_RECORD> records = CIgnoreListFile::Parse(text);
+    ASSERT_EQ(records.size(), 20000u);
+    EXPECT_EQ(records[19999].Item, "HKEY_CLASSES_ROOT\\CLSID\\{00019999}");
+    EXPECT_EQ(records[19999].Number, 19999);
+}
