@@ -82,3 +82,11 @@ public:
 private:
     _SPYWARE_INFORMATION m_information;
 };
+
+// The engine keeps no ignore list of its own (the program's found-item container does); the
+// class stands for that place in the engine and holds nothing.
+class CIgnoreListManager
+{
+public:
+    virtual ~CIgnoreListManager() {}
+};
