@@ -1,0 +1,176 @@
+// The backup and restore jobs of the process object, and the backup a repair writes first.
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+
+#include "AfxFileFind.h"
+#include "EngineProcess.h"
+#include "FakeScanItems.h"
+#include "RecordingStatus.h"
+#include "RegistrySandbox.h"
+#include "TempFolder.h"
+
+namespace {
+
+// The process object with its backup procedure reachable as the repair job reaches it.
+class CBackupProcess : public CVexaEngineProcess
+{
+public:
+    CBackupProcess() : CVexaEngineProcess(false) {}
+
+    int WritePartialBackup(CAbstractScanItemsInfo* items, CString* file)
+    {
+        m_resultItems = items;
+        m_running = 1;
+        const int result = WriteBackup(true, file);
+        m_running = 0;
+        return result;
+    }
+    using CVexaEngineProcess::GetBackupFolder;
+    using CVexaEngineProcess::MakeBackupFileName;
+};
+
+std::set<std::string> BackupFiles(const char* suffix)
+{
+    std::set<std::string> files;
+    CFileFind find;
+    BOOL more = find.FindFile(CBackupProcess::GetBackupFolder() + "\\*" + suffix);
+    while (more) {
+        more = find.FindNextFile();
+        files.insert(find.GetFilePath().Str());
+    }
+    return files;
+}
+
+std::set<std::string> NewFiles(const std::set<std::string>& before, const std::set<std::string>& after)
+{
+    std::set<std::string> added;
+    for (const std::string& file : after)
+        if (!before.count(file))
+            added.insert(file);
+    return added;
+}
+
+class BackupJobTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_sandbox.IsActive());
+        ASSERT_TRUE(WriteRegString(HKEY_CURRENT_USER, "Software\\Fixture\\Key", "value", "data"));
+        m_before = BackupFiles(".rbk");
+    }
+    void TearDown() override
+    {
+        for (const std::string& file : NewFiles(m_before, BackupFiles(".rbk")))
+            ::DeleteFileA(file.c_str());
+    }
+
+    CRegistrySandbox m_sandbox;
+    std::set<std::string> m_before;
+};
+
+} // namespace
+
+TEST(BackupFileName, NamesTheMomentAndTheKindOfBackup)
+{
+    struct Row {
+        SYSTEMTIME time;
+        bool partial;
+        const char* name;
+    };
+    const Row rows[] = {
+        {{2026, 12, 0, 8, 2, 46, 31, 0}, false, "08122026_024631_FULL_REGBACKUP.rbk"},
+        {{2027, 1, 0, 3, 9, 5, 7, 0}, false, "03012027_090507_FULL_REGBACKUP.rbk"},
+        {{2027, 1, 0, 3, 9, 5, 7, 0}, true, "03012027_090507_REGBACKUP.rbk"},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(CBackupProcess::MakeBackupFileName(row.time, row.partial), row.name);
+}
+
+TEST_F(BackupJobTest, AFullBackupWritesOneFileInTheBackupFolderWithFiveSteps)
+{
+    CVexaEngineProcess process(false);
+    CRecordingStatus status;
+    ASSERT_EQ(process.StartBackup("ignored", &status), 1);
+    EXPECT_EQ(process.GetJobType(), JOB_BACKUP);
+    process.Resume();
+    ASSERT_TRUE(status.WaitFinished());
+    EXPECT_EQ(status.FinishedResult(), 1);
+    EXPECT_EQ(status.CountProgress(PROGRESS_STEP), 5);
+
+    const auto added = NewFiles(m_before, BackupFiles("_FULL_REGBACKUP.rbk"));
+    ASSERT_EQ(added.size(), 1u);
+    const std::string text = ReadWholeFile(*added.begin());
+    EXPECT_NE(text.find("<v name=\"value\" value=\"data\"/>"), std::string::npos);
+    EXPECT_EQ(text.substr(text.size() - 14), " </registry>\r\n");
+}
+
+TEST_F(BackupJobTest, AStoppedBackupLeavesNoFileAndFinishesAsFailed)
+{
+    CVexaEngineProcess process(false);
+    CRecordingStatus status;
+    status.onProgress = [&](int phase) {
+        if (phase == PROGRESS_STEP)
+            process.Stop(1);
+    };
+    ASSERT_EQ(process.StartBackup("", &status), 1);
+    process.Resume();
+    ASSERT_TRUE(status.WaitFinished());
+    EXPECT_EQ(status.FinishedResult(), 0);
+    EXPECT_TRUE(NewFiles(m_before, BackupFiles(".rbk")).empty());
+}
+
+TEST_F(BackupJobTest, RestoreJobRestoresAFileAndReportsAMissingOneAsFailed)
+{
+    CTempFolder folder;
+    const std::string file = folder.WriteFile("r.rbk",
+                                              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
+                                              " <registry>\r\n"
+                                              "  <k name=\"HKEY_CURRENT_USER\">\r\n"
+                                              "   <k name=\"Restored\">\r\n"
+                                              "    <v name=\"v\" value=\"x\"/>\r\n"
+                                              "   </k>\r\n"
+                                              "  </k>\r\n"
+                                              " </registry>\r\n");
+    CVexaEngineProcess process(false);
+    EXPECT_EQ(process.StartRestore("", nullptr), -1);
+    CRecordingStatus unused;
+    EXPECT_EQ(process.StartRestore("", &unused), -1);
+    EXPECT_EQ(process.GetThreadHandle(), nullptr);
+
+    CRecordingStatus restored;
+    ASSERT_EQ(process.StartRestore(file.c_str(), &restored), 1);
+    EXPECT_EQ(process.GetJobType(), JOB_RESTORE);
+    process.Resume();
+    ASSERT_TRUE(restored.WaitFinished());
+    EXPECT_EQ(restored.FinishedResult(), 1);
+    EXPECT_TRUE(RegValueExists(HKEY_CURRENT_USER, "Restored", "v"));
+
+    CRecordingStatus missing;
+    ASSERT_EQ(process.StartRestore(folder.PathOf("missing.rbk").c_str(), &missing), 1);
+    process.Resume();
+    ASSERT_TRUE(missing.WaitFinished());
+    EXPECT_EQ(missing.FinishedResult(), 0);
+
+    ::RegDeleteTreeA(HKEY_CURRENT_USER, "Restored");
+    CRecordingStatus now;
+    EXPECT_EQ(process.RestoreBackupNow(&now, file.c_str()), 1);
+    EXPECT_TRUE(RegValueExists(HKEY_CURRENT_USER, "Restored", "v"));
+    EXPECT_EQ(process.RestoreBackupNow(&now, folder.PathOf("missing.rbk").c_str()), 0);
+}
+
+TEST_F(BackupJobTest, APartialBackupWritesTheItemsKeysUnderItsOwnName)
+{
+    CBackupProcess process;
+    CFakeScanItems items({{"HKEY_CURRENT_USER\\Software\\Fixture\\Key\xAC" "value", false}});
+    CString file;
+    ASSERT_EQ(process.WritePartialBackup(&items, &file), 1);
+    const auto added = NewFiles(m_before, BackupFiles(".rbk"));
+    ASSERT_EQ(added.size(), 1u);
+    EXPECT_EQ(*added.begin(), file.Str());
+    EXPECT_EQ(file.Right(14), "_REGBACKUP.rbk");
+    EXPECT_EQ(file.Find("_FULL_"), -1);
+    EXPECT_NE(ReadWholeFile(file.Str()).find("<k name=\"Key\">"), std::string::npos);
+}
