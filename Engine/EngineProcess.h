@@ -87,6 +87,25 @@ protected:
 
     // ---- Repair job ----
 
+    // What one repair has really done to the junk categories.
+    struct _REPAIR_JUNK {
+        bool tempFilesDeleted = false;
+        double tempFileKilobytes = 0;
+        bool recycleBinEmptied = false;
+        double recycleBinKilobytes = 0;
+    };
+    // Acts on one item by its category; items of other categories are passed over.
+    void RepairItem(CRegistryManager* manager, const CString& item, int category, _REPAIR_JUNK* junk);
+    void EmptyRecycleBin(_REPAIR_JUNK* junk);
+    void DeleteTempFile(const CString& item, _REPAIR_JUNK* junk);
+    // Deletes the value of a value item (key text, byte 0xAC, value name). 1 when the key could
+    // be opened for setting values, whether or not the value was there; 0 for a text that names
+    // no value below a key, or a key that cannot be opened.
+    static int DeleteRegistryValue(const char* valueItem);
+    // Only a full path of a file on a drive or a share may reach DeleteFileA: never a size text,
+    // a bare name or a relative path, which would name a file of the current folder.
+    static bool IsDeletableFilePath(const CString& item);
+
     // ---- Backup and restore ----
 
     // Writes a backup file into the "Backup" folder beside the program: the whole registry, or
