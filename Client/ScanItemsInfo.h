@@ -55,11 +55,10 @@ public:
     // The folder of the container's files, with its trailing backslash.
     const CString& GetProgramFolder() const { return m_programFolder; }
     CString GetIgnoreListPath() const { return m_programFolder + "IgnoreList.dat"; }
+private:
     // The name that an item is reduced to when it is compared with exclusions by name: without
     // ".txt", after its last '@', and without its bracketed part.
     static CString ReduceItemName(const CString& item);
-
-private:
     typedef std::multimap<int, CString> FoundItems;
 
     static CString RunningProgramFolder();

@@ -82,25 +82,6 @@ TEST(IgnoreListFile, WrittenRecordsReadBackWhateverTheItemHolds)
     EXPECT_EQ(AsRows(CIgnoreListFile::Parse(text)), expected);
 }
 
-TEST(IgnoreListFile, KeysSplitAtTheirLastCaret)
-{
-    CString item, label;
-    EXPECT_TRUE(SplitIgnoreKey("a^b^Windows Fonts", &item, &label));
-    EXPECT_EQ(item, "a^b");
-    EXPECT_EQ(label, "Windows Fonts");
-    EXPECT_FALSE(SplitIgnoreKey("plain", &item, &label));
-    EXPECT_EQ(item, "");
-    EXPECT_EQ(label, "plain");
-}
-
-TEST(IgnoreListFile, UnescapeLeavesBrokenSequencesAlone)
-{
-    EXPECT_EQ(CIgnoreListFile::Unescape("%"), "%");
-    EXPECT_EQ(CIgnoreListFile::Unescape("50%"), "50%");
-    EXPECT_EQ(CIgnoreListFile::Unescape("%4"), "%4");
-    EXPECT_EQ(CIgnoreListFile::Unescape("%zz%5e"), "%zz^");
-}
-
 TEST(IgnoreListFile, ReadsEveryRecordOfALargeList)
 {
     CString text = CIgnoreListFile::FormatMarker();

@@ -47,17 +47,6 @@ protected:
 
 } // namespace
 
-TEST_F(ScanItemsInfoTest, StartsFromTheProgramFolderByDefault)
-{
-    CScanItemsInfo items;
-    char path[MAX_PATH * 2] = {};
-    ::GetModuleFileNameA(nullptr, path, sizeof(path));
-    CString expected(path);
-    expected = expected.Left(expected.ReverseFind('\\') + 1);
-    EXPECT_EQ(items.GetProgramFolder(), expected);
-    EXPECT_EQ(items.GetIgnoreListPath(), expected + "IgnoreList.dat");
-}
-
 TEST_F(ScanItemsInfoTest, RefusesIgnoredItemsButRecordsTheirCategory)
 {
     WriteIgnoreList("HKEY_CLASSES_ROOT\\CLSID\\{1}^ActiveX Objects^0;");
@@ -143,18 +132,6 @@ TEST_F(ScanItemsInfoTest, ClearKeepsIgnoreListSwitchesAndMask)
     EXPECT_FALSE(items->IsCurrentItemIgnored());
 }
 
-TEST_F(ScanItemsInfoTest, DisplayListKeysHoldItemAndLabel)
-{
-    WriteIgnoreList("x^ActiveX Objects^0;y^Windows Fonts^3;");
-    auto items = MakeItems();
-    EXPECT_EQ(items->LoadIgnoreListForDisplay(), 1);
-    std::map<CString, int> shown;
-    EXPECT_EQ(items->GetIgnoreList(&shown), 1);
-    const std::map<CString, int> expected = {{"x^ActiveX Objects", 0}, {"y^Windows Fonts", 3}};
-    EXPECT_EQ(shown, expected);
-    EXPECT_EQ(items->AddItem("y", SCAN_FNT, 0, 0), 0);
-}
-
 TEST_F(ScanItemsInfoTest, SavedListIsReadAgainAtTheNextAdd)
 {
     auto items = MakeItems();
@@ -202,14 +179,17 @@ TEST_F(ScanItemsInfoTest, ItemsHoldingSeparatorsSurviveTheIgnoreList)
 
 TEST_F(ScanItemsInfoTest, AddToIgnoreListKeepsTheEntriesOfOlderFiles)
 {
-    WriteIgnoreList("old^Windows Fonts^3;\r\r\n");
+    WriteIgnoreList("x^ActiveX Objects^0;y^Windows Fonts^3;\r\r\n");
     auto items = MakeItems();
+    EXPECT_EQ(items->AddItem("y", SCAN_FNT, 0, 0), 0);
     EXPECT_EQ(items->AddToIgnoreList("new", "Shared DLLs", 0x4000, 0), 1);
     EXPECT_EQ(items->LoadIgnoreListForDisplay(), 1);
     std::map<CString, int> shown;
-    items->GetIgnoreList(&shown);
-    const std::map<CString, int> expected = {{"new^Shared DLLs", 0}, {"old^Windows Fonts", 3}};
+    EXPECT_EQ(items->GetIgnoreList(&shown), 1);
+    const std::map<CString, int> expected = {
+        {"new^Shared DLLs", 0}, {"x^ActiveX Objects", 0}, {"y^Windows Fonts", 3}};
     EXPECT_EQ(shown, expected);
+    EXPECT_EQ(items->AddItem("new", SCAN_SHD, 0, 0), 0);
 }
 
 TEST_F(ScanItemsInfoTest, ExclusionRules)
@@ -242,16 +222,6 @@ TEST_F(ScanItemsInfoTest, ExclusionRules)
         EXPECT_EQ(items->IsCurrentItemIgnored() != FALSE, test.excluded)
             << "exclusion " << test.exclusion << ", item " << test.item;
     }
-}
-
-TEST_F(ScanItemsInfoTest, ReducedNames)
-{
-    EXPECT_EQ(CScanItemsInfo::ReduceItemName("user@site.txt"), "site");
-    EXPECT_EQ(CScanItemsInfo::ReduceItemName("a@b@c"), "c");
-    EXPECT_EQ(CScanItemsInfo::ReduceItemName("user@site[2].txt"), "site");
-    EXPECT_EQ(CScanItemsInfo::ReduceItemName("no brackets"), "no brackets");
-    // A ']' first cuts nothing.
-    EXPECT_EQ(CScanItemsInfo::ReduceItemName("]a[b"), "]a[b");
 }
 
 TEST_F(ScanItemsInfoTest, IgnoreListIsReadWithoutWriteAccess)
@@ -341,25 +311,6 @@ TEST_F(ScanItemsInfoTest, ScanLogBytes)
         "======================= Items Ignored During Repair=======================\r\r\n"
         "C:\\b.lnk^Program Shortcuts^0;\r\r\n";
     EXPECT_EQ(ReadWholeFile(folder.PathOf("Scan Logs\\81220261457.txt")), one + one);
-}
-
-TEST_F(ScanItemsInfoTest, ScanLogFailsWhenItCannotBeWritten)
-{
-    CScanItemsInfo nowhere(folder.PathOf("missing\\folder").c_str());
-    EXPECT_EQ(nowhere.WriteScanLog(), 0);
-}
-
-TEST_F(ScanItemsInfoTest, NothingFillsSpywareLookups)
-{
-    auto items = MakeItems();
-    EXPECT_EQ(items->GetSpywareId("anything"), 0);
-    _SPYWARE_INFORMATION info;
-    info.ID = 5;
-    info.Name = "unchanged";
-    items->GetSpywareInfo(5, &info);
-    EXPECT_EQ(info.Name, "unchanged");
-    EXPECT_FALSE(items->IsSpywareIgnored("x", 0, nullptr));
-    EXPECT_EQ(items->Reserved(), 1);
 }
 
 TEST_F(ScanItemsInfoTest, SpywareIsIgnoredByNameAndId)

@@ -416,11 +416,3 @@ TEST_F(RepairTest, EmptyContainerEndsCleanly)
     EXPECT_EQ(status.FinishedResult(), 1);
     EXPECT_TRUE(SizeRows().empty());
 }
-
-TEST_F(RepairTest, StartNeedsContainerAndStatus)
-{
-    CRepairProcess process;
-    EXPECT_EQ(process.StartRepair(nullptr, &status), -1);
-    EXPECT_EQ(process.StartRepair(items.get(), nullptr), -1);
-    EXPECT_EQ(process.GetThreadHandle(), nullptr);
-}
