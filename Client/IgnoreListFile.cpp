@@ -26,10 +26,9 @@ int HexValue(char ch)
     return -1;
 }
 
-// The next separator at or after start. Escaped text holds no raw separator byte, so it is
-// searched byte by byte; text without escapes steps over double-byte characters, as it was
-// written.
-// start always follows a separator, so it stands at the start of a character.
+// The next separator at or after start, which always stands at the start of a character.
+// Escaped text holds no raw separator byte, so it is searched byte by byte; text without escapes
+// steps over double-byte characters, as it was written.
 int FindSeparator(const CString& text, char separator, int start, bool escaped)
 {
     const std::string& bytes = text.Str();
