@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <shlwapi.h>
 #include <string>
 #include <vector>
 
 #include "Database/DataFileCipher.h"
 #include "Database/MD5.h"
 #include "MessageBoxRecorder.h"
+#include "RegistrySandbox.h"
 #include "TempFolder.h"
 #include "TestDataFiles.h"
 
@@ -125,4 +128,25 @@ TEST(DataFileCipher, FailuresSpeakOnlyWhereTheUserMustKnowAndLeaveNoTemporaryFil
     EXPECT_EQ(CopyDataFile(source.c_str(), noFolder.c_str()), 0);
 
     EXPECT_EQ(temporary.EngineTempFileCount(), 0);
+}
+
+// The cipher needs no stored key: it works on a verify-only context and leaves no key container
+// behind. Wine keeps containers under HKEY_CURRENT_USER\Software\Wine\Crypto (Windows in files),
+// so only that root is redirected here: the provider itself is found under HKEY_LOCAL_MACHINE.
+TEST(DataFileCipher, CreatesNoKeyContainer)
+{
+    const char scratch[] = "Software\\KelvaraTests\\CipherUserRoot";
+    HKEY userRoot = nullptr;
+    ASSERT_EQ(::RegCreateKeyExA(HKEY_CURRENT_USER, scratch, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &userRoot, nullptr),
+              ERROR_SUCCESS);
+    ASSERT_EQ(::RegOverridePredefKey(HKEY_CURRENT_USER, userRoot), ERROR_SUCCESS);
+    CTempFolder folder;
+    const std::string source = folder.WriteFile("plain.bin", "some text");
+    const int enciphered = EncryptDataFile(source.c_str(), folder.PathOf("cipher.bin").c_str());
+    const bool containerMade = RegKeyExists(HKEY_CURRENT_USER, "Software\\Wine\\Crypto");
+    ::RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+    ::RegCloseKey(userRoot);
+    ::SHDeleteKeyA(HKEY_CURRENT_USER, "Software\\KelvaraTests\\CipherUserRoot");
+    EXPECT_EQ(enciphered, 1);
+    EXPECT_FALSE(containerMade);
 }
