@@ -18,11 +18,6 @@ const char kArea[] = "Scanning";
 const char kSeparator[] = "<br>";
 const DWORD kVersionRequestFlags = INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE;
 
-CString TextOr(const char* text)
-{
-    return CString(text ? text : "");
-}
-
 // The addresses between consecutive separators, trimmed; *separators gets their number.
 std::vector<CString> SplitPatchList(const CString& list, int* separators)
 {
@@ -63,8 +58,8 @@ TiXmlElement* FindMatch(TiXmlElement* section, const TiXmlElement* patchEntry, c
 
 CAutoUpdater::CAutoUpdater(CAbstractStatus* status, const char* updateAddress, const char* text2, const char* text3,
                            const char* ftpFileName, const char* databasePath)
-    : m_ftpFileName(TextOr(ftpFileName)), m_updateAddress(TextOr(updateAddress)),
-      m_databasePath(TextOr(databasePath)), m_text2(TextOr(text2)), m_text3(TextOr(text3)), m_status(status)
+    : m_ftpFileName(ftpFileName), m_updateAddress(updateAddress), m_databasePath(databasePath), m_text2(text2),
+      m_text3(text3), m_status(status)
 {
     m_updateAddress.Trim();
     m_internet = ::InternetOpenA(kAgent, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);

@@ -231,18 +231,6 @@ TEST_F(AutoUpdaterTest, BadPatchesAndAddressesEndTheUpdateWithTheirCode)
         EXPECT_EQ(request.find(".."), std::string::npos) << request;
 }
 
-TEST_F(AutoUpdaterTest, ReportsThePatchCountAndNothingToDownloadWithoutSeparators)
-{
-    Reply("available");
-    CRecordingStatus status;
-    EXPECT_EQ(RunUpdate(status), std::vector<int>{UPDATE_BAD_PATCH});
-    const std::vector<StatusEvent> items = status.EventsOf(StatusEvent::Item);
-    ASSERT_EQ(items.size(), 1u);
-    EXPECT_EQ(items[0].text, "-1");
-    EXPECT_EQ(items[0].number, 0);
-    EXPECT_EQ(items[0].value, 0);
-}
-
 TEST_F(AutoUpdaterTest, DatabaseWithoutItsSectionsEndsTheApplyWithCode18)
 {
     WriteEncipheredFile(m_databasePath, "<Database><UpdateInfo LastUpdateDate=\"1\" Version=\"12\" /></Database>");
