@@ -7,6 +7,8 @@
 #include <set>
 #include <vector>
 
+#include "Database/DatabaseHandler.h"
+#include "Database/UpdaterSlot.h"
 #include "SmartThread.h"
 #include "VexaEngine.h"
 
@@ -125,6 +127,18 @@ protected:
     std::unique_ptr<CRegistryManager> m_jobRegistryManager;
 
     // ---- Signature database and live update ----
+
+    // "engine.dat" in the folder of the program's executable.
+    static CString DatabaseFilePath();
+    // Loads the database from DatabaseFilePath(). The database in use is replaced only by one
+    // that loaded; a missing or damaged file keeps it.
+    void LoadSignatureDatabase();
+    void ReportUpdateResult(int code);
+
+    // The signature database; null when none is loaded.
+    std::unique_ptr<CDatabaseHandler> m_database;
+    // The live updater of the update job.
+    CUpdaterSlot m_updater;
 
     // ---- Hive compaction, spyware removal and process termination ----
 

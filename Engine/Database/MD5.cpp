@@ -129,7 +129,11 @@ const unsigned char* CMD5::DigestFile(const char* path)
         if (read < sizeof(piece))
             break;
     }
+    // A read that failed part-way must not pass for the digest of a shorter file.
+    const bool failed = std::ferror(file) != 0;
     std::fclose(file);
+    if (failed)
+        return nullptr;
     Final();
     return m_digest;
 }

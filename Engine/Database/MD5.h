@@ -14,7 +14,7 @@ public:
     void Update(const unsigned char* data, unsigned length);
     void Final();
 
-    // Digest of the file's contents; null when the file cannot be opened.
+    // Digest of the file's contents; null when the file cannot be opened or read.
     const unsigned char* DigestFile(const char* path);
     // Digest of the bytes; null when data is null.
     const unsigned char* DigestBuffer(const unsigned char* data, unsigned length);

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <string>
+#include <thread>
+
 #include "Database/MD5.h"
 #include "TempFolder.h"
 
@@ -58,4 +62,26 @@ TEST(CMD5, FileHeldOpenForWritingIsStillRead)
     CMD5 md5;
     EXPECT_EQ(CMD5::ToText(md5.DigestFile(path.c_str())), "900150983cd24fb0d6963f7d28e17f72");
     ::CloseHandle(writer);
+}
+
+// A read that fails part-way (here: the pipe's server disconnects while a read waits) must
+// not give the digest of the part that was read.
+TEST(CMD5, ReadThatFailsPartWayGivesNoDigest)
+{
+    const char name[] = "\\\\.\\pipe\\kelvara_md5_partial_read";
+    HANDLE pipe = ::CreateNamedPipeA(name, PIPE_ACCESS_OUTBOUND, PIPE_TYPE_BYTE | PIPE_WAIT, 1, 65536, 65536, 0,
+                                     nullptr);
+    ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
+    std::thread server([pipe] {
+        ::ConnectNamedPipe(pipe, nullptr);
+        const std::string part(20000, 'q');
+        DWORD written = 0;
+        ::WriteFile(pipe, part.data(), static_cast<DWORD>(part.size()), &written, nullptr);
+        ::FlushFileBuffers(pipe);
+        ::DisconnectNamedPipe(pipe);
+    });
+    CMD5 md5;
+    EXPECT_EQ(md5.DigestFile(name), nullptr);
+    server.join();
+    ::CloseHandle(pipe);
 }

@@ -1,0 +1,324 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "Database/AutoUpdater.h"
+#include "Database/DatabaseHandler.h"
+#include "LocalHttpServer.h"
+#include "MessageBoxRecorder.h"
+#include "TempFolder.h"
+#include "TestDataFiles.h"
+#include "TestProcess.h"
+
+namespace {
+
+const char kDatabaseSpywares[] =
+    "<Spyware ID=\"1\" Name=\"One\" Details=\"first\" Type=\"1\"><Items /></Spyware>\n"
+    "<Spyware ID=\"2\" Name=\"Two\" Details=\"second\" Type=\"1\"><Items /></Spyware>\n";
+const char kDatabaseSignatures[] =
+    "<Signature Type=\"2\" Value=\"{one}\" SpywareID=\"1\" />\n"
+    "<Signature Type=\"2\" Value=\"{two-a}\" SpywareID=\"2\" />\n"
+    "<Signature Type=\"2\" Value=\"{two-b}\" SpywareID=\"2\" />\n";
+
+std::string LocalDatabase()
+{
+    return DatabaseXml("LastUpdateDate=\"2026/11/30\" Version=\"12\"", kDatabaseSpywares, kDatabaseSignatures);
+}
+
+std::string Patch(const std::string& updateInfoAttributes, const std::string& body)
+{
+    return "<?xml version=\"1.0\" ?>\n<Patch>\n<UpdateInfo " + updateInfoAttributes + " />\n" + body + "</Patch>\n";
+}
+
+std::string Enciphered(const std::string& plain)
+{
+    CTempFolder folder;
+    const std::string path = folder.PathOf("patch.dat");
+    WriteEncipheredFile(path, plain);
+    return ReadWholeFile(path);
+}
+
+HttpRoute Ok(const std::string& body)
+{
+    HttpRoute route;
+    route.body = body;
+    return route;
+}
+
+bool Found(const CDatabaseHandler& database, const char* text)
+{
+    _SIGNATURE_QUERY query;
+    query.Text = text;
+    long id = 0;
+    return database.FindSignature(query, &id) == 1;
+}
+
+// A database folder with "engine.dat", a local update site and the process object.
+class AutoUpdaterTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_server.IsListening());
+        m_databasePath = m_folder.PathOf("engine.dat");
+        WriteEncipheredFile(m_databasePath, LocalDatabase());
+    }
+
+    // Runs an update job against the site; returns the codes it reported.
+    std::vector<int> RunUpdate(CRecordingStatus& status)
+    {
+        const std::string address = m_server.Url("/update");
+        EXPECT_EQ(m_process.StartUpdate(address.c_str(), "", "", "", m_databasePath.c_str(), &status), 1);
+        EXPECT_TRUE(RunToEnd(m_process, status));
+        return status.Results();
+    }
+
+    void Reply(const std::string& reply, int status = 200)
+    {
+        HttpRoute route = Ok(reply);
+        route.status = status;
+        m_server.SetRoute("/update", route);
+    }
+
+    std::string Patches(const std::vector<std::string>& paths)
+    {
+        std::string reply = "available";
+        for (const std::string& path : paths)
+            reply += "<br>" + m_server.Url(path);
+        return reply + "<br>";
+    }
+
+    std::string Output() const { return m_folder.PathOf("engine.bak"); }
+    std::string PatchFolder() const { return m_folder.PathOf("updates"); }
+
+    CPrivateTempPath m_temporary;
+    CTempFolder m_folder;
+    CLocalHttpServer m_server;
+    std::string m_databasePath;
+    CVexaEngineProcess m_process{false};
+};
+
+} // namespace
+
+TEST_F(AutoUpdaterTest, SendsTheLocalVersionAndAcceptsOnlyAnExactReplyWithStatus200)
+{
+    const struct {
+        const char* reply;
+        int status;
+        int expected;
+    } cases[] = {
+        {"noupdate", 200, UPDATE_NONE_AVAILABLE},
+        {"noupdate, and more text", 200, UPDATE_NONE_AVAILABLE},
+        {"NoUpdate", 200, UPDATE_BAD_REPLY},
+        {"", 200, UPDATE_BAD_REPLY},
+        {" noupdate", 200, UPDATE_BAD_REPLY},
+        {"noupdate", 404, UPDATE_REQUEST_FAILED},
+        {"available<br>http://127.0.0.1:1/p.dat<br>", 500, UPDATE_REQUEST_FAILED},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.status << " " << c.reply);
+        Reply(c.reply, c.status);
+        CRecordingStatus status;
+        EXPECT_EQ(RunUpdate(status), std::vector<int>{c.expected});
+        EXPECT_EQ(status.FinishedResult(), 1);
+        EXPECT_EQ(status.CountProgress(PROGRESS_UPDATE_DONE), 0);
+    }
+    const std::vector<std::string> requests = m_server.Requests();
+    ASSERT_EQ(requests.size(), sizeof(cases) / sizeof(cases[0]));
+    EXPECT_EQ(requests[0], "/update?UpdateVersion=12");
+    EXPECT_FALSE(FileExists(Output()));
+    EXPECT_EQ(m_temporary.EngineTempFileCount(), 0);
+}
+
+TEST_F(AutoUpdaterTest, AppliesPatchesInOrderIntoEngineBak)
+{
+    m_server.SetRoute("/p/add.dat",
+                      Ok(Enciphered(Patch("PatchType=\"Addition\" LastUpdateDate=\"2026/12/01\" Version=\"13\"",
+                                          "<Spywares><Spyware ID=\"3\" Name=\"Three\" Type=\"1\" /></Spywares>\n"
+                                          "<Signatures><Signature Type=\"2\" Value=\"{three}\" SpywareID=\"3\" />"
+                                          "</Signatures>\n"))));
+    m_server.SetRoute("/p/remove.dat",
+                      Ok(Enciphered(Patch("PatchType=\"Removal\" LastUpdateDate=\"2026/12/02\" Version=\"14\"",
+                                          "<Spywares><Spyware ID=\"2\" /></Spywares>\n"
+                                          "<Signatures><Signature SpywareID=\"2\" /><Signature SpywareID=\"2\" />"
+                                          "</Signatures>\n"))));
+    m_server.SetRoute("/p/edit.dat",
+                      Ok(Enciphered(Patch("PatchType=\"Edit\" LastUpdateDate=\"2026/12/03\" Version=\"15\"",
+                                          "<Spywares><Spyware ID=\"1\" Name=\"One renamed\" Type=\"1\" />"
+                                          "<Spyware ID=\"77\" Name=\"Nowhere\" /></Spywares>\n"))));
+    // Addresses with blanks and line ends around them, as a site may send them.
+    Reply("available<br> " + m_server.Url("/p/add.dat") + "\r\n<br>" + m_server.Url("/p/remove.dat") + "<br>"
+          + m_server.Url("/p/edit.dat") + "<br>");
+
+    CRecordingStatus status;
+    EXPECT_EQ(RunUpdate(status), std::vector<int>{UPDATE_OK});
+    EXPECT_EQ(status.CountProgress(PROGRESS_APPLY_BEGIN), 1);
+    EXPECT_EQ(status.CountProgress(PROGRESS_PATCH_APPLIED), 3);
+    EXPECT_EQ(status.CountProgress(PROGRESS_UPDATE_DONE), 1);
+    ASSERT_FALSE(status.Items().empty());
+    EXPECT_EQ(status.Items()[0], "3");
+
+    CTempFolder check;
+    const std::string plain = check.WriteFile("new.xml", ReadDecipheredFile(Output()));
+    CDatabaseHandler updated(plain.c_str());
+    ASSERT_EQ(updated.LoadDatabase(), 1);
+    EXPECT_EQ(updated.GetVersion(), "15");
+    ASSERT_NE(updated.FindSpyware(1), nullptr);
+    EXPECT_EQ(updated.FindSpyware(1)->Name, "One renamed");
+    EXPECT_EQ(updated.FindSpyware(2), nullptr);
+    EXPECT_NE(updated.FindSpyware(3), nullptr);
+    EXPECT_EQ(updated.FindSpyware(77), nullptr);
+    EXPECT_TRUE(Found(updated, "{one}"));
+    EXPECT_TRUE(Found(updated, "{three}"));
+    EXPECT_FALSE(Found(updated, "{two-a}"));
+    EXPECT_FALSE(Found(updated, "{two-b}"));
+    EXPECT_NE(ReadDecipheredFile(Output()).find("LastUpdateDate=\"2026/12/03\""), std::string::npos);
+
+    // The database itself stays as it was; the patches are gone, the folder stays.
+    EXPECT_EQ(ReadDecipheredFile(m_databasePath), LocalDatabase());
+    EXPECT_FALSE(FileExists(PatchFolder() + "\\add.dat"));
+    EXPECT_FALSE(FileExists(PatchFolder() + "\\edit.dat"));
+    EXPECT_EQ(m_temporary.EngineTempFileCount(), 0);
+}
+
+TEST_F(AutoUpdaterTest, BadPatchesAndAddressesEndTheUpdateWithTheirCode)
+{
+    const std::string good = Patch("PatchType=\"Addition\" LastUpdateDate=\"2026/12/01\" Version=\"13\"",
+                                   "<Spywares><Spyware ID=\"3\" Name=\"Three\" /></Spywares>\n");
+    // Served under every form a hostile address might take, so only the name check stops it.
+    for (const char* path : {"/p/good.dat", "/good.dat", "/p/..\\good.dat", "/p/../good.dat", "/p/c:good.dat"})
+        m_server.SetRoute(path, Ok(Enciphered(good)));
+    m_server.SetRoute("/p/lowercase.dat",
+                      Ok(Enciphered(Patch("PatchType=\"addition\" LastUpdateDate=\"x\" Version=\"13\"", ""))));
+    m_server.SetRoute("/p/noversion.dat", Ok(Enciphered(Patch("PatchType=\"Edit\" LastUpdateDate=\"x\"", ""))));
+    m_server.SetRoute("/p/noinfo.dat", Ok(Enciphered("<Patch><Spywares /></Patch>")));
+    m_server.SetRoute("/p/plain.dat", Ok(good));
+    HttpRoute cut = Ok(Enciphered(good).substr(0, 40));
+    cut.contentLength = 5000;
+    m_server.SetRoute("/p/cut.dat", cut);
+
+    const struct {
+        const char* what;
+        std::string reply;
+        int expected;
+    } cases[] = {
+        {"patch answered 404", Patches({"/p/missing.dat"}), UPDATE_REQUEST_FAILED},
+        {"cut patch", Patches({"/p/cut.dat"}), UPDATE_REQUEST_FAILED},
+        {"parent folder in name", "available<br>" + m_server.Url("/p/..\\good.dat") + "<br>", UPDATE_REQUEST_FAILED},
+        {"drive in name", "available<br>" + m_server.Url("/p/c:good.dat") + "<br>", UPDATE_REQUEST_FAILED},
+        {"empty name", "available<br>" + m_server.Url("/p/") + "<br>", UPDATE_REQUEST_FAILED},
+        {"good then bad name", Patches({"/p/good.dat"}) + "http://127.0.0.1:1/..<br>", UPDATE_REQUEST_FAILED},
+        {"patch type in lower case", Patches({"/p/lowercase.dat"}), UPDATE_BAD_PATCH},
+        {"patch without version", Patches({"/p/noversion.dat"}), UPDATE_BAD_PATCH},
+        {"patch without UpdateInfo", Patches({"/p/noinfo.dat"}), UPDATE_BAD_PATCH},
+        {"patch not enciphered", Patches({"/p/plain.dat"}), UPDATE_BAD_PATCH},
+        {"no patch at all", "available", UPDATE_BAD_PATCH},
+    };
+    CMessageBoxRecorder boxes;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Reply(c.reply);
+        CRecordingStatus status;
+        EXPECT_EQ(RunUpdate(status), std::vector<int>{c.expected});
+        EXPECT_EQ(status.CountProgress(PROGRESS_UPDATE_DONE), 0);
+        EXPECT_FALSE(FileExists(Output()));
+        EXPECT_FALSE(FileExists(m_folder.PathOf("good.dat")));
+        EXPECT_FALSE(FileExists(PatchFolder() + "\\cut.dat"));
+        EXPECT_EQ(m_temporary.EngineTempFileCount(), 0);
+    }
+    // Names are checked before anything is fetched.
+    for (const std::string& request : m_server.Requests())
+        EXPECT_EQ(request.find(".."), std::string::npos) << request;
+}
+
+TEST_F(AutoUpdaterTest, DatabaseWithoutItsSectionsEndsTheApplyWithCode18)
+{
+    WriteEncipheredFile(m_databasePath, "<Database><UpdateInfo LastUpdateDate=\"1\" Version=\"12\" /></Database>");
+    m_server.SetRoute("/p/add.dat",
+                      Ok(Enciphered(Patch("PatchType=\"Addition\" LastUpdateDate=\"2\" Version=\"13\"",
+                                          "<Spywares><Spyware ID=\"3\" /></Spywares>\n"))));
+    Reply(Patches({"/p/add.dat"}));
+    CRecordingStatus status;
+    EXPECT_EQ(RunUpdate(status), std::vector<int>{UPDATE_DATABASE_FAILED});
+    EXPECT_EQ(m_temporary.EngineTempFileCount(), 0);
+}
+
+TEST_F(AutoUpdaterTest, CancelDuringTheDownloadEndsTheJobWithoutKillingIt)
+{
+    EXPECT_EQ(m_process.CancelUpdate(), 0);  // no update job
+
+    HttpRoute big = Ok(std::string(200000, 'x'));
+    big.holdOnRequest = 2;  // the first request only asks for the length
+    big.holdAfter = 8000;
+    m_server.SetRoute("/p/big.dat", big);
+    Reply(Patches({"/p/big.dat"}));
+
+    CRecordingStatus status;
+    const std::string address = m_server.Url("/update");
+    ASSERT_EQ(m_process.StartUpdate(address.c_str(), "", "", "", m_databasePath.c_str(), &status), 1);
+    m_process.Resume();
+    ASSERT_TRUE(m_server.WaitHeld());
+    const DWORD start = ::GetTickCount();
+    EXPECT_EQ(m_process.CancelUpdate(), 1);
+    // The job ends on its own well before the site would have sent the rest.
+    EXPECT_TRUE(status.WaitFinished(5000));
+    EXPECT_LT(::GetTickCount() - start, 5000u);
+    m_server.ReleaseHold();
+    ASSERT_TRUE(RunToEnd(m_process, status));
+    EXPECT_EQ(status.FinishedResult(), 0);
+    ASSERT_EQ(status.Results().size(), 1u);
+    EXPECT_NE(status.Results()[0], UPDATE_OK);
+    EXPECT_FALSE(FileExists(PatchFolder() + "\\big.dat"));
+    EXPECT_EQ(m_process.CancelUpdate(), 0);  // the updater went with its job
+}
+
+TEST_F(AutoUpdaterTest, ApplyPhaseCannotBeCancelled)
+{
+    m_server.SetRoute("/p/add.dat",
+                      Ok(Enciphered(Patch("PatchType=\"Addition\" LastUpdateDate=\"2\" Version=\"13\"",
+                                          "<Spywares><Spyware ID=\"3\" /></Spywares>\n"))));
+    Reply(Patches({"/p/add.dat"}));
+    CMessageBoxRecorder boxes;
+    CMessageBoxRecorder::ClearTexts();
+    CRecordingStatus status;
+    int cancelled = -1;
+    status.onProgress = [&](int phase) {
+        if (phase == PROGRESS_APPLY_BEGIN)
+            cancelled = m_process.CancelUpdate();
+    };
+    EXPECT_EQ(RunUpdate(status), std::vector<int>{UPDATE_OK});
+    EXPECT_EQ(cancelled, 0);
+    EXPECT_EQ(CMessageBoxRecorder::Texts(),
+              std::vector<std::string>{"The update process cannot be cancelled at this time"});
+    EXPECT_EQ(status.FinishedResult(), 1);
+
+    // The same rule on the updater itself.
+    CAutoUpdater updater(nullptr, "", "", "", "", m_databasePath.c_str());
+    EXPECT_EQ(updater.CancelUpdate(), 0);
+    CAutoUpdater applying(nullptr, "", "", "", "", m_databasePath.c_str());
+    EXPECT_EQ(applying.ApplyUpdates(), UPDATE_BAD_PATCH);
+    EXPECT_EQ(applying.CancelUpdate(), 1);
+}
+
+TEST(AutoUpdater, LocalVersionAndFoldersComeFromTheDatabasePath)
+{
+    CPrivateTempPath temporary;
+    CTempFolder folder;
+    const std::string path = folder.PathOf("engine.dat");
+    // The version is read from the head only: keep the "UpdateInfo" near the start.
+    WriteEncipheredFile(path, "<D><UpdateInfo LastUpdateDate=\"2026/12/01\" Version=\"12\" />" + std::string(5000, ' ')
+                                  + "<Spywares /><Signatures /></D>");
+    CAutoUpdater updater(nullptr, "", "", "", "", path.c_str());
+    EXPECT_EQ(updater.GetLocalVersionInfo(), "20261201 Version12");
+    EXPECT_EQ(updater.GetDatabaseFolder(), (folder.Path() + "\\").c_str());
+    EXPECT_EQ(updater.GetPatchFolder(), (folder.Path() + "\\updates").c_str());
+
+    CAutoUpdater elsewhere(nullptr, "", "", "", "", (folder.Path() + "\\data.bin").c_str());
+    EXPECT_EQ(elsewhere.GetPatchFolder(), (folder.Path() + "\\data.binupdates").c_str());
+    EXPECT_EQ(temporary.EngineTempFileCount(), 0);
+
+    for (const char* name : {"patch1.dat", "a b.dat"})
+        EXPECT_TRUE(CAutoUpdater::IsPlainFileName(name)) << name;
+    for (const char* name : {"", ".", "..", "..\\x", "a\\b", "a/b", "c:x", "x?y", "a\tb"})
+        EXPECT_FALSE(CAutoUpdater::IsPlainFileName(name)) << name;
+}

@@ -1,0 +1,61 @@
+// A small HTTP server for the update tests, on 127.0.0.1 and a port the system picks. It answers
+// every GET from a table of routes (path without query -> status, body), records the request
+// targets, and can hold a response part-way so that a test can act during a download. Each
+// connection has its own thread; every wait is bounded.
+#pragma once
+
+#include <windows.h>
+#include <atomic>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+struct HttpRoute {
+    int status = 200;
+    std::string body;
+    // Content-Length sent; -1 sends the body's length. A larger value makes a cut response.
+    long contentLength = -1;
+    // With holdOnRequest = n, the n-th request for this path gets holdAfter bytes of its body,
+    // then waits for ReleaseHold() (or 10 seconds) before the rest.
+    int holdOnRequest = 0;
+    size_t holdAfter = 0;
+};
+
+class CLocalHttpServer
+{
+public:
+    CLocalHttpServer();
+    ~CLocalHttpServer();
+    CLocalHttpServer(const CLocalHttpServer&) = delete;
+    CLocalHttpServer& operator=(const CLocalHttpServer&) = delete;
+
+    bool IsListening() const { return m_port != 0; }
+    std::string Url(const std::string& path) const;
+
+    void SetRoute(const std::string& path, const HttpRoute& route);
+    std::vector<std::string> Requests() const;
+
+    // Waits until a response is being held; false on time-out.
+    bool WaitHeld(DWORD timeout = 10000);
+    void ReleaseHold();
+
+private:
+    void AcceptLoop();
+    // Sockets are kept as UINT_PTR (the SOCKET type) so that this header needs no winsock2.h.
+    void Serve(UINT_PTR connection);
+    static bool SendAll(UINT_PTR connection, const char* data, size_t length);
+
+    UINT_PTR m_listener = ~static_cast<UINT_PTR>(0);
+    int m_port = 0;
+    std::atomic<bool> m_stop{false};
+    std::thread m_acceptThread;
+    std::vector<std::thread> m_connections;
+    mutable std::mutex m_lock;
+    std::map<std::string, HttpRoute> m_routes;
+    std::map<std::string, int> m_requestCounts;
+    std::vector<std::string> m_requests;
+    HANDLE m_held;
+    HANDLE m_release;
+};
