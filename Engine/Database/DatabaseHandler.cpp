@@ -1,5 +1,7 @@
 #include "DatabaseHandler.h"
 
+#include "Spyware.h"
+
 #include <tinyxml.h>
 
 #include "DataFileCipher.h"
@@ -149,4 +151,13 @@ const _SPYWARE_INFORMATION* CDatabaseHandler::FindSpyware(long id) const
 {
     const auto found = m_spywares.find(id);
     return found == m_spywares.end() ? nullptr : &found->second;
+}
+
+int CDatabaseHandler::GetSpywareInformation(long id, CSpyware* out) const
+{
+    const _SPYWARE_INFORMATION* record = FindSpyware(id);
+    if (!record || !out)
+        return 0;
+    out->SetInformation(*record);
+    return 1;
 }

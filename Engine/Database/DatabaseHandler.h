@@ -32,6 +32,8 @@ struct _SIGNATURE_QUERY {
     int Flags = 0;  // SIGNATURE_EXACT, SIGNATURE_FILE_HASH, both, or neither (text table)
 };
 
+class CSpyware;
+
 class CDatabaseHandler
 {
 public:
@@ -59,6 +61,8 @@ public:
     int FindSignature(_SIGNATURE_QUERY query, long* spywareId) const;
     // The record with that ID, owned by the handler and valid while it lives; null when none.
     const _SPYWARE_INFORMATION* FindSpyware(long id) const;
+    // Copies the record with that ID into out: 1, or 0 when there is none (out unchanged).
+    int GetSpywareInformation(long id, CSpyware* out) const;
     // The "Version" of "UpdateInfo", empty when absent.
     CString GetVersion() const { return m_version; }
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "Spyware.h"
+
 #include "Database/DatabaseHandler.h"
 #include "TempFolder.h"
 #include "TestDataFiles.h"
@@ -108,6 +110,14 @@ TEST_F(DatabaseHandlerTest, ReadsRecordsWhateverTheCaseOfNamesAndKeepsTheFirstOf
     EXPECT_TRUE(negative->Details.IsEmpty());
     EXPECT_TRUE(negative->Items.empty());
     EXPECT_EQ(database.FindSpyware(8), nullptr);
+
+    _SPYWARE_INFORMATION empty;
+    CSpyware copy(empty);
+    ASSERT_EQ(database.GetSpywareInformation(7, &copy), 1);
+    EXPECT_STREQ(copy.GetName(), "Seven");
+    EXPECT_EQ(copy.GetID(), 7);
+    EXPECT_EQ(database.GetSpywareInformation(8, &copy), 0);
+    EXPECT_STREQ(copy.GetName(), "Seven");  // unchanged
 }
 
 TEST_F(DatabaseHandlerTest, StaysUnloadedWithoutSignaturesOrDocument)
