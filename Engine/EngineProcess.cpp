@@ -14,6 +14,9 @@ const DWORD kEndingJobWait = 5000;
 
 const char kAreaNoCategory[] = "Scanning";
 
+// The hive compactor's lock spins a while before it sleeps and has its event made up front.
+const DWORD kDefragLockSpinCount = 0x80000400;
+
 } // namespace
 
 CVexaEngineProcess::CVexaEngineProcess(bool loadDatabase)
@@ -27,6 +30,7 @@ CVexaEngineProcess::CVexaEngineProcess(bool loadDatabase)
                                   reinterpret_cast<void**>(&m_shellLink))))
         m_shellLink = nullptr;
     InitSystemFolders();
+    ::InitializeCriticalSectionAndSpinCount(m_defrag.GetLock(), kDefragLockSpinCount);
 }
 
 CVexaEngineProcess::~CVexaEngineProcess()
@@ -42,6 +46,7 @@ CVexaEngineProcess::~CVexaEngineProcess()
         m_shellLink->Release();
     if (m_resumeEvent)
         ::CloseHandle(m_resumeEvent);
+    ::DeleteCriticalSection(m_defrag.GetLock());
 }
 
 void CVexaEngineProcess::InitSystemFolders()

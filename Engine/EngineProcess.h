@@ -6,6 +6,7 @@
 #include <set>
 #include <vector>
 
+#include "Registry/RegistryDefrag.h"
 #include "SmartThread.h"
 #include "VexaEngine.h"
 
@@ -91,6 +92,11 @@ protected:
     // ---- Signature database and live update ----
 
     // ---- Hive compaction, spyware removal and process termination ----
+
+    // The hive compactor; its lock is initialised and deleted by this object.
+    CRegistryDefrag m_defrag;
+    // The analysis' code from the summed sizes of the hives and of their saved copies.
+    static int DefragAnalysisResult(DWORD hiveSize, DWORD compactedSize);
 
     // ---- (end of job-specific members) ----
 
