@@ -24,8 +24,10 @@ CVexaEngineProcess::CVexaEngineProcess(bool loadDatabase)
     m_priority = THREAD_PRIORITY_HIGHEST;
     m_eventCount = 1;
     m_resumeEvent = ::CreateEventA(nullptr, TRUE, TRUE, nullptr);
-    if (loadDatabase)
+    if (loadDatabase) {
         m_scanMode = 0;
+        LoadSignatureDatabase();
+    }
     if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
                                   reinterpret_cast<void**>(&m_shellLink))))
         m_shellLink = nullptr;

@@ -3,9 +3,12 @@
 #pragma once
 
 #include <atomic>
+#include <memory>
 #include <set>
 #include <vector>
 
+#include "Database/DatabaseHandler.h"
+#include "Database/UpdaterSlot.h"
 #include "Registry/RegistryDefrag.h"
 #include "SmartThread.h"
 #include "VexaEngine.h"
@@ -90,6 +93,18 @@ protected:
     // ---- Backup and restore ----
 
     // ---- Signature database and live update ----
+
+    // "engine.dat" in the folder of the program's executable.
+    static CString DatabaseFilePath();
+    // Loads the database from DatabaseFilePath(). The database in use is replaced only by one
+    // that loaded; a missing or damaged file keeps it.
+    void LoadSignatureDatabase();
+    void ReportUpdateResult(int code);
+
+    // The signature database; null when none is loaded.
+    std::unique_ptr<CDatabaseHandler> m_database;
+    // The live updater of the update job.
+    CUpdaterSlot m_updater;
 
     // ---- Hive compaction, spyware removal and process termination ----
 

@@ -1,52 +1,146 @@
 // The signature database services and the update jobs.
 #include "EngineProcess.h"
 
-// No signature database is loaded yet: the queries answer as without a database, and the jobs
-// that need one are refused.
+#include <new>
 
-int CVexaEngineProcess::StartUpdate(const char*, const char*, const char*, const char*, const char*,
-                                    CAbstractStatus* status)
+#include "AfxMessageBox.h"
+#include "Database/AutoUpdater.h"
+#include "Database/MD5.h"
+
+namespace {
+
+const char kArea[] = "Scanning";
+
+} // namespace
+
+CString CVexaEngineProcess::DatabaseFilePath()
 {
-    if (!status)
-        return -1;
-    return -1;
+    char module[MAX_PATH + 1] = {};
+    const DWORD length = ::GetModuleFileNameA(nullptr, module, MAX_PATH);
+    CString path(module, static_cast<int>(length));
+    return path.Left(path.ReverseFind('\\') + 1) + "engine.dat";
+}
+
+void CVexaEngineProcess::LoadSignatureDatabase()
+{
+    const CString path = DatabaseFilePath();
+    const DWORD attributes = ::GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return;
+    std::unique_ptr<CDatabaseHandler> loaded(CDatabaseHandler::LoadFromDataFile(path));
+    if (loaded)
+        m_database = std::move(loaded);
+}
+
+void CVexaEngineProcess::ReportUpdateResult(int code)
+{
+    if (m_status)
+        m_status->ReportResult(code);
+}
+
+int CVexaEngineProcess::StartUpdate(const char* updateAddress, const char* text2, const char* text3,
+                                    const char* ftpFileName, const char* databasePath, CAbstractStatus* status)
+{
+    return StartJob(JOB_UPDATE, status, [&] {
+        m_updater.Replace(new (std::nothrow)
+                              CAutoUpdater(status, updateAddress, text2, text3, ftpFileName, databasePath));
+        return m_updater.Get() != nullptr;
+    });
 }
 
 int CVexaEngineProcess::CancelUpdate()
 {
-    // With no updater there is nothing to cancel.
-    return 0;
+    // The job is never killed: closing its Internet handles makes the pending call return, and
+    // the job ends itself with its usual reports, seeing itself stopped.
+    switch (m_updater.Cancel()) {
+    case CUpdaterSlot::Cancelled:
+        m_running = 0;
+        return 1;
+    case CUpdaterSlot::Busy:
+        AfxMessageBox("The update process cannot be cancelled at this time", MB_OK);
+        return 0;
+    case CUpdaterSlot::NoUpdater:
+    default:
+        return 0;
+    }
 }
 
 int CVexaEngineProcess::StartReloadDatabase(CAbstractStatus* status)
 {
-    if (!status)
-        return -1;
-    return -1;
+    return StartJob(JOB_RELOAD_DATABASE, status, [] { return true; });
 }
 
-BOOL CVexaEngineProcess::CheckFileInDatabase(CString, _SPYWARE_INFORMATION*)
+BOOL CVexaEngineProcess::CheckFileInDatabase(CString filePath, _SPYWARE_INFORMATION* info)
 {
-    return FALSE;
+    if (!m_database)
+        return FALSE;
+    CMD5 md5;
+    _SIGNATURE_QUERY query;
+    query.Value = filePath;
+    query.Hash = CMD5::ToText(md5.DigestFile(filePath));
+    query.Flags = SIGNATURE_FILE_HASH;
+    long id = 0;
+    if (!m_database->FindSignature(query, &id))
+        return FALSE;
+    const _SPYWARE_INFORMATION* record = m_database->FindSpyware(id);
+    if (!record)
+        return FALSE;
+    if (info) {
+        info->Name = record->Name;
+        info->ID = record->ID;
+    }
+    return TRUE;
 }
 
 void CVexaEngineProcess::GetDatabaseVersion(CString* version)
 {
     if (version)
-        *version = "-1";
+        *version = m_database ? m_database->GetVersion() : CString("-1");
 }
 
 int CVexaEngineProcess::RunUpdateJob()
 {
-    return -1;
+    CAutoUpdater* updater = m_updater.Get();
+    if (!updater)
+        return -1;
+    ReportActivity("Checking For Updates\r\n", kArea);
+    const int checked = updater->CheckForUpdate();
+    if (checked == UPDATE_OK) {
+        ReportActivity("Please wait, while your computer is being updated with the latest protection against more "
+                       "than 500.000 types of threats!",
+                       kArea);
+        const int downloaded = updater->DownloadUpdates(updater->GetPatchList());
+        if (downloaded != UPDATE_OK) {
+            ReportUpdateResult(downloaded);
+        } else {
+            const int applied = updater->ApplyUpdates();
+            ReportUpdateResult(applied);
+            if (applied == UPDATE_OK)
+                ReportProgress(PROGRESS_UPDATE_DONE);
+            else
+                ReportActivity("Live Update was not completed successfully\r\n", kArea);
+        }
+    } else {
+        ReportUpdateResult(checked);
+    }
+    m_updater.Reset();
+    return 1;
 }
 
 int CVexaEngineProcess::RunFtpUpdateJob()
 {
-    return -1;
+    // No operation opens an FTP connection, so the FTP job has nothing to fetch: it only lets
+    // its updater go.
+    if (!m_updater.Get())
+        return -1;
+    m_updater.Reset();
+    return 1;
 }
 
 int CVexaEngineProcess::RunReloadDatabaseJob()
 {
-    return 0;
+    LoadSignatureDatabase();
+    if (m_status)
+        m_status->OperationFinished(1);
+    return 1;
 }

@@ -2,7 +2,8 @@
 
 #include <new>
 
-#include "XmlNoCase.h"
+#include "Database/XmlNoCase.h"
+#include "Utf8Text.h"
 
 namespace {
 
@@ -66,7 +67,7 @@ TiXmlElement* CConfigHandler::FindList(const char* name) const
 {
     if (!m_document)
         return nullptr;
-    return FindChildElementNoCase(m_document->RootElement(), name);
+    return FirstChildElementNoCase(m_document->RootElement(), name);
 }
 
 int CConfigHandler::AddStartupProgram(_STARTUP_PROGRAM_INFORMATION* program)
@@ -88,13 +89,13 @@ int CConfigHandler::AddStartupProgram(_STARTUP_PROGRAM_INFORMATION* program)
 
 void CConfigHandler::ReadProgram(const TiXmlElement* element, _STARTUP_PROGRAM_INFORMATION* program)
 {
-    program->Name = AttributeTextNoCase(element, "Name");
-    program->Data = AttributeTextNoCase(element, "Data");
-    program->RegPath = AttributeTextNoCase(element, "RegPath");
-    program->Type = AttributeNumberNoCase(element, "Type");
-    program->Removed = static_cast<int>(AttributeNumberNoCase(element, "Removed"));
-    program->Local = static_cast<int>(AttributeNumberNoCase(element, "Local"));
-    program->Checked = static_cast<int>(AttributeNumberNoCase(element, "Checked"));
+    program->Name = Utf8ToAnsi(FindAttributeNoCase(element, "Name"));
+    program->Data = Utf8ToAnsi(FindAttributeNoCase(element, "Data"));
+    program->RegPath = Utf8ToAnsi(FindAttributeNoCase(element, "RegPath"));
+    program->Type = AttributeNumber(element, "Type");
+    program->Removed = static_cast<int>(AttributeNumber(element, "Removed"));
+    program->Local = static_cast<int>(AttributeNumber(element, "Local"));
+    program->Checked = static_cast<int>(AttributeNumber(element, "Checked"));
 }
 
 int CConfigHandler::GetFirstStartupProgram(_STARTUP_PROGRAM_INFORMATION* program)
@@ -129,7 +130,7 @@ int CConfigHandler::AddCustomizePath(const char* path)
 
 const char* CConfigHandler::ReturnPath(const TiXmlElement* element)
 {
-    m_currentPath = element ? AttributeTextNoCase(element, kPathAttribute) : CString();
+    m_currentPath = element ? Utf8ToAnsi(FindAttributeNoCase(element, kPathAttribute)) : CString();
     return m_currentPath;
 }
 

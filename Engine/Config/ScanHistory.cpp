@@ -2,7 +2,8 @@
 
 #include <new>
 
-#include "XmlNoCase.h"
+#include "Database/XmlNoCase.h"
+#include "Utf8Text.h"
 
 CScanHistory::CScanHistory()
 {
@@ -62,11 +63,11 @@ std::vector<_SCAN_HISTORY_ITEM>* CScanHistory::GetItems()
         return nullptr;
     for (const TiXmlElement* element = root->FirstChildElement(); element; element = element->NextSiblingElement()) {
         _SCAN_HISTORY_ITEM item;
-        item.Title = AttributeTextNoCase(element, "Title");
-        item.ItemPath = AttributeTextNoCase(element, "ItemPath");
-        item.DateTime = AttributeTextNoCase(element, "DateTime");
-        item.Type = AttributeNumberNoCase(element, "Type");
-        item.Status = AttributeNumberNoCase(element, "Status");
+        item.Title = Utf8ToAnsi(FindAttributeNoCase(element, "Title"));
+        item.ItemPath = Utf8ToAnsi(FindAttributeNoCase(element, "ItemPath"));
+        item.DateTime = Utf8ToAnsi(FindAttributeNoCase(element, "DateTime"));
+        item.Type = AttributeNumber(element, "Type");
+        item.Status = AttributeNumber(element, "Status");
         m_items.push_back(item);
     }
     return &m_items;

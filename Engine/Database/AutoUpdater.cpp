@@ -1,0 +1,548 @@
+#include "AutoUpdater.h"
+
+#include <tinyxml.h>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "AfxFileFind.h"
+#include "AfxMessageBox.h"
+#include "DataFileCipher.h"
+#include "TempDataFile.h"
+#include "XmlNoCase.h"
+
+namespace {
+
+const char kAgent[] = "Bellwort Registry Reriraz";
+const char kArea[] = "Scanning";
+const char kSeparator[] = "<br>";
+const DWORD kVersionRequestFlags = INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE;
+
+CString TextOr(const char* text)
+{
+    return CString(text ? text : "");
+}
+
+// The addresses between consecutive separators, trimmed; *separators gets their number.
+std::vector<CString> SplitPatchList(const CString& list, int* separators)
+{
+    std::vector<CString> addresses;
+    const int separatorLength = static_cast<int>(std::strlen(kSeparator));
+    int count = 0;
+    int previous = -1;
+    for (int at = list.Find(kSeparator); at >= 0; at = list.Find(kSeparator, at + separatorLength)) {
+        ++count;
+        if (previous >= 0)
+            addresses.push_back(list.Mid(previous, at - previous).Trim());
+        previous = at + separatorLength;
+    }
+    *separators = count;
+    return addresses;
+}
+
+// The file name of a patch: what follows the last '/' of its address.
+CString PatchNameOf(const CString& address)
+{
+    return address.Mid(address.ReverseFind('/') + 1);
+}
+
+bool SameAttributeText(const TiXmlElement* a, const TiXmlElement* b, const char* name)
+{
+    return !name || AttributeText(a, name) == AttributeText(b, name);
+}
+
+TiXmlElement* FindMatch(TiXmlElement* section, const TiXmlElement* patchEntry, const char* key, const char* secondKey)
+{
+    for (TiXmlElement* entry = section->FirstChildElement(); entry; entry = entry->NextSiblingElement())
+        if (SameAttributeText(entry, patchEntry, key) && SameAttributeText(entry, patchEntry, secondKey))
+            return entry;
+    return nullptr;
+}
+
+} // namespace
+
+CAutoUpdater::CAutoUpdater(CAbstractStatus* status, const char* updateAddress, const char* text2, const char* text3,
+                           const char* ftpFileName, const char* databasePath)
+    : m_ftpFileName(TextOr(ftpFileName)), m_updateAddress(TextOr(updateAddress)),
+      m_databasePath(TextOr(databasePath)), m_text2(TextOr(text2)), m_text3(TextOr(text3)), m_status(status)
+{
+    m_updateAddress.Trim();
+    m_internet = ::InternetOpenA(kAgent, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
+}
+
+CAutoUpdater::~CAutoUpdater()
+{
+    if (m_downloadFile)
+        ::CloseHandle(m_downloadFile);
+    CloseRequest();
+    CloseInternet();
+}
+
+void CAutoUpdater::Activity(const char* text)
+{
+    if (m_status)
+        m_status->SetActivity(text, kArea);
+}
+
+void CAutoUpdater::Progress(int phase)
+{
+    if (m_status)
+        m_status->SetProgress(phase);
+}
+
+BOOL CAutoUpdater::IsConnected() const
+{
+    DWORD state = 0;
+    return ::InternetGetConnectedState(&state, 0);
+}
+
+CString CAutoUpdater::GetDatabaseFolder() const
+{
+    CString folder = m_databasePath;
+    folder.Replace("engine.dat", "");
+    return folder;
+}
+
+CString CAutoUpdater::GetPatchFolder() const
+{
+    return GetDatabaseFolder() + "updates";
+}
+
+bool CAutoUpdater::IsPlainFileName(const CString& name)
+{
+    if (name.IsEmpty() || name == "." || name.Find("..") >= 0 || name.FindOneOf("\\/:*?\"<>|") >= 0)
+        return false;
+    for (int i = 0; i < name.GetLength(); ++i)
+        if (static_cast<unsigned char>(name[i]) < 0x20)
+            return false;
+    return true;
+}
+
+// ---- Internet requests ----
+
+bool CAutoUpdater::OpenRequest(const CString& address, DWORD flags)
+{
+    HINTERNET internet = m_internet.load();
+    if (!internet)
+        return false;
+    HINTERNET request = ::InternetOpenUrlA(internet, address, nullptr, 0, flags, 0);
+    if (!request)
+        return false;
+    m_request = request;
+    // A cancel that came while the request was being opened could not close it: do it here.
+    if (IsCancelled()) {
+        CloseRequest();
+        return false;
+    }
+    // Only a 200 answer is the document asked for; anything else is an error page.
+    DWORD status = 0;
+    DWORD size = sizeof(status);
+    if (!::HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr)
+        || status != HTTP_STATUS_OK) {
+        CloseRequest();
+        return false;
+    }
+    return true;
+}
+
+void CAutoUpdater::CloseRequest()
+{
+    if (HINTERNET request = m_request.exchange(nullptr))
+        ::InternetCloseHandle(request);
+}
+
+void CAutoUpdater::CloseInternet()
+{
+    if (HINTERNET internet = m_internet.exchange(nullptr))
+        ::InternetCloseHandle(internet);
+}
+
+bool CAutoUpdater::QueryContentLength(DWORD* length)
+{
+    char text[32] = {};
+    DWORD size = sizeof(text);
+    HINTERNET request = m_request.load();
+    if (!request || !::HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH, text, &size, nullptr))
+        return false;
+    *length = static_cast<DWORD>(std::strtoul(text, nullptr, 10));
+    return true;
+}
+
+int CAutoUpdater::CancelUpdate()
+{
+    int phase = Checking;
+    if (!m_phase.compare_exchange_strong(phase, Cancelled) && phase == Applying)
+        return 1;
+    CloseRequest();
+    CloseInternet();
+    return 0;
+}
+
+// ---- Version check ----
+
+CString CAutoUpdater::GetLocalVersionInfo()
+{
+    CTempDataFile head;
+    if (!head.IsValid() || !DecryptDataFileHead(m_databasePath, head.Path()))
+        return CString();
+    CString text;
+    {
+        FILE* file = std::fopen(head.Path(), "rb");
+        if (!file) {
+            AfxMessageBox(AfxFormatString("Unable to open file.1%lu", ::GetLastError()), MB_OK);
+            return CString();
+        }
+        char piece[499];
+        size_t read;
+        while ((read = std::fread(piece, 1, sizeof(piece), file)) > 0)
+            text += CString(piece, static_cast<int>(read));
+        const bool failed = std::ferror(file) != 0;
+        std::fclose(file);
+        if (failed)
+            return CString();
+    }
+    const int start = text.Find("<UpdateInfo");
+    const int end = start >= 0 ? text.Find("/>", start) : -1;
+    if (end < 0)
+        return CString();
+    CString info = text.Mid(start, end - start);
+    info.Replace("<UpdateInfo", "");
+    info.Replace("LastUpdateDate", "");
+    info.Replace("=", "");
+    info.Remove('"');
+    info.Remove('/');
+    return info.Trim();
+}
+
+int CAutoUpdater::CheckForUpdate()
+{
+    if (!m_internet.load() || !IsConnected())
+        return UPDATE_NOT_CONNECTED;
+    CString version = GetLocalVersionInfo();
+    const int word = version.Find("Version");
+    if (word >= 0)
+        version = version.Mid(word + 7);
+    else
+        version = version.GetLength() > 6 ? version.Mid(6) : CString();
+    if (version.IsEmpty())
+        return UPDATE_NO_LOCAL_VERSION;
+
+    const CString address = m_updateAddress + "?UpdateVersion=" + version;
+    if (!OpenRequest(address, kVersionRequestFlags))
+        return IsCancelled() ? UPDATE_NOT_CONNECTED : UPDATE_REQUEST_FAILED;
+    CString reply;
+    char piece[100];
+    DWORD read = 0;
+    while (::InternetReadFile(m_request.load(), piece, sizeof(piece) - 1, &read) && read > 0) {
+        piece[read] = '\0';
+        reply += piece;
+    }
+    ::DeleteUrlCacheEntry(address);
+    CloseRequest();
+    if (IsCancelled())
+        return UPDATE_NOT_CONNECTED;
+
+    if (reply.Left(8) == "noupdate")
+        return UPDATE_NONE_AVAILABLE;
+    if (reply.Left(9) == "available") {
+        m_patchList = reply.Mid(9);
+        return UPDATE_OK;
+    }
+    return UPDATE_BAD_REPLY;
+}
+
+int CAutoUpdater::CheckAndDownload()
+{
+    const int result = CheckForUpdate();
+    if (result != UPDATE_OK)
+        return result;
+    Activity("Please wait, while your computer is being updated with the latest protection against more than "
+             "500.000 types of threats!");
+    return DownloadUpdates(m_patchList);
+}
+
+// ---- Download ----
+
+int CAutoUpdater::DownloadUpdates(CString patchList)
+{
+    int separators = 0;
+    const std::vector<CString> addresses = SplitPatchList(patchList, &separators);
+    // The names come from the network: refuse the whole list before anything is fetched when
+    // one of them is not a plain file name.
+    for (const CString& address : addresses)
+        if (!IsPlainFileName(PatchNameOf(address)))
+            return UPDATE_REQUEST_FAILED;
+
+    DWORD total = 0;
+    for (const CString& address : addresses) {
+        if (!m_internet.load() || !IsConnected())
+            return UPDATE_NOT_CONNECTED;
+        DWORD length = 0;
+        if (!OpenRequest(address, 0) || !QueryContentLength(&length)) {
+            CloseRequest();
+            return IsCancelled() ? UPDATE_NOT_CONNECTED : UPDATE_REQUEST_FAILED;
+        }
+        total += length;
+        ::DeleteUrlCacheEntry(address);
+        CloseRequest();
+    }
+    if (m_status)
+        m_status->ReportItem(AfxFormatString("%d", separators - 1), 0, static_cast<int>(total / 1024), 0);
+
+    for (const CString& address : addresses) {
+        const int result = DownloadPatch(address, PatchNameOf(address));
+        if (result != UPDATE_OK)
+            return result;
+    }
+    Progress(PROGRESS_END);
+    return UPDATE_OK;
+}
+
+int CAutoUpdater::DownloadPatch(const CString& address, const CString& name)
+{
+    if (!m_internet.load() || !IsConnected())
+        return UPDATE_NOT_CONNECTED;
+    ::DeleteUrlCacheEntry(address);
+    DWORD length = 0;
+    if (!OpenRequest(address, 0) || !QueryContentLength(&length)) {
+        CloseRequest();
+        return IsCancelled() ? UPDATE_NOT_CONNECTED : UPDATE_REQUEST_FAILED;
+    }
+    if (m_status)
+        m_status->ReportItem("", static_cast<int>(length / 1024), 0, 0);
+
+    const CString folder = GetPatchFolder();
+    CFileFind find;
+    if (!find.FindFile(folder) && !::CreateDirectoryA(folder, nullptr)) {
+        CloseRequest();
+        return UPDATE_NO_PATCH_FOLDER;
+    }
+    const CString path = folder + "\\" + name;
+    m_downloadFile = ::CreateFileA(path, GENERIC_WRITE, FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (m_downloadFile == INVALID_HANDLE_VALUE) {
+        m_downloadFile = nullptr;
+        CloseRequest();
+        return UPDATE_NO_PATCH_FOLDER;
+    }
+    const int result = ReadBodyInto(m_downloadFile, length);
+    ::DeleteUrlCacheEntry(address);
+    ::CloseHandle(m_downloadFile);
+    m_downloadFile = nullptr;
+    CloseRequest();
+    if (result != UPDATE_OK) {
+        // A cut or cancelled download is no patch.
+        ::DeleteFileA(path);
+        return result;
+    }
+    m_downloadedFiles.push_back(name);
+    return UPDATE_OK;
+}
+
+int CAutoUpdater::ReadBodyInto(HANDLE file, DWORD expected)
+{
+    char piece[4095];
+    DWORD received = 0;
+    DWORD read = 0;
+    while (::InternetReadFile(m_request.load(), piece, sizeof(piece), &read) && read > 0) {
+        DWORD written = 0;
+        if (!::WriteFile(file, piece, read, &written, nullptr) || written != read)
+            return UPDATE_NO_PATCH_FOLDER;
+        received += read;
+        Activity("size");
+        Progress(PROGRESS_STEP);
+    }
+    if (IsCancelled())
+        return UPDATE_NOT_CONNECTED;
+    return received == expected ? UPDATE_OK : UPDATE_REQUEST_FAILED;
+}
+
+// ---- Apply ----
+
+int CAutoUpdater::ApplyUpdates()
+{
+    int phase = Checking;
+    if (!m_phase.compare_exchange_strong(phase, Applying))
+        return UPDATE_NOT_CONNECTED;  // cancelled before the apply phase began
+    Activity("clearsize");
+    Progress(PROGRESS_APPLY_BEGIN);
+
+    for (const CString& name : m_downloadedFiles) {
+        if (LoadPatch(name) != UPDATE_OK || !m_patch)
+            return UPDATE_BAD_PATCH;
+        int result;
+        switch (GetPatchType()) {
+        case PATCH_ADDITION: result = ApplyAddition(name); break;
+        case PATCH_REMOVAL: result = ApplyRemoval(name); break;
+        case PATCH_EDIT: result = ApplyEdit(name); break;
+        default: result = UPDATE_BAD_PATCH; break;
+        }
+        if (result != UPDATE_OK)
+            return result;
+        Progress(PROGRESS_PATCH_APPLIED);
+    }
+    if (!m_database)
+        return UPDATE_BAD_PATCH;
+
+    CTempDataFile plain;
+    if (!plain.IsValid())
+        return UPDATE_DATABASE_FAILED;
+    Activity("Finishing Update Process");
+    Activity("clearsize");
+    if (!m_database->SaveFile(plain.Path().GetString()))
+        return UPDATE_DATABASE_FAILED;
+    CString output = m_databasePath;
+    output.Replace("engine.dat", "engine.bak");
+    return EncryptDataFile(plain.Path(), output) ? UPDATE_OK : UPDATE_DATABASE_FAILED;
+}
+
+int CAutoUpdater::LoadPatch(const CString& fileName)
+{
+    m_patch.reset();
+    CTempDataFile plain;
+    if (!plain.IsValid())
+        return UPDATE_BAD_PATCH;
+    const CString patchPath = GetPatchFolder() + "\\" + fileName;
+    if (!DecryptDataFile(patchPath, plain.Path()))
+        return UPDATE_BAD_PATCH;
+    m_patch.reset(new TiXmlDocument(plain.Path().GetString()));
+    if (!m_patch->LoadFile()) {
+        m_patch.reset();
+        return UPDATE_BAD_PATCH;
+    }
+    if (!FirstChildElementNoCase(m_patch->RootElement(), "UpdateInfo")) {
+        m_patch.reset();
+        return UPDATE_BAD_PATCH;
+    }
+    ::DeleteFileA(patchPath);
+    return UPDATE_OK;
+}
+
+int CAutoUpdater::GetPatchType()
+{
+    const TiXmlElement* info = m_patch ? FirstChildElementNoCase(m_patch->RootElement(), "UpdateInfo") : nullptr;
+    const CString kind = AttributeText(info, "PatchType");
+    if (kind == "Addition")
+        return PATCH_ADDITION;
+    if (kind == "Removal")
+        return PATCH_REMOVAL;
+    if (kind == "Edit")
+        return PATCH_EDIT;
+    m_patch.reset();
+    return UPDATE_BAD_PATCH;
+}
+
+// The start the three appliers share: the patch must be loaded and carry its version, and the
+// database document (deciphered on first use) must hold all three sections.
+int CAutoUpdater::PrepareApply()
+{
+    if (!m_patch)
+        return UPDATE_BAD_PATCH;
+    const TiXmlElement* patchInfo = FirstChildElementNoCase(m_patch->RootElement(), "UpdateInfo");
+    if (!FindAttributeNoCase(patchInfo, "LastUpdateDate") || !FindAttributeNoCase(patchInfo, "Version")) {
+        m_patch.reset();
+        return UPDATE_BAD_PATCH;
+    }
+    if (!m_database) {
+        CTempDataFile plain;
+        std::unique_ptr<TiXmlDocument> database;
+        if (plain.IsValid() && DecryptDataFile(m_databasePath, plain.Path())) {
+            database.reset(new TiXmlDocument(plain.Path().GetString()));
+            if (!database->LoadFile())
+                database.reset();
+        }
+        if (!database) {
+            m_patch.reset();
+            return UPDATE_DATABASE_FAILED;
+        }
+        m_database = std::move(database);
+    }
+    TiXmlElement* root = m_database->RootElement();
+    if (!FirstChildElementNoCase(root, "Spywares") || !FirstChildElementNoCase(root, "Signatures")
+        || !FirstChildElementNoCase(root, "UpdateInfo")) {
+        m_patch.reset();
+        return UPDATE_DATABASE_FAILED;
+    }
+    return UPDATE_OK;
+}
+
+// Copies the patch's date and version into the database and lets the patch go.
+int CAutoUpdater::FinishApply()
+{
+    const TiXmlElement* patchInfo = FirstChildElementNoCase(m_patch->RootElement(), "UpdateInfo");
+    TiXmlElement* databaseInfo = FirstChildElementNoCase(m_database->RootElement(), "UpdateInfo");
+    SetAttributeNoCase(databaseInfo, "LastUpdateDate", FindAttributeNoCase(patchInfo, "LastUpdateDate"));
+    SetAttributeNoCase(databaseInfo, "Version", FindAttributeNoCase(patchInfo, "Version"));
+    m_patch.reset();
+    return UPDATE_OK;
+}
+
+namespace {
+
+// Calls visit(entry, isSpyware) for every "Spyware" and "Signature" element in the patch's
+// "Spywares" section and the sections after it.
+template <class Visit>
+void WalkPatchEntries(TiXmlElement* patchRoot, Visit visit)
+{
+    for (TiXmlElement* section = FirstChildElementNoCase(patchRoot, "Spywares"); section;
+         section = section->NextSiblingElement())
+        for (TiXmlElement* entry = section->FirstChildElement(); entry; entry = entry->NextSiblingElement()) {
+            if (std::strcmp(entry->Value(), "Spyware") == 0)
+                visit(entry, true);
+            else if (std::strcmp(entry->Value(), "Signature") == 0)
+                visit(entry, false);
+        }
+}
+
+} // namespace
+
+int CAutoUpdater::ApplyAddition(const CString&)
+{
+    const int ready = PrepareApply();
+    if (ready != UPDATE_OK)
+        return ready;
+    TiXmlElement* root = m_database->RootElement();
+    TiXmlElement* spywares = FirstChildElementNoCase(root, "Spywares");
+    TiXmlElement* signatures = FirstChildElementNoCase(root, "Signatures");
+    WalkPatchEntries(m_patch->RootElement(), [&](TiXmlElement* entry, bool isSpyware) {
+        (isSpyware ? spywares : signatures)->InsertEndChild(*entry);
+    });
+    return FinishApply();
+}
+
+int CAutoUpdater::ApplyRemoval(const CString& fileName)
+{
+    Activity("Processing File " + fileName + "\r\n");
+    const int ready = PrepareApply();
+    if (ready != UPDATE_OK)
+        return ready;
+    TiXmlElement* root = m_database->RootElement();
+    TiXmlElement* spywares = FirstChildElementNoCase(root, "Spywares");
+    TiXmlElement* signatures = FirstChildElementNoCase(root, "Signatures");
+    WalkPatchEntries(m_patch->RootElement(), [&](TiXmlElement* entry, bool isSpyware) {
+        TiXmlElement* section = isSpyware ? spywares : signatures;
+        if (TiXmlElement* match = FindMatch(section, entry, isSpyware ? "ID" : "SpywareID", nullptr))
+            section->RemoveChild(match);
+    });
+    return FinishApply();
+}
+
+int CAutoUpdater::ApplyEdit(const CString&)
+{
+    const int ready = PrepareApply();
+    if (ready != UPDATE_OK)
+        return ready;
+    TiXmlElement* root = m_database->RootElement();
+    TiXmlElement* spywares = FirstChildElementNoCase(root, "Spywares");
+    TiXmlElement* signatures = FirstChildElementNoCase(root, "Signatures");
+    WalkPatchEntries(m_patch->RootElement(), [&](TiXmlElement* entry, bool isSpyware) {
+        TiXmlElement* section = isSpyware ? spywares : signatures;
+        TiXmlElement* match = isSpyware ? FindMatch(section, entry, "ID", nullptr)
+                                        : FindMatch(section, entry, "SpywareID", "Type");
+        if (!match)
+            return;
+        section->RemoveChild(match);
+        section->InsertEndChild(*entry);
+    });
+    return FinishApply();
+}

@@ -1,0 +1,111 @@
+// CAutoUpdater: brings the signature database up to date over HTTP in three phases on the update
+// job's thread: ask the update site whether patches exist for the local version, download them
+// into the "updates" folder beside the database, and apply them to the deciphered database,
+// which is then enciphered as "engine.bak" beside "engine.dat".
+//
+// The site answers "<address>?UpdateVersion=<version>" with "noupdate", or with "available"
+// followed by the patch addresses, each preceded by "<br>", and a closing "<br>". A patch is a
+// database document whose "UpdateInfo" carries "PatchType" ("Addition", "Removal" or "Edit"),
+// "LastUpdateDate" and "Version", enciphered like the database.
+#pragma once
+
+#include <windows.h>
+#include <wininet.h>
+#include <atomic>
+#include <memory>
+#include <vector>
+
+#include "AfxString.h"
+#include "VexaEngine.h"
+
+class TiXmlDocument;
+class TiXmlElement;
+
+// Results of the update phases, passed on by the job to ReportResult.
+enum UPDATE_RESULT {
+    UPDATE_OK = 0,
+    UPDATE_NOT_CONNECTED = 1,      // no Internet handle, no connection, or cancelled
+    UPDATE_NO_LOCAL_VERSION = 4,
+    UPDATE_NONE_AVAILABLE = 9,
+    UPDATE_BAD_REPLY = 11,
+    UPDATE_NO_PATCH_FOLDER = 12,   // the patch folder or a patch file cannot be created
+    UPDATE_REQUEST_FAILED = 13,    // request failed, not answered with 200, no length, short body, bad name
+    PATCH_ADDITION = 14,
+    PATCH_REMOVAL = 15,
+    PATCH_EDIT = 16,
+    UPDATE_BAD_PATCH = 17,
+    UPDATE_DATABASE_FAILED = 18,
+};
+
+class CAutoUpdater
+{
+public:
+    // The texts are copied (null gives empty); text2 and text3 are kept and not read.
+    CAutoUpdater(CAbstractStatus* status, const char* updateAddress, const char* text2, const char* text3,
+                 const char* ftpFileName, const char* databasePath);
+    virtual ~CAutoUpdater();
+    CAutoUpdater(const CAutoUpdater&) = delete;
+    CAutoUpdater& operator=(const CAutoUpdater&) = delete;
+
+    // The version check; 0 when patches are available (GetPatchList), 9 when none.
+    int CheckForUpdate();
+    // Downloads every patch of the list into the patch folder.
+    int DownloadUpdates(CString patchList);
+    // Applies the downloaded patches in order and writes "engine.bak".
+    int ApplyUpdates();
+    int CheckAndDownload();
+
+    // The local "UpdateInfo" text, read from the deciphered head of the database.
+    CString GetLocalVersionInfo();
+    int LoadPatch(const CString& fileName);
+    int GetPatchType();
+    int ApplyAddition(const CString& fileName);
+    int ApplyRemoval(const CString& fileName);
+    int ApplyEdit(const CString& fileName);
+
+    // Called on another thread while the job runs. Before the apply phase it closes the open
+    // request and the Internet handle, so that a pending call returns and the job ends itself,
+    // and returns 0; once applying has begun it changes nothing and returns 1.
+    int CancelUpdate();
+    BOOL IsConnected() const;
+
+    const CString& GetPatchList() const { return m_patchList; }
+    const std::vector<CString>& GetDownloadedFiles() const { return m_downloadedFiles; }
+    // The database folder (with its closing '\') and the "updates" folder in it.
+    CString GetDatabaseFolder() const;
+    CString GetPatchFolder() const;
+
+    // A patch name taken from an address: a plain file name, never a path.
+    static bool IsPlainFileName(const CString& name);
+
+private:
+    enum Phase { Checking, Applying, Cancelled };
+
+    bool OpenRequest(const CString& address, DWORD flags);
+    void CloseRequest();
+    bool QueryContentLength(DWORD* length);
+    void CloseInternet();
+    bool IsCancelled() const { return m_phase == Cancelled; }
+    int DownloadPatch(const CString& address, const CString& name);
+    int ReadBodyInto(HANDLE file, DWORD expected);
+
+    int PrepareApply();
+    int FinishApply();
+    void Activity(const char* text);
+    void Progress(int phase);
+
+    std::atomic<int> m_phase{Checking};
+    HANDLE m_downloadFile = nullptr;
+    std::atomic<HINTERNET> m_internet{nullptr};
+    std::atomic<HINTERNET> m_request{nullptr};
+    CString m_ftpFileName;
+    CString m_updateAddress;
+    CString m_databasePath;
+    CString m_text2;
+    CString m_text3;
+    CString m_patchList;
+    std::vector<CString> m_downloadedFiles;
+    std::unique_ptr<TiXmlDocument> m_patch;
+    std::unique_ptr<TiXmlDocument> m_database;
+    CAbstractStatus* m_status;
+};
