@@ -92,6 +92,22 @@ protected:
 
     // ---- Backup and restore ----
 
+    // Writes a backup file into the "Backup" folder beside the program: the whole registry, or
+    // with `partial` the keys of the repair's items (m_resultItems, excluded items skipped).
+    // While it runs its registry manager is the active one, so Stop ends it. 1 when the file is
+    // complete (its path in *file when given); 0 when the folder or the file could not be made,
+    // the export failed or it was stopped: then no file is left behind.
+    int WriteBackup(bool partial, CString* file = nullptr);
+    // "ddmmyyyy_hhmmss_FULL_REGBACKUP.rbk", or "..._REGBACKUP.rbk" for a partial backup.
+    static CString MakeBackupFileName(const SYSTEMTIME& localTime, bool partial);
+    // The "Backup" folder beside the running program, without a trailing backslash.
+    static CString GetBackupFolder();
+    // Imports a backup file with the given manager; 1 when everything in it was restored.
+    int ImportBackup(CRegistryManager* manager, const CString& file);
+    // The manager of the last backup or restore job. It outlives its job, so a Stop that has
+    // just read the active pointer never reaches a deleted object.
+    std::unique_ptr<CRegistryManager> m_jobRegistryManager;
+
     // ---- Signature database and live update ----
 
     // "engine.dat" in the folder of the program's executable.

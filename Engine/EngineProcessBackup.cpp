@@ -1,34 +1,139 @@
-// Whole-registry backup and restore jobs.
-#include "EngineProcess.h"
+// Whole-registry backup and restore jobs, and the backup file that a repair writes first.
+#include <cstdio>
+#include <new>
 
-// The backup file format arrives with the registry backup writer and reader; until then these
-// jobs are refused rather than pretending to have saved anything.
+#include "EngineProcess.h"
+#include "Registry/RegistryManager.h"
+
+namespace {
+
+const char kBackupFolderName[] = "Backup";
+const char kFullSuffix[] = "_FULL_REGBACKUP";
+const char kPartialSuffix[] = "_REGBACKUP";
+
+bool IsFolder(const char* path)
+{
+    const DWORD attributes = ::GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool IsFile(const char* path)
+{
+    const DWORD attributes = ::GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+} // namespace
 
 int CVexaEngineProcess::StartBackup(const char* path, CAbstractStatus* status)
 {
-    if (!path || !status)
+    if (!path)
         return -1;
-    return -1;
+    return StartJob(JOB_BACKUP, status, [&] {
+        m_backupArgument = path;
+        return true;
+    });
 }
 
 int CVexaEngineProcess::StartRestore(const char* backupFile, CAbstractStatus* status)
 {
-    if (!backupFile || !status)
+    if (!backupFile || !*backupFile)
         return -1;
-    return -1;
+    return StartJob(JOB_RESTORE, status, [&] {
+        m_backupFile = backupFile;
+        return true;
+    });
 }
 
-int CVexaEngineProcess::RestoreBackupNow(CAbstractStatus*, CString)
+int CVexaEngineProcess::RestoreBackupNow(CAbstractStatus* status, CString backupFile)
 {
-    return 0;
+    CRegistryManager* manager = new (std::nothrow) CRegistryManager(status);
+    if (!manager)
+        return 0;
+    const int result = ImportBackup(manager, backupFile);
+    delete manager;
+    return result;
 }
 
 int CVexaEngineProcess::RunBackupJob()
 {
-    return 0;
+    const int result = WriteBackup(false);
+    // A failed backup must not read as a finished one.
+    if (result != 1)
+        m_running = 0;
+    return result;
 }
 
 int CVexaEngineProcess::RunRestoreJob()
 {
-    return -1;
+    int result = -1;
+    if (IsFile(m_backupFile)) {
+        CRegistryManager* manager = new (std::nothrow) CRegistryManager(m_status);
+        if (manager) {
+            m_jobRegistryManager.reset(manager);
+            m_activeRegistryManager = manager;
+            result = ImportBackup(manager, m_backupFile);
+            m_activeRegistryManager = nullptr;
+        }
+    }
+    // Tell the page that the registry was not (wholly) restored, so it keeps the file.
+    if (result != 1)
+        m_running = 0;
+    return result;
+}
+
+int CVexaEngineProcess::ImportBackup(CRegistryManager* manager, const CString& file)
+{
+    return manager->ImportFile(file);
+}
+
+CString CVexaEngineProcess::MakeBackupFileName(const SYSTEMTIME& localTime, bool partial)
+{
+    CString name;
+    name.Format("%02d%02d%04d_%02d%02d%02d%s.rbk", localTime.wDay, localTime.wMonth, localTime.wYear,
+                localTime.wHour, localTime.wMinute, localTime.wSecond, partial ? kPartialSuffix : kFullSuffix);
+    return name;
+}
+
+CString CVexaEngineProcess::GetBackupFolder()
+{
+    std::vector<char> path(32768);
+    const DWORD length = ::GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length == 0 || length >= path.size())
+        return CString();
+    CString folder(path.data(), static_cast<int>(length));
+    const int slash = folder.ReverseFind('\\');
+    if (slash < 0)
+        return CString();
+    return folder.Left(slash + 1) + kBackupFolderName;
+}
+
+int CVexaEngineProcess::WriteBackup(bool partial, CString* file)
+{
+    if (partial && !m_resultItems)
+        return 0;
+    SYSTEMTIME now;
+    ::GetLocalTime(&now);
+    const CString folder = GetBackupFolder();
+    if (folder.IsEmpty() || (!IsFolder(folder) && !::CreateDirectoryA(folder, nullptr)))
+        return 0;
+    const CString path = folder + "\\" + MakeBackupFileName(now, partial);
+
+    CRegistryManager* manager = new (std::nothrow) CRegistryManager(m_status);
+    if (!manager)
+        return 0;
+    m_jobRegistryManager.reset(manager);
+    m_activeRegistryManager = manager;
+    int result = partial ? manager->ExportItems(path, m_resultItems) : manager->ExportRegistry(path);
+    m_activeRegistryManager = nullptr;
+    // A Stop that came before the export began is seen here.
+    if (!m_running)
+        result = 0;
+    if (result != 1) {
+        ::DeleteFileA(path);
+        return 0;
+    }
+    if (file)
+        *file = path;
+    return 1;
 }

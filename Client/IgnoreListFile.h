@@ -1,0 +1,53 @@
+// CIgnoreListFile: the text of "IgnoreList.dat" and its reading and writing.
+//
+// The file is a run of records, each ended by ';': item text, '^', category label, '^', number
+// (the label may be missing: item, '^', number). Item texts may hold '^' and ';' themselves, so
+// writers put the marker record ESCAPED_MARKER first and escape the fields of every record after
+// it ("%5E", "%3B", "%25", control bytes and white space at a field's ends as "%XX"). Files
+// written before the marker existed still read as they always did, and an old reader skips the
+// marker like any record without '^'.
+// The writers go through text-mode files, so each record's CR LF stands on disk as CR CR LF, as
+// the file has always been written; the reader trims it away with the record.
+#pragma once
+
+#include <vector>
+
+#include "AfxString.h"
+
+struct IGNORE_LIST_RECORD {
+    CString Item;
+    CString Category;
+    int Number = 0;
+};
+
+class CIgnoreListFile
+{
+public:
+    static const char ESCAPED_MARKER[];
+
+    // The accepted records in file order. Parsing ends at the first record without its ';' and
+    // at the first empty record; a record without '^' (such as the marker) is skipped.
+    static std::vector<IGNORE_LIST_RECORD> Parse(const CString& text);
+
+    // One record with its line end, for a map key "item^label" (split at its last '^', since
+    // labels hold none; a key without '^' is an item without label).
+    static CString FormatRecord(const CString& key, int number);
+    // The marker record that starts the escaped part of a file, with its line end.
+    static CString FormatMarker();
+
+    static CString Escape(const CString& field);
+    static CString Unescape(const CString& field);
+
+    // The whole file, opened for reading only (a read-only folder is fine). A missing file reads
+    // as empty. FALSE when the file exists but cannot be opened or read; text is then unchanged.
+    static BOOL ReadText(const char* path, CString* text);
+    // Replaces the file by one written in full beside it, so a failed write never leaves the
+    // list half written or empty.
+    static BOOL ReplaceText(const char* path, const CString& text);
+    // Adds text at the end of the file (creating it), after closing an unterminated last record.
+    static BOOL AppendText(const char* path, const CString& text);
+};
+
+// Splits a key "item^label" at its last '^'. FALSE (item empty, label the whole key) when the
+// key has none.
+bool SplitIgnoreKey(const CString& key, CString* item, CString* label);

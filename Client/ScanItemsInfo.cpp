@@ -1,0 +1,326 @@
+#include "ScanItemsInfo.h"
+
+#include "AfxFile.h"
+#include "IgnoreListFile.h"
+
+namespace {
+
+const char kScanLogFolder[] = "Scan Logs";
+
+CString WithTrailingBackslash(const CString& folder)
+{
+    if (folder.IsEmpty() || folder.GetAt(folder.GetLength() - 1) == '\\')
+        return folder;
+    return folder + "\\";
+}
+
+void AppendEntry(CString* text, const CString& name, int number)
+{
+    *text += name;
+    text->AppendFormat("^%d;\r\n", number);
+}
+
+} // namespace
+
+CScanItemsInfo::CScanItemsInfo(const char* programFolder)
+    : m_programFolder(WithTrailingBackslash(programFolder && *programFolder ? CString(programFolder)
+                                                                            : RunningProgramFolder()))
+{
+    m_cursor = m_items.end();
+    LoadIgnoreList();
+}
+
+CScanItemsInfo::~CScanItemsInfo() = default;
+
+CString CScanItemsInfo::RunningProgramFolder()
+{
+    // Grows the buffer until the whole path fits: a cut path would name another folder.
+    std::string buffer(MAX_PATH, '\0');
+    for (;;) {
+        const DWORD length = ::GetModuleFileNameA(nullptr, &buffer[0], static_cast<DWORD>(buffer.size()));
+        if (length == 0)
+            return CString();
+        if (length < buffer.size()) {
+            buffer.resize(length);
+            break;
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+    const CString path(buffer);
+    return path.Left(path.ReverseFind('\\') + 1);
+}
+
+void CScanItemsInfo::Clear()
+{
+    m_items.clear();
+    m_cursor = m_items.end();
+    m_spywareDetections.clear();
+    m_spywareRecords.clear();
+    m_repairExclusions.clear();
+}
+
+int CScanItemsInfo::AddItem(CString item, int category, int, INT_PTR)
+{
+    m_foundCategories |= static_cast<DWORD>(category);
+    LoadIgnoreList();
+    if (m_ignoreList.count(item))
+        return 0;
+    // A multimap keeps equal keys in insertion order, so items of a category stay in the order
+    // in which they were found.
+    m_items.insert(FoundItems::value_type(category, item));
+    return 1;
+}
+
+BOOL CScanItemsInfo::HasCategory(int category)
+{
+    return m_items.count(category) ? TRUE : FALSE;
+}
+
+int CScanItemsInfo::GetSpywareId(const char* name)
+{
+    if (!name)
+        return 0;
+    const auto found = m_spywareDetections.find(name);
+    return found == m_spywareDetections.end() ? 0 : found->second;
+}
+
+int CScanItemsInfo::CountCategory(int category)
+{
+    return static_cast<int>(m_items.count(category));
+}
+
+BOOL CScanItemsInfo::GetItems(std::vector<const char*>* items, int category)
+{
+    if (!items)
+        return FALSE;
+    const auto range = m_items.equal_range(category);
+    if (range.first == range.second)
+        return FALSE;
+    for (auto it = range.first; it != range.second; ++it)
+        items->push_back(it->second);
+    return TRUE;
+}
+
+BOOL CScanItemsInfo::MoveFirst()
+{
+    m_cursor = m_items.begin();
+    return m_cursor != m_items.end();
+}
+
+BOOL CScanItemsInfo::MoveNext()
+{
+    if (m_cursor == m_items.end())
+        return FALSE;
+    ++m_cursor;
+    return m_cursor != m_items.end();
+}
+
+const char* CScanItemsInfo::GetCurrentItem()
+{
+    return m_cursor == m_items.end() ? nullptr : m_cursor->second.GetString();
+}
+
+int CScanItemsInfo::GetCurrentCategory()
+{
+    return m_cursor == m_items.end() ? 0 : m_cursor->first;
+}
+
+void CScanItemsInfo::SetIgnore(const char* key, int category, int value)
+{
+    if (category == SCAN_RCB) {
+        m_skipRecycleBin = value == -1;
+        return;
+    }
+    if (category == SCAN_TPF) {
+        m_skipTempFiles = value == -1;
+        return;
+    }
+    if (key)
+        m_repairExclusions.insert(std::make_pair(CString(key), value));
+}
+
+BOOL CScanItemsInfo::ReadIgnoreRecords(std::vector<IGNORE_LIST_RECORD>* records)
+{
+    CString text;
+    if (!CIgnoreListFile::ReadText(GetIgnoreListPath(), &text))
+        return FALSE;
+    *records = CIgnoreListFile::Parse(text);
+    return TRUE;
+}
+
+int CScanItemsInfo::LoadIgnoreList()
+{
+    if (m_ignoreListLoaded)
+        return 0;
+    // The list in memory is replaced only by a list that was read in full: a file that cannot be
+    // read now must not make the ignored items look unignored.
+    std::vector<IGNORE_LIST_RECORD> records;
+    if (!ReadIgnoreRecords(&records))
+        return 0;
+    m_ignoreList.clear();
+    for (const IGNORE_LIST_RECORD& record : records)
+        if (!record.Item.IsEmpty())
+            m_ignoreList.insert(std::make_pair(record.Item, record.Number));
+    m_ignoreListLoaded = TRUE;
+    return 1;
+}
+
+int CScanItemsInfo::LoadIgnoreListForDisplay()
+{
+    std::vector<IGNORE_LIST_RECORD> records;
+    if (!ReadIgnoreRecords(&records))
+        return 0;
+    m_displayIgnoreList.clear();
+    for (const IGNORE_LIST_RECORD& record : records)
+        if (!record.Item.IsEmpty())
+            m_displayIgnoreList.insert(std::make_pair(record.Item + "^" + record.Category, record.Number));
+    return 1;
+}
+
+int CScanItemsInfo::SaveIgnoreList(const std::map<CString, int>* entries)
+{
+    if (!entries)
+        return 0;
+    CString text = CIgnoreListFile::FormatMarker();
+    for (const auto& entry : *entries)
+        text += CIgnoreListFile::FormatRecord(entry.first, entry.second);
+    if (!CIgnoreListFile::ReplaceText(GetIgnoreListPath(), text))
+        return 0;
+    m_ignoreListLoaded = FALSE;
+    return 1;
+}
+
+int CScanItemsInfo::AppendIgnoredToFile()
+{
+    if (!m_saveExclusions)
+        return 0;
+    CString text = CIgnoreListFile::FormatMarker();
+    for (const auto& exclusion : m_repairExclusions)
+        text += CIgnoreListFile::FormatRecord(exclusion.first, exclusion.second);
+    if (!CIgnoreListFile::AppendText(GetIgnoreListPath(), text))
+        return 0;
+    m_ignoreListLoaded = FALSE;
+    return 1;
+}
+
+int CScanItemsInfo::GetIgnoreList(std::map<CString, int>* list)
+{
+    if (!list)
+        return 0;
+    if (list != &m_displayIgnoreList)
+        *list = m_displayIgnoreList;
+    return 1;
+}
+
+int CScanItemsInfo::AddToIgnoreList(CString item, CString categoryLabel, int, int)
+{
+    LoadIgnoreListForDisplay();
+    std::map<CString, int> entries;
+    GetIgnoreList(&entries);
+    const CString key = item + "^" + categoryLabel;
+    entries.insert(std::make_pair(key, 0));
+    m_repairExclusions.insert(std::make_pair(key, 0));
+    return SaveIgnoreList(&entries) ? 1 : 0;
+}
+
+void CScanItemsInfo::GetSpywareInfo(int id, _SPYWARE_INFORMATION* info)
+{
+    if (!info)
+        return;
+    for (const _SPYWARE_INFORMATION& record : m_spywareRecords) {
+        if (record.ID == id) {
+            *info = record;
+            return;
+        }
+    }
+}
+
+BOOL CScanItemsInfo::IsSpywareIgnored(CString, int, const _SPYWARE_INFORMATION* record)
+{
+    LoadIgnoreList();
+    if (!record || record->ID == 0)
+        return FALSE;
+    const auto found = m_ignoreList.find(record->Name);
+    return found != m_ignoreList.end() && found->second == record->ID;
+}
+
+CString CScanItemsInfo::ReduceItemName(const CString& item)
+{
+    CString reduced = item;
+    reduced.Replace(".txt", "");
+    const int at = reduced.ReverseFind('@');
+    if (at >= 0)
+        reduced = reduced.Mid(at + 1);
+    const int open = reduced.Find('[');
+    const int close = reduced.Find(']');
+    if (close > 0) {
+        const CString bracketed = reduced.Mid(open < 0 ? 0 : open, close);
+        reduced.Replace(bracketed, "");
+    }
+    return reduced;
+}
+
+bool CScanItemsInfo::IsExcludedBy(const CString& exclusionKey, int exclusionValue, const CString& item,
+                                  const CString& reducedName, int spywareId)
+{
+    // The label after the last '^' holds no '^' itself; the item before it may.
+    CString prefix;
+    SplitIgnoreKey(exclusionKey, &prefix, nullptr);
+    if (prefix == item || prefix == reducedName)
+        return true;
+    if (spywareId == 0 || exclusionValue != spywareId)
+        return false;
+    _SPYWARE_INFORMATION record;
+    GetSpywareInfo(spywareId, &record);
+    return record.Name == prefix;
+}
+
+BOOL CScanItemsInfo::IsCurrentItemIgnored()
+{
+    const char* current = GetCurrentItem();
+    if (!current)
+        return FALSE;
+    const CString item(current);
+    const CString reducedName = ReduceItemName(item);
+    const int spywareId = GetSpywareId(item);
+    for (const auto& exclusion : m_repairExclusions)
+        if (IsExcludedBy(exclusion.first, exclusion.second, item, reducedName, spywareId))
+            return TRUE;
+    return FALSE;
+}
+
+int CScanItemsInfo::WriteScanLog()
+{
+    SYSTEMTIME now;
+    ::GetLocalTime(&now);
+    return WriteScanLog(now);
+}
+
+int CScanItemsInfo::WriteScanLog(const SYSTEMTIME& localTime)
+{
+    const CString folder = m_programFolder + kScanLogFolder;
+    ::CreateDirectoryA(folder, nullptr);
+    CString path;
+    path.Format("%s\\%d%d%d%d%d%d.txt", folder.GetString(), localTime.wDay, localTime.wMonth, localTime.wYear,
+                localTime.wHour, localTime.wMinute, localTime.wSecond);
+
+    CString text;
+    text.Format("Scan Log Created At :%d:%d:%d\r\n", localTime.wHour, localTime.wMinute, localTime.wSecond);
+    text += "========================Items Detected During Scan=======================\r\n";
+    for (const auto& found : m_items)
+        AppendEntry(&text, found.second, found.first);
+    text += "======================= Spyware Items Detected===========================\r\n";
+    for (const auto& detection : m_spywareDetections)
+        AppendEntry(&text, detection.first, detection.second);
+    text += "======================= Items Ignored During Repair=======================\r\n";
+    for (const auto& exclusion : m_repairExclusions)
+        AppendEntry(&text, exclusion.first, exclusion.second);
+
+    // Text mode, as the log has always been written: each CR LF stands as CR CR LF on disk.
+    CStdioFile file;
+    if (!file.Open(path, CFile::modeCreate | CFile::modeNoTruncate | CFile::modeWrite | CFile::shareDenyWrite))
+        return 0;
+    if (file.SeekToEnd() == static_cast<ULONGLONG>(-1))
+        return 0;
+    return file.WriteString(text) && file.FlushWriteBuffer() ? 1 : 0;
+}

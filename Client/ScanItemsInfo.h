@@ -1,0 +1,85 @@
+// CScanItemsInfo: the program's one container of scan findings. It holds the items of the
+// current scan by category with one shared cursor, the entries the user excluded from the next
+// repair, the ignore list kept in "IgnoreList.dat" beside the program, and writes the scan log
+// into "Scan Logs" there. The engine sees it as a CAbstractScanItemsInfo: it adds findings
+// during a scan and walks the cursor during a repair, always on its job thread while the program
+// leaves the container alone, so the container has no lock.
+#pragma once
+
+#include <map>
+#include <vector>
+
+#include "VexaEngine.h"
+
+struct IGNORE_LIST_RECORD;
+
+class CScanItemsInfo : public CAbstractScanItemsInfo
+{
+public:
+    // The files live in programFolder; by default in the folder of the running program.
+    explicit CScanItemsInfo(const char* programFolder = nullptr);
+    ~CScanItemsInfo() override;
+    CScanItemsInfo(const CScanItemsInfo&) = delete;
+    CScanItemsInfo& operator=(const CScanItemsInfo&) = delete;
+
+    void Clear() override;
+    int AddItem(CString item, int category, int value, INT_PTR extra) override;
+    BOOL HasCategory(int category) override;
+    int GetSpywareId(const char* name) override;
+    int CountCategory(int category) override;
+    DWORD GetFoundCategories() override { return m_foundCategories; }
+    BOOL GetItems(std::vector<const char*>* items, int category) override;
+    BOOL MoveFirst() override;
+    BOOL MoveNext() override;
+    const char* GetCurrentItem() override;
+    int GetCurrentCategory() override;
+    void SetIgnore(const char* key, int category, int value) override;
+    void SetSaveIgnored(int on) override { m_saveExclusions = on ? TRUE : FALSE; }
+    int LoadIgnoreList() override;
+    int AppendIgnoredToFile() override;
+    int Reserved() override { return 1; }
+    void GetSpywareInfo(int id, _SPYWARE_INFORMATION* info) override;
+    BOOL IsCurrentItemIgnored() override;
+    int GetIgnoreList(std::map<CString, int>* list) override;
+    int LoadIgnoreListForDisplay() override;
+    int SaveIgnoreList(const std::map<CString, int>* entries) override;
+    int WriteScanLog() override;
+    BOOL IsSpywareIgnored(CString item, int category, const _SPYWARE_INFORMATION* record) override;
+    int AddToIgnoreList(CString item, CString categoryLabel, int unused1, int unused2) override;
+    int GetIgnoreRecycleBin() override { return m_skipRecycleBin; }
+    int GetIgnoreTempFiles() override { return m_skipTempFiles; }
+
+    // The scan log as written at the given local time; WriteScanLog uses the current one.
+    int WriteScanLog(const SYSTEMTIME& localTime);
+
+    // The folder of the container's files, with its trailing backslash.
+    const CString& GetProgramFolder() const { return m_programFolder; }
+    CString GetIgnoreListPath() const { return m_programFolder + "IgnoreList.dat"; }
+    // The name that an item is reduced to when it is compared with exclusions by name: without
+    // ".txt", after its last '@', and without its bracketed part.
+    static CString ReduceItemName(const CString& item);
+
+private:
+    typedef std::multimap<int, CString> FoundItems;
+
+    static CString RunningProgramFolder();
+    BOOL ReadIgnoreRecords(std::vector<IGNORE_LIST_RECORD>* records);
+    bool IsExcludedBy(const CString& exclusionKey, int exclusionValue, const CString& item,
+                      const CString& reducedName, int spywareId);
+
+    BOOL m_ignoreListLoaded = FALSE;
+    BOOL m_skipRecycleBin = FALSE;
+    BOOL m_skipTempFiles = FALSE;
+    FoundItems::iterator m_cursor;
+    FoundItems m_items;
+    std::map<CString, int> m_spywareDetections;
+    std::map<CString, int> m_repairExclusions;
+    // Item text -> number: what AddItem refuses.
+    std::map<CString, int> m_ignoreList;
+    // Item text + "^" + category label -> number: what the ignore-list page shows and edits.
+    std::map<CString, int> m_displayIgnoreList;
+    BOOL m_saveExclusions = FALSE;
+    std::vector<_SPYWARE_INFORMATION> m_spywareRecords;
+    DWORD m_foundCategories = 0;
+    CString m_programFolder;
+};

@@ -1,0 +1,367 @@
+// The found-item container with its files in a throwaway folder.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "ScanItemsInfo.h"
+#include "TempFolder.h"
+
+namespace {
+
+class ScanItemsInfoTest : public ::testing::Test
+{
+protected:
+    std::string IgnoreListPath() const { return folder.PathOf("IgnoreList.dat"); }
+    void WriteIgnoreList(const std::string& text) const { folder.WriteFile("IgnoreList.dat", text); }
+    std::unique_ptr<CScanItemsInfo> MakeItems() const
+    {
+        return std::unique_ptr<CScanItemsInfo>(new CScanItemsInfo(folder.Path().c_str()));
+    }
+
+    // The walk of the engine: every item under the cursor, with its category.
+    static std::vector<std::pair<int, std::string>> Walk(CScanItemsInfo& items)
+    {
+        std::vector<std::pair<int, std::string>> walked;
+        if (!items.MoveFirst())
+            return walked;
+        do
+            walked.push_back({items.GetCurrentCategory(), items.GetCurrentItem()});
+        while (items.MoveNext());
+        return walked;
+    }
+
+    // Puts the cursor on the item with this text.
+    static bool MoveTo(CScanItemsInfo& items, const char* text)
+    {
+        if (!items.MoveFirst())
+            return false;
+        do
+            if (CString(items.GetCurrentItem()) == text)
+                return true;
+        while (items.MoveNext());
+        return false;
+    }
+
+    CTempFolder folder;
+};
+
+} // namespace
+
+TEST_F(ScanItemsInfoTest, StartsFromTheProgramFolderByDefault)
+{
+    CScanItemsInfo items;
+    char path[MAX_PATH * 2] = {};
+    ::GetModuleFileNameA(nullptr, path, sizeof(path));
+    CString expected(path);
+    expected = expected.Left(expected.ReverseFind('\\') + 1);
+    EXPECT_EQ(items.GetProgramFolder(), expected);
+    EXPECT_EQ(items.GetIgnoreListPath(), expected + "IgnoreList.dat");
+}
+
+TEST_F(ScanItemsInfoTest, RefusesIgnoredItemsButRecordsTheirCategory)
+{
+    WriteIgnoreList("HKEY_CLASSES_ROOT\\CLSID\\{1}^ActiveX Objects^0;");
+    auto items = MakeItems();
+    EXPECT_EQ(items->AddItem("HKEY_CLASSES_ROOT\\CLSID\\{1}", SCAN_AXO, 0, 0), 0);
+    EXPECT_EQ(items->CountCategory(SCAN_AXO), 0);
+    EXPECT_EQ(items->GetFoundCategories(), static_cast<DWORD>(SCAN_AXO));
+    // The lookup is exact and case-sensitive.
+    EXPECT_EQ(items->AddItem("HKEY_CLASSES_ROOT\\clsid\\{1}", SCAN_AXO, 0, 0), 1);
+}
+
+TEST_F(ScanItemsInfoTest, KeepsDuplicatesAndCountsPerCategory)
+{
+    auto items = MakeItems();
+    EXPECT_EQ(items->AddItem("C:\\a.tmp", SCAN_TPF, 0, 0), 1);
+    EXPECT_EQ(items->AddItem("C:\\a.tmp", SCAN_TPF, 0, 0), 1);
+    EXPECT_EQ(items->CountCategory(SCAN_TPF), 2);
+    EXPECT_TRUE(items->HasCategory(SCAN_TPF));
+    EXPECT_FALSE(items->HasCategory(SCAN_RCB));
+
+    std::vector<const char*> texts;
+    EXPECT_FALSE(items->GetItems(&texts, SCAN_RCB));
+    EXPECT_TRUE(items->GetItems(&texts, SCAN_TPF));
+    ASSERT_EQ(texts.size(), 2u);
+    EXPECT_STREQ(texts[0], "C:\\a.tmp");
+}
+
+TEST_F(ScanItemsInfoTest, CursorWalksByCategoryThenInsertionOrder)
+{
+    auto items = MakeItems();
+    EXPECT_FALSE(items->MoveFirst());
+    EXPECT_EQ(items->GetCurrentItem(), nullptr);
+    EXPECT_EQ(items->GetCurrentCategory(), 0);
+
+    items->AddItem("erk", SCAN_ERK, 0, 0);
+    items->AddItem("axo-2", SCAN_AXO, 0, 0);
+    items->AddItem("itl", SCAN_ITL, 0, 0);
+    items->AddItem("axo-1", SCAN_AXO, 0, 0);
+    const std::vector<std::pair<int, std::string>> expected = {
+        {SCAN_ITL, "itl"}, {SCAN_AXO, "axo-2"}, {SCAN_AXO, "axo-1"}, {SCAN_ERK, "erk"}};
+    EXPECT_EQ(Walk(*items), expected);
+
+    // Past the end the cursor stays there.
+    EXPECT_FALSE(items->MoveNext());
+    EXPECT_EQ(items->GetCurrentItem(), nullptr);
+    EXPECT_EQ(items->GetCurrentCategory(), 0);
+    EXPECT_FALSE(items->IsCurrentItemIgnored());
+}
+
+TEST_F(ScanItemsInfoTest, JunkSwitchesAndExclusionsFromSetIgnore)
+{
+    auto items = MakeItems();
+    items->SetIgnore("", SCAN_RCB, -1);
+    items->SetIgnore("", SCAN_TPF, -1);
+    EXPECT_EQ(items->GetIgnoreRecycleBin(), 1);
+    EXPECT_EQ(items->GetIgnoreTempFiles(), 1);
+    items->SetIgnore("", SCAN_RCB, 0);
+    EXPECT_EQ(items->GetIgnoreRecycleBin(), 0);
+    EXPECT_EQ(items->GetIgnoreTempFiles(), 1);
+
+    items->AddItem("C:\\x.tmp", SCAN_TPF, 0, 0);
+    ASSERT_TRUE(items->MoveFirst());
+    EXPECT_FALSE(items->IsCurrentItemIgnored()) << "a switch is no exclusion";
+}
+
+TEST_F(ScanItemsInfoTest, ClearKeepsIgnoreListSwitchesAndMask)
+{
+    WriteIgnoreList("kept^Windows Fonts^0;");
+    auto items = MakeItems();
+    items->AddItem("found", SCAN_FNT, 0, 0);
+    items->SetIgnore("found^Windows Fonts", 0, 0);
+    items->SetIgnore("", SCAN_TPF, -1);
+    items->Clear();
+
+    EXPECT_FALSE(items->MoveFirst());
+    EXPECT_EQ(items->CountCategory(SCAN_FNT), 0);
+    EXPECT_EQ(items->GetIgnoreTempFiles(), 1);
+    EXPECT_EQ(items->GetFoundCategories(), static_cast<DWORD>(SCAN_FNT));
+    EXPECT_EQ(items->AddItem("kept", SCAN_FNT, 0, 0), 0);
+    // The exclusion went with the old results.
+    items->AddItem("found", SCAN_FNT, 0, 0);
+    ASSERT_TRUE(MoveTo(*items, "found"));
+    EXPECT_FALSE(items->IsCurrentItemIgnored());
+}
+
+TEST_F(ScanItemsInfoTest, DisplayListKeysHoldItemAndLabel)
+{
+    WriteIgnoreList("x^ActiveX Objects^0;y^Windows Fonts^3;");
+    auto items = MakeItems();
+    EXPECT_EQ(items->LoadIgnoreListForDisplay(), 1);
+    std::map<CString, int> shown;
+    EXPECT_EQ(items->GetIgnoreList(&shown), 1);
+    const std::map<CString, int> expected = {{"x^ActiveX Objects", 0}, {"y^Windows Fonts", 3}};
+    EXPECT_EQ(shown, expected);
+    EXPECT_EQ(items->AddItem("y", SCAN_FNT, 0, 0), 0);
+}
+
+TEST_F(ScanItemsInfoTest, SavedListIsReadAgainAtTheNextAdd)
+{
+    auto items = MakeItems();
+    EXPECT_EQ(items->AddItem("first", SCAN_SHD, 0, 0), 1);
+    const std::map<CString, int> entries = {{"second^Shared DLLs", 0}};
+    EXPECT_EQ(items->SaveIgnoreList(&entries), 1);
+    EXPECT_EQ(items->AddItem("second", SCAN_SHD, 0, 0), 0);
+
+    // A list that could not be written leaves the file and the loaded list as they were.
+    const std::string before = ReadWholeFile(IgnoreListPath());
+    CScanItemsInfo nowhere(folder.PathOf("missing\\folder").c_str());
+    EXPECT_EQ(nowhere.SaveIgnoreList(&entries), 0);
+    EXPECT_EQ(ReadWholeFile(IgnoreListPath()), before);
+}
+
+TEST_F(ScanItemsInfoTest, ItemsHoldingSeparatorsSurviveTheIgnoreList)
+{
+    const char* tricky[] = {"C:\\Temp\\a;b.tmp", "HKEY_CURRENT_USER\\Software\\x^y", "C:\\Temp\\^;%3B.tmp"};
+    {
+        auto items = MakeItems();
+        for (const char* item : tricky)
+            items->AddItem(item, SCAN_TPF, 0, 0);
+        // Ignoring an entry also excludes it from the repair of the results on screen.
+        for (const char* item : tricky)
+            EXPECT_EQ(items->AddToIgnoreList(item, "Temp Files", 0x4000, 0), 1);
+        for (const char* item : tricky) {
+            ASSERT_TRUE(MoveTo(*items, item));
+            EXPECT_TRUE(items->IsCurrentItemIgnored()) << item;
+        }
+    }
+    // A later run reads them back whole: none of them is found again.
+    auto items = MakeItems();
+    for (const char* item : tricky)
+        EXPECT_EQ(items->AddItem(item, SCAN_TPF, 0, 0), 0) << item;
+    // No piece of them became an entry of its own.
+    EXPECT_EQ(items->AddItem("C:\\Temp\\a", SCAN_TPF, 0, 0), 1);
+    EXPECT_EQ(items->AddItem("b.tmp", SCAN_TPF, 0, 0), 1);
+    EXPECT_EQ(items->AddItem("HKEY_CURRENT_USER\\Software\\x", SCAN_TPF, 0, 0), 1);
+    items->LoadIgnoreListForDisplay();
+    std::map<CString, int> shown;
+    items->GetIgnoreList(&shown);
+    EXPECT_EQ(shown.size(), 3u);
+    EXPECT_EQ(shown.count("C:\\Temp\\a;b.tmp^Temp Files"), 1u);
+}
+
+TEST_F(ScanItemsInfoTest, AddToIgnoreListKeepsTheEntriesOfOlderFiles)
+{
+    WriteIgnoreList("old^Windows Fonts^3;\r\r\n");
+    auto items = MakeItems();
+    EXPECT_EQ(items->AddToIgnoreList("new", "Shared DLLs", 0x4000, 0), 1);
+    EXPECT_EQ(items->LoadIgnoreListForDisplay(), 1);
+    std::map<CString, int> shown;
+    items->GetIgnoreList(&shown);
+    const std::map<CString, int> expected = {{"new^Shared DLLs", 0}, {"old^Windows Fonts", 3}};
+    EXPECT_EQ(shown, expected);
+}
+
+TEST_F(ScanItemsInfoTest, ExclusionRules)
+{
+    struct Case {
+        const char* exclusion;
+        const char* item;
+        bool excluded;
+    };
+    const Case cases[] = {
+        {"HKEY_CLASSES_ROOT\\CLSID\\{1}^ActiveX Objects", "HKEY_CLASSES_ROOT\\CLSID\\{1}", true},
+        {"HKEY_CLASSES_ROOT\\CLSID\\{1}^ActiveX Objects", "HKEY_CLASSES_ROOT\\clsid\\{1}", false},
+        {"HKEY_CLASSES_ROOT\\CLSID\\{1}^ActiveX Objects", "HKEY_CLASSES_ROOT\\CLSID\\{1}\\Sub", false},
+        // Items with '^' or ';' match their own key, and only it.
+        {"HKEY_CURRENT_USER\\Software\\a^b^File Path Refferences", "HKEY_CURRENT_USER\\Software\\a^b", true},
+        {"HKEY_CURRENT_USER\\Software\\a^b^File Path Refferences", "HKEY_CURRENT_USER\\Software\\a", false},
+        {"C:\\x;y.lnk^Program Shortcuts", "C:\\x;y.lnk", true},
+        // A key without '^' names no item.
+        {"C:\\plain.lnk", "C:\\plain.lnk", false},
+        // By the reduced name: ".txt" dropped, the part after the last '@', no bracketed part.
+        {"cookie^Cookies", "user@cookie.txt", true},
+        {"site^Cookies", "user@site[1].txt", true},
+        {"other^Cookies", "user@cookie.txt", false},
+    };
+    for (const Case& test : cases) {
+        auto items = MakeItems();
+        items->AddItem(test.item, SCAN_AXO, 0, 0);
+        items->SetIgnore(test.exclusion, 0, 0);
+        ASSERT_TRUE(items->MoveFirst());
+        EXPECT_EQ(items->IsCurrentItemIgnored() != FALSE, test.excluded)
+            << "exclusion " << test.exclusion << ", item " << test.item;
+    }
+}
+
+TEST_F(ScanItemsInfoTest, ReducedNames)
+{
+    EXPECT_EQ(CScanItemsInfo::ReduceItemName("user@site.txt"), "site");
+    EXPECT_EQ(CScanItemsInfo::ReduceItemName("a@b@c"), "c");
+    EXPECT_EQ(CScanItemsInfo::ReduceItemName("user@site[2].txt"), "site");
+    EXPECT_EQ(CScanItemsInfo::ReduceItemName("no brackets"), "no brackets");
+    // A ']' first cuts nothing.
+    EXPECT_EQ(CScanItemsInfo::ReduceItemName("]a[b"), "]a[b");
+}
+
+TEST_F(ScanItemsInfoTest, ReadOnlyIgnoreListIsStillHonoured)
+{
+    WriteIgnoreList("C:\\keep.lnk^Program Shortcuts^0;");
+    ASSERT_TRUE(::SetFileAttributesA(IgnoreListPath().c_str(), FILE_ATTRIBUTE_READONLY));
+    auto items = MakeItems();
+    EXPECT_EQ(items->AddItem("C:\\keep.lnk", SCAN_SRC, 0, 0), 0);
+    ::SetFileAttributesA(IgnoreListPath().c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST_F(ScanItemsInfoTest, MissingListReadsEmptyWithoutCreatingIt)
+{
+    auto items = MakeItems();
+    EXPECT_EQ(items->AddItem("C:\\a.lnk", SCAN_SRC, 0, 0), 1);
+    EXPECT_FALSE(FileExists(IgnoreListPath()));
+}
+
+TEST_F(ScanItemsInfoTest, UnreadableListKeepsTheListInMemory)
+{
+    WriteIgnoreList("C:\\keep.lnk^Program Shortcuts^0;");
+    auto items = MakeItems();
+    const std::map<CString, int> same = {{"C:\\keep.lnk^Program Shortcuts", 0}};
+    ASSERT_EQ(items->SaveIgnoreList(&same), 1);  // the next add reads the file again
+
+    HANDLE lock = ::CreateFileA(IgnoreListPath().c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(items->LoadIgnoreList(), 0);
+    EXPECT_EQ(items->AddItem("C:\\keep.lnk", SCAN_SRC, 0, 0), 0);
+    EXPECT_EQ(items->LoadIgnoreListForDisplay(), 0);
+    ::CloseHandle(lock);
+    // Once the file can be read again it is.
+    EXPECT_EQ(items->LoadIgnoreList(), 1);
+}
+
+TEST_F(ScanItemsInfoTest, AppendsExclusionsOnlyWhenAsked)
+{
+    WriteIgnoreList("old^Windows Fonts^3");  // its last record was never ended
+    auto items = MakeItems();
+    items->SetIgnore("C:\\a;b.lnk^Program Shortcuts", 0, 7);
+    EXPECT_EQ(items->AppendIgnoredToFile(), 0);
+    EXPECT_EQ(ReadWholeFile(IgnoreListPath()), "old^Windows Fonts^3");
+
+    items->SetSaveIgnored(1);
+    EXPECT_EQ(items->AppendIgnoredToFile(), 1);
+    EXPECT_EQ(items->LoadIgnoreListForDisplay(), 1);
+    std::map<CString, int> shown;
+    items->GetIgnoreList(&shown);
+    const std::map<CString, int> expected = {{"C:\\a;b.lnk^Program Shortcuts", 7}, {"old^Windows Fonts", 3}};
+    EXPECT_EQ(shown, expected);
+}
+
+TEST_F(ScanItemsInfoTest, ScanLogBytes)
+{
+    auto items = MakeItems();
+    items->AddItem("C:\\b.lnk", SCAN_SRC, 0, 0);
+    items->AddItem("HKEY_CLASSES_ROOT\\TypeLib\\{2}", SCAN_ITL, 0, 0);
+    items->SetIgnore("C:\\b.lnk^Program Shortcuts", 0, 0);
+    SYSTEMTIME at = {};
+    at.wYear = 2026;
+    at.wMonth = 12;
+    at.wDay = 8;
+    at.wHour = 14;
+    at.wMinute = 5;
+    at.wSecond = 7;
+    ASSERT_EQ(items->WriteScanLog(at), 1);
+    ASSERT_EQ(items->WriteScanLog(at), 1);  // the same second: the same file, appended
+
+    const std::string one =
+        "Scan Log Created At :14:5:7\r\r\n"
+        "========================Items Detected During Scan=======================\r\r\n"
+        "HKEY_CLASSES_ROOT\\TypeLib\\{2}^1;\r\r\n"
+        "C:\\b.lnk^32768;\r\r\n"
+        "======================= Spyware Items Detected===========================\r\r\n"
+        "======================= Items Ignored During Repair=======================\r\r\n"
+        "C:\\b.lnk^Program Shortcuts^0;\r\r\n";
+    EXPECT_EQ(ReadWholeFile(folder.PathOf("Scan Logs\\81220261457.txt")), one + one);
+}
+
+TEST_F(ScanItemsInfoTest, ScanLogFailsWhenItCannotBeWritten)
+{
+    CScanItemsInfo nowhere(folder.PathOf("missing\\folder").c_str());
+    EXPECT_EQ(nowhere.WriteScanLog(), 0);
+}
+
+TEST_F(ScanItemsInfoTest, NothingFillsSpywareLookups)
+{
+    auto items = MakeItems();
+    EXPECT_EQ(items->GetSpywareId("anything"), 0);
+    _SPYWARE_INFORMATION info;
+    info.ID = 5;
+    info.Name = "unchanged";
+    items->GetSpywareInfo(5, &info);
+    EXPECT_EQ(info.Name, "unchanged");
+    EXPECT_FALSE(items->IsSpywareIgnored("x", 0, nullptr));
+    EXPECT_EQ(items->Reserved(), 1);
+}
+
+TEST_F(ScanItemsInfoTest, SpywareIsIgnoredByNameAndId)
+{
+    WriteIgnoreList("Spy Toolbar^Spyware^12;");
+    auto items = MakeItems();
+    _SPYWARE_INFORMATION record;
+    record.Name = "Spy Toolbar";
+    record.ID = 12;
+    EXPECT_TRUE(items->IsSpywareIgnored("", 0, &record));
+    record.ID = 13;
+    EXPECT_FALSE(items->IsSpywareIgnored("", 0, &record));
+    record.Name = "Other";
+    record.ID = 12;
+    EXPECT_FALSE(items->IsSpywareIgnored("", 0, &record));
+}
