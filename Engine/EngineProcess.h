@@ -9,6 +9,7 @@
 
 #include "Database/DatabaseHandler.h"
 #include "Database/UpdaterSlot.h"
+#include "Process/ProcessTerminator.h"
 #include "Registry/RegistryDefrag.h"
 #include "SmartThread.h"
 #include "VexaEngine.h"
@@ -128,6 +129,26 @@ protected:
     CRegistryDefrag m_defrag;
     // The analysis' code from the summed sizes of the hives and of their saved copies.
     static int DefragAnalysisResult(DWORD hiveSize, DWORD compactedSize);
+
+    // Removes the found item (a key when it begins with "HKEY", else a file) and every entry of
+    // the spyware's record: keys and values, modules, files and folders. 0 without a database.
+    int RemoveSpyware(CString itemText, long spywareId);
+    // Deletes a file, resetting its attributes, ending the processes that run it (when allowed)
+    // or, while it stays in use, scheduling it for deletion at the next start (reported with
+    // ReportResult 1). 0 only when the file stays and could not be scheduled either.
+    int DeleteLockedFile(const char* file, int mayTerminate);
+    int RemoveSpywareRegistry(const std::vector<CString>& entries);
+    int RemoveSpywareModules(const std::vector<CString>& modules);
+    int UnregisterModule(CString modulePath);
+    int RemoveSpywareFiles(const std::vector<CString>& files);
+    // The result of the last removal; 1 when none was tried.
+    int RemoveSpywareFolders(const std::vector<CString>& folders);
+    // Expands the path token of a record's entry; only entries with one are removed.
+    virtual BOOL ExpandSpywarePath(CString& text);
+    // Asks the system to delete the file at the next start.
+    virtual BOOL ScheduleDeleteAtRestart(const char* file);
+
+    CProcessTerminator m_terminator;
 
     // ---- (end of job-specific members) ----
 

@@ -13,7 +13,9 @@ std::string CChildProcess::ChildProgram()
 
 CChildProcess::CChildProcess(const std::string& image, const std::string& arguments)
 {
-    if (!::CopyFileA(ChildProgram().c_str(), image.c_str(), FALSE))
+    // A second child of the same image runs the copy already there.
+    if (::GetFileAttributesA(image.c_str()) == INVALID_FILE_ATTRIBUTES &&
+        !::CopyFileA(ChildProgram().c_str(), image.c_str(), FALSE))
         return;
     std::string commandLine = "\"" + image + "\" " + arguments;
     std::vector<char> buffer(commandLine.begin(), commandLine.end());

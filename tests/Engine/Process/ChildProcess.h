@@ -7,7 +7,7 @@
 class CChildProcess
 {
 public:
-    // Copies the child program to `image` and starts it with the arguments; waits until it runs
+    // Copies the child program to `image` (unless it is there) and starts it with the arguments; waits until it runs
     // (and has opened its file, when holding one).
     CChildProcess(const std::string& image, const std::string& arguments = "sleep");
     ~CChildProcess();
