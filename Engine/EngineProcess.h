@@ -150,6 +150,24 @@ protected:
 
     CProcessTerminator m_terminator;
 
+    // Scans through the signature database, for any job that wants them; each reports through
+    // the job's status and stops when the job is stopped. Findings carry the spyware's ID and a
+    // pointer to its record, valid during the ReportItem call.
+    int ScanTrackingCookies();
+    int ScanProcessModules();
+    int CheckFileSignature(CString path, BOOL quiet);
+    int CheckClsidInDatabase(CString clsid);
+    // Services whose driver image file is missing; a registry error when the services key
+    // cannot be opened.
+    LONG ScanDrivers();
+    // TRUE when the text contains an entry of the white list beside the program.
+    BOOL LoadWhiteList(CString text);
+    BOOL CanOpenFile(CString path);
+    void ReportSpywareFinding(const char* item, const _SPYWARE_INFORMATION& record);
+    virtual CString WhiteListFilePath();
+    // Resolves a driver's image path as the scanners resolve file references.
+    virtual BOOL DriverImageExists(CString& path);
+
     // ---- (end of job-specific members) ----
 
     // Scan state.

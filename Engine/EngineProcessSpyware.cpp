@@ -109,10 +109,11 @@ int CVexaEngineProcess::RemoveSpywareRegistry(const std::vector<CString>& entrie
 {
     CRegistryManager manager(m_status);
     for (const CString& entry : entries) {
-        // DeleteKey never deletes a root, whatever the entry names.
+        // The manager never deletes a root, nor a value of one named by "ROOT\", whatever the
+        // entry says.
         if (manager.KeyExists(entry))
             manager.DeleteKey(entry);
-        else if (entry.Right(1) != "\\")  // names no value
+        else
             manager.DeleteValue(entry);
     }
     return 1;

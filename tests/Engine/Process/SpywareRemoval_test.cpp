@@ -143,6 +143,7 @@ TEST(SpywareRemoval, RemovesTheItemAndEveryEntryOfTheRecord)
     ASSERT_TRUE(WriteRegString(HKEY_CURRENT_USER, "Software\\Shared", "SpyValue", "1"));
     ASSERT_TRUE(WriteRegString(HKEY_CURRENT_USER, "Software\\Shared", "Other", "1"));
     ASSERT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE, "Software\\Vendor", "v", "1"));
+    ASSERT_TRUE(WriteRegString(HKEY_CURRENT_USER, "", "", "root's own value"));
     const std::string spy = folder.WriteFile("spy.exe", "x");
     const std::string readOnly = ReadReadOnlyFile(folder, "readonly.dat");
     folder.MakeFolder("EmptyDir");
@@ -155,6 +156,7 @@ TEST(SpywareRemoval, RemovesTheItemAndEveryEntryOfTheRecord)
     EXPECT_TRUE(RegValueExists(HKEY_CURRENT_USER, "Software\\Shared", "Other"));
     // An entry naming a root deletes nothing under it.
     EXPECT_TRUE(RegValueExists(HKEY_LOCAL_MACHINE, "Software\\Vendor", "v"));
+    EXPECT_TRUE(RegValueExists(HKEY_CURRENT_USER, "", ""));
     EXPECT_FALSE(FileExists(spy));
     EXPECT_FALSE(FileExists(readOnly));
     EXPECT_TRUE(FileExists(untokened));  // no path token: not the record's to remove
