@@ -153,7 +153,7 @@ std::vector<DriveDevice> CRegistryDefrag::ReadDeviceMap()
     const DWORD length = ::GetLogicalDriveStringsA(sizeof(drives) - 1, drives);
     if (length == 0 || length >= sizeof(drives) - 1)
         return devices;
-    for (const char* root = drives; *root; root += lstrlenA(root) + 1) {
+    for (const char* root = drives; *root; root += ::lstrlenA(root) + 1) {
         const CString drive = CString(root).Left(2);
         const CString device = DeviceOfDrive(drive);
         if (!device.IsEmpty())

@@ -32,14 +32,6 @@ std::vector<int> RunDefrag(CDefragProcess& process, int mode)
 
 } // namespace
 
-TEST(DefragJob, NeedsAStatus)
-{
-    CTempFolder folder;
-    CDefragProcess process(folder.Path());
-    EXPECT_EQ(process.StartDefrag(0, nullptr), -1);
-    EXPECT_EQ(process.GetThreadHandle(), nullptr);
-}
-
 TEST(DefragJob, AnalysisWithRoomToGainThenCompactionNeedsARestart)
 {
     CDefragFixture fixture;

@@ -275,26 +275,6 @@ TEST(RegistryDefragReplace, RefusedRequestFailsAndLeavesNoBackupFile)
     EXPECT_FALSE(FileExists(fixture.folder.PathOf("RegistryDefrag\\Backup\\LM_SOFTWARE")));
 }
 
-TEST(RegistryDefragReplace, NothingToGainOrNoAnalysisReplacesNothing)
-{
-    CDefragFixture fixture;
-    ASSERT_TRUE(fixture.Ready());
-    CRecordingStatus status;
-    fixture.defrag.SetStatus(&status);
-    fixture.defrag.recordRequests = true;
-    EXPECT_EQ(fixture.defrag.ReplaceHives(), 0);  // no analysis ran
-
-    fixture.AddHive("\\REGISTRY\\MACHINE\\SOFTWARE", "software", 10);  // smaller than any saved hive
-    ASSERT_TRUE(CreateRegKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor"));
-    ASSERT_EQ(fixture.defrag.ReadHiveList(), 1);
-    ASSERT_EQ(fixture.defrag.CompactHives(), 1);
-    ASSERT_GE(fixture.defrag.GetCompactedSize(), fixture.defrag.GetHiveSize());
-    const int stepsBefore = status.CountProgress(PROGRESS_STEP);
-    EXPECT_EQ(fixture.defrag.ReplaceHives(), 0);
-    EXPECT_TRUE(fixture.defrag.requests.empty());
-    EXPECT_EQ(status.CountProgress(PROGRESS_STEP), stepsBefore);
-}
-
 TEST(RegistryDefragReplace, HiveWhoseSaveFailedIsNotReplaced)
 {
     CDefragFixture fixture;

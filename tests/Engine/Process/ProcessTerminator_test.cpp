@@ -145,15 +145,3 @@ TEST(ProcessTerminator, NativeListFailureSetsTheLastError)
     EXPECT_EQ(FakeQuery::sizes.size(), 1u);
     FakeQuery::failure = 0;
 }
-
-TEST(ProcessTerminator, TerminateAndCloseEndsThroughTheHandle)
-{
-    CTempFolder folder;
-    CChildProcess child(folder.PathOf("handle.exe"));
-    ASSERT_TRUE(child.Started());
-    HANDLE process = ::OpenProcess(PROCESS_TERMINATE, FALSE, child.Id());
-    ASSERT_NE(process, nullptr);
-    EXPECT_TRUE(CProcessTerminator::TerminateAndClose(process));
-    EXPECT_TRUE(child.WaitEnded(5000));
-    EXPECT_FALSE(CProcessTerminator::TerminateAndClose(nullptr));
-}
