@@ -11,6 +11,8 @@
 #include "Database/UpdaterSlot.h"
 #include "Process/ProcessTerminator.h"
 #include "Registry/RegistryDefrag.h"
+#include "Scanners/FileReference.h"
+#include "Scanners/PathVariables.h"
 #include "SmartThread.h"
 #include "VexaEngine.h"
 
@@ -88,6 +90,91 @@ protected:
     void ReportProgress(int phase);
 
     // ---- Scan job and category scanners ----
+
+    // How the registry walk treats each key below its start key.
+    enum WALK_MODE {
+        WALK_FILE_REFERENCES = 1,   // every value is tested for a missing file (FPR)
+        WALK_EMPTY_KEYS = 2,        // the key is tested for being empty (ERK)
+        WALK_CLASS_REFERENCES = 3,  // "CLSID" subkeys are looked up in m_registeredClasses (AXO)
+    };
+
+    // Activity thresholds: a scanner shows its current item once per this many examined items.
+    static const int kActivityThreshold = 3000;
+    static const int kEmptyKeyActivityThreshold = 1000;
+    static const int kSharedDllActivityThreshold = 100;
+
+    // Category scanners, run by the scan job in its fixed order when selected. A scanner tests
+    // KeepRunning() before each item, reports each finding with ReportFinding and shows its
+    // progress with ReportScanActivity.
+    void ScanActiveX();
+    void ScanUninstallEntries(const char* keyPath);
+    void ScanDefaultUninstallEntries();
+    void ScanFonts();
+    void ScanSharedDlls();
+    void ScanAppPaths();
+    void ScanHelpFiles();
+    void ScanStartupItems();
+    void ScanFileReferences();
+    // Shortcut mode (non-zero): broken program shortcuts; junk mode (0): temporary files. Always 1.
+    int ScanFolder(const char* folder, int shortcutMode);
+    void ScanEmptyKeys();
+    void ScanFileAssociations();
+    void ScanTypeLibraries();
+    void ScanServices();
+    void ScanSoundEvents();
+    void ScanRecycleBin();
+
+    // Reporting shared by all scanners.
+    // Adds 1 to the activity counter; when it was above threshold, first shows text with the
+    // category code and restarts the counter.
+    void ReportScanActivity(const char* text, const char* code, int threshold = kActivityThreshold);
+    // Tells whether the next call of ReportScanActivity would show its text, so that a scanner
+    // can skip building a text that would not be shown.
+    bool IsActivityDue(int threshold = kActivityThreshold) const { return m_activityCounter > threshold; }
+    // One finding: the item text (file, key or value item), the category bit, 0, 0.
+    void ReportFinding(const CString& item, DWORD category);
+    // Scheduled scans only: a program folder that a scanner examined and found in order. Kept
+    // apart from the folders the program asked to be searched for temporary files, so it is
+    // never walked as junk. Does nothing in the other scan modes.
+    void AddScanFolder(const CString& folder);
+    const std::set<CString>& ScheduledScanFolders() const { return m_scheduledScanFolders; }
+
+    // Path variables and file tests (per-scan caches, reset when a scan starts).
+    // Lower-cases text and replaces the first path token it holds ("%WinDir%", ...).
+    BOOL ExpandPathVariables(CString& text);
+    // Strips quotes, expands tokens and looks the file up as it is, in the Windows folder, its
+    // "System" subfolder and the system folder, and without "file:///"; TRUE when found (text
+    // then holds the path found).
+    BOOL ExtractFilePath(CString& text);
+    // Under WOW64 only: the file at the 32-bit location of a system or program path.
+    BOOL FileExists(CString path);
+    // Under WOW64 only: the file at the 64-bit location of a 32-bit system or program path.
+    BOOL FileExistsRedirected(CString path);
+    // The three-answer judgement of a text naming one file; report only FILE_STATE_MISSING.
+    FILE_STATE JudgeFileReference(const CString& text, CString* resolved = nullptr);
+    bool IsFileReferenceMissing(const CString& text) { return JudgeFileReference(text) == FILE_STATE_MISSING; }
+
+    // Registry walking and reference checking.
+    // Walks every key below rootName\startKeyPath (the start key itself is not checked).
+    void WalkRegistry(CString rootName, CString startKeyPath, int walkMode);
+    void CheckKeyReferences(HKEY parent, CString keyName, CString keyPath, int walkMode);
+    // 1 when the text names no file or an existing one, 0 when it names a missing file.
+    int CheckValueReferences(CString text);
+    static void FormatValueText(DWORD type, const BYTE* data, DWORD length, CString* text);
+    // FALSE only when opening the key for setting values is refused (access denied).
+    BOOL CanWriteRegistryKey(CString rootName, CString keyPath);
+    static BOOL ResolveShellPath(CString path, CString* resolved);
+
+    // The size text of a kilobyte total: "%.2fGB" above 1048576 KB, "%.0fMB" above 1024 KB,
+    // else "%.0fKB".
+    static CString FormatSizeText(double kilobytes);
+
+    // Per-scan state of the scanners.
+    CPathVariables m_pathVariables;
+    CFileReferenceJudge m_fileReferences{m_pathVariables};
+    std::set<CString> m_scheduledScanFolders;
+    // Keys that the last walk left out because they lay too deep.
+    unsigned m_walkSkippedTooDeep = 0;
 
     // ---- Repair job ----
 

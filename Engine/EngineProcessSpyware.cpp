@@ -63,9 +63,7 @@ int CVexaEngineProcess::RemoveSpyware(CString itemText, long spywareId)
 
 BOOL CVexaEngineProcess::ExpandSpywarePath(CString& text)
 {
-    // PENDING: the path-variable table of the scan core.
-    (void)text;
-    return FALSE;
+    return ExpandPathVariables(text);
 }
 
 BOOL CVexaEngineProcess::ScheduleDeleteAtRestart(const char* file)

@@ -21,7 +21,6 @@ const char kAreaCookies[] = "Tracking Cookies";
 const char kAreaMemory[] = "Memory";
 const char kAreaFiles[] = "Directories and Files";
 const char kAreaFpr[] = "FPR";
-const int kActivityEvery = 3000;
 
 CString ProgramFolder()
 {
@@ -132,9 +131,8 @@ int CVexaEngineProcess::CheckClsidInDatabase(CString clsid)
 
 BOOL CVexaEngineProcess::DriverImageExists(CString& path)
 {
-    // PENDING: the file-reference resolution of the scan core.
-    (void)path;
-    return TRUE;
+    // Only a file known to be missing counts: a path that cannot be judged is no finding.
+    return JudgeFileReference(path) != FILE_STATE_MISSING;
 }
 
 LONG CVexaEngineProcess::ScanDrivers()
@@ -173,14 +171,10 @@ LONG CVexaEngineProcess::ScanDrivers()
                 data = data.Left(sys + 4);
                 data.Replace("\\??\\", "");
                 data.Replace("\\systemroot\\", "");
-                if (!DriverImageExists(data) && m_status)
-                    m_status->ReportItem("HKEY_LOCAL_MACHINE\\" + subKey, SCAN_FPR, 0, 0);
+                if (!DriverImageExists(data))
+                    ReportFinding("HKEY_LOCAL_MACHINE\\" + subKey, SCAN_FPR);
             }
-            if (m_activityCounter > kActivityEvery) {
-                m_activityCounter = 0;
-                ReportActivity(subKey, kAreaFpr);
-            }
-            ++m_activityCounter;
+            ReportScanActivity(subKey, kAreaFpr);
         }
     }
     return ::RegCloseKey(rawServices);

@@ -68,6 +68,7 @@ public:
     using CVexaEngineProcess::ScanTrackingCookies;
 
     std::string whiteList;
+    bool fakeDrivers = true;
     std::set<std::string> presentDrivers;
     std::vector<std::string> driverPaths;
 
@@ -75,6 +76,8 @@ protected:
     CString WhiteListFilePath() override { return whiteList.c_str(); }
     BOOL DriverImageExists(CString& path) override
     {
+        if (!fakeDrivers)
+            return CVexaEngineProcess::DriverImageExists(path);
         driverPaths.push_back(std::string(path));
         return presentDrivers.count(std::string(path)) ? TRUE : FALSE;
     }
@@ -256,6 +259,25 @@ TEST(SpywareScan, DriversWithMissingImagesAreReported)
     EXPECT_EQ(items[0].number, static_cast<int>(SCAN_FPR));
     EXPECT_EQ(items[0].value, 0);
     EXPECT_EQ(items[0].extra, 0);
+}
+
+TEST(SpywareScan, DriverImagesAreResolvedLikeOtherFileReferences)
+{
+    CRegistrySandbox sandbox;
+    ASSERT_TRUE(sandbox.IsActive());
+    const std::string services = "SYSTEM\\CurrentControlSet\\Services\\";
+    ASSERT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE, (services + "mountmgr").c_str(), "ImagePath",
+                               "\\SystemRoot\\system32\\drivers\\mountmgr.sys"));
+    ASSERT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE, (services + "gone").c_str(), "ImagePath",
+                               "System32\\drivers\\kelvara_no_such_driver.sys"));
+    ASSERT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE, (services + "remote").c_str(), "ImagePath",
+                               "\\\\server\\share\\remote.sys"));
+    CTempFolder folder;
+    CRecordingStatus status;
+    CScanProcess process(folder, &status);
+    process.fakeDrivers = false;
+    EXPECT_EQ(process.ScanDrivers(), ERROR_SUCCESS);
+    EXPECT_EQ(status.Items(), std::vector<std::string>{"HKEY_LOCAL_MACHINE\\" + services + "gone"});
 }
 
 TEST(SpywareScan, DriversWithoutServicesKeyGiveTheRegistryError)
