@@ -2,6 +2,10 @@
 // and files that running processes hold.
 #include <gtest/gtest.h>
 
+#include <shlobj.h>
+
+#include <cstdio>
+
 #include <string>
 #include <vector>
 
@@ -43,6 +47,7 @@ public:
     using CVexaEngineProcess::RemoveSpywareFolders;
     using CVexaEngineProcess::UnregisterModule;
 
+    bool fakeTokens = true;
     bool recordSchedules = true;
     BOOL scheduleResult = TRUE;
     std::vector<std::string> scheduled;
@@ -50,6 +55,8 @@ public:
 protected:
     BOOL ExpandSpywarePath(CString& text) override
     {
+        if (!fakeTokens)
+            return CVexaEngineProcess::ExpandSpywarePath(text);
         return text.Replace("%t%", m_folder.Path().c_str()) > 0;
     }
     BOOL ScheduleDeleteAtRestart(const char* file) override
@@ -177,6 +184,25 @@ TEST(SpywareRemoval, FileItemAndUnknownRecord)
     EXPECT_EQ(process.RemoveSpyware(found.c_str(), 99), 1);
     EXPECT_FALSE(FileExists(found));
     EXPECT_TRUE(FileExists(other));
+}
+
+TEST(SpywareRemoval, EntriesUseTheScannersPathTokens)
+{
+    char appData[MAX_PATH + 1] = {};
+    ASSERT_TRUE(SUCCEEDED(::SHGetFolderPathA(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr, 0, appData)));
+    const std::string file = std::string(appData) + "\\kelvara_removal_test.dat";
+    FILE* out = std::fopen(file.c_str(), "w");
+    ASSERT_NE(out, nullptr);
+    std::fclose(out);
+    CTempFolder folder;
+    CRecordingStatus status;
+    CRemovalProcess process(folder, &status);
+    process.fakeTokens = false;
+    ASSERT_TRUE(process.LoadDatabase("<Item Type=\"8\" Value=\"%AppData%\\kelvara_removal_test.dat\"/>"));
+    EXPECT_EQ(process.RemoveSpyware(folder.PathOf("none.exe").c_str(), kSpywareId), 1);
+    const bool removed = !FileExists(file);
+    ::DeleteFileA(file.c_str());
+    EXPECT_TRUE(removed);
 }
 
 TEST(SpywareRemoval, ModulesAreUnregisteredThenDeleted)
