@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "Config/ConfigHandler.h"
 #include "EngineProcess.h"
 
 CAbstractProcess* CVexaEngineInterface::CreateEngineProcess()
@@ -16,12 +17,12 @@ void CVexaEngineInterface::ReleaseEngineProcess(CAbstractProcess* process)
 
 CAbstractConfigHandler* CVexaEngineInterface::CreateConfigHandler()
 {
-    // The configuration store is not part of this build yet.
-    return nullptr;
+    return new (std::nothrow) CConfigHandler();
 }
 
-void CVexaEngineInterface::ReleaseConfigHandler(CAbstractConfigHandler*)
+void CVexaEngineInterface::ReleaseConfigHandler(CAbstractConfigHandler* handler)
 {
+    delete handler;
 }
 
 CAbstractProcess* CVexaEngineInterface::CreateEngineProcessNoDatabase()

@@ -14,6 +14,9 @@ const DWORD kEndingJobWait = 5000;
 
 const char kAreaNoCategory[] = "Scanning";
 
+// The hive compactor's lock spins a while before it sleeps and has its event made up front.
+const DWORD kDefragLockSpinCount = 0x80000400;
+
 } // namespace
 
 CVexaEngineProcess::CVexaEngineProcess(bool loadDatabase)
@@ -29,6 +32,7 @@ CVexaEngineProcess::CVexaEngineProcess(bool loadDatabase)
                                   reinterpret_cast<void**>(&m_shellLink))))
         m_shellLink = nullptr;
     InitSystemFolders();
+    ::InitializeCriticalSectionAndSpinCount(m_defrag.GetLock(), kDefragLockSpinCount);
 }
 
 CVexaEngineProcess::~CVexaEngineProcess()
@@ -44,6 +48,7 @@ CVexaEngineProcess::~CVexaEngineProcess()
         m_shellLink->Release();
     if (m_resumeEvent)
         ::CloseHandle(m_resumeEvent);
+    ::DeleteCriticalSection(m_defrag.GetLock());
 }
 
 void CVexaEngineProcess::InitSystemFolders()

@@ -9,6 +9,10 @@
 
 #include "Database/DatabaseHandler.h"
 #include "Database/UpdaterSlot.h"
+#include "Process/ProcessTerminator.h"
+#include "Registry/RegistryDefrag.h"
+#include "Scanners/FileReference.h"
+#include "Scanners/PathVariables.h"
 #include "SmartThread.h"
 #include "VexaEngine.h"
 
@@ -87,6 +91,91 @@ protected:
 
     // ---- Scan job and category scanners ----
 
+    // How the registry walk treats each key below its start key.
+    enum WALK_MODE {
+        WALK_FILE_REFERENCES = 1,   // every value is tested for a missing file (FPR)
+        WALK_EMPTY_KEYS = 2,        // the key is tested for being empty (ERK)
+        WALK_CLASS_REFERENCES = 3,  // "CLSID" subkeys are looked up in m_registeredClasses (AXO)
+    };
+
+    // Activity thresholds: a scanner shows its current item once per this many examined items.
+    static const int kActivityThreshold = 3000;
+    static const int kEmptyKeyActivityThreshold = 1000;
+    static const int kSharedDllActivityThreshold = 100;
+
+    // Category scanners, run by the scan job in its fixed order when selected. A scanner tests
+    // KeepRunning() before each item, reports each finding with ReportFinding and shows its
+    // progress with ReportScanActivity.
+    void ScanActiveX();
+    void ScanUninstallEntries(const char* keyPath);
+    void ScanDefaultUninstallEntries();
+    void ScanFonts();
+    void ScanSharedDlls();
+    void ScanAppPaths();
+    void ScanHelpFiles();
+    void ScanStartupItems();
+    void ScanFileReferences();
+    // Shortcut mode (non-zero): broken program shortcuts; junk mode (0): temporary files. Always 1.
+    int ScanFolder(const char* folder, int shortcutMode);
+    void ScanEmptyKeys();
+    void ScanFileAssociations();
+    void ScanTypeLibraries();
+    void ScanServices();
+    void ScanSoundEvents();
+    void ScanRecycleBin();
+
+    // Reporting shared by all scanners.
+    // Adds 1 to the activity counter; when it was above threshold, first shows text with the
+    // category code and restarts the counter.
+    void ReportScanActivity(const char* text, const char* code, int threshold = kActivityThreshold);
+    // Tells whether the next call of ReportScanActivity would show its text, so that a scanner
+    // can skip building a text that would not be shown.
+    bool IsActivityDue(int threshold = kActivityThreshold) const { return m_activityCounter > threshold; }
+    // One finding: the item text (file, key or value item), the category bit, 0, 0.
+    void ReportFinding(const CString& item, DWORD category);
+    // Scheduled scans only: a program folder that a scanner examined and found in order. Kept
+    // apart from the folders the program asked to be searched for temporary files, so it is
+    // never walked as junk. Does nothing in the other scan modes.
+    void AddScanFolder(const CString& folder);
+    const std::set<CString>& ScheduledScanFolders() const { return m_scheduledScanFolders; }
+
+    // Path variables and file tests (per-scan caches, reset when a scan starts).
+    // Lower-cases text and replaces the first path token it holds ("%WinDir%", ...).
+    BOOL ExpandPathVariables(CString& text);
+    // Strips quotes, expands tokens and looks the file up as it is, in the Windows folder, its
+    // "System" subfolder and the system folder, and without "file:///"; TRUE when found (text
+    // then holds the path found).
+    BOOL ExtractFilePath(CString& text);
+    // Under WOW64 only: the file at the 32-bit location of a system or program path.
+    BOOL FileExists(CString path);
+    // Under WOW64 only: the file at the 64-bit location of a 32-bit system or program path.
+    BOOL FileExistsRedirected(CString path);
+    // The three-answer judgement of a text naming one file; report only FILE_STATE_MISSING.
+    FILE_STATE JudgeFileReference(const CString& text, CString* resolved = nullptr);
+    bool IsFileReferenceMissing(const CString& text) { return JudgeFileReference(text) == FILE_STATE_MISSING; }
+
+    // Registry walking and reference checking.
+    // Walks every key below rootName\startKeyPath (the start key itself is not checked).
+    void WalkRegistry(CString rootName, CString startKeyPath, int walkMode);
+    void CheckKeyReferences(HKEY parent, CString keyName, CString keyPath, int walkMode);
+    // 1 when the text names no file or an existing one, 0 when it names a missing file.
+    int CheckValueReferences(CString text);
+    static void FormatValueText(DWORD type, const BYTE* data, DWORD length, CString* text);
+    // FALSE only when opening the key for setting values is refused (access denied).
+    BOOL CanWriteRegistryKey(CString rootName, CString keyPath);
+    static BOOL ResolveShellPath(CString path, CString* resolved);
+
+    // The size text of a kilobyte total: "%.2fGB" above 1048576 KB, "%.0fMB" above 1024 KB,
+    // else "%.0fKB".
+    static CString FormatSizeText(double kilobytes);
+
+    // Per-scan state of the scanners.
+    CPathVariables m_pathVariables;
+    CFileReferenceJudge m_fileReferences{m_pathVariables};
+    std::set<CString> m_scheduledScanFolders;
+    // Keys that the last walk left out because they lay too deep.
+    unsigned m_walkSkippedTooDeep = 0;
+
     // ---- Repair job ----
 
     // What one repair has really done to the junk categories.
@@ -141,6 +230,49 @@ protected:
     CUpdaterSlot m_updater;
 
     // ---- Hive compaction, spyware removal and process termination ----
+
+    // The hive compactor; its lock is initialised and deleted by this object.
+    CRegistryDefrag m_defrag;
+    // The analysis' code from the summed sizes of the hives and of their saved copies.
+    static int DefragAnalysisResult(DWORD hiveSize, DWORD compactedSize);
+
+    // Removes the found item (a key when it begins with "HKEY", else a file) and every entry of
+    // the spyware's record: keys and values, modules, files and folders. 0 without a database.
+    int RemoveSpyware(CString itemText, long spywareId);
+    // Deletes a file, resetting its attributes, ending the processes that run it (when allowed)
+    // or, while it stays in use, scheduling it for deletion at the next start (reported with
+    // ReportResult 1). 0 only when the file stays and could not be scheduled either.
+    int DeleteLockedFile(const char* file, int mayTerminate);
+    int RemoveSpywareRegistry(const std::vector<CString>& entries);
+    int RemoveSpywareModules(const std::vector<CString>& modules);
+    int UnregisterModule(CString modulePath);
+    int RemoveSpywareFiles(const std::vector<CString>& files);
+    // The result of the last removal; 1 when none was tried.
+    int RemoveSpywareFolders(const std::vector<CString>& folders);
+    // Expands the path token of a record's entry; only entries with one are removed.
+    virtual BOOL ExpandSpywarePath(CString& text);
+    // Asks the system to delete the file at the next start.
+    virtual BOOL ScheduleDeleteAtRestart(const char* file);
+
+    CProcessTerminator m_terminator;
+
+    // Scans through the signature database, for any job that wants them; each reports through
+    // the job's status and stops when the job is stopped. Findings carry the spyware's ID and a
+    // pointer to its record, valid during the ReportItem call.
+    int ScanTrackingCookies();
+    int ScanProcessModules();
+    int CheckFileSignature(CString path, BOOL quiet);
+    int CheckClsidInDatabase(CString clsid);
+    // Services whose driver image file is missing; a registry error when the services key
+    // cannot be opened.
+    LONG ScanDrivers();
+    // TRUE when the text contains an entry of the white list beside the program.
+    BOOL LoadWhiteList(CString text);
+    BOOL CanOpenFile(CString path);
+    void ReportSpywareFinding(const char* item, const _SPYWARE_INFORMATION& record);
+    virtual CString WhiteListFilePath();
+    // Resolves a driver's image path as the scanners resolve file references.
+    virtual BOOL DriverImageExists(CString& path);
 
     // ---- (end of job-specific members) ----
 

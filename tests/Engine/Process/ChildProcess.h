@@ -1,0 +1,28 @@
+// A child process that a test starts from a copy of the test child program, and always ends.
+#pragma once
+
+#include <windows.h>
+#include <string>
+
+class CChildProcess
+{
+public:
+    // Copies the child program to `image` (unless it is there) and starts it with the arguments; waits until it runs
+    // (and has opened its file, when holding one).
+    CChildProcess(const std::string& image, const std::string& arguments = "sleep");
+    ~CChildProcess();
+    CChildProcess(const CChildProcess&) = delete;
+    CChildProcess& operator=(const CChildProcess&) = delete;
+
+    bool Started() const { return m_process != nullptr; }
+    DWORD Id() const { return m_id; }
+    // True when the process ended within the time.
+    bool WaitEnded(DWORD timeout);
+    DWORD ExitCode() const;
+
+    static std::string ChildProgram();
+
+private:
+    HANDLE m_process = nullptr;
+    DWORD m_id = 0;
+};
