@@ -10,6 +10,8 @@
 #include "VexaEngine.h"
 
 class CRegistryManager;
+class CFileFind;
+class CShortcutReader;
 struct IShellLinkA;
 
 // A key of the Run-key list that the startup-item scanner fills and reads.
@@ -83,6 +85,18 @@ protected:
     void ReportProgress(int phase);
 
     // ---- Scan job and category scanners ----
+
+    // File system: broken shortcuts (SRC), temporary files (TPF), the Recycle Bin (RCB).
+    // ScanFolder walks a folder tree in shortcut mode (non-zero) or junk mode (0); always 1.
+    int ScanFolder(const char* folder, int shortcutMode);
+    // Non-zero when the shortcut is fine or could not be judged, 0 when its target is missing.
+    int IsShortcutValid(const char* shortcutPath);
+    void ScanRecycleBin();
+    void WalkFolder(const CString& folder, CShortcutReader* shortcutReader);
+    void ExamineShortcutEntry(const CFileFind& entry, const CString& path, CShortcutReader& reader);
+    void ExamineJunkEntry(const CFileFind& entry, const CString& path);
+    int JudgeShortcut(const char* shortcutPath, CShortcutReader& reader);
+    BOOL FileExistsRedirected(CString path);  // placeholder
 
     // ---- Repair job ----
 

@@ -1,0 +1,225 @@
+// Broken shortcuts, temporary files and the Recycle Bin, on fixture trees of real files.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include "Scanners/SizeText.h"
+#include "ScannerHarness.h"
+#include "Shortcuts.h"
+#include "TempFolder.h"
+
+namespace {
+
+// A shortcut to a file that existed when it was made and is gone now.
+std::string WriteBrokenShortcut(const CTempFolder& folder, const std::string& relative)
+{
+    const std::string target = folder.WriteFile("gone_" + std::to_string(::GetTickCount()) + ".txt", "x");
+    const std::string path = folder.PathOf(relative);
+    folder.MakeFolder(relative.substr(0, relative.find_last_of('\\') + 1));
+    EXPECT_TRUE(WriteShortcut(path, target));
+    ::DeleteFileA(target.c_str());
+    return path;
+}
+
+std::string PaddedCopy(const CTempFolder& folder, const std::string& source, const std::string& relative, size_t size)
+{
+    std::string contents = ReadWholeFile(source);
+    contents.resize(size, '\0');
+    return folder.WriteFile(relative, contents);
+}
+
+} // namespace
+
+TEST(ShortcutScan, ReportsExactlyTheReadableShortcutsWhoseTargetIsGone)
+{
+    CTempFolder folder;
+    const std::string target = folder.WriteFile("target.txt", "target");
+    folder.MakeFolder("targetdir");
+    ASSERT_TRUE(WriteShortcut(folder.PathOf("good.lnk"), target));
+    ASSERT_TRUE(WriteShortcut(folder.PathOf("folder.lnk"), folder.PathOf("targetdir")));
+    const std::string broken = WriteBrokenShortcut(folder, "broken.lnk");
+    const std::string deep = WriteBrokenShortcut(folder, "sub\\deep\\BROKEN.LNK");
+    folder.WriteFile("empty.lnk", "");
+    folder.WriteFile("corrupt.lnk", std::string(64, 'z'));
+    folder.WriteFile(".lnk", ReadWholeFile(broken));
+    folder.WriteFile("broken.lnk.txt", ReadWholeFile(broken));
+    const std::string largest = PaddedCopy(folder, broken, "pad4096.lnk", 4096);
+    PaddedCopy(folder, broken, "pad4097.lnk", 4097);
+
+    CScannerHarness scanner;
+    EXPECT_EQ(scanner.ScanFolder(folder.Path().c_str(), 1), 1);
+
+    const std::vector<std::string> expected = {broken, largest, deep};
+    std::vector<std::string> sortedExpected = expected;
+    std::sort(sortedExpected.begin(), sortedExpected.end());
+    EXPECT_EQ(scanner.SortedFindings(SCAN_SRC), sortedExpected);
+    EXPECT_TRUE(scanner.Findings(SCAN_TPF).empty());
+}
+
+TEST(ShortcutScan, FolderTextWithBlanksAndTrailingBackslashesIsWalkedAsItsFolder)
+{
+    CTempFolder folder;
+    const std::string broken = WriteBrokenShortcut(folder, "a\\broken.lnk");
+
+    CScannerHarness scanner;
+    scanner.ScanFolder(("  " + folder.Path() + "\\\\ ").c_str(), 1);
+    EXPECT_EQ(scanner.Findings(SCAN_SRC), std::vector<std::string>{broken});
+}
+
+TEST(ShortcutScan, ShortcutsThatCannotBeJudgedAreNeverCalledBroken)
+{
+    CTempFolder folder;
+    const std::string broken = WriteBrokenShortcut(folder, "broken.lnk");
+    const std::string corrupt = folder.WriteFile("corrupt.lnk", std::string(200, '\x4c'));
+    const std::string truncated = folder.WriteFile("truncated.lnk", ReadWholeFile(broken).substr(0, 30));
+    const std::string absent = folder.PathOf("absent.lnk");
+
+    CScannerHarness scanner;
+    EXPECT_EQ(scanner.IsShortcutValid(broken.c_str()), 0);
+    EXPECT_NE(scanner.IsShortcutValid(corrupt.c_str()), 0);
+    EXPECT_NE(scanner.IsShortcutValid(truncated.c_str()), 0);
+    EXPECT_NE(scanner.IsShortcutValid(absent.c_str()), 0);
+
+    // A stop while a shortcut is checked leaves it unreported.
+    scanner.SetRunning(false);
+    EXPECT_NE(scanner.IsShortcutValid(broken.c_str()), 0);
+}
+
+TEST(ShortcutScan, JobThreadWithoutComStillReadsShortcuts)
+{
+    CTempFolder folder;
+    const std::string broken = WriteBrokenShortcut(folder, "broken.lnk");
+    ASSERT_TRUE(WriteShortcut(folder.PathOf("good.lnk"), folder.Path()));
+
+    // A fresh thread has no COM of its own, as the engine's job thread.
+    CScannerHarness scanner;
+    struct Call {
+        CScannerHarness* scanner;
+        std::string folder;
+    } call{&scanner, folder.Path()};
+    HANDLE thread = ::CreateThread(
+        nullptr, 0,
+        [](LPVOID parameter) -> DWORD {
+            Call* call = static_cast<Call*>(parameter);
+            call->scanner->ScanFolder(call->folder.c_str(), 1);
+            return 0;
+        },
+        &call, 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+    ::WaitForSingleObject(thread, 30000);
+    ::CloseHandle(thread);
+    EXPECT_EQ(scanner.Findings(SCAN_SRC), std::vector<std::string>{broken});
+}
+
+TEST(ShortcutScan, DriveRootWalkEndsAtLinksBackIntoTheTree)
+{
+    // W: is mapped by the test set-up to a tree holding W:\tree\loop, a link to W:\tree.
+    if (::GetFileAttributesA("W:\\tree\\loop") == INVALID_FILE_ATTRIBUTES)
+        GTEST_SKIP() << "drive W: is not mapped to the fixture tree";
+    ::DeleteFileA("W:\\tree\\broken.lnk");
+    ::DeleteFileA("W:\\good.lnk");
+    const std::string gone = "W:\\tree\\gone.txt";
+    CTempFolder scratch;
+    ASSERT_TRUE(::CopyFileA(scratch.WriteFile("gone.txt", "x").c_str(), gone.c_str(), FALSE));
+    ASSERT_TRUE(WriteShortcut("W:\\tree\\broken.lnk", gone));
+    ASSERT_TRUE(::DeleteFileA(gone.c_str()));
+    ASSERT_TRUE(WriteShortcut("W:\\good.lnk", "W:\\tree"));
+
+    CScannerHarness scanner;
+    scanner.ScanFolder("W:", 1);
+    EXPECT_EQ(scanner.Findings(SCAN_SRC), std::vector<std::string>{"W:\\tree\\broken.lnk"});
+}
+
+TEST(JunkScan, ReportsDeletableFilesAndAddsTheirSizes)
+{
+    CTempFolder folder;
+    const std::string a = folder.WriteFile("a.tmp", std::string(2048, 'a'));
+    const std::string b = folder.WriteFile("sub\\b.tmp", std::string(1000, 'b'));
+    const std::string readOnly = folder.WriteFile("ro.tmp", std::string(5000, 'r'));
+    ::SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_READONLY);
+    const std::string locked = folder.WriteFile("locked.tmp", std::string(7000, 'l'));
+    HANDLE lock = ::CreateFileA(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+    folder.MakeFolder("emptydir");
+
+    CScannerHarness scanner;
+    scanner.ScanFolder(folder.Path().c_str(), 0);
+    ::CloseHandle(lock);
+    ::SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_NORMAL);
+
+    std::vector<std::string> expected = {a, b};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(scanner.SortedFindings(SCAN_TPF), expected);
+    EXPECT_DOUBLE_EQ(scanner.JunkKilobytes(), 3048 / 1024.0);
+    EXPECT_TRUE(scanner.Findings(SCAN_SRC).empty());
+    for (const StatusEvent& item : scanner.status.EventsOf(StatusEvent::Item))
+        EXPECT_EQ(item.value, 0) << "no size row before 500 entries: " << item.text;
+}
+
+TEST(JunkScan, LongWalksFollowEachFileWithTheRunningSize)
+{
+    CTempFolder folder;
+    folder.WriteFile("one.tmp", std::string(3 * 1024, '1'));
+    folder.WriteFile("two.tmp", std::string(1024 * 1024, '2'));
+
+    CScannerHarness scanner;
+    scanner.SetActivityCounter(600);
+    scanner.ScanFolder(folder.Path().c_str(), 0);
+
+    const auto items = scanner.status.EventsOf(StatusEvent::Item);
+    ASSERT_EQ(items.size(), 4u);
+    EXPECT_EQ(items[0].value, 0);
+    EXPECT_EQ(items[1].value, -1);
+    EXPECT_EQ(items[1].number, SCAN_TPF);
+    EXPECT_EQ(items[3].value, -1);
+    // Sizes run up: the second row holds both files.
+    const std::string smaller = items[0].text.find("one") != std::string::npos ? "3KB" : "1024KB";
+    EXPECT_EQ(items[1].text, smaller);
+    EXPECT_EQ(items[3].text, "1MB");  // 1027 KB
+}
+
+TEST(JunkScan, StoppedScanWalksNothing)
+{
+    CTempFolder folder;
+    folder.WriteFile("a.tmp", "a");
+    CScannerHarness scanner;
+    scanner.SetRunning(false);
+    EXPECT_EQ(scanner.ScanFolder(folder.Path().c_str(), 0), 1);
+    EXPECT_TRUE(scanner.status.Events().empty());
+}
+
+TEST(RecycleBinScan, ReportsTheSizeOfWhatWasDeletedToTheBin)
+{
+    CTempFolder folder;
+    const std::string file = folder.WriteFile("binned.txt", std::string(3000, 'r'));
+    std::string from = file;
+    from.push_back('\0');
+    SHFILEOPSTRUCTA operation = {};
+    operation.wFunc = FO_DELETE;
+    operation.pFrom = from.c_str();
+    operation.fFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI;
+    ASSERT_EQ(::SHFileOperationA(&operation), 0);
+
+    CScannerHarness scanner;
+    scanner.ScanRecycleBin();
+    const auto items = scanner.status.EventsOf(StatusEvent::Item);
+    ASSERT_EQ(items.size(), 1u);
+    EXPECT_EQ(items[0].number, SCAN_RCB);
+    EXPECT_EQ(items[0].value, -1);
+    EXPECT_GE(scanner.RecycleBinKilobytes(), 3000 / 1024.0);
+    EXPECT_EQ(items[0].text, std::string(FormatKilobytes(scanner.RecycleBinKilobytes())));
+}
+
+TEST(SizeText, PicksTheUnitAboveEachBoundary)
+{
+    const struct {
+        double kilobytes;
+        const char* text;
+    } rows[] = {
+        {0, "0KB"},          {1023.4, "1023KB"},    {1024, "1024KB"},       {1025, "1MB"},
+        {1536.4, "2MB"},     {1048576, "1024MB"},   {1048577, "1.00GB"},    {3.5 * 1048576, "3.50GB"},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(std::string(FormatKilobytes(row.kilobytes)), row.text) << row.kilobytes;
+}
