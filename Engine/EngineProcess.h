@@ -6,12 +6,15 @@
 #include <set>
 #include <vector>
 
+#include "Scanners/FileReference.h"
+#include "Scanners/PathVariables.h"
 #include "SmartThread.h"
 #include "VexaEngine.h"
 
 class CRegistryManager;
 class CFileFind;
 class CShortcutReader;
+struct CRegistryValue;
 struct IShellLinkA;
 
 // A key of the Run-key list that the startup-item scanner fills and reads.
@@ -86,17 +89,122 @@ protected:
 
     // ---- Scan job and category scanners ----
 
-    // File system: broken shortcuts (SRC), temporary files (TPF), the Recycle Bin (RCB).
-    // ScanFolder walks a folder tree in shortcut mode (non-zero) or junk mode (0); always 1.
+    // How the registry walk treats each key below its start key.
+    enum WALK_MODE {
+        WALK_FILE_REFERENCES = 1,   // every value is tested for a missing file (FPR)
+        WALK_EMPTY_KEYS = 2,        // the key is tested for being empty (ERK)
+        WALK_CLASS_REFERENCES = 3,  // "CLSID" subkeys are looked up in m_registeredClasses (AXO)
+    };
+
+    // Activity thresholds: a scanner shows its current item once per this many examined items.
+    static const int kActivityThreshold = 3000;
+    static const int kEmptyKeyActivityThreshold = 1000;
+    static const int kSharedDllActivityThreshold = 100;
+
+    // Category scanners, run by the scan job in its fixed order when selected. A scanner tests
+    // KeepRunning() before each item, reports each finding with ReportFinding and shows its
+    // progress with ReportScanActivity.
+    void ScanActiveX();
+    void ScanUninstallEntries(const char* keyPath);
+    void ScanDefaultUninstallEntries();
+    void ScanFonts();
+    void ScanSharedDlls();
+    void ScanAppPaths();
+    void ScanHelpFiles();
+    void ScanStartupItems();
+    void ScanFileReferences();
+    // Shortcut mode (non-zero): broken program shortcuts; junk mode (0): temporary files. Always 1.
     int ScanFolder(const char* folder, int shortcutMode);
-    // Non-zero when the shortcut is fine or could not be judged, 0 when its target is missing.
-    int IsShortcutValid(const char* shortcutPath);
+    void ScanEmptyKeys();
+    void ScanFileAssociations();
+    void ScanTypeLibraries();
+    void ScanServices();
+    void ScanSoundEvents();
     void ScanRecycleBin();
+
+    // Reporting shared by all scanners.
+    // Adds 1 to the activity counter; when it was above threshold, first shows text with the
+    // category code and restarts the counter.
+    void ReportScanActivity(const char* text, const char* code, int threshold = kActivityThreshold);
+    // Tells whether the next call of ReportScanActivity would show its text, so that a scanner
+    // can skip building a text that would not be shown.
+    bool IsActivityDue(int threshold = kActivityThreshold) const { return m_activityCounter > threshold; }
+    // One finding: the item text (file, key or value item), the category bit, 0, 0.
+    void ReportFinding(const CString& item, DWORD category);
+    // Scheduled scans only: a program folder that a scanner examined and found in order. Kept
+    // apart from the folders the program asked to be searched for temporary files, so it is
+    // never walked as junk. Does nothing in the other scan modes.
+    void AddScanFolder(const CString& folder);
+    const std::set<CString>& ScheduledScanFolders() const { return m_scheduledScanFolders; }
+
+    // Path variables and file tests (per-scan caches, reset when a scan starts).
+    // Lower-cases text and replaces the first path token it holds ("%WinDir%", ...).
+    BOOL ExpandPathVariables(CString& text);
+    // Strips quotes, expands tokens and looks the file up as it is, in the Windows folder, its
+    // "System" subfolder and the system folder, and without "file:///"; TRUE when found (text
+    // then holds the path found).
+    BOOL ExtractFilePath(CString& text);
+    // Under WOW64 only: the file at the 32-bit location of a system or program path.
+    BOOL FileExists(CString path);
+    // Under WOW64 only: the file at the 64-bit location of a 32-bit system or program path.
+    BOOL FileExistsRedirected(CString path);
+    // The three-answer judgement of a text naming one file; report only FILE_STATE_MISSING.
+    FILE_STATE JudgeFileReference(const CString& text, CString* resolved = nullptr);
+    bool IsFileReferenceMissing(const CString& text) { return JudgeFileReference(text) == FILE_STATE_MISSING; }
+
+    // Registry walking and reference checking.
+    // Walks every key below rootName\startKeyPath (the start key itself is not checked).
+    void WalkRegistry(CString rootName, CString startKeyPath, int walkMode);
+    void CheckKeyReferences(HKEY parent, CString keyName, CString keyPath, int walkMode);
+    // 1 when the text names no file or an existing one, 0 when it names a missing file.
+    int CheckValueReferences(CString text);
+    static void FormatValueText(DWORD type, const BYTE* data, DWORD length, CString* text);
+    // FALSE only when opening the key for setting values is refused (access denied).
+    BOOL CanWriteRegistryKey(CString rootName, CString keyPath);
+    static BOOL ResolveShellPath(CString path, CString* resolved);
+
+    // The size text of a kilobyte total: "%.2fGB" above 1048576 KB, "%.0fMB" above 1024 KB,
+    // else "%.0fKB".
+    static CString FormatSizeText(double kilobytes);
+
+    // Per-scan state of the scanners.
+    CPathVariables m_pathVariables;
+    CFileReferenceJudge m_fileReferences{m_pathVariables};
+    std::set<CString> m_scheduledScanFolders;
+    // Keys that the last walk left out because they lay too deep.
+    unsigned m_walkSkippedTooDeep = 0;
+
+    // Helpers of the category scanners (Scanners/*.cpp).
+    // The folder walk of ScanFolder; shortcutReader is null in junk mode.
     void WalkFolder(const CString& folder, CShortcutReader* shortcutReader);
     void ExamineShortcutEntry(const CFileFind& entry, const CString& path, CShortcutReader& reader);
     void ExamineJunkEntry(const CFileFind& entry, const CString& path);
+    // Non-zero when the shortcut is fine or could not be judged, 0 when its target is missing.
+    int IsShortcutValid(const char* shortcutPath);
     int JudgeShortcut(const char* shortcutPath, CShortcutReader& reader);
-    BOOL FileExistsRedirected(CString path);  // placeholder
+    // A key finding (valueName null) or value finding, reported only when the key may be changed.
+    void ReportRegistryFinding(HKEY root, const CString& subKey, const char* valueName, DWORD category);
+    void CheckUninstallString(const CString& entryPath, const CRegistryValue& value);
+    void CheckClassServer(const CString& className);
+    // Whether a class named below keyPath is registered in the class set of keyPath's view
+    // (the 32-bit set below HKEY_CLASSES_ROOT\Wow6432Node); true when that set is not complete.
+    bool IsClassRegisteredFor(const CString& keyPath, const CString& lowerClassId) const;
+    void CheckInterfaceTypeLibrary(const CString& interfaceName, const std::set<CString>& registered);
+    // 0 when the extension's key cannot be opened, else 1.
+    int CheckFileAssociation(const CString& extension);
+    void CheckRunValues(HKEY root, const CString& keyPath);
+    void CheckMenuOrderStore(const char* storePath);
+    void CheckHelpClass(const CString& className);
+    void CheckHelpFileList(HKEY list, const char* listPath);
+    void CheckServiceImage(const CString& serviceName, const CString& windowsFolder);
+    void CheckAppPath(const CString& programName);
+
+    // Beside m_registeredClasses: whether the ActiveX scan read the class list to its end, and
+    // the 32-bit classes that a 64-bit process sees below HKEY_CLASSES_ROOT\Wow6432Node, which
+    // are judged only when that list was read to its end.
+    bool m_registeredClassesComplete = true;
+    std::set<CString> m_registeredClasses32;
+    bool m_registeredClasses32Complete = false;
 
     // ---- Repair job ----
 

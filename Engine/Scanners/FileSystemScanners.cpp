@@ -7,7 +7,6 @@
 
 #include "AfxFileFind.h"
 #include "Scanners/ShortcutReader.h"
-#include "Scanners/SizeText.h"
 
 namespace {
 
@@ -114,7 +113,7 @@ void CVexaEngineProcess::ExamineJunkEntry(const CFileFind& entry, const CString&
         m_status->ReportItem(path, SCAN_TPF, 0, 0);
     m_junkKilobytes += static_cast<double>(entry.GetLength()) / 1024.0;
     if (m_activityCounter > kSizeRowThreshold && m_status)
-        m_status->ReportItem(FormatKilobytes(m_junkKilobytes + m_recycleBinKilobytes), SCAN_TPF, -1, 0);
+        m_status->ReportItem(FormatSizeText(m_junkKilobytes + m_recycleBinKilobytes), SCAN_TPF, -1, 0);
 }
 
 int CVexaEngineProcess::IsShortcutValid(const char* shortcutPath)
@@ -147,5 +146,5 @@ void CVexaEngineProcess::ScanRecycleBin()
         return;
     m_recycleBinKilobytes = static_cast<double>(info.i64Size) / 1024.0;
     if (m_status)
-        m_status->ReportItem(FormatKilobytes(m_recycleBinKilobytes + m_junkKilobytes), SCAN_RCB, -1, 0);
+        m_status->ReportItem(FormatSizeText(m_recycleBinKilobytes + m_junkKilobytes), SCAN_RCB, -1, 0);
 }

@@ -4,7 +4,6 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include "Scanners/SizeText.h"
 #include "ScannerHarness.h"
 #include "Shortcuts.h"
 #include "TempFolder.h"
@@ -208,18 +207,5 @@ TEST(RecycleBinScan, ReportsTheSizeOfWhatWasDeletedToTheBin)
     EXPECT_EQ(items[0].number, SCAN_RCB);
     EXPECT_EQ(items[0].value, -1);
     EXPECT_GE(scanner.RecycleBinKilobytes(), 3000 / 1024.0);
-    EXPECT_EQ(items[0].text, std::string(FormatKilobytes(scanner.RecycleBinKilobytes())));
-}
-
-TEST(SizeText, PicksTheUnitAboveEachBoundary)
-{
-    const struct {
-        double kilobytes;
-        const char* text;
-    } rows[] = {
-        {0, "0KB"},          {1023.4, "1023KB"},    {1024, "1024KB"},       {1025, "1MB"},
-        {1536.4, "2MB"},     {1048576, "1024MB"},   {1048577, "1.00GB"},    {3.5 * 1048576, "3.50GB"},
-    };
-    for (const auto& row : rows)
-        EXPECT_EQ(std::string(FormatKilobytes(row.kilobytes)), row.text) << row.kilobytes;
+    EXPECT_EQ(items[0].text, std::string(scanner.SizeText(scanner.RecycleBinKilobytes())));
 }

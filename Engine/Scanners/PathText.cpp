@@ -1,0 +1,136 @@
+#include "PathText.h"
+
+namespace {
+
+const int kMaxReferenceLength = 260;
+const int kShortestMappedPath = 8;
+
+// The drives whose paths the reference test judges.
+const char kFirstJudgedDrive = 'c';
+const char kLastJudgedDrive = 'p';
+
+// Characters that no plain file path holds.
+const char kNonPathCharacters[] =
+    "\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a\x0b\x0c\x0d\x0e\x0f\x10\x11\x12\x13\x14\x15\x16\x17\x18\x19"
+    "\x1a\x1b\x1c\x1d\x1e\x1f/*?\"<>|^";
+
+void CutBefore(CString& text, const char* marker)
+{
+    const int found = text.Find(marker);
+    if (found >= 0)
+        text = text.Left(found);
+}
+
+bool StartsWithJudgedDrive(const CString& text, int at)
+{
+    if (text.GetLength() < at + 3)
+        return false;
+    const char drive = text[at];
+    return drive >= kFirstJudgedDrive && drive <= kLastJudgedDrive && text[at + 1] == ':' && text[at + 2] == '\\';
+}
+
+bool HoldsSecondDriveRoot(const CString& text)
+{
+    for (char drive = kFirstJudgedDrive; drive <= kLastJudgedDrive; ++drive) {
+        const char root[] = {drive, ':', '\\', '\0'};
+        if (text.Find(root, 1) >= 1)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+CString StripPathQuotes(const CString& text)
+{
+    CString result(text);
+    result.TrimRight('"');
+    result.TrimLeft('"');
+    return result;
+}
+
+CString NormalizedPathKey(const CString& path)
+{
+    CString key(path);
+    key.Trim();
+    key.MakeLower();
+    key.Replace('/', '\\');
+    while (key.GetLength() > 1 && key[key.GetLength() - 1] == '\\')
+        key = key.Left(key.GetLength() - 1);
+    if (key.GetLength() == 2 && key[1] == ':')
+        key += '\\';
+    return key;
+}
+
+REFERENCE_TEXT_KIND ReferencePathFromText(const CString& text, CString* path)
+{
+    if (text.IsEmpty() || text.GetLength() >= kMaxReferenceLength)
+        return REFERENCE_NO_FILE;
+    CString candidate(text);
+    candidate.Remove('@');
+    candidate.MakeLower();
+    candidate.Trim();
+
+    for (const char* marker : {",", ";", "/", "%", "\\.\\", "\\..\\"})
+        CutBefore(candidate, marker);
+    const int lastQuote = candidate.ReverseFind('"');
+    if (lastQuote >= 0)
+        candidate = candidate.Left(lastQuote);
+    candidate.Remove('"');
+
+    if (!StartsWithJudgedDrive(candidate, 0) || HoldsSecondDriveRoot(candidate))
+        return REFERENCE_NO_FILE;
+
+    // A path that goes on after a three-letter extension ("prog.exe\1") ends at the extension.
+    const int lastDot = candidate.ReverseFind('.');
+    const int lastSlash = candidate.ReverseFind('\\');
+    if (lastDot >= 0 && lastDot == lastSlash - 4)
+        candidate = candidate.Left(lastSlash);
+    for (const char* extension : {".exe ", ".ocx ", ".dll ", ".its!"}) {
+        const int found = candidate.Find(extension);
+        if (found >= 0)
+            candidate = candidate.Left(found + 4);
+    }
+
+    if (path)
+        *path = candidate;
+    if (candidate.FindOneOf(kNonPathCharacters) < 0)
+        return REFERENCE_FILE;
+    return candidate.Find('~') >= 0 ? REFERENCE_SHELL_PATH : REFERENCE_NO_FILE;
+}
+
+BOOL MapWow64AlternatePath(const CString& path, bool toNative, CString* mapped)
+{
+    if (path.GetLength() < kShortestMappedPath)
+        return FALSE;
+    CString result(path);
+    result.MakeLower();
+    const char* systemFrom = toNative ? "syswow64" : "system32";
+    const char* systemTo = toNative ? "system32" : "syswow64";
+    if (result.Replace(systemFrom, systemTo) == 0) {
+        // "program files (x86)" contains "program files": map only the form that is there.
+        const bool isX86 = result.Find("program files (x86)") >= 0;
+        if (toNative && isX86)
+            result.Replace("program files (x86)", "program files");
+        else if (!toNative && !isX86 && result.Find("program files") >= 0)
+            result.Replace("program files", "program files (x86)");
+        else
+            return FALSE;
+    }
+    if (mapped)
+        *mapped = result;
+    return TRUE;
+}
+
+std::vector<CString> FolderSetEntries(const std::set<CString>& folders, bool driveRoots)
+{
+    std::vector<CString> entries;
+    std::set<CString> seen;
+    for (const CString& folder : folders) {
+        if ((folder.GetLength() == 2) != driveRoots)
+            continue;
+        if (seen.insert(NormalizedPathKey(folder)).second)
+            entries.push_back(folder);
+    }
+    return entries;
+}
