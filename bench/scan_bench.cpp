@@ -47,10 +47,11 @@ public:
     void SetProgress(int) override {}
     void ReportItem(const char* item, int category, int value, INT_PTR) override
     {
-        if (value != 0)
+        // Size rows (value -1) and size totals ("-1") are not findings.
+        if (value != 0 || !item || std::strcmp(item, ITEM_SIZE_TOTAL) == 0)
             return;
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_findings[m_current].push_back(item ? item : "");
+        m_findings[m_current].push_back(item);
         (void)category;
     }
     int OperationFinished(int) override

@@ -155,6 +155,9 @@ TEST(ScanJobRealWorld, ReportsNoPresentFileAsMissingInThePrefixRegistry)
     EXPECT_EQ(1, status.FinishedResult());
 
     for (const std::string& item : FindingsOf(status, SCAN_FPR)) {
+        // Sandboxes of tests that run meanwhile come and go below the user's hive.
+        if (item.find("\\Software\\KelvaraTests\\") != std::string::npos)
+            continue;
         CString keyText, valueName;
         ASSERT_TRUE(SplitValueItem(item.c_str(), &keyText, &valueName)) << item;
         HKEY root = nullptr;
@@ -173,6 +176,8 @@ TEST(ScanJobRealWorld, ReportsNoPresentFileAsMissingInThePrefixRegistry)
         }
     }
     for (const std::string& item : FindingsOf(status, SCAN_ERK)) {
+        if (item.find("\\Software\\KelvaraTests") != std::string::npos)
+            continue;
         HKEY root = nullptr;
         CString subKey;
         ASSERT_TRUE(SplitRegistryKeyText(item.c_str(), &root, &subKey)) << item;
