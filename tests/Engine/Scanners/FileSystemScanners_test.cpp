@@ -7,6 +7,7 @@
 #include "ScannerHarness.h"
 #include "Shortcuts.h"
 #include "TempFolder.h"
+#include "VexaEngine.h"
 
 namespace {
 
@@ -111,23 +112,65 @@ TEST(ShortcutScan, JobThreadWithoutComStillReadsShortcuts)
     EXPECT_EQ(scanner.Findings(SCAN_SRC), std::vector<std::string>{broken});
 }
 
-TEST(ShortcutScan, DriveRootWalkEndsAtLinksBackIntoTheTree)
+// W: is mapped by the test set-up to a tree holding W:\tree\loop, a link to W:\tree. The
+// fixture puts a broken shortcut into the tree and a good one at the root, and removes both.
+class DriveFixture : public testing::Test
 {
-    // W: is mapped by the test set-up to a tree holding W:\tree\loop, a link to W:\tree.
-    if (::GetFileAttributesA("W:\\tree\\loop") == INVALID_FILE_ATTRIBUTES)
-        GTEST_SKIP() << "drive W: is not mapped to the fixture tree";
-    ::DeleteFileA("W:\\tree\\broken.lnk");
-    ::DeleteFileA("W:\\good.lnk");
-    const std::string gone = "W:\\tree\\gone.txt";
-    CTempFolder scratch;
-    ASSERT_TRUE(::CopyFileA(scratch.WriteFile("gone.txt", "x").c_str(), gone.c_str(), FALSE));
-    ASSERT_TRUE(WriteShortcut("W:\\tree\\broken.lnk", gone));
-    ASSERT_TRUE(::DeleteFileA(gone.c_str()));
-    ASSERT_TRUE(WriteShortcut("W:\\good.lnk", "W:\\tree"));
+protected:
+    void SetUp() override
+    {
+        if (::GetFileAttributesA("W:\\tree\\loop") == INVALID_FILE_ATTRIBUTES)
+            GTEST_SKIP() << "drive W: is not mapped to the fixture tree";
+        const std::string gone = "W:\\tree\\gone.txt";
+        ASSERT_TRUE(::CopyFileA(scratch.WriteFile("gone.txt", "x").c_str(), gone.c_str(), FALSE));
+        ASSERT_TRUE(WriteShortcut(kBroken, gone));
+        ASSERT_TRUE(::DeleteFileA(gone.c_str()));
+        ASSERT_TRUE(WriteShortcut(kGood, "W:\\tree"));
+    }
+    void TearDown() override
+    {
+        ::DeleteFileA(kBroken);
+        ::DeleteFileA(kGood);
+    }
 
+    static constexpr const char* kBroken = "W:\\tree\\broken.lnk";
+    static constexpr const char* kGood = "W:\\good.lnk";
+    CTempFolder scratch;
+};
+
+TEST_F(DriveFixture, DriveRootWalkEndsAtLinksBackIntoTheTree)
+{
     CScannerHarness scanner;
     scanner.ScanFolder("W:", 1);
-    EXPECT_EQ(scanner.Findings(SCAN_SRC), std::vector<std::string>{"W:\\tree\\broken.lnk"});
+    EXPECT_EQ(scanner.Findings(SCAN_SRC), std::vector<std::string>{kBroken});
+}
+
+TEST_F(DriveFixture, ScanJobWalksDriveRootsForShortcutsAndOtherFoldersForJunk)
+{
+    const std::string junk = scratch.WriteFile("junk\\a.tmp", std::string(2048, 'a'));
+    const std::set<CString> folders = {"W:", scratch.PathOf("junk").c_str()};
+
+    CVexaEngineProcess process(false);
+    CRecordingStatus status;
+    ASSERT_EQ(process.StartScan(&folders, SCAN_SRC | SCAN_TPF, &status, SCAN_MODE_NORMAL), 1);
+    ASSERT_EQ(process.Resume(), 1);
+    ASSERT_TRUE(status.WaitFinished());
+
+    std::vector<std::string> shortcuts, junkFiles;
+    for (const StatusEvent& item : status.EventsOf(StatusEvent::Item)) {
+        if (item.number == SCAN_SRC)
+            shortcuts.push_back(item.text);
+        if (item.number == SCAN_TPF && item.value == 0 && item.text != ITEM_SIZE_TOTAL)
+            junkFiles.push_back(item.text);
+    }
+    EXPECT_EQ(shortcuts, std::vector<std::string>{kBroken});
+    EXPECT_EQ(junkFiles, std::vector<std::string>{junk});
+    const auto items = status.EventsOf(StatusEvent::Item);
+    ASSERT_GE(items.size(), 2u);
+    EXPECT_EQ(items[items.size() - 2].text, "2KB");
+    EXPECT_EQ(items[items.size() - 2].value, -1);
+    EXPECT_EQ(items.back().text, ITEM_SIZE_TOTAL);
+    EXPECT_EQ(items.back().value, 2);
 }
 
 TEST(JunkScan, ReportsDeletableFilesAndAddsTheirSizes)

@@ -114,3 +114,43 @@ TEST_F(AppPathScan, ReportsProgramsFoundNeitherWhereNamedNorInTheirFolder)
               Sorted({prefix + "barenowhere.exe", prefix + "fullpathgone.exe", prefix + "gone.exe"}));
     EXPECT_EQ(scanner.AddedScanFolders().size(), 1u);
 }
+
+// Every registry scanner tests the running flag before each entry: a stopped scan reports
+// nothing, however broken the registry.
+TEST_F(AppPathScan, StoppedScannersReportNothing)
+{
+    const std::string gone = Missing("gone.exe");
+    AddAppPath("gone.exe", gone);
+    AddService("GoneSvc", gone);
+    WriteRegString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts", "Gone", gone.c_str());
+    WriteRegDword(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs", gone.c_str(), 1);
+    WriteRegString(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Gone",
+                   "UninstallString", gone.c_str());
+    WriteRegString(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Run", "Gone", gone.c_str());
+    WriteRegString(HKEY_CLASSES_ROOT, "CLSID\\{F0000000-0000-0000-0000-000000000001}\\InprocServer32", "",
+                   Missing("gone.dll").c_str());
+    WriteRegString(HKEY_CLASSES_ROOT, "Interface\\{F0000000-0000-0000-0000-000000000002}\\TypeLib", "",
+                   "{F0000000-0000-0000-0000-0000000000FF}");
+    CreateRegKey(HKEY_CLASSES_ROOT, "TypeLib");
+    CreateRegKey(HKEY_CLASSES_ROOT, ".empty");
+
+    CScannerHarness scanner;
+    scanner.SetRunning(false);
+    scanner.ScanActiveX();
+    scanner.ScanUninstallEntries("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall");
+    scanner.ScanFonts();
+    scanner.ScanSharedDlls();
+    scanner.ScanAppPaths();
+    scanner.ScanHelpFiles();
+    scanner.ScanStartupItems();
+    scanner.ScanFileAssociations();
+    scanner.ScanTypeLibraries();
+    scanner.ScanServices();
+    EXPECT_TRUE(scanner.status.EventsOf(StatusEvent::Item).empty());
+
+    // The same fixtures, running: each scanner finds its entry.
+    scanner.SetRunning(true);
+    scanner.ScanServices();
+    scanner.ScanFonts();
+    EXPECT_EQ(scanner.status.EventsOf(StatusEvent::Item).size(), 2u);
+}
