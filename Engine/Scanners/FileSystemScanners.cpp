@@ -3,7 +3,6 @@
 #include "EngineProcess.h"
 
 #include <shellapi.h>
-#include <shlwapi.h>
 
 #include "AfxFileFind.h"
 #include "Scanners/ShortcutReader.h"
@@ -124,8 +123,9 @@ int CVexaEngineProcess::IsShortcutValid(const char* shortcutPath)
 
 // 1 when the shortcut's target exists or it has no file target, 0 when the target is missing,
 // -1 when nothing could be learnt (stopped, no shell-link object, a file that does not load or
-// whose target can't be read). Only 0 is a finding: a shortcut the scan could not read is not
-// known to be broken, and the repair would delete it.
+// whose target can't be read, a target on a network share or a removable drive). Only 0 is a
+// finding: a shortcut the scan could not judge is not known to be broken, and the repair would
+// delete it.
 int CVexaEngineProcess::JudgeShortcut(const char* shortcutPath, CShortcutReader& reader)
 {
     if (!KeepRunning() || !shortcutPath)
@@ -133,9 +133,16 @@ int CVexaEngineProcess::JudgeShortcut(const char* shortcutPath, CShortcutReader&
     CString target;
     if (!reader.ReadTarget(shortcutPath, &target))
         return -1;
-    if (target.IsEmpty() || ::PathFileExistsA(target) || FileExistsRedirected(target))
+    if (target.IsEmpty())
         return 1;
-    return 0;
+    switch (m_fileReferences.ProbePath(target)) {
+    case FILE_STATE_PRESENT:
+        return 1;
+    case FILE_STATE_MISSING:
+        return FileExistsRedirected(target) ? 1 : 0;
+    default:
+        return -1;
+    }
 }
 
 void CVexaEngineProcess::ScanRecycleBin()

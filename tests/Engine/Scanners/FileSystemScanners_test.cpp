@@ -74,42 +74,19 @@ TEST(ShortcutScan, ShortcutsThatCannotBeJudgedAreNeverCalledBroken)
     const std::string corrupt = folder.WriteFile("corrupt.lnk", std::string(200, '\x4c'));
     const std::string truncated = folder.WriteFile("truncated.lnk", ReadWholeFile(broken).substr(0, 30));
     const std::string absent = folder.PathOf("absent.lnk");
+    const std::string network = folder.PathOf("network.lnk");
+    ASSERT_TRUE(WriteShortcut(network, "\\\\server\\share\\tool.exe"));
 
     CScannerHarness scanner;
     EXPECT_EQ(scanner.IsShortcutValid(broken.c_str()), 0);
     EXPECT_NE(scanner.IsShortcutValid(corrupt.c_str()), 0);
     EXPECT_NE(scanner.IsShortcutValid(truncated.c_str()), 0);
     EXPECT_NE(scanner.IsShortcutValid(absent.c_str()), 0);
+    EXPECT_NE(scanner.IsShortcutValid(network.c_str()), 0);
 
     // A stop while a shortcut is checked leaves it unreported.
     scanner.SetRunning(false);
     EXPECT_NE(scanner.IsShortcutValid(broken.c_str()), 0);
-}
-
-TEST(ShortcutScan, JobThreadWithoutComStillReadsShortcuts)
-{
-    CTempFolder folder;
-    const std::string broken = WriteBrokenShortcut(folder, "broken.lnk");
-    ASSERT_TRUE(WriteShortcut(folder.PathOf("good.lnk"), folder.Path()));
-
-    // A fresh thread has no COM of its own, as the engine's job thread.
-    CScannerHarness scanner;
-    struct Call {
-        CScannerHarness* scanner;
-        std::string folder;
-    } call{&scanner, folder.Path()};
-    HANDLE thread = ::CreateThread(
-        nullptr, 0,
-        [](LPVOID parameter) -> DWORD {
-            Call* call = static_cast<Call*>(parameter);
-            call->scanner->ScanFolder(call->folder.c_str(), 1);
-            return 0;
-        },
-        &call, 0, nullptr);
-    ASSERT_NE(thread, nullptr);
-    ::WaitForSingleObject(thread, 30000);
-    ::CloseHandle(thread);
-    EXPECT_EQ(scanner.Findings(SCAN_SRC), std::vector<std::string>{broken});
 }
 
 // W: is mapped by the test set-up to a tree holding W:\tree\loop, a link to W:\tree. The
