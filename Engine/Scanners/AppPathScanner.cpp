@@ -61,10 +61,7 @@ void CVexaEngineProcess::CheckAppPath(const CString& programName)
         } else {
             ++otherValues;
         }
-        if (IsActivityDue())
-            ReportScanActivity(entryPath, "APP");
-        else
-            ReportScanActivity(nullptr, "APP");
+        ReportScanActivity(entryPath, "APP");
     }
     if (!KeepRunning() || !hasProgram || JudgeFileReference(program) != FILE_STATE_MISSING)
         return;

@@ -97,10 +97,7 @@ void CVexaEngineProcess::CheckClassServer(const CString& className)
     ReportProgress(PROGRESS_STEP);
     if (NamesServerLibrary(text) && JudgeFileReference(text) == FILE_STATE_MISSING)
         ReportRegistryFinding(HKEY_CLASSES_ROOT, classPath, nullptr, SCAN_AXO);
-    if (IsActivityDue(kComActivity))
-        ReportScanActivity(serverPath, "AXO", kComActivity);
-    else
-        ReportScanActivity(nullptr, "AXO", kComActivity);
+    ReportScanActivity(serverPath, "AXO", kComActivity);
 }
 
 bool CVexaEngineProcess::IsClassRegisteredFor(const CString& keyPath, const CString& lowerClassId) const
@@ -155,8 +152,5 @@ void CVexaEngineProcess::CheckInterfaceTypeLibrary(const CString& interfaceName,
         return;
     if (!registered.count(libraryId))
         ReportRegistryFinding(HKEY_CLASSES_ROOT, interfacePath, nullptr, SCAN_ITL);
-    if (IsActivityDue(kComActivity))
-        ReportScanActivity(libraryPath, "ITL", kComActivity);
-    else
-        ReportScanActivity(nullptr, "ITL", kComActivity);
+    ReportScanActivity(libraryPath, "ITL", kComActivity);
 }

@@ -26,10 +26,7 @@ void CVexaEngineProcess::ScanFileAssociations()
         if (!KeepRunning())
             return;
         ReportProgress(PROGRESS_STEP);
-        if (IsActivityDue(kAssociationActivity))
-            ReportScanActivity("HKEY_CLASSES_ROOT\\" + name, "FAS", kAssociationActivity);
-        else
-            ReportScanActivity(nullptr, "FAS", kAssociationActivity);
+        ReportScanActivity("HKEY_CLASSES_ROOT\\" + name, "FAS", kAssociationActivity);
         if (!name.IsEmpty() && name[0] == '.')
             CheckFileAssociation(name);
     }

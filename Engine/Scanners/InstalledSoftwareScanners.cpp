@@ -16,8 +16,6 @@ const char kSharedDllsKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Sha
 const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 const char kUninstallStringValue[] = "UninstallString";
 
-const int kSharedDllActivity = 100;
-
 CString WindowsFontsFolder()
 {
     char folder[MAX_PATH + 1] = {};
@@ -81,10 +79,7 @@ void CVexaEngineProcess::ScanSharedDlls()
             ReportRegistryFinding(HKEY_LOCAL_MACHINE, kSharedDllsKey, value.Name, SCAN_SHD);
         else if (state == FILE_STATE_PRESENT)
             AddScanFolder(path);
-        if (IsActivityDue(kSharedDllActivity))
-            ReportScanActivity(CString(kSharedDllsKey) + "/" + value.Name, "SHD", kSharedDllActivity);
-        else
-            ReportScanActivity(nullptr, "SHD", kSharedDllActivity);
+        ReportScanActivity(CString(kSharedDllsKey) + "/" + value.Name, "SHD", kSharedDllActivityThreshold);
     }
 }
 

@@ -63,9 +63,6 @@ void CVexaEngineProcess::CheckServiceImage(const CString& serviceName, const CSt
                 JudgeFileReference(TranslateServiceImagePath(program, windowsFolder)) == FILE_STATE_MISSING)
                 ReportRegistryFinding(HKEY_LOCAL_MACHINE, servicePath, nullptr, SCAN_SRV);
         }
-        if (IsActivityDue())
-            ReportScanActivity(servicePath, "SRV");
-        else
-            ReportScanActivity(nullptr, "SRV");
+        ReportScanActivity(servicePath, "SRV");
     }
 }

@@ -26,7 +26,8 @@ const char* const kMenuOrderStores[] = {
     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\MenuOrder\\Start Menu2\\Programs",
 };
 
-// The folders in which a Start menu entry may live, in the order they are tried.
+// The folders in which a Start menu entry may live, in the order they are tried, the two
+// program folders first; the user's own Start menu programs come last.
 const char* const kMenuFolders[] = {
     "%ProgramFiles%", "%CommonProgramFiles%", "%CommonPrograms%", "%CommonStartMenu%",
     "%CommonStartup%", "%StartMenu%",         "%Startup%",
@@ -111,12 +112,11 @@ void CVexaEngineProcess::CheckMenuOrderStore(const char* storePath)
     CString startMenu("%StartMenu%");
     if (ExpandPathVariables(startMenu))
         folders.push_back(startMenu + "\\Programs");
-    CString programFiles("%ProgramFiles%"), commonProgramFiles("%CommonProgramFiles%");
-    const bool programFilesKnown = ExpandPathVariables(programFiles) != FALSE;
-    const bool commonProgramFilesKnown = ExpandPathVariables(commonProgramFiles) != FALSE;
     // Without every folder an entry may live in, none can be said to be missing.
     if (folders.size() != sizeof(kMenuFolders) / sizeof(kMenuFolders[0]) + 1)
         return;
+    const CString& programFiles = folders[0];
+    const CString& commonProgramFiles = folders[1];
 
     for (const CString& entry : entries) {
         if (!KeepRunning())
@@ -130,10 +130,8 @@ void CVexaEngineProcess::CheckMenuOrderStore(const char* storePath)
             if (present)
                 break;
         }
-        if (!present && programFilesKnown && FileExists(programFiles + "\\" + entry))
-            present = true;
-        if (!present && commonProgramFilesKnown && FileExists(commonProgramFiles + "\\" + entry))
-            present = true;
+        // Under WOW64 the program folders have a second, 32-bit location.
+        present = present || FileExists(programFiles + "\\" + entry) || FileExists(commonProgramFiles + "\\" + entry);
         if (!present && !unsure)
             ReportRegistryFinding(HKEY_CURRENT_USER, CString(storePath) + "\\" + entry, nullptr, SCAN_SUI);
     }
