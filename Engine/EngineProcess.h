@@ -17,6 +17,9 @@
 #include "VexaEngine.h"
 
 class CRegistryManager;
+class CFileFind;
+class CShortcutReader;
+struct CRegistryValue;
 struct IShellLinkA;
 
 // A key of the Run-key list that the startup-item scanner fills and reads.
@@ -175,6 +178,38 @@ protected:
     std::set<CString> m_scheduledScanFolders;
     // Keys that the last walk left out because they lay too deep.
     unsigned m_walkSkippedTooDeep = 0;
+
+    // Helpers of the category scanners (Scanners/*.cpp).
+    // The folder walk of ScanFolder; shortcutReader is null in junk mode.
+    void WalkFolder(const CString& folder, CShortcutReader* shortcutReader);
+    void ExamineShortcutEntry(const CFileFind& entry, const CString& path, CShortcutReader& reader);
+    void ExamineJunkEntry(const CFileFind& entry, const CString& path);
+    // Non-zero when the shortcut is fine or could not be judged, 0 when its target is missing.
+    int IsShortcutValid(const char* shortcutPath);
+    int JudgeShortcut(const char* shortcutPath, CShortcutReader& reader);
+    // A key finding (valueName null) or value finding, reported only when the key may be changed.
+    void ReportRegistryFinding(HKEY root, const CString& subKey, const char* valueName, DWORD category);
+    void CheckUninstallString(const CString& entryPath, const CRegistryValue& value);
+    void CheckClassServer(const CString& className);
+    // Whether a class named below keyPath is registered in the class set of keyPath's view
+    // (the 32-bit set below HKEY_CLASSES_ROOT\Wow6432Node); true when that set is not complete.
+    bool IsClassRegisteredFor(const CString& keyPath, const CString& lowerClassId) const;
+    void CheckInterfaceTypeLibrary(const CString& interfaceName, const std::set<CString>& registered);
+    // 0 when the extension's key cannot be opened, else 1.
+    int CheckFileAssociation(const CString& extension);
+    void CheckRunValues(HKEY root, const CString& keyPath);
+    void CheckMenuOrderStore(const char* storePath);
+    void CheckHelpClass(const CString& className);
+    void CheckHelpFileList(HKEY list, const char* listPath);
+    void CheckServiceImage(const CString& serviceName, const CString& windowsFolder);
+    void CheckAppPath(const CString& programName);
+
+    // Beside m_registeredClasses: whether the ActiveX scan read the class list to its end, and
+    // the 32-bit classes that a 64-bit process sees below HKEY_CLASSES_ROOT\Wow6432Node, which
+    // are judged only when that list was read to its end.
+    bool m_registeredClassesComplete = true;
+    std::set<CString> m_registeredClasses32;
+    bool m_registeredClasses32Complete = false;
 
     // ---- Repair job ----
 

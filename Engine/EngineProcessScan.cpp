@@ -55,22 +55,22 @@ int CVexaEngineProcess::RunScanJob()
     };
     // The order in which a scan visits the categories.
     static const ScanStep kScanOrder[] = {
-        {"AXO", SCAN_AXO, nullptr, nullptr, NO_FOLDERS},
-        {"UIE", SCAN_UIE, nullptr, nullptr, NO_FOLDERS},
-        {"FNT", SCAN_FNT, nullptr, nullptr, NO_FOLDERS},
-        {"SHD", SCAN_SHD, nullptr, nullptr, NO_FOLDERS},
-        {"APP", SCAN_APP, nullptr, nullptr, NO_FOLDERS},
-        {"HLP", SCAN_HLP, nullptr, nullptr, NO_FOLDERS},
-        {"SUI", SCAN_SUI, nullptr, nullptr, NO_FOLDERS},
+        {"AXO", SCAN_AXO, &CVexaEngineProcess::ScanActiveX, nullptr, NO_FOLDERS},
+        {"UIE", SCAN_UIE, &CVexaEngineProcess::ScanDefaultUninstallEntries, nullptr, NO_FOLDERS},
+        {"FNT", SCAN_FNT, &CVexaEngineProcess::ScanFonts, nullptr, NO_FOLDERS},
+        {"SHD", SCAN_SHD, &CVexaEngineProcess::ScanSharedDlls, nullptr, NO_FOLDERS},
+        {"APP", SCAN_APP, &CVexaEngineProcess::ScanAppPaths, nullptr, NO_FOLDERS},
+        {"HLP", SCAN_HLP, &CVexaEngineProcess::ScanHelpFiles, nullptr, NO_FOLDERS},
+        {"SUI", SCAN_SUI, &CVexaEngineProcess::ScanStartupItems, nullptr, NO_FOLDERS},
         {"FPR", SCAN_FPR, &CVexaEngineProcess::ScanFileReferences, nullptr, NO_FOLDERS},
-        {"SRC", SCAN_SRC, nullptr, nullptr, DRIVE_ROOTS},
+        {"SRC", SCAN_SRC, nullptr, &CVexaEngineProcess::ScanFolder, DRIVE_ROOTS},
         {"ERK", SCAN_ERK, &CVexaEngineProcess::ScanEmptyKeys, nullptr, NO_FOLDERS},
-        {"FAS", SCAN_FAS, nullptr, nullptr, NO_FOLDERS},
-        {"ITL", SCAN_ITL, nullptr, nullptr, NO_FOLDERS},
-        {"SRV", SCAN_SRV, nullptr, nullptr, NO_FOLDERS},
+        {"FAS", SCAN_FAS, &CVexaEngineProcess::ScanFileAssociations, nullptr, NO_FOLDERS},
+        {"ITL", SCAN_ITL, &CVexaEngineProcess::ScanTypeLibraries, nullptr, NO_FOLDERS},
+        {"SRV", SCAN_SRV, &CVexaEngineProcess::ScanServices, nullptr, NO_FOLDERS},
         {"SAE", SCAN_SAE, &CVexaEngineProcess::ScanSoundEvents, nullptr, NO_FOLDERS},
-        {"RCB", SCAN_RCB, nullptr, nullptr, NO_FOLDERS},
-        {"TPF", SCAN_TPF, nullptr, nullptr, JUNK_FOLDERS},
+        {"RCB", SCAN_RCB, &CVexaEngineProcess::ScanRecycleBin, nullptr, NO_FOLDERS},
+        {"TPF", SCAN_TPF, nullptr, &CVexaEngineProcess::ScanFolder, JUNK_FOLDERS},
     };
 
     ReportProgress(PROGRESS_BEGIN);

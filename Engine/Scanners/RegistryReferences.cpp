@@ -190,7 +190,7 @@ void CVexaEngineProcess::CheckKeyReferences(HKEY parent, CString keyName, CStrin
             if (text.Find('{') < 0)
                 continue;
             text.MakeLower();
-            if (m_registeredClasses.count(text))
+            if (IsClassRegisteredFor(keyPath, text))
                 continue;
             CString item(keyPath);
             item.Replace("\\CLSID", "");

@@ -123,8 +123,11 @@ TEST_F(EngineLibrary, StopFromInsideTheJobEndsItWithTheFinalReports)
     process->Resume();
     ASSERT_TRUE(status.WaitFinished());
     EXPECT_EQ(status.FinishedResult(), 0);
-    // The remaining categories are still announced.
-    EXPECT_EQ(status.EventsOf(StatusEvent::Activity).size(), 17u);
+    // The remaining categories are still announced (each with an empty text, as is the end).
+    size_t announcements = 0;
+    for (const StatusEvent& activity : status.EventsOf(StatusEvent::Activity))
+        announcements += activity.text.empty() ? 1 : 0;
+    EXPECT_EQ(announcements, 17u);
     EXPECT_EQ(status.CountProgress(PROGRESS_END), 2);
     EXPECT_TRUE(status.Items().empty());
     engine->ReleaseEngineProcess(process);

@@ -61,7 +61,13 @@ TEST(ScanJob, AnnouncesAllSixteenCategoriesInOrderWhateverTheMask)
         const size_t erk = FindingsOf(status, SCAN_ERK).size();
         EXPECT_EQ(mask & SCAN_FPR ? 1u : 0u, fpr) << mask;
         EXPECT_EQ(mask & SCAN_ERK ? 1u : 0u, erk) << mask;
-        EXPECT_EQ(fpr + erk, status.EventsOf(StatusEvent::Item).size()) << mask;
+        // The sandbox holds nothing else for the registry scanners; the file categories look at
+        // the real drive C: and the Recycle Bin, and size rows carry no finding.
+        size_t registryFindings = 0;
+        for (const StatusEvent& item : status.EventsOf(StatusEvent::Item))
+            if (item.value == 0 && item.number != SCAN_SRC && item.number != SCAN_TPF && item.text != ITEM_SIZE_TOTAL)
+                ++registryFindings;
+        EXPECT_EQ(fpr + erk, registryFindings) << mask;
     }
 }
 
@@ -149,6 +155,9 @@ TEST(ScanJobRealWorld, ReportsNoPresentFileAsMissingInThePrefixRegistry)
     EXPECT_EQ(1, status.FinishedResult());
 
     for (const std::string& item : FindingsOf(status, SCAN_FPR)) {
+        // Sandboxes of tests that run meanwhile come and go below the user's hive.
+        if (item.find("\\Software\\KelvaraTests\\") != std::string::npos)
+            continue;
         CString keyText, valueName;
         ASSERT_TRUE(SplitValueItem(item.c_str(), &keyText, &valueName)) << item;
         HKEY root = nullptr;
@@ -167,6 +176,8 @@ TEST(ScanJobRealWorld, ReportsNoPresentFileAsMissingInThePrefixRegistry)
         }
     }
     for (const std::string& item : FindingsOf(status, SCAN_ERK)) {
+        if (item.find("\\Software\\KelvaraTests") != std::string::npos)
+            continue;
         HKEY root = nullptr;
         CString subKey;
         ASSERT_TRUE(SplitRegistryKeyText(item.c_str(), &root, &subKey)) << item;

@@ -1,0 +1,156 @@
+// COM registrations in HKEY_CLASSES_ROOT: classes whose in-process server file is missing and
+// keys that name unregistered classes (AXO), interfaces whose type library is not registered
+// (ITL).
+#include "EngineProcess.h"
+
+#include "Registry/RegistryEnum.h"
+#include "Registry/RegistryKey.h"
+#include "Registry/RegistryPath.h"
+#include "Registry/RegistrySubkeyList.h"
+
+namespace {
+
+const char kClassesKey[] = "CLSID";
+const char kClasses32Key[] = "Wow6432Node\\CLSID";
+const char kServerKey[] = "InprocServer32";
+const char kTypeLibrariesKey[] = "TypeLib";
+const char kInterfacesKey[] = "Interface";
+const char kWow64TreePrefix[] = "hkey_classes_root\\wow6432node\\";
+
+const int kComActivity = 100;
+
+bool NamesServerLibrary(const CString& lowerText)
+{
+    return lowerText.Find(".dll") > 0 || lowerText.Find(".ocx") > 0;
+}
+
+// The class identifiers among subkey names ("{...}"), lower-cased.
+std::set<CString> ClassIdentifiers(const std::vector<CString>& names)
+{
+    std::set<CString> identifiers;
+    for (const CString& name : names)
+        if (name.Find('{') >= 0)
+            identifiers.insert(CString(name).MakeLower());
+    return identifiers;
+}
+
+// The unnamed value of a key as lower-case text; empty when it is missing or empty.
+CString LowerDefaultText(HKEY key)
+{
+    CRegistryValue value;
+    if (ReadRegistryValue(key, "", &value) != ERROR_SUCCESS || !value.HasData())
+        return CString();
+    return value.Text().MakeLower();
+}
+
+} // namespace
+
+void CVexaEngineProcess::ScanActiveX()
+{
+    m_registeredClasses.clear();
+    m_registeredClasses32.clear();
+    m_registeredClassesComplete = false;
+    m_registeredClasses32Complete = false;
+
+    CRegistryKey classes;
+    if (classes.Open(HKEY_CLASSES_ROOT, kClassesKey, KEY_READ) != ERROR_SUCCESS)
+        return;
+    ReportProgress(PROGRESS_STEP);
+    std::vector<CString> names;
+    m_registeredClassesComplete = ReadSubkeyNames(classes, &names);
+    m_registeredClasses = ClassIdentifiers(names);
+    classes.Close();
+
+    // 32-bit registrations, where this process sees them beside its own (a 64-bit process on
+    // 64-bit Windows): keys of that tree are judged against these classes.
+    CRegistryKey classes32;
+    if (classes32.Open(HKEY_CLASSES_ROOT, kClasses32Key, KEY_READ) == ERROR_SUCCESS) {
+        std::vector<CString> names32;
+        m_registeredClasses32Complete = ReadSubkeyNames(classes32, &names32);
+        m_registeredClasses32 = ClassIdentifiers(names32);
+    }
+
+    for (const CString& name : names) {
+        if (!KeepRunning())
+            return;
+        CheckClassServer(name);
+    }
+
+    // A class list that could not be read to its end would make every class it missed look
+    // unregistered: the references to classes are then not judged at all.
+    if (!m_registeredClassesComplete)
+        return;
+    m_activityCounter = 3001;
+    WalkRegistry("HKEY_CLASSES_ROOT", "", WALK_CLASS_REFERENCES);
+}
+
+void CVexaEngineProcess::CheckClassServer(const CString& className)
+{
+    const CString classPath = CString(kClassesKey) + "\\" + className;
+    const CString serverPath = classPath + "\\" + kServerKey;
+    CRegistryKey server;
+    if (server.Open(HKEY_CLASSES_ROOT, serverPath, KEY_QUERY_VALUE) != ERROR_SUCCESS)
+        return;
+    const CString text = LowerDefaultText(server);
+    if (text.IsEmpty())
+        return;
+    ReportProgress(PROGRESS_STEP);
+    if (NamesServerLibrary(text) && JudgeFileReference(text) == FILE_STATE_MISSING)
+        ReportRegistryFinding(HKEY_CLASSES_ROOT, classPath, nullptr, SCAN_AXO);
+    ReportScanActivity(serverPath, "AXO", kComActivity);
+}
+
+bool CVexaEngineProcess::IsClassRegisteredFor(const CString& keyPath, const CString& lowerClassId) const
+{
+    if (CString(keyPath.Left(static_cast<int>(sizeof(kWow64TreePrefix) - 1))).MakeLower() == kWow64TreePrefix) {
+        // Without a complete 32-bit class list nothing in that tree can be judged.
+        return !m_registeredClasses32Complete || m_registeredClasses32.count(lowerClassId) != 0;
+    }
+    return !m_registeredClassesComplete || m_registeredClasses.count(lowerClassId) != 0;
+}
+
+void CVexaEngineProcess::ScanTypeLibraries()
+{
+    CRegistryKey libraries;
+    if (libraries.Open(HKEY_CLASSES_ROOT, kTypeLibrariesKey, KEY_READ) != ERROR_SUCCESS)
+        return;
+    ReportProgress(PROGRESS_STEP);
+    std::vector<CString> names;
+    // A short list would make the libraries it missed look unregistered.
+    if (!ReadSubkeyNames(libraries, &names))
+        return;
+    libraries.Close();
+    const std::set<CString> registered = ClassIdentifiers(names);
+
+    CRegistryKey interfaces;
+    if (interfaces.Open(HKEY_CLASSES_ROOT, kInterfacesKey, KEY_READ) != ERROR_SUCCESS)
+        return;
+    std::vector<CString> interfaceNames;
+    ReadSubkeyNames(interfaces, &interfaceNames);
+    interfaces.Close();
+    for (const CString& name : interfaceNames) {
+        if (!KeepRunning())
+            return;
+        if (name.Find('{') >= 0)
+            CheckInterfaceTypeLibrary(name, registered);
+    }
+}
+
+void CVexaEngineProcess::CheckInterfaceTypeLibrary(const CString& interfaceName, const std::set<CString>& registered)
+{
+    const CString interfacePath = CString(kInterfacesKey) + "\\" + interfaceName;
+    const CString libraryPath = interfacePath + "\\" + kTypeLibrariesKey;
+    CRegistryKey library;
+    if (library.Open(HKEY_CLASSES_ROOT, libraryPath, KEY_QUERY_VALUE) != ERROR_SUCCESS)
+        return;
+    CString libraryId = LowerDefaultText(library);
+    if (libraryId.IsEmpty())
+        return;
+    ReportProgress(PROGRESS_STEP);
+    libraryId.Trim();
+    if (libraryId.Find('{') < 0)
+        return;
+    if (!registered.count(libraryId))
+        ReportRegistryFinding(HKEY_CLASSES_ROOT, interfacePath, nullptr, SCAN_ITL);
+    ReportScanActivity(libraryPath, "ITL", kComActivity);
+}

@@ -1,0 +1,17 @@
+// The program file that a registry command line starts, and the NT spellings of service image
+// paths. Pure text work, no file access.
+#pragma once
+
+#include "AfxString.h"
+
+// The text up to and including the first ".exe" (any case) that ends a path component: the end
+// of the text, a double quote, a blank or "/" follows it. ".exe" inside a folder or file name
+// ("my.exercise\uninst.exe") does not count. Only occurrences at firstPosition or later are
+// taken. Empty when there is none.
+CString ProgramPathBeforeExe(const CString& commandLine, int firstPosition = 0);
+
+// A service image path in one of the forms the service manager takes, turned into a Win32 path:
+// "\SystemRoot\x" and "SystemRoot\x" under the Windows folder, "\??\C:\x" and "\\?\C:\x" as
+// "C:\x", and a path relative to the Windows folder ("system32\drivers\x.sys") under it.
+// Other texts come back unchanged. windowsFolder has no trailing backslash.
+CString TranslateServiceImagePath(const CString& imagePath, const CString& windowsFolder);

@@ -1,0 +1,144 @@
+// Lists that Windows keeps of installed things: registered fonts (FNT), shared DLL reference
+// counts (SHD) and the uninstall entries of installed programs (UIE).
+#include "EngineProcess.h"
+
+#include "Registry/RegistryEnum.h"
+#include "Registry/RegistryKey.h"
+#include "Registry/RegistryPath.h"
+#include "Registry/RegistrySubkeyList.h"
+#include "Scanners/CommandLine.h"
+#include "Scanners/PathText.h"
+
+namespace {
+
+const char kFontsKey[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
+const char kSharedDllsKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+const char kUninstallStringValue[] = "UninstallString";
+
+CString WindowsFontsFolder()
+{
+    char folder[MAX_PATH + 1] = {};
+    const UINT length = ::GetWindowsDirectoryA(folder, MAX_PATH);
+    if (!length || length > MAX_PATH)
+        return CString();
+    CString fonts(folder);
+    fonts.TrimRight('\\');
+    return fonts + "\\Fonts\\";
+}
+
+// A font file named without a folder ("arial.ttf", "sub\x.fon") lies in the Fonts folder.
+bool IsNamedWithoutFolder(const CString& file)
+{
+    return !file.IsEmpty() && file.Find(':') < 0 && file[0] != '\\' && file[0] != '%' && file[0] != '"';
+}
+
+} // namespace
+
+void CVexaEngineProcess::ScanFonts()
+{
+    ReportProgress(PROGRESS_STEP);
+    CRegistryKey fonts;
+    if (fonts.Open(HKEY_LOCAL_MACHINE, kFontsKey, KEY_READ) != ERROR_SUCCESS)
+        return;
+    const CString fontsFolder = WindowsFontsFolder();
+    CRegistryValueEnum values(fonts);
+    CRegistryValue value;
+    while (KeepRunning() && values.Next(&value)) {
+        if (!value.HasData())
+            continue;
+        ReportProgress(PROGRESS_STEP);
+        const CString file = value.Text();
+        // Present when found as written or in the Fonts folder; a folder counts as present
+        // like a file, and the file is never opened (a font in use is locked).
+        FILE_STATE state = JudgeFileReference(file);
+        if (state == FILE_STATE_MISSING && IsNamedWithoutFolder(file) && !fontsFolder.IsEmpty())
+            state = JudgeFileReference(fontsFolder + file);
+        if (state == FILE_STATE_MISSING)
+            ReportRegistryFinding(HKEY_LOCAL_MACHINE, kFontsKey, value.Name, SCAN_FNT);
+        ReportActivity(CString(kFontsKey) + "/" + value.Name, "FNT");
+    }
+}
+
+void CVexaEngineProcess::ScanSharedDlls()
+{
+    ReportProgress(PROGRESS_STEP);
+    CRegistryKey sharedDlls;
+    if (sharedDlls.Open(HKEY_LOCAL_MACHINE, kSharedDllsKey, KEY_READ) != ERROR_SUCCESS)
+        return;
+    CRegistryValueEnum values(sharedDlls);
+    CRegistryValue value;
+    while (KeepRunning() && values.Next(&value)) {
+        if (!value.HasData())
+            continue;
+        ReportProgress(PROGRESS_STEP);
+        // The value name is the DLL's path; the data (a reference count) is not used.
+        const CString path = StripPathQuotes(value.Name);
+        const FILE_STATE state = JudgeFileReference(path);
+        if (state == FILE_STATE_MISSING)
+            ReportRegistryFinding(HKEY_LOCAL_MACHINE, kSharedDllsKey, value.Name, SCAN_SHD);
+        else if (state == FILE_STATE_PRESENT)
+            AddScanFolder(path);
+        ReportScanActivity(CString(kSharedDllsKey) + "/" + value.Name, "SHD", kSharedDllActivityThreshold);
+    }
+}
+
+void CVexaEngineProcess::ScanDefaultUninstallEntries()
+{
+    ScanUninstallEntries(kUninstallKey);
+}
+
+void CVexaEngineProcess::ScanUninstallEntries(const char* keyPath)
+{
+    if (!keyPath || !*keyPath)
+        return;
+    CRegistryKey uninstall;
+    if (uninstall.Open(HKEY_LOCAL_MACHINE, keyPath, KEY_READ) != ERROR_SUCCESS)
+        return;
+    ReportProgress(PROGRESS_STEP);
+    std::vector<CString> entries;
+    ReadSubkeyNames(uninstall, &entries);
+    for (const CString& entry : entries) {
+        if (!KeepRunning())
+            return;
+        const CString entryPath = CString(keyPath) + "\\" + entry;
+        CRegistryKey entryKey;
+        if (entryKey.Open(HKEY_LOCAL_MACHINE, entryPath, KEY_READ) != ERROR_SUCCESS)
+            continue;
+        CRegistryValueEnum values(entryKey);
+        CRegistryValue value;
+        while (KeepRunning() && values.Next(&value)) {
+            if (!value.HasData())
+                continue;
+            ReportProgress(PROGRESS_STEP);
+            CheckUninstallString(entryPath, value);
+        }
+    }
+}
+
+void CVexaEngineProcess::CheckUninstallString(const CString& entryPath, const CRegistryValue& value)
+{
+    CString command = value.Text();
+    command.MakeLower();
+    // Windows Installer and control-panel entries are removed by a system program.
+    if (value.Name != kUninstallStringValue || command.Find("msiexec") >= 0 || command.Find("rundll32") >= 0)
+        return;
+    const CString program = ProgramPathBeforeExe(StripPathQuotes(command), 1);
+    if (!program.IsEmpty()) {
+        CString found;
+        const FILE_STATE state = JudgeFileReference(program, &found);
+        if (state == FILE_STATE_MISSING)
+            ReportRegistryFinding(HKEY_LOCAL_MACHINE, entryPath, nullptr, SCAN_UIE);
+        else if (state == FILE_STATE_PRESENT)
+            AddScanFolder(found);
+    }
+    ReportActivity(entryPath, "UIE");
+}
+
+void CVexaEngineProcess::ReportRegistryFinding(HKEY root, const CString& subKey, const char* valueName, DWORD category)
+{
+    // Only what the user may change is reported: the repair could not delete the rest.
+    if (!CanWriteRegistryKey(RegistryRootName(root), subKey))
+        return;
+    ReportFinding(valueName ? MakeValueItem(root, subKey, valueName) : MakeKeyItem(root, subKey), category);
+}
