@@ -28,9 +28,6 @@ CVexaEngineProcess::CVexaEngineProcess(bool loadDatabase)
         m_scanMode = 0;
         LoadSignatureDatabase();
     }
-    if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                  reinterpret_cast<void**>(&m_shellLink))))
-        m_shellLink = nullptr;
     InitSystemFolders();
     ::InitializeCriticalSectionAndSpinCount(m_defrag.GetLock(), kDefragLockSpinCount);
 }
@@ -44,8 +41,6 @@ CVexaEngineProcess::~CVexaEngineProcess()
     if (GetHandle())
         Stop(1);
     WaitForThreadExit(INFINITE);
-    if (m_shellLink)
-        m_shellLink->Release();
     if (m_resumeEvent)
         ::CloseHandle(m_resumeEvent);
     ::DeleteCriticalSection(m_defrag.GetLock());

@@ -20,7 +20,6 @@ class CRegistryManager;
 class CFileFind;
 class CShortcutReader;
 struct CRegistryValue;
-struct IShellLinkA;
 
 // A key of the Run-key list that the startup-item scanner fills and reads.
 struct _REGISTRY_KEY_ENTRY {
@@ -328,7 +327,6 @@ protected:
     CString m_backupFile;
     DWORD m_categories = 0;
     std::set<CString> m_scanFolders;
-    IShellLinkA* m_shellLink = nullptr;
     std::vector<_REGISTRY_KEY_ENTRY> m_runKeys;
     PVOID m_redirectionCookie = nullptr;
     int m_activityCounter = 0;
