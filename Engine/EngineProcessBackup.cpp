@@ -1,6 +1,6 @@
 // Whole-registry backup and restore jobs, and the backup file that a repair writes first.
-#include <cstdio>
 #include <new>
+#include <vector>
 
 #include "EngineProcess.h"
 #include "Registry/RegistryManager.h"

@@ -2,8 +2,8 @@
 // deleting. The backup file half of the class lives in RegistryBackup.cpp.
 #include "RegistryManager.h"
 
+#include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <string>
 
 #include "BackupText.h"
