@@ -243,8 +243,6 @@ protected:
     static CString MakeBackupFileName(const SYSTEMTIME& localTime, bool partial);
     // The "Backup" folder beside the running program, without a trailing backslash.
     static CString GetBackupFolder();
-    // Imports a backup file with the given manager; 1 when everything in it was restored.
-    int ImportBackup(CRegistryManager* manager, const CString& file);
     // The manager of the last backup or restore job. It outlives its job, so a Stop that has
     // just read the active pointer never reaches a deleted object.
     std::unique_ptr<CRegistryManager> m_jobRegistryManager;

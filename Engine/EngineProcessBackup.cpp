@@ -1,6 +1,6 @@
 // Whole-registry backup and restore jobs, and the backup file that a repair writes first.
-#include <cstdio>
 #include <new>
+#include <vector>
 
 #include "EngineProcess.h"
 #include "Registry/RegistryManager.h"
@@ -50,7 +50,7 @@ int CVexaEngineProcess::RestoreBackupNow(CAbstractStatus* status, CString backup
     CRegistryManager* manager = new (std::nothrow) CRegistryManager(status);
     if (!manager)
         return 0;
-    const int result = ImportBackup(manager, backupFile);
+    const int result = manager->ImportFile(backupFile);
     delete manager;
     return result;
 }
@@ -72,7 +72,7 @@ int CVexaEngineProcess::RunRestoreJob()
         if (manager) {
             m_jobRegistryManager.reset(manager);
             m_activeRegistryManager = manager;
-            result = ImportBackup(manager, m_backupFile);
+            result = manager->ImportFile(m_backupFile);
             m_activeRegistryManager = nullptr;
         }
     }
@@ -80,11 +80,6 @@ int CVexaEngineProcess::RunRestoreJob()
     if (result != 1)
         m_running = 0;
     return result;
-}
-
-int CVexaEngineProcess::ImportBackup(CRegistryManager* manager, const CString& file)
-{
-    return manager->ImportFile(file);
 }
 
 CString CVexaEngineProcess::MakeBackupFileName(const SYSTEMTIME& localTime, bool partial)

@@ -1,6 +1,6 @@
 #include "BackupText.h"
 
-#include <vector>
+#include <cstdio>
 
 namespace {
 
@@ -120,7 +120,7 @@ CString EscapeXml(const CString& text)
                 ++i;
             } else if (ch < 0x20) {
                 char reference[8];
-                wsprintfA(reference, "&#%u;", ch);
+                std::snprintf(reference, sizeof(reference), "&#%u;", static_cast<unsigned>(ch));
                 out += reference;
             } else {
                 out += static_cast<char>(ch);

@@ -2,8 +2,8 @@
 // deleting. The backup file half of the class lives in RegistryBackup.cpp.
 #include "RegistryManager.h"
 
+#include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <string>
 
 #include "BackupText.h"
@@ -21,7 +21,7 @@ const int kMaxDeleteDepth = 512;
 // Longest value name the registry allows, plus its terminator.
 const DWORD kMaxValueNameChars = 16384;
 // A value that keeps growing between two reads is given up after this many tries.
-const int kEnumValueTries = 8;
+const int kEnumValueTries = 16;
 
 struct TypeName {
     DWORD type;
@@ -223,15 +223,10 @@ bool CRegistryManager::EnumRawValues(HKEY key, std::vector<_REGISTRY_RAW_VALUE>*
             dataSize = static_cast<DWORD>(data.size());
             result = ::RegEnumValueW(key, index, name.data(), &nameLength, nullptr, &type, data.data(), &dataSize);
             if (result == ERROR_MORE_DATA) {
-                // The value grew since the key was queried: ask its size and read it again.
+                // The value grew since the key was queried; the failed call told its size.
+                // Room for twice that, so a value that keeps growing is still caught.
                 name.resize(kMaxValueNameChars);
-                DWORD needed = 0;
-                nameLength = static_cast<DWORD>(name.size());
-                if (::RegEnumValueW(key, index, name.data(), &nameLength, nullptr, nullptr, nullptr, &needed) ==
-                    ERROR_SUCCESS)
-                    data.resize(std::max<size_t>(data.size() * 2, needed + 1));
-                else
-                    data.resize(data.size() * 2);
+                data.resize(std::max<size_t>(data.size() * 2, size_t(dataSize) * 2 + 1));
             }
         }
         if (result == ERROR_NO_MORE_ITEMS)

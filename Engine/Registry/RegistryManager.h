@@ -5,7 +5,6 @@
 #include <atomic>
 #include <vector>
 
-#include "AfxColl.h"
 #include "VexaEngine.h"
 
 class CXmlWriter;
