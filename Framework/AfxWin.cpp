@@ -397,7 +397,8 @@ BOOL CWnd::OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* pResult)
 HBRUSH CWnd::OnCtlColor(CDC* pDC, CWnd* pWnd, UINT)
 {
     LRESULT result = 0;
-    if (pWnd && ReflectLastMsg(pWnd->m_hWnd, t_currentMsg.message, reinterpret_cast<WPARAM>(pDC->m_hDC),
+    // A control may answer for itself; the window's own request (CTLCOLOR_DLG) is not reflected.
+    if (pWnd && pWnd != this && ReflectLastMsg(pWnd->m_hWnd, t_currentMsg.message, reinterpret_cast<WPARAM>(pDC->m_hDC),
                                reinterpret_cast<LPARAM>(pWnd->m_hWnd), &result))
         return reinterpret_cast<HBRUSH>(result);
     return reinterpret_cast<HBRUSH>(Default());
