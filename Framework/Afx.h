@@ -4,9 +4,13 @@
 #include <windows.h>
 
 #include "AfxColl.h"
+#include "AfxCtrls.h"
+#include "AfxDialog.h"
 #include "AfxFile.h"
 #include "AfxFileFind.h"
+#include "AfxGdi.h"
 #include "AfxMessageBox.h"
 #include "AfxString.h"
 #include "AfxTime.h"
+#include "AfxWin.h"
 #include "AfxWinApp.h"

@@ -4,6 +4,8 @@
 
 #include "AfxString.h"
 
+class CWnd;
+
 class CWinApp
 {
 public:
@@ -17,6 +19,8 @@ public:
 
     const char* m_pszAppName = nullptr;
     HINSTANCE m_hInstance = nullptr;
+    // The window that AfxGetMainWnd returns: the top of every PreTranslateMessage walk.
+    CWnd* m_pMainWnd = nullptr;
 
 protected:
     CString m_appName;

@@ -10,6 +10,25 @@ function(kelvara_add_test name)
   set(labels wine)
   if(ARG_GUI)
     list(APPEND labels gui)
+    kelvara_wait_for_display()
+    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED x_display)
   endif()
   set_tests_properties(${name} PROPERTIES LABELS "${labels}" TIMEOUT 600)
+endfunction()
+
+# GUI programs start only once Wine can open windows on the X server of $DISPLAY: a process that
+# finds no display keeps Wine's display-less driver for good, and the desktop that the prefix's
+# creation started without a display lingers until no process has used it for a moment (so the
+# probe waits seconds between tries).
+function(kelvara_wait_for_display)
+  get_property(defined GLOBAL PROPERTY KELVARA_DISPLAY_FIXTURE)
+  if(defined)
+    return()
+  endif()
+  set_property(GLOBAL PROPERTY KELVARA_DISPLAY_FIXTURE TRUE)
+  add_executable(display_probe ${CMAKE_SOURCE_DIR}/tests/support/gui/DisplayProbe.cpp)
+  add_test(NAME x_display_ready
+           COMMAND sh -c "for i in $(seq 15); do \"$1\" \"$2\" && exit 0; sleep 3; done; echo \"no display at '$DISPLAY'\"; exit 1"
+                   sh ${CMAKE_BINARY_DIR}/wine-run.sh $<TARGET_FILE:display_probe>)
+  set_tests_properties(x_display_ready PROPERTIES FIXTURES_SETUP x_display LABELS "wine;gui" TIMEOUT 90)
 endfunction()

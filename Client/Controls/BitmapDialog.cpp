@@ -1,0 +1,177 @@
+#include "BitmapDialog.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+BEGIN_MESSAGE_MAP(CBitmapDialog, CDialog)
+    ON_WM_ERASEBKGND()
+    ON_WM_LBUTTONDOWN()
+    ON_WM_CTLCOLOR()
+END_MESSAGE_MAP()
+
+CBitmapDialog::CBitmapDialog(UINT templateId, CWnd* parent)
+    : CDialog(templateId, parent), m_hStaticBrush(static_cast<HBRUSH>(::GetStockObject(NULL_BRUSH)))
+{
+}
+
+CBitmapDialog::~CBitmapDialog()
+{
+    FreeBitmap();
+}
+
+void CBitmapDialog::FreeBitmap()
+{
+    if (m_bOwnBitmap) {
+        delete m_pBitmap;  // the CBitmap deletes its GDI object
+        m_pBitmap = nullptr;
+        m_bOwnBitmap = FALSE;
+    }
+    m_bBitmapLoaded = FALSE;
+}
+
+BOOL CBitmapDialog::SetBitmap(UINT bitmapId)
+{
+    FreeBitmap();
+    auto* bitmap = new CBitmap;
+    if (!bitmap->LoadBitmap(bitmapId)) {
+        delete bitmap;
+        return FALSE;
+    }
+    m_pBitmap = bitmap;
+    m_bOwnBitmap = TRUE;
+    m_bBitmapLoaded = TRUE;
+    BuildWindowRegion();
+    return TRUE;
+}
+
+HRGN CBitmapDialog::CreateRegionFromBitmap(HBITMAP bitmap, COLORREF transparent, SIZE limit, POINT offset)
+{
+    BITMAP info = {};
+    if (!bitmap || !::GetObjectA(bitmap, sizeof(info), &info))
+        return nullptr;
+    const int width = std::min<int>(info.bmWidth, limit.cx);
+    const int height = std::min<int>(info.bmHeight, limit.cy);
+    if (width <= 0 || height <= 0)
+        return ::CreateRectRgn(0, 0, 0, 0);
+
+    // The whole bitmap as top-down 32-bit pixels (blue, green, red, unused) in one read.
+    BITMAPINFO header = {};
+    header.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    header.bmiHeader.biWidth = info.bmWidth;
+    header.bmiHeader.biHeight = -info.bmHeight;
+    header.bmiHeader.biPlanes = 1;
+    header.bmiHeader.biBitCount = 32;
+    header.bmiHeader.biCompression = BI_RGB;
+    std::vector<DWORD> pixels(static_cast<size_t>(info.bmWidth) * static_cast<size_t>(info.bmHeight));
+    HDC screen = ::GetDC(nullptr);
+    const int rows = ::GetDIBits(screen, bitmap, 0, static_cast<UINT>(info.bmHeight), pixels.data(), &header,
+                                 DIB_RGB_COLORS);
+    ::ReleaseDC(nullptr, screen);
+    if (rows != info.bmHeight)
+        return nullptr;
+
+    const DWORD key = (GetRValue(transparent) << 16) | (GetGValue(transparent) << 8) | GetBValue(transparent);
+    std::vector<RECT> runs;
+    for (int y = 0; y < height; ++y) {
+        const DWORD* row = &pixels[static_cast<size_t>(y) * static_cast<size_t>(info.bmWidth)];
+        int start = 0;
+        for (int x = 0; x < width; ++x) {
+            if ((row[x] & 0x00FFFFFF) != key)
+                continue;
+            if (start != x)
+                runs.push_back(RECT{ offset.x + start, offset.y + y, offset.x + x, offset.y + y + 1 });
+            start = x + 1;
+        }
+        if (start != width)
+            runs.push_back(RECT{ offset.x + start, offset.y + y, offset.x + width, offset.y + y + 1 });
+    }
+
+    // All runs in one region: header and rectangles in one block for ExtCreateRegion.
+    std::vector<BYTE> data(sizeof(RGNDATAHEADER) + runs.size() * sizeof(RECT));
+    auto* region = reinterpret_cast<RGNDATA*>(data.data());
+    region->rdh.dwSize = sizeof(RGNDATAHEADER);
+    region->rdh.iType = RDH_RECTANGLES;
+    region->rdh.nCount = static_cast<DWORD>(runs.size());
+    region->rdh.nRgnSize = static_cast<DWORD>(runs.size() * sizeof(RECT));
+    ::SetRect(&region->rdh.rcBound, offset.x, offset.y, offset.x + width, offset.y + height);
+    if (!runs.empty())
+        memcpy(region->Buffer, runs.data(), runs.size() * sizeof(RECT));
+    return ::ExtCreateRegion(nullptr, static_cast<DWORD>(data.size()), region);
+}
+
+void CBitmapDialog::BuildWindowRegion()
+{
+    if (!m_bShapedWindow || !m_bBitmapLoaded || !m_hWnd)
+        return;
+    // Window coordinates: the client area starts at (cx, cy) inside the window.
+    CRect window;
+    GetWindowRect(&window);
+    CRect client;
+    GetClientRect(&client);
+    CPoint clientOrigin(0, 0);
+    ClientToScreen(&clientOrigin);
+    clientOrigin.x -= window.left;
+    clientOrigin.y -= window.top;
+
+    CRgn frame;
+    CRgn clientArea;
+    frame.CreateRectRgn(0, 0, window.Width(), window.Height());
+    clientArea.CreateRectRgn(clientOrigin.x, clientOrigin.y, clientOrigin.x + client.Width(),
+                             clientOrigin.y + client.Height());
+    frame.CombineRgn(&frame, &clientArea, RGN_XOR);
+
+    CRgn shape;
+    shape.Attach(CreateRegionFromBitmap(*m_pBitmap, m_crTransparent, client.Size(), clientOrigin));
+    if (!shape.GetSafeHandle())
+        return;
+    frame.CombineRgn(&frame, &shape, RGN_OR);
+    // The window owns the region from here on.
+    if (SetWindowRgn(static_cast<HRGN>(frame.GetSafeHandle()), TRUE))
+        frame.Detach();
+}
+
+BOOL CBitmapDialog::OnEraseBkgnd(CDC* pDC)
+{
+    if (!m_bBitmapLoaded)
+        return CDialog::OnEraseBkgnd(pDC);
+    CRect client;
+    GetClientRect(&client);
+    CDC memory;
+    if (!memory.CreateCompatibleDC(pDC))
+        return CDialog::OnEraseBkgnd(pDC);
+    HGDIOBJ old = memory.SelectObject(m_pBitmap);
+    pDC->BitBlt(0, 0, client.Width(), client.Height(), &memory, 0, 0, SRCCOPY);
+    memory.SelectObject(old);
+    return TRUE;
+}
+
+void CBitmapDialog::OnLButtonDown(UINT flags, CPoint point)
+{
+    CDialog::OnLButtonDown(flags, point);
+    if (m_bDragWindow)
+        PostMessage(WM_NCLBUTTONDOWN, HTCAPTION, MAKELPARAM(point.x, point.y));
+}
+
+HBRUSH CBitmapDialog::OnCtlColor(CDC* pDC, CWnd* pWnd, UINT ctlColor)
+{
+    HBRUSH brush = CDialog::OnCtlColor(pDC, pWnd, ctlColor);
+    if (m_bTransparentStatics && ctlColor == CTLCOLOR_STATIC) {
+        pDC->SetBkMode(TRANSPARENT);
+        return m_hStaticBrush;
+    }
+    return brush;
+}
+
+BOOL CBitmapDialog::PreTranslateMessage(MSG* pMsg)
+{
+    // Only key messages carry a key code in wParam: Esc never closes a page, and Enter acts
+    // like Space (it presses the focused button instead of the default one).
+    if (pMsg->message == WM_KEYDOWN || pMsg->message == WM_KEYUP) {
+        if (pMsg->wParam == VK_ESCAPE)
+            return TRUE;
+        if (pMsg->wParam == VK_RETURN)
+            pMsg->wParam = VK_SPACE;
+    }
+    return CDialog::PreTranslateMessage(pMsg);
+}

@@ -1,0 +1,46 @@
+// CBitmapDialog: the base of every window of the program. It paints a bitmap resource as the
+// dialog's background, lets static controls draw transparently over it, can cut the window to
+// the bitmap's shape, lets a caption-less window be dragged by its body, and keeps Esc from
+// closing a page and Enter from pressing the default button.
+#pragma once
+
+#include "Afx.h"
+
+class CBitmapDialog : public CDialog
+{
+public:
+    CBitmapDialog(UINT templateId, CWnd* parent = nullptr);
+    ~CBitmapDialog() override;
+
+    // Replaces the background with the bitmap resource; FALSE (and no background) when it does
+    // not load.
+    BOOL SetBitmap(UINT bitmapId);
+    // Cuts the window to the bitmap's pixels that are not the transparent colour, when the
+    // shaped-window flag is set and a bitmap is loaded.
+    void BuildWindowRegion();
+    BOOL PreTranslateMessage(MSG* pMsg) override;
+
+    // One rectangle per run of pixels other than `transparent` in each row of the bitmap, limited
+    // to `limit` and moved by `offset`; the pixels are read in one GetDIBits call. NULL on failure.
+    static HRGN CreateRegionFromBitmap(HBITMAP bitmap, COLORREF transparent, SIZE limit, POINT offset);
+
+    BOOL m_bShapedWindow = FALSE;
+    BOOL m_bTransparentStatics = TRUE;
+    HBRUSH m_hStaticBrush;  // the stock null brush, never deleted
+    COLORREF m_crTransparent = RGB(255, 0, 255);
+    BOOL m_bDragWindow = FALSE;
+
+protected:
+    BOOL OnEraseBkgnd(CDC* pDC);
+    void OnLButtonDown(UINT flags, CPoint point);
+    HBRUSH OnCtlColor(CDC* pDC, CWnd* pWnd, UINT ctlColor);
+
+    BOOL m_bOwnBitmap = FALSE;
+    BOOL m_bBitmapLoaded = FALSE;
+    CBitmap* m_pBitmap = nullptr;
+
+    DECLARE_MESSAGE_MAP()
+
+private:
+    void FreeBitmap();
+};

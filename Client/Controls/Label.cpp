@@ -1,0 +1,418 @@
+#include "Label.h"
+
+#include <shellapi.h>
+
+#include <algorithm>
+
+namespace {
+
+const UINT_PTR kFlashTimer = 1;
+const UINT kFlashPeriodMs = 500;
+
+} // namespace
+
+BEGIN_MESSAGE_MAP(CLabel, CStatic)
+    ON_WM_PAINT()
+    ON_WM_ERASEBKGND()
+    ON_WM_TIMER()
+    ON_WM_LBUTTONDOWN()
+    ON_WM_SETCURSOR()
+    ON_WM_SYSCOLORCHANGE()
+    ON_WM_MOUSEMOVE()
+END_MESSAGE_MAP()
+
+CLabel::CLabel()
+    : m_crText(::GetSysColor(COLOR_WINDOWTEXT)), m_hwndBrush(::CreateSolidBrush(::GetSysColor(COLOR_BTNFACE)))
+{
+}
+
+CLabel::~CLabel()
+{
+    m_font.DeleteObject();
+    ::DeleteObject(m_hwndBrush);
+    if (m_hBackBrush)
+        ::DeleteObject(m_hBackBrush);
+}
+
+void CLabel::PreSubclassWindow()
+{
+    CStatic::PreSubclassWindow();
+    HFONT font = GetFont();
+    if (!font)
+        font = static_cast<HFONT>(::GetStockObject(SYSTEM_FONT));
+    ::GetObjectA(font, sizeof(m_lf), &m_lf);
+    m_font.CreateFontIndirect(&m_lf);
+}
+
+void CLabel::UpdateSurface()
+{
+    if (!m_hWnd)
+        return;
+    CRect rect;
+    GetWindowRect(&rect);
+    RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    // A transparent label shows its parent: repaint the parent's background behind it now.
+    if (HWND parent = ::GetParent(m_hWnd)) {
+        ::MapWindowPoints(nullptr, parent, reinterpret_cast<LPPOINT>(&rect), 2);
+        ::InvalidateRect(parent, &rect, TRUE);
+        ::UpdateWindow(parent);
+    }
+}
+
+void CLabel::RebuildFont()
+{
+    m_font.DeleteObject();
+    m_font.CreateFontIndirect(&m_lf);
+    UpdateSurface();
+}
+
+CLabel* CLabel::SetBkColor(COLORREF colour, COLORREF gradientColour, BOOL gradient)
+{
+    m_crBackground = colour;
+    m_crGradient = gradientColour;
+    m_bGradient = gradient;
+    if (m_hBackBrush) {
+        ::DeleteObject(m_hBackBrush);
+        m_hBackBrush = nullptr;
+    }
+    if (!gradient)
+        m_hBackBrush = ::CreateSolidBrush(colour);
+    UpdateSurface();
+    return this;
+}
+
+CLabel* CLabel::SetTextColor(COLORREF colour)
+{
+    m_crText = colour;
+    UpdateSurface();
+    return this;
+}
+
+CLabel* CLabel::SetText(const CString& text)
+{
+    if (m_hWnd && ::IsWindow(m_hWnd)) {
+        SetWindowText(text);
+        UpdateSurface();
+    }
+    return this;
+}
+
+CLabel* CLabel::SetFontBold(BOOL bold)
+{
+    m_lf.lfWeight = bold ? FW_BOLD : FW_NORMAL;
+    RebuildFont();
+    return this;
+}
+
+CLabel* CLabel::SetFontName(const CString& faceName, BYTE charSet)
+{
+    m_lf.lfCharSet = charSet;
+    // The face name field holds 31 characters and the terminator: a longer name is cut.
+    ::lstrcpynA(m_lf.lfFaceName, faceName, LF_FACESIZE);
+    RebuildFont();
+    return this;
+}
+
+CLabel* CLabel::SetFontUnderline(BOOL underline)
+{
+    m_lf.lfUnderline = static_cast<BYTE>(underline ? TRUE : FALSE);
+    RebuildFont();
+    return this;
+}
+
+CLabel* CLabel::SetFontItalic(BOOL italic)
+{
+    m_lf.lfItalic = static_cast<BYTE>(italic ? TRUE : FALSE);
+    RebuildFont();
+    return this;
+}
+
+CLabel* CLabel::SetFontSize(int points)
+{
+    CFont sized;
+    if (sized.CreatePointFont(points * 10, m_lf.lfFaceName)) {
+        LOGFONTA sizedFont = {};
+        sized.GetLogFont(&sizedFont);
+        m_lf.lfHeight = sizedFont.lfHeight;
+        m_lf.lfWidth = sizedFont.lfWidth;
+    }
+    RebuildFont();
+    return this;
+}
+
+CLabel* CLabel::SetSunken(BOOL sunken)
+{
+    ModifyStyleEx(sunken ? 0 : WS_EX_STATICEDGE, sunken ? WS_EX_STATICEDGE : 0, SWP_DRAWFRAME);
+    return this;
+}
+
+CLabel* CLabel::SetBorder(BOOL border)
+{
+    ModifyStyle(border ? 0 : WS_BORDER, border ? WS_BORDER : 0, SWP_DRAWFRAME);
+    return this;
+}
+
+CLabel* CLabel::SetTransparent(BOOL transparent)
+{
+    m_bTransparent = transparent;
+    ModifyStyleEx(0, WS_EX_TRANSPARENT);
+    UpdateSurface();
+    return this;
+}
+
+void CLabel::StartFlash(int flashType, BOOL on)
+{
+    if (m_bFlashTimerRunning)
+        KillTimer(kFlashTimer);
+    if (on) {
+        m_bFlashState = FALSE;
+        m_bFlashTimerRunning = TRUE;
+        SetTimer(kFlashTimer, kFlashPeriodMs);
+        m_nFlashType = flashType;
+    }
+}
+
+CLabel* CLabel::FlashText(BOOL on)
+{
+    StartFlash(FLASH_TEXT, on);
+    if (!on)
+        m_nFlashType = FLASH_NONE;
+    return this;
+}
+
+CLabel* CLabel::FlashBackground(BOOL on)
+{
+    StartFlash(FLASH_BACKGROUND, on);
+    return this;
+}
+
+CLabel* CLabel::SetLink(BOOL link, BOOL notifyParent)
+{
+    m_nLinkType = link ? LINK_HTTP : LINK_NONE;
+    m_bNotifyParent = notifyParent;
+    ModifyStyle(link ? 0 : SS_NOTIFY, link ? SS_NOTIFY : 0);
+    return this;
+}
+
+CLabel* CLabel::SetMailLink(BOOL link, BOOL notifyParent)
+{
+    m_nLinkType = link ? LINK_MAIL : LINK_NONE;
+    m_bNotifyParent = notifyParent;
+    ModifyStyle(link ? 0 : SS_NOTIFY, link ? SS_NOTIFY : 0);
+    return this;
+}
+
+CLabel* CLabel::SetLinkCursor(HCURSOR cursor)
+{
+    m_hCursor = cursor;
+    return this;
+}
+
+CLabel* CLabel::SetText3D(BOOL on, BOOL downRight)
+{
+    m_b3DText = on;
+    m_b3DDownRight = downRight;
+    UpdateSurface();
+    return this;
+}
+
+CLabel* CLabel::SetRotationAngle(UINT angle, BOOL rotate)
+{
+    m_lf.lfEscapement = m_lf.lfOrientation = static_cast<LONG>(angle * 10);
+    m_bRotation = rotate;
+    RebuildFont();
+    return this;
+}
+
+CLabel* CLabel::SetText3DColor(COLORREF colour)
+{
+    m_cr3DHighlight = colour;
+    UpdateSurface();
+    return this;
+}
+
+CLabel* CLabel::SetFont(LOGFONTA font)
+{
+    m_lf = font;
+    m_lf.lfFaceName[LF_FACESIZE - 1] = '\0';
+    RebuildFont();
+    return this;
+}
+
+CLabel* CLabel::SetLinkUrl(const CString& url)
+{
+    m_strUrl = url;
+    return this;
+}
+
+CLabel* CLabel::SetHoverText(CLabel* target, const CString& text)
+{
+    m_pHoverTarget = target;
+    m_strHover = text;
+    return this;
+}
+
+UINT CLabel::TextFormat(const CString& text) const
+{
+    const DWORD style = GetStyle();
+    UINT format;
+    switch (style & SS_TYPEMASK) {
+    case SS_CENTER: format = DT_CENTER | DT_WORDBREAK; break;
+    case SS_RIGHT: format = DT_RIGHT | DT_WORDBREAK; break;
+    case SS_LEFTNOWORDWRAP: format = DT_LEFT; break;
+    default: format = DT_WORDBREAK; break;
+    }
+    if (text.Find('\t') >= 0)
+        format |= DT_EXPANDTABS;
+    if (style & SS_CENTERIMAGE)
+        format = text.Find("\r\n") >= 0 ? DT_CENTER : (DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    return format;
+}
+
+void CLabel::OnPaint()
+{
+    CPaintDC paint(this);
+    CRect rect;
+    GetClientRect(&rect);
+    const CString text = GetWindowText();
+
+    // Off screen unless transparent, so background and text appear in one copy.
+    CDC memory;
+    CBitmap memoryBitmap;
+    HGDIOBJ oldBitmap = nullptr;
+    CDC* dc = &paint;
+    if (!m_bTransparent && memory.CreateCompatibleDC(&paint) &&
+        memoryBitmap.CreateCompatibleBitmap(&paint, rect.Width(), rect.Height())) {
+        oldBitmap = memory.SelectObject(&memoryBitmap);
+        dc = &memory;
+    }
+
+    const int oldMode = dc->SetBkMode(TRANSPARENT);
+    const COLORREF oldColour = dc->SetTextColor(m_crText);
+    HGDIOBJ oldFont = dc->SelectObject(&m_font);
+
+    if (!m_bTransparent) {
+        if (m_bGradient)
+            DrawGradient(m_crGradient, dc, rect, m_crBackground);
+        else
+            dc->FillRect(rect, m_hBackBrush ? m_hBackBrush : m_hwndBrush);
+    }
+
+    if (m_nFlashType == FLASH_TEXT && !m_bFlashState) {
+        // The text takes the background's colour and vanishes.
+        LOGBRUSH brush = {};
+        COLORREF hidden = RGB(0, 0, 0);
+        if (m_hBackBrush && ::GetObjectA(m_hBackBrush, sizeof(brush), &brush))
+            hidden = brush.lbColor;
+        dc->SetTextColor(hidden);
+    }
+
+    const UINT format = TextFormat(text);
+    if (m_bRotation) {
+        const UINT oldAlign = dc->SetTextAlign(TA_BASELINE | TA_CENTER);
+        const CPoint oldOrigin = dc->SetViewportOrg(rect.Width() / 2, rect.Height() / 2);
+        dc->TextOut(0, 0, text);
+        dc->SetViewportOrg(oldOrigin.x, oldOrigin.y);
+        dc->SetTextAlign(oldAlign);
+    } else {
+        CRect textRect(rect);
+        dc->DrawText(text, &textRect, format);
+        if (m_b3DText) {
+            dc->SetTextColor(m_cr3DHighlight);
+            const int offset = m_b3DDownRight ? 1 : -1;
+            textRect.OffsetRect(offset, offset);
+            dc->DrawText(text, &textRect, format);
+        }
+    }
+
+    dc->SetBkMode(oldMode);
+    dc->SelectObject(oldFont);
+    dc->SetTextColor(oldColour);
+    if (dc == &memory) {
+        paint.BitBlt(0, 0, rect.Width(), rect.Height(), &memory, 0, 0, SRCCOPY);
+        memory.SelectObject(oldBitmap);
+    }
+}
+
+void CLabel::DrawGradient(COLORREF to, CDC* dc, const CRect& rect, COLORREF from)
+{
+    const int width = rect.Width();
+    if (width <= 0)
+        return;
+    const int bands = std::min(width, 100);
+    const int divisor = bands > 1 ? bands : 1;
+    // 8.8 fixed point per channel.
+    int red = GetRValue(from) * 256;
+    int green = GetGValue(from) * 256;
+    int blue = GetBValue(from) * 256;
+    const int redStep = ((GetRValue(to) - GetRValue(from)) * 256) / divisor;
+    const int greenStep = ((GetGValue(to) - GetGValue(from)) * 256) / divisor;
+    const int blueStep = ((GetBValue(to) - GetBValue(from)) * 256) / divisor;
+    const int bandWidth = width / divisor;
+
+    HGDIOBJ oldPen = dc->SelectStockObject(NULL_PEN);
+    int left = rect.left;
+    for (int band = 0; band < bands; ++band) {
+        const int right = band == bands - 1 ? rect.right : left + bandWidth;
+        CBrush brush(RGB(red / 256, green / 256, blue / 256));
+        HGDIOBJ oldBrush = dc->SelectObject(&brush);
+        // The null pen draws no right and bottom edge: one more pixel makes up for it.
+        dc->Rectangle(left, rect.top, right + 1, rect.bottom + 1);
+        dc->SelectObject(oldBrush);
+        red += redStep;
+        green += greenStep;
+        blue += blueStep;
+        left = right;
+    }
+    dc->SelectObject(oldPen);
+}
+
+void CLabel::OnTimer(UINT_PTR id)
+{
+    m_bFlashState = !m_bFlashState;
+    UpdateSurface();
+    CStatic::OnTimer(id);
+}
+
+void CLabel::OnLButtonDown(UINT flags, CPoint point)
+{
+    if (m_bNotifyParent) {
+        NMHDR header = {};
+        header.hwndFrom = m_hWnd;
+        header.idFrom = static_cast<UINT_PTR>(GetDlgCtrlID());
+        header.code = LABEL_NOTIFY_CLICK;
+        ::SendMessageA(::GetParent(m_hWnd), WM_NOTIFY, header.idFrom, reinterpret_cast<LPARAM>(&header));
+        return;
+    }
+    if (m_nLinkType == LINK_HTTP) {
+        const CString target = m_strUrl.IsEmpty() ? GetWindowText() : m_strUrl;
+        ::ShellExecuteA(nullptr, "open", target, nullptr, nullptr, SW_SHOWNORMAL);
+    } else if (m_nLinkType == LINK_MAIL) {
+        const CString target = "mailto:" + GetWindowText();
+        ::ShellExecuteA(nullptr, nullptr, target, nullptr, nullptr, SW_SHOWNORMAL);
+    }
+    CStatic::OnLButtonDown(flags, point);
+}
+
+BOOL CLabel::OnSetCursor(CWnd* wnd, UINT hitTest, UINT message)
+{
+    if (m_hCursor) {
+        ::SetCursor(m_hCursor);
+        return TRUE;
+    }
+    return CStatic::OnSetCursor(wnd, hitTest, message);
+}
+
+void CLabel::OnSysColorChange()
+{
+    ::DeleteObject(m_hwndBrush);
+    m_hwndBrush = ::CreateSolidBrush(::GetSysColor(COLOR_BTNFACE));
+    UpdateSurface();
+}
+
+void CLabel::OnMouseMove(UINT flags, CPoint point)
+{
+    if (!m_strHover.IsEmpty() && m_pHoverTarget)
+        m_pHoverTarget->SetText(m_strHover);
+    CStatic::OnMouseMove(flags, point);
+}

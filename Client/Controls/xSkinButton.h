@@ -1,0 +1,66 @@
+// CxSkinButton: an owner-drawn button that shows a bitmap per state (normal, pressed, hovered,
+// disabled) with its caption centred over it, and emulates check boxes and radio buttons, which
+// an owner-drawn button cannot be by itself. The template's button style decides the kind.
+#pragma once
+
+#include "Afx.h"
+
+// Posted by a radio-style skin button that becomes checked to the other buttons of its group.
+constexpr UINT WM_SKIN_RADIO_INFO = WM_USER + 256;
+
+class CxSkinButton : public CButton
+{
+public:
+    enum { KIND_PUSH = 0, KIND_CHECKBOX = 2, KIND_RADIO = 4 };
+    enum { DRAW_NORMAL = 0, DRAW_STRETCH = 1, DRAW_TILED = 2 };
+
+    CxSkinButton();
+    ~CxSkinButton() override;
+
+    // Bitmap resource ids; over is optional (0), disabled falls back to normal.
+    void SetSkin(UINT normal, UINT down, UINT over = 0, UINT disabled = 0);
+    void DrawItem(LPDRAWITEMSTRUCT item) override;
+
+    int GetKind() const { return m_nKind; }
+    bool IsHovering() const { return m_bHovering; }
+
+    COLORREF m_crText;
+    BOOL m_bBorder = FALSE;
+    short m_nFocusMargin = 0;
+    short m_nDrawMode = DRAW_STRETCH;
+
+protected:
+    void PreSubclassWindow() override;
+
+    BOOL OnEraseBkgnd(CDC*) { return TRUE; }
+    void OnLButtonDown(UINT flags, CPoint point);
+    void OnLButtonUp(UINT flags, CPoint point);
+    void OnLButtonDblClk(UINT flags, CPoint point);
+    void OnMouseMove(UINT flags, CPoint point);
+    void OnMouseLeave();
+    void OnKillFocus(CWnd* newFocus);
+    void OnKeyDown(UINT key, UINT repeat, UINT flags);
+    LRESULT OnRadioInfo(WPARAM, LPARAM);
+    LRESULT OnSetCheck(WPARAM check, LPARAM);
+    LRESULT OnGetCheck(WPARAM, LPARAM);
+
+    DECLARE_MESSAGE_MAP()
+
+private:
+    bool IsUnderCursor(CPoint clientPoint) const;
+    bool TrackLeave(DWORD flags);
+    void UncheckGroupSiblings();
+    void DrawBitmap(CDC* dc, CBitmap* bitmap, int mode, const CRect& rect);
+    void FillWithBitmap(CDC* dc, CBitmap* bitmap, const CRect& rect);
+
+    bool m_bChecked = false;
+    int m_nKind = KIND_PUSH;
+    bool m_bHovering = false;
+    bool m_bPressed = false;
+    CBitmap m_bmpNormal;
+    CBitmap m_bmpDown;
+    CBitmap m_bmpDisabled;
+    CBitmap m_bmpMask;
+    CBitmap m_bmpOver;
+    CBitmap m_bmpFocus;
+};

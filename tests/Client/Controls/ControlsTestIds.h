@@ -1,0 +1,28 @@
+// Resource ids of the test dialogs.
+#pragma once
+
+#define IDD_DEMO 9001
+#define IDD_PAGE 9002
+#define IDD_MODAL 9003
+
+#define IDC_NAV_SCAN 1001
+#define IDC_NAV_RESULTS 1000
+#define IDC_CLOSE 1004
+#define IDC_CHECK_A 2001
+#define IDC_CHECK_B 2002
+#define IDC_RADIO_1 2011
+#define IDC_RADIO_2 2012
+#define IDC_RADIO_3 2013
+#define IDC_AFTER_GROUP 2020
+#define IDC_TAB 2030
+#define IDC_LABEL_TITLE 3001
+#define IDC_LABEL_GRADIENT 3002
+#define IDC_LABEL_LINK 3003
+#define IDC_LABEL_FLASH 3004
+#define IDC_LABEL_HOVER_TARGET 3005
+#define IDC_LABEL_CENTER 3006
+#define IDC_PICTURE 4001
+#define IDC_PICTURE_BAR 4002
+#define IDC_LIST 5001
+#define IDC_PAGE_BUTTON 6001
+#define IDC_MODAL_BUTTON 7001

@@ -1,0 +1,129 @@
+// The label: painting frees what it makes, fonts, hover text, the notify click, the gradient's
+// bands and flashing.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "DemoDialog.h"
+#include "WindowCapture.h"
+
+namespace {
+
+TEST(LabelTest, PaintingAThousandTimesLeavesTheGdiObjectCountFlat)
+{
+    CDemoDialog& demo = CDemoDialog::Get();
+    PumpMessages(20);
+    const int before = NextGdiHandleIndex();
+    for (int i = 0; i < 1000; ++i) {
+        for (CLabel* label : { &demo.m_gradient, &demo.m_flash, &demo.m_center })
+            label->RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        if (i % 10 == 0) {
+            demo.m_title.SetFontSize(12 + i % 3)->SetFontBold(i % 2);
+            demo.m_gradient.SetBkColor(RGB(i & 0xFF, 53, 86), RGB(79, 209, 197), TRUE);
+            demo.m_center.SetBkColor(RGB(238, 244, i & 0xFF));
+        }
+    }
+    PumpMessages(20);
+    EXPECT_LT(NextGdiHandleIndex() - before, 30);
+}
+
+TEST(LabelTest, FaceNameLongerThanTheFieldIsCut)
+{
+    CDemoDialog& demo = CDemoDialog::Get();
+    const std::string longName(40, 'A');
+    demo.m_center.SetFontName(longName.c_str());
+    EXPECT_EQ(std::string(31, 'A'), std::string(demo.m_center.GetLogFont().lfFaceName));
+    demo.m_center.SetFontName("Verdana");
+    EXPECT_STREQ("Verdana", demo.m_center.GetLogFont().lfFaceName);
+    EXPECT_EQ(0, demo.m_center.GetLogFont().lfCharSet);
+    demo.m_center.SetFontBold(TRUE);
+    EXPECT_EQ(FW_BOLD, demo.m_center.GetLogFont().lfWeight);
+}
+
+TEST(LabelTest, HoverTextGoesToTheTargetAndStays)
+{
+    CDemoDialog& demo = CDemoDialog::Get();
+    demo.m_hoverTarget.SetText("Move the mouse over the link");
+    demo.m_link.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(3, 3));
+    EXPECT_STREQ("Opens the maker's web site", demo.m_hoverTarget.GetWindowText());
+    demo.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(5, 300));
+    EXPECT_STREQ("Opens the maker's web site", demo.m_hoverTarget.GetWindowText());
+    EXPECT_STREQ("Visit the web site", demo.m_link.GetWindowText());
+    EXPECT_TRUE(demo.m_link.GetStyle() & SS_NOTIFY);
+}
+
+TEST(LabelTest, NotifyModeClickOnlyTellsTheParent)
+{
+    CDemoDialog& demo = CDemoDialog::Get();
+    demo.m_events.clear();
+    demo.m_link.SetLink(TRUE, TRUE);
+    demo.m_link.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
+    demo.m_link.SetLink(TRUE, FALSE);
+    ASSERT_EQ(1u, demo.m_events.size());
+    EXPECT_EQ("notify 3003 " + std::to_string(0x8200), demo.m_events[0]);
+    demo.m_link.SetLink(FALSE, FALSE);
+    EXPECT_FALSE(demo.m_link.GetStyle() & SS_NOTIFY);
+    demo.m_link.SetLink(TRUE, FALSE);
+}
+
+TEST(LabelTest, SetTextWithoutAWindowDoesNothingAndChains)
+{
+    CLabel label;
+    EXPECT_EQ(&label, label.SetText("early"));
+    EXPECT_EQ(&label, label.SetTextColor(RGB(1, 2, 3))->SetFontBold(TRUE));
+}
+
+CWindowPixels Gradient(int width, COLORREF from, COLORREF to)
+{
+    HDC screen = ::GetDC(nullptr);
+    HDC dc = ::CreateCompatibleDC(screen);
+    HBITMAP bitmap = ::CreateCompatibleBitmap(screen, 260, 4);
+    HGDIOBJ old = ::SelectObject(dc, bitmap);
+    RECT all = { 0, 0, 260, 4 };
+    ::FillRect(dc, &all, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
+    CDC wrapper;
+    wrapper.Attach(dc);
+    CLabel::DrawGradient(to, &wrapper, CRect(0, 0, width, 4), from);
+    wrapper.Detach();
+    ::SelectObject(dc, old);
+    CWindowPixels pixels = CaptureBitmap(screen, bitmap);
+    ::DeleteObject(bitmap);
+    ::DeleteDC(dc);
+    ::ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+TEST(LabelTest, GradientRunsInAtMostAHundredBands)
+{
+    // 250 pixels: 100 bands of 2, the last one up to the right edge.
+    CWindowPixels wide = Gradient(250, RGB(0, 0, 0), RGB(200, 100, 0));
+    EXPECT_EQ(RGB(0, 0, 0), wide.At(0, 0));
+    EXPECT_EQ(wide.At(0, 1), wide.At(1, 1));
+    EXPECT_NE(wide.At(1, 1), wide.At(2, 1));
+    EXPECT_EQ(RGB(198, 99, 0), wide.At(249, 3));
+    EXPECT_EQ(RGB(255, 255, 255), wide.At(250, 1));
+    // 50 pixels: 50 bands of one pixel.
+    CWindowPixels narrow = Gradient(50, RGB(0, 0, 0), RGB(200, 100, 0));
+    EXPECT_EQ(RGB(0, 0, 0), narrow.At(0, 0));
+    EXPECT_EQ(RGB(4, 2, 0), narrow.At(1, 0));
+    EXPECT_EQ(RGB(255, 255, 255), narrow.At(50, 0));
+    // Nothing for an empty rectangle.
+    EXPECT_EQ(RGB(255, 255, 255), Gradient(0, RGB(0, 0, 0), RGB(0, 0, 0)).At(0, 0));
+}
+
+TEST(LabelTest, FlashTimerTogglesTheFlashState)
+{
+    CDemoDialog& demo = CDemoDialog::Get();
+    demo.m_flash.FlashText(TRUE);
+    EXPECT_FALSE(demo.m_flash.IsFlashOn());
+    demo.m_flash.SendMessage(WM_TIMER, 1);
+    EXPECT_TRUE(demo.m_flash.IsFlashOn());
+    PumpMessages(1200);  // the 500 ms timer runs on its own
+    demo.m_flash.FlashText(FALSE);
+    const BOOL stopped = demo.m_flash.IsFlashOn();
+    PumpMessages(600);
+    EXPECT_EQ(stopped, demo.m_flash.IsFlashOn());
+    demo.m_flash.FlashText(TRUE);
+}
+
+} // namespace

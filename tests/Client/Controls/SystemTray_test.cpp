@@ -1,0 +1,116 @@
+// The tray icon: notifications for its own id only, the popup menu 165 with its default item,
+// the double click's command, and the icon animation's period.
+#include <gtest/gtest.h>
+
+#include "DemoDialog.h"
+#include "SystemTray.h"
+#include "WindowCapture.h"
+
+namespace {
+
+const UINT WM_TRAY = WM_APP + 50;
+const UINT kTrayMenu = 165;
+
+// A tray whose clock the test sets, and whose icon may be left out of the notification area.
+class CTestTray : public CSystemTray
+{
+public:
+    LONGLONG m_elapsed = 0;
+    void ForgetIcon() { m_bEnabled = FALSE; }
+
+protected:
+    LONGLONG ElapsedSeconds() const override { return m_elapsed; }
+};
+
+class SystemTrayTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_app.m_pMainWnd = &CDemoDialog::Get();
+        m_icon = ::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(128));
+        ASSERT_NE(nullptr, m_icon);
+        m_tray.Create(WM_TRAY, "Registry Reriraz", m_icon, kTrayMenu);
+        ASSERT_NE(nullptr, m_tray.m_hWnd);
+        CDemoDialog::Get().m_events.clear();
+    }
+    CWinApp m_app{ "tray" };
+    CTestTray m_tray;
+    HICON m_icon = nullptr;
+};
+
+TEST_F(SystemTrayTest, DoubleClickRunsTheDefaultCommandOnTheMainWindow)
+{
+    EXPECT_EQ(0, m_tray.SendMessage(WM_TRAY, 999, WM_LBUTTONDBLCLK));
+    EXPECT_TRUE(CDemoDialog::Get().m_events.empty());
+    EXPECT_EQ(1, m_tray.SendMessage(WM_TRAY, kTrayMenu, WM_LBUTTONDBLCLK));
+    EXPECT_EQ(std::vector<std::string>{ "command 32773" }, CDemoDialog::Get().m_events);
+    // Other events are accepted and do nothing.
+    EXPECT_EQ(1, m_tray.SendMessage(WM_TRAY, kTrayMenu, WM_MOUSEMOVE));
+}
+
+struct CMenuSeen
+{
+    int items = -1;
+    UINT defaultItem = 0;
+    char first[64] = {};
+    char last[64] = {};
+};
+CMenuSeen g_seen;
+
+void CALLBACK InspectMenu(HWND, UINT, UINT_PTR id, DWORD)
+{
+    HWND menuWindow = ::FindWindowA("#32768", nullptr);
+    if (!menuWindow)
+        return;
+    ::KillTimer(nullptr, id);
+    HMENU menu = reinterpret_cast<HMENU>(::SendMessageA(menuWindow, MN_GETHMENU, 0, 0));
+    g_seen.items = ::GetMenuItemCount(menu);
+    g_seen.defaultItem = ::GetMenuDefaultItem(menu, TRUE, 0);
+    ::GetMenuStringA(menu, 0, g_seen.first, sizeof(g_seen.first), MF_BYPOSITION);
+    ::GetMenuStringA(menu, 2, g_seen.last, sizeof(g_seen.last), MF_BYPOSITION);
+    ::EndMenu();
+}
+
+TEST_F(SystemTrayTest, RightClickShowsMenu165WithRestoreAsDefault)
+{
+    g_seen = CMenuSeen();
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 100, &InspectMenu);
+    EXPECT_EQ(1, m_tray.SendMessage(WM_TRAY, kTrayMenu, WM_RBUTTONUP));
+    ::KillTimer(nullptr, timer);
+    PumpMessages(20);
+    EXPECT_EQ(3, g_seen.items);
+    EXPECT_EQ(0u, g_seen.defaultItem);
+    EXPECT_STREQ("&Restore", g_seen.first);
+    EXPECT_STREQ("E&xit", g_seen.last);
+}
+
+TEST_F(SystemTrayTest, AnimationStepsUntilItsPeriodHasPassed)
+{
+    HICON frames[3] = { ::LoadIcon(nullptr, IDI_APPLICATION), ::LoadIcon(nullptr, IDI_WARNING),
+                        ::LoadIcon(nullptr, IDI_INFORMATION) };
+    ASSERT_TRUE(m_tray.Animate(frames, 3, 1000, 3));
+    const bool shown = m_tray.IsIconShown() != FALSE;
+    m_tray.m_elapsed = 3;
+    m_tray.SendMessage(WM_TIMER, 4567);
+    EXPECT_EQ(1, m_tray.GetCurrentIcon());
+    if (shown) {
+        EXPECT_EQ(frames[1], m_tray.GetIconData().hIcon);
+    }
+    m_tray.SendMessage(WM_TIMER, 4567);
+    m_tray.SendMessage(WM_TIMER, 4567);
+    EXPECT_EQ(0, m_tray.GetCurrentIcon());  // wrapped
+    m_tray.m_elapsed = 4;
+    m_tray.SendMessage(WM_TIMER, 4567);
+    EXPECT_FALSE(m_tray.IsAnimating());
+    EXPECT_EQ(m_icon, m_tray.GetIconData().hIcon);
+
+    // With the icon not shown, steps and stops change no icon.
+    m_tray.ForgetIcon();
+    ASSERT_TRUE(m_tray.Animate(frames, 3, 1000, 0));
+    m_tray.StepAnimation();
+    m_tray.StopAnimation();
+    EXPECT_EQ(m_icon, m_tray.GetIconData().hIcon);
+}
+
+} // namespace

@@ -1,0 +1,31 @@
+// Helpers for GUI tests: run the message queue through the PreTranslateMessage chain, read the
+// pixels a window shows on screen, save them as a PNG for a person to look at, and watch the
+// process's GDI objects.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+// Dispatches queued messages (offering each to AfxPreTranslateMessage first) for `ms`
+// milliseconds, or until the queue is empty when `ms` is 0.
+void PumpMessages(DWORD ms = 0);
+
+// The pixels of a window as the screen shows them (top-down, 0x00RRGGBB).
+struct CWindowPixels
+{
+    int width = 0;
+    int height = 0;
+    std::vector<DWORD> pixels;
+    COLORREF At(int x, int y) const;  // as a COLORREF (0x00BBGGRR)
+};
+CWindowPixels CaptureWindow(HWND hWnd);
+CWindowPixels CaptureBitmap(HDC dc, HBITMAP bitmap);
+
+// Writes the pixels as a PNG (RGB, stored deflate blocks). Folders must exist.
+bool SavePng(const CWindowPixels& image, const std::string& path);
+
+// The table index that the next new GDI object gets: it grows with every object that is made and
+// never freed, so two readings around a loop show a leak.
+int NextGdiHandleIndex();
