@@ -60,7 +60,14 @@ CMenuSeen g_seen;
 
 void CALLBACK InspectMenu(HWND, UINT, UINT_PTR id, DWORD)
 {
-    HWND menuWindow = ::FindWindowA("#32768", nullptr);
+    // Our own open menu: other GUI test programs may have theirs on the same display.
+    HWND menuWindow = nullptr;
+    while ((menuWindow = ::FindWindowExA(nullptr, menuWindow, "#32768", nullptr)) != nullptr) {
+        DWORD process = 0;
+        ::GetWindowThreadProcessId(menuWindow, &process);
+        if (process == ::GetCurrentProcessId() && ::IsWindowVisible(menuWindow))
+            break;
+    }
     if (!menuWindow)
         return;
     ::KillTimer(nullptr, id);

@@ -1,5 +1,6 @@
 #include "ChildProcess.h"
 
+#include <cstdio>
 #include <vector>
 
 std::string CChildProcess::ChildProgram()
@@ -28,9 +29,17 @@ CChildProcess::CChildProcess(const std::string& image, const std::string& argume
     ::CloseHandle(info.hThread);
     m_process = info.hProcess;
     m_id = info.dwProcessId;
-    // Give it the moment it needs to load and open its file.
-    ::WaitForInputIdle(m_process, 2000);
-    ::Sleep(300);
+    // Wait until it has loaded and holds its file: it then makes its ready event.
+    char name[64];
+    std::snprintf(name, sizeof(name), "kelvara_test_child_ready_%lu", m_id);
+    for (int i = 0; i < 1000 && ::WaitForSingleObject(m_process, 0) == WAIT_TIMEOUT; ++i) {
+        HANDLE ready = ::OpenEventA(SYNCHRONIZE, FALSE, name);
+        if (ready) {
+            ::CloseHandle(ready);
+            break;
+        }
+        ::Sleep(10);
+    }
 }
 
 CChildProcess::~CChildProcess()
