@@ -255,6 +255,9 @@ protected:
     // that loaded; a missing or damaged file keeps it.
     void LoadSignatureDatabase();
     void ReportUpdateResult(int code);
+    // The spyware record whose file signature matches the file's contents; null without a
+    // database or a match.
+    const _SPYWARE_INFORMATION* FindFileInDatabase(const char* path) const;
 
     // The signature database; null when none is loaded.
     std::unique_ptr<CDatabaseHandler> m_database;

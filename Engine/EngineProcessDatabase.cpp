@@ -70,19 +70,24 @@ int CVexaEngineProcess::StartReloadDatabase(CAbstractStatus* status)
     return StartJob(JOB_RELOAD_DATABASE, status, [] { return true; });
 }
 
-BOOL CVexaEngineProcess::CheckFileInDatabase(CString filePath, _SPYWARE_INFORMATION* info)
+const _SPYWARE_INFORMATION* CVexaEngineProcess::FindFileInDatabase(const char* path) const
 {
     if (!m_database)
-        return FALSE;
+        return nullptr;
     CMD5 md5;
     _SIGNATURE_QUERY query;
-    query.Value = filePath;
-    query.Hash = CMD5::ToText(md5.DigestFile(filePath));
+    query.Value = path;
+    query.Hash = CMD5::ToText(md5.DigestFile(path));
     query.Flags = SIGNATURE_FILE_HASH;
     long id = 0;
     if (!m_database->FindSignature(query, &id))
-        return FALSE;
-    const _SPYWARE_INFORMATION* record = m_database->FindSpyware(id);
+        return nullptr;
+    return m_database->FindSpyware(id);
+}
+
+BOOL CVexaEngineProcess::CheckFileInDatabase(CString filePath, _SPYWARE_INFORMATION* info)
+{
+    const _SPYWARE_INFORMATION* record = FindFileInDatabase(filePath);
     if (!record)
         return FALSE;
     if (info) {

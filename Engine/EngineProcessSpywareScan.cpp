@@ -99,18 +99,8 @@ int CVexaEngineProcess::CheckFileSignature(CString path, BOOL quiet)
     ReportProgress(PROGRESS_STEP);
     if (!quiet)
         ReportActivity(path, kAreaFiles);
-    if (!m_database)
-        return 1;
-    CMD5 md5;
-    _SIGNATURE_QUERY query;
-    query.Value = path;
-    query.Hash = CMD5::ToText(md5.DigestFile(path));
-    query.Flags = SIGNATURE_FILE_HASH;
-    long id = 0;
-    if (m_database->FindSignature(query, &id)) {
-        if (const _SPYWARE_INFORMATION* record = m_database->FindSpyware(id))
-            ReportSpywareFinding(path, *record);
-    }
+    if (const _SPYWARE_INFORMATION* record = FindFileInDatabase(path))
+        ReportSpywareFinding(path, *record);
     return 1;
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "FakeScanItems.h"
 #include "Registry/RegistryManager.h"
 #include "VexaEngine.h"
 
@@ -15,42 +16,6 @@ namespace {
 
 const char kBenchKey[] = "Software\\KelvaraBackupBench";
 const int kValuesPerKey = 100;
-
-// Walks only the subtree: the container of a partial backup with one item.
-class COneItem : public CAbstractScanItemsInfo
-{
-public:
-    explicit COneItem(const char* item) : m_item(item) {}
-    BOOL MoveFirst() override { return TRUE; }
-    BOOL MoveNext() override { return FALSE; }
-    const char* GetCurrentItem() override { return m_item; }
-    BOOL IsCurrentItemIgnored() override { return FALSE; }
-    int GetCurrentCategory() override { return 0; }
-    void Clear() override {}
-    int AddItem(CString, int, int, INT_PTR) override { return 0; }
-    BOOL HasCategory(int) override { return FALSE; }
-    int GetSpywareId(const char*) override { return 0; }
-    int CountCategory(int) override { return 0; }
-    DWORD GetFoundCategories() override { return 0; }
-    BOOL GetItems(std::vector<const char*>*, int) override { return FALSE; }
-    void SetIgnore(const char*, int, int) override {}
-    void SetSaveIgnored(int) override {}
-    int LoadIgnoreList() override { return 0; }
-    int AppendIgnoredToFile() override { return 0; }
-    int Reserved() override { return 0; }
-    void GetSpywareInfo(int, _SPYWARE_INFORMATION*) override {}
-    int GetIgnoreList(std::map<CString, int>*) override { return 0; }
-    int LoadIgnoreListForDisplay() override { return 0; }
-    int SaveIgnoreList(const std::map<CString, int>*) override { return 0; }
-    int WriteScanLog() override { return 0; }
-    BOOL IsSpywareIgnored(CString, int, const _SPYWARE_INFORMATION*) override { return FALSE; }
-    int AddToIgnoreList(CString, CString, int, int) override { return 0; }
-    int GetIgnoreRecycleBin() override { return 0; }
-    int GetIgnoreTempFiles() override { return 0; }
-
-private:
-    const char* m_item;
-};
 
 double Seconds(LARGE_INTEGER from, LARGE_INTEGER to)
 {
@@ -157,7 +122,7 @@ int main()
             std::printf("cannot create the subtree\n");
             return 1;
         }
-        COneItem items(item.c_str());
+        CFakeScanItems items({{item, false}});
         CRegistryManager manager(nullptr);
 
         LARGE_INTEGER start = Now();

@@ -491,7 +491,7 @@ void WalkPatchEntries(TiXmlElement* patchRoot, Visit visit)
 
 } // namespace
 
-int CAutoUpdater::ApplyAddition(const CString&)
+int CAutoUpdater::ApplyPatchEntries(const PatchEntryChange& change)
 {
     const int ready = PrepareApply();
     if (ready != UPDATE_OK)
@@ -500,38 +500,30 @@ int CAutoUpdater::ApplyAddition(const CString&)
     TiXmlElement* spywares = FirstChildElementNoCase(root, "Spywares");
     TiXmlElement* signatures = FirstChildElementNoCase(root, "Signatures");
     WalkPatchEntries(m_patch->RootElement(), [&](TiXmlElement* entry, bool isSpyware) {
-        (isSpyware ? spywares : signatures)->InsertEndChild(*entry);
+        change(entry, isSpyware ? spywares : signatures, isSpyware);
     });
     return FinishApply();
+}
+
+int CAutoUpdater::ApplyAddition(const CString&)
+{
+    return ApplyPatchEntries([](TiXmlElement* entry, TiXmlElement* section, bool) {
+        section->InsertEndChild(*entry);
+    });
 }
 
 int CAutoUpdater::ApplyRemoval(const CString& fileName)
 {
     Activity("Processing File " + fileName + "\r\n");
-    const int ready = PrepareApply();
-    if (ready != UPDATE_OK)
-        return ready;
-    TiXmlElement* root = m_database->RootElement();
-    TiXmlElement* spywares = FirstChildElementNoCase(root, "Spywares");
-    TiXmlElement* signatures = FirstChildElementNoCase(root, "Signatures");
-    WalkPatchEntries(m_patch->RootElement(), [&](TiXmlElement* entry, bool isSpyware) {
-        TiXmlElement* section = isSpyware ? spywares : signatures;
+    return ApplyPatchEntries([](TiXmlElement* entry, TiXmlElement* section, bool isSpyware) {
         if (TiXmlElement* match = FindMatch(section, entry, isSpyware ? "ID" : "SpywareID", nullptr))
             section->RemoveChild(match);
     });
-    return FinishApply();
 }
 
 int CAutoUpdater::ApplyEdit(const CString&)
 {
-    const int ready = PrepareApply();
-    if (ready != UPDATE_OK)
-        return ready;
-    TiXmlElement* root = m_database->RootElement();
-    TiXmlElement* spywares = FirstChildElementNoCase(root, "Spywares");
-    TiXmlElement* signatures = FirstChildElementNoCase(root, "Signatures");
-    WalkPatchEntries(m_patch->RootElement(), [&](TiXmlElement* entry, bool isSpyware) {
-        TiXmlElement* section = isSpyware ? spywares : signatures;
+    return ApplyPatchEntries([](TiXmlElement* entry, TiXmlElement* section, bool isSpyware) {
         TiXmlElement* match = isSpyware ? FindMatch(section, entry, "ID", nullptr)
                                         : FindMatch(section, entry, "SpywareID", "Type");
         if (!match)
@@ -539,5 +531,4 @@ int CAutoUpdater::ApplyEdit(const CString&)
         section->RemoveChild(match);
         section->InsertEndChild(*entry);
     });
-    return FinishApply();
 }

@@ -12,6 +12,7 @@
 #include <windows.h>
 #include <wininet.h>
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -91,6 +92,10 @@ private:
 
     int PrepareApply();
     int FinishApply();
+    // Prepares the database, hands every entry of the patch with the database section it
+    // belongs to ("Spywares" or "Signatures") to change, and finishes the apply.
+    using PatchEntryChange = std::function<void(TiXmlElement* entry, TiXmlElement* section, bool isSpyware)>;
+    int ApplyPatchEntries(const PatchEntryChange& change);
     void Activity(const char* text);
     void Progress(int phase);
 
