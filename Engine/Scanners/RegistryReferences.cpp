@@ -215,8 +215,9 @@ void CVexaEngineProcess::CheckOpenedKeyReferences(HKEY key, const CString& keyNa
             text.MakeLower();
             if (m_registeredClasses.count(text))
                 continue;
-            CString item(keyPath);
-            item.Replace("\\CLSID", "");
+            // The key that holds this "CLSID" subkey. Only the last "\CLSID" goes: removing every
+            // occurrence would name another key when an ancestor's name also holds the text.
+            const CString item = keyPath.Left(keyPath.GetLength() - keyName.GetLength() - 1);
             const CString prefix = CString(kClassesRoot) + "\\";
             const CString below = item.Left(prefix.GetLength()) == prefix ? item.Mid(prefix.GetLength()) : item;
             if (CanWriteRegistryKey(kClassesRoot, below))
@@ -225,10 +226,8 @@ void CVexaEngineProcess::CheckOpenedKeyReferences(HKEY key, const CString& keyNa
         }
 
         const CString displayName = value.Name.IsEmpty() ? CString(kDefaultValueName) : value.Name;
-        if (IsActivityDue())
-            ReportScanActivity(keyPath + "\\" + displayName, "FPR");
-        else
-            ReportScanActivity(nullptr, "FPR");
+        // The shown text is built only when it will be shown.
+        ReportScanActivity(IsActivityDue() ? CString(keyPath + "\\" + displayName) : CString(), "FPR");
         // Only text data can name a file: every other type turns into a "dword:" or
         // "hexvalueinreg--" text (or none), which is never judged.
         if (value.Type != REG_SZ || !MayNameLocalPath(value))
