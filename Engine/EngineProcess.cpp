@@ -83,6 +83,7 @@ int CVexaEngineProcess::Resume()
     if (!GetHandle())
         return 0;
     ::SetEvent(m_resumeEvent);
+    m_pauseRequested = false;
     // The first Resume after a start starts the thread that was created suspended.
     if (!IsThreadResumed())
         return CSmartThread::Resume() ? 1 : 0;
@@ -94,12 +95,15 @@ int CVexaEngineProcess::Suspend()
     // The job pauses at its own next test of KeepRunning, never inside a heap or loader call.
     if (!GetHandle())
         return 0;
+    m_pauseRequested = true;
     return ::ResetEvent(m_resumeEvent) ? 1 : 0;
 }
 
 bool CVexaEngineProcess::KeepRunning()
 {
-    if (m_running && ::WaitForSingleObject(m_resumeEvent, 0) == WAIT_TIMEOUT)
+    // The event is asked only after a Suspend: the test runs per registry value, and a wait
+    // call costs a round trip to the system each time.
+    if (m_running && m_pauseRequested && ::WaitForSingleObject(m_resumeEvent, 0) == WAIT_TIMEOUT)
         ::WaitForSingleObject(m_resumeEvent, INFINITE);
     return m_running != 0;
 }

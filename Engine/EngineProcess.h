@@ -160,6 +160,8 @@ protected:
     // Walks every key below rootName\startKeyPath (the start key itself is not checked).
     void WalkRegistry(CString rootName, CString startKeyPath, int walkMode);
     void CheckKeyReferences(HKEY parent, CString keyName, CString keyPath, int walkMode);
+    // The same check on a key the caller has open with KEY_QUERY_VALUE.
+    void CheckOpenedKeyReferences(HKEY key, const CString& keyName, const CString& keyPath, int walkMode);
     // 1 when the text names no file or an existing one, 0 when it names a missing file.
     int CheckValueReferences(CString text);
     static void FormatValueText(DWORD type, const BYTE* data, DWORD length, CString* text);
@@ -175,6 +177,8 @@ protected:
     CPathVariables m_pathVariables;
     CFileReferenceJudge m_fileReferences{m_pathVariables};
     std::set<CString> m_scheduledScanFolders;
+    // Set by Suspend, cleared by Resume: KeepRunning looks at the resume event only while set.
+    std::atomic<bool> m_pauseRequested{false};
     // Keys that the last walk left out because they lay too deep.
     unsigned m_walkSkippedTooDeep = 0;
 

@@ -2,6 +2,8 @@
 // selected one and closes with the size totals of the junk categories.
 #include "EngineProcess.h"
 
+#include "Database/DatabaseHandler.h"
+
 #include "Scanners/PathText.h"
 #include "Wow64.h"
 
@@ -79,6 +81,9 @@ int CVexaEngineProcess::RunScanJob()
     m_wow64 = CWow64::IsWow64();
     m_pathVariables.Reset();
     m_fileReferences.Reset();
+    // The signature tables are built once, on the first scan that has a database.
+    if (m_database)
+        m_database->LoadDatabase();
 
     bool recycleBinScanned = false;
     for (const ScanStep& step : kScanOrder) {

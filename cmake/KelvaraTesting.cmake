@@ -11,7 +11,9 @@ function(kelvara_add_test name)
   if(ARG_GUI)
     list(APPEND labels gui)
     kelvara_wait_for_display()
-    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED x_display)
+    # One GUI program at a time: windows of two programs on one display take each other's
+    # focus, and a popup menu closes when its owner loses the foreground.
+    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED x_display RESOURCE_LOCK x_display)
   endif()
   set_tests_properties(${name} PROPERTIES LABELS "${labels}" TIMEOUT 600)
 endfunction()

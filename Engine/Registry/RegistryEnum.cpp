@@ -6,32 +6,19 @@
 
 namespace {
 
-// Key and value names are at most 255 characters on every supported Windows; the fallback
-// covers keys whose information cannot be queried.
+// Key and value names are at most 255 characters on every supported Windows; longer ones (or
+// keys whose information cannot be queried) grow the buffer when the system asks for more.
 const DWORD kDefaultNameLength = 260;
 // Reads of a value that keeps changing size give up after this many attempts.
 const int kReadAttempts = 4;
 // Zero bytes kept past the data, enough to end a text or a double-zero-ended text list.
 const DWORD kTerminatorBytes = 2;
 
-DWORD LongestNameLength(HKEY key, bool values)
-{
-    DWORD subkeyName = 0, valueName = 0;
-    const LONG result = values ? ::RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                                    nullptr, &valueName, nullptr, nullptr, nullptr)
-                               : ::RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, &subkeyName, nullptr,
-                                                    nullptr, nullptr, nullptr, nullptr, nullptr);
-    const DWORD longest = values ? valueName : subkeyName;
-    if (result != ERROR_SUCCESS || longest < kDefaultNameLength)
-        return kDefaultNameLength;
-    return longest + 1;
-}
-
 } // namespace
 
 CRegistrySubkeyEnum::CRegistrySubkeyEnum(HKEY key) : m_key(key)
 {
-    m_name.assign(key ? LongestNameLength(key, false) + 1 : 1, '\0');
+    m_name.assign(kDefaultNameLength + 1, '\0');
 }
 
 BOOL CRegistrySubkeyEnum::Next(CString* name)
@@ -40,7 +27,7 @@ BOOL CRegistrySubkeyEnum::Next(CString* name)
         return FALSE;
     for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
         DWORD length = static_cast<DWORD>(m_name.size() - 1);
-        m_name.assign(m_name.size(), '\0');
+        m_name[0] = '\0';
         const LONG result = ::RegEnumKeyExA(m_key, m_index, m_name.data(), &length, nullptr, nullptr, nullptr,
                                             nullptr);
         if (result == ERROR_SUCCESS) {
@@ -51,7 +38,6 @@ BOOL CRegistrySubkeyEnum::Next(CString* name)
         }
         if (result != ERROR_MORE_DATA)
             break;
-        // A subkey with a longer name was added meanwhile.
         m_name.assign(m_name.size() * 2, '\0');
     }
     m_ended = true;
@@ -60,7 +46,32 @@ BOOL CRegistrySubkeyEnum::Next(CString* name)
 
 CRegistryValueEnum::CRegistryValueEnum(HKEY key) : m_key(key)
 {
-    m_name.assign(key ? LongestNameLength(key, true) + 1 : 1, '\0');
+    if (key)
+        QueryLengths();
+}
+
+CRegistryValueEnum::CRegistryValueEnum(HKEY key, DWORD longestName, DWORD longestData) : m_key(key)
+{
+    SizeBuffers(longestName, longestData);
+}
+
+void CRegistryValueEnum::SizeBuffers(DWORD longestName, DWORD longestData)
+{
+    const size_t nameSize = (longestName < kDefaultNameLength ? kDefaultNameLength : longestName) + 1;
+    if (m_name.size() < nameSize)
+        m_name.assign(nameSize, '\0');
+    const size_t dataSize = static_cast<size_t>(longestData) + kTerminatorBytes;
+    if (m_data.size() < dataSize)
+        m_data.assign(dataSize, 0);
+}
+
+bool CRegistryValueEnum::QueryLengths()
+{
+    DWORD longestName = 0, longestData = 0;
+    const bool known = ::RegQueryInfoKeyA(m_key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                          &longestName, &longestData, nullptr, nullptr) == ERROR_SUCCESS;
+    SizeBuffers(known ? longestName : 0, known ? longestData : 0);
+    return known;
 }
 
 BOOL CRegistryValueEnum::Next(CRegistryValue* value)
@@ -83,41 +94,31 @@ BOOL CRegistryValueEnum::Next(CRegistryValue* value)
 BOOL CRegistryValueEnum::ReadAt(DWORD index, CRegistryValue* value, LONG* error)
 {
     for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
-        // First the name, type and size only.
+        // Both lengths are reset before every call; the data buffer keeps room for the
+        // terminator that the read itself never writes.
         DWORD nameLength = static_cast<DWORD>(m_name.size() - 1);
-        DWORD type = REG_NONE, size = 0;
-        m_name.assign(m_name.size(), '\0');
-        LONG result = ::RegEnumValueA(m_key, index, m_name.data(), &nameLength, nullptr, &type, nullptr, &size);
-        if (result == ERROR_MORE_DATA) {
-            // Without a data buffer only the name can be too long: a value was renamed meanwhile.
-            m_name.assign(m_name.size() * 2, '\0');
-            *error = ERROR_MORE_DATA;
-            continue;
-        }
-        if (result != ERROR_SUCCESS && result != ERROR_MORE_DATA) {
-            *error = result;
-            return FALSE;
-        }
-        // Then the data into a buffer of that size and a zeroed terminator.
-        value->Data.assign(static_cast<size_t>(size) + kTerminatorBytes, 0);
-        nameLength = static_cast<DWORD>(m_name.size() - 1);
-        DWORD length = size;
-        m_name.assign(m_name.size(), '\0');
-        result = ::RegEnumValueA(m_key, index, m_name.data(), &nameLength, nullptr, &type,
-                                 size ? value->Data.data() : nullptr, &length);
-        if (result == ERROR_SUCCESS && length <= size) {
+        DWORD length = static_cast<DWORD>(m_data.size() - kTerminatorBytes);
+        DWORD type = REG_NONE;
+        m_name[0] = '\0';
+        const LONG result =
+            ::RegEnumValueA(m_key, index, m_name.data(), &nameLength, nullptr, &type, m_data.data(), &length);
+        if (result == ERROR_SUCCESS && length <= m_data.size() - kTerminatorBytes) {
             value->Name = CString(m_name.data(), static_cast<int>(nameLength < m_name.size() ? nameLength : 0));
             value->Type = type;
             value->Length = length;
-            // Whatever lies past the returned length is zero again.
-            std::fill(value->Data.begin() + length, value->Data.end(), BYTE(0));
+            value->Data.assign(m_data.begin(), m_data.begin() + length);
+            value->Data.resize(static_cast<size_t>(length) + kTerminatorBytes, 0);
             *error = ERROR_SUCCESS;
             return TRUE;
         }
         *error = result == ERROR_SUCCESS ? ERROR_MORE_DATA : result;
         if (*error != ERROR_MORE_DATA)
             return FALSE;
-        // The value grew between the two calls: start over.
+        // The value (or its name) grew after the key's lengths were read: size again.
+        if (!QueryLengths() || attempt > 0) {
+            m_name.assign(m_name.size() * 2, '\0');
+            m_data.assign(m_data.size() * 2, 0);
+        }
     }
     return FALSE;
 }

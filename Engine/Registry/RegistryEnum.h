@@ -44,16 +44,22 @@ class CRegistryValueEnum
 {
 public:
     explicit CRegistryValueEnum(HKEY key);
-    // Moves to the next value; FALSE at the end or on any enumeration error. A value that keeps
-    // growing between its size query and its read is passed over.
+    // For a caller that has already queried the key's longest value name and data.
+    CRegistryValueEnum(HKEY key, DWORD longestName, DWORD longestData);
+    // Moves to the next value, read in one call into buffers sized from the key's information;
+    // FALSE at the end or on any enumeration error. A value that grew since then is read again
+    // with larger buffers, and passed over when it keeps growing.
     BOOL Next(CRegistryValue* value);
     DWORD Index() const { return m_index; }
 
 private:
     BOOL ReadAt(DWORD index, CRegistryValue* value, LONG* error);
+    bool QueryLengths();
+    void SizeBuffers(DWORD longestName, DWORD longestData);
     HKEY m_key;
     DWORD m_index = 0;
     std::vector<char> m_name;
+    std::vector<BYTE> m_data;
     bool m_ended = false;
 };
 

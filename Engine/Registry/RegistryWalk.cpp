@@ -29,6 +29,14 @@ LONG CRegistryWalk::OpenWithoutLinks(HKEY parent, const char* name, REGSAM acces
 void CRegistryWalk::Walk(const CString& rootName, const CString& startPath, const Visitor& visit,
                          const SubkeyFilter& filter)
 {
+    WalkOpened(rootName, startPath,
+               [&visit](HKEY parent, const CString& name, const CString& path, HKEY) { visit(parent, name, path); },
+               filter);
+}
+
+void CRegistryWalk::WalkOpened(const CString& rootName, const CString& startPath, const OpenedVisitor& visit,
+                               const SubkeyFilter& filter)
+{
     m_visited = 0;
     m_skippedTooDeep = 0;
     const HKEY root = RegistryRootFromName(rootName);
@@ -60,17 +68,23 @@ void CRegistryWalk::Walk(const CString& rootName, const CString& startPath, cons
             continue;
         path = path.Left(current.pathLength) + "\\" + name;
         ++m_visited;
-        visit(current.key.Get(), name, path);
 
+        // One open serves the visitor and the descent; a key that refuses reading its values is
+        // still descended into when it lets its subkeys be listed.
+        HKEY child = nullptr;
+        bool readable = OpenWithoutLinks(current.key.Get(), name, KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE,
+                                         &child) == ERROR_SUCCESS;
+        if (!readable && OpenWithoutLinks(current.key.Get(), name, KEY_ENUMERATE_SUB_KEYS, &child) != ERROR_SUCCESS)
+            child = nullptr;
+        CRegistryKey opened(child);
+        visit(current.key.Get(), name, path, readable ? child : nullptr);
+
+        if (!opened.IsOpen())
+            continue;
         if (static_cast<int>(levels.size()) > kMaxDepth) {
             ++m_skippedTooDeep;
-            path = path.Left(current.pathLength);
             continue;
         }
-        HKEY child = nullptr;
-        if (OpenWithoutLinks(current.key.Get(), name, KEY_ENUMERATE_SUB_KEYS, &child) == ERROR_SUCCESS)
-            levels.emplace_back(child, path.GetLength());
-        else
-            path = path.Left(current.pathLength);
+        levels.emplace_back(opened.Detach(), path.GetLength());
     }
 }

@@ -18,6 +18,10 @@ public:
     // Called for every key below the start key: its parent (open for enumeration), its name and
     // its full path ("HKEY_USERS\S-1-5-21\Software").
     using Visitor = std::function<void(HKEY parent, const CString& name, const CString& path)>;
+    // As Visitor, with the key itself already open for reading its values and information
+    // (KEY_QUERY_VALUE, link keys not followed), or null when it could not be opened so.
+    using OpenedVisitor =
+        std::function<void(HKEY parent, const CString& name, const CString& path, HKEY key)>;
     // Whether to visit and descend into a subkey; all of them when empty.
     using SubkeyFilter = std::function<bool(const CString& name)>;
     // Tested before every key; the walk ends when it gives false.
@@ -30,6 +34,9 @@ public:
     // cannot be opened gives an empty walk.
     void Walk(const CString& rootName, const CString& startPath, const Visitor& visit,
               const SubkeyFilter& filter = SubkeyFilter());
+    // The same walk, opening each key once for both the descent and the visitor.
+    void WalkOpened(const CString& rootName, const CString& startPath, const OpenedVisitor& visit,
+                    const SubkeyFilter& filter = SubkeyFilter());
 
     // Keys seen by the last walk, and subkeys left out because they lay too deep.
     unsigned VisitedKeys() const { return m_visited; }

@@ -3,6 +3,7 @@
 #include "EngineProcess.h"
 
 #include <shlobj.h>
+#include <cstring>
 #include <vector>
 
 #include "Registry/RegistryEnum.h"
@@ -19,6 +20,7 @@ const char kMachineClasses[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes";
 const char kClassesRoot[] = "HKEY_CLASSES_ROOT";
 const char kClassIdKeyName[] = "CLSID";
 const char kWow64Node[] = "wow6432node";
+const DWORD kInitialValueBuffer = 2048;
 
 // Trees of the classes root whose class references the ActiveX scan checks on its own.
 const char* const kOwnClassTrees[] = {"HKEY_CLASSES_ROOT\\CLSID", "HKEY_CLASSES_ROOT\\Interface",
@@ -48,6 +50,15 @@ void SplitKeyPath(const CString& keyPath, CString* rootName, CString* rest)
     const int slash = keyPath.Find('\\');
     *rootName = slash < 0 ? keyPath : keyPath.Left(slash);
     *rest = slash < 0 ? CString() : keyPath.Mid(slash + 1);
+}
+
+// A text can name a judged file only when it holds a drive root or a variable that may expand to
+// one; the rest (most values) skip the costlier conversions. A byte search is enough: it may
+// match a trail byte, which only lets the full check run.
+bool MayNameLocalPath(const CRegistryValue& value)
+{
+    const char* text = reinterpret_cast<const char*>(value.Data.data());
+    return std::strstr(text, ":\\") != nullptr || std::strchr(text, '%') != nullptr;
 }
 
 bool ContainsNoCase(const CString& text, const char* part)
@@ -135,13 +146,16 @@ void CVexaEngineProcess::WalkRegistry(CString rootName, CString startKeyPath, in
     if (skipWow64Mirror)
         filter = [](const CString& name) { return !ContainsNoCase(name, kWow64Node); };
 
-    walk.Walk(rootName, startKeyPath,
-              [this, walkMode](HKEY parent, const CString& name, const CString& path) {
-                  if (walkMode == WALK_CLASS_REFERENCES)
-                      ReportScanActivity(path, "AXO");
-                  CheckKeyReferences(parent, name, path, walkMode);
-              },
-              filter);
+    walk.WalkOpened(rootName, startKeyPath,
+                    [this, walkMode](HKEY parent, const CString& name, const CString& path, HKEY key) {
+                        if (walkMode == WALK_CLASS_REFERENCES)
+                            ReportScanActivity(path, "AXO");
+                        if (key)
+                            CheckOpenedKeyReferences(key, name, path, walkMode);
+                        else
+                            CheckKeyReferences(parent, name, path, walkMode);
+                    },
+                    filter);
     m_walkSkippedTooDeep = walk.SkippedTooDeep();
 }
 
@@ -153,10 +167,14 @@ void CVexaEngineProcess::CheckKeyReferences(HKEY parent, CString keyName, CStrin
     if (CRegistryWalk::OpenWithoutLinks(parent, keyName, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS)
         return;
     CRegistryKey key(opened);
-    KeyInformation information;
-    if (!information.Query(key))
-        return;
+    CheckOpenedKeyReferences(key, keyName, keyPath, walkMode);
+}
 
+void CVexaEngineProcess::CheckOpenedKeyReferences(HKEY key, const CString& keyName, const CString& keyPath,
+                                                  int walkMode)
+{
+    if (!KeepRunning())
+        return;
     if (walkMode == WALK_CLASS_REFERENCES) {
         for (const char* tree : kOwnClassTrees)
             if (keyPath.Find(tree) >= 0)
@@ -167,6 +185,9 @@ void CVexaEngineProcess::CheckKeyReferences(HKEY parent, CString keyName, CStrin
 
     CString rootName, rest;
     if (walkMode == WALK_EMPTY_KEYS) {
+        KeyInformation information;
+        if (!information.Query(key))
+            return;
         ReportScanActivity(keyPath, "ERK", kEmptyKeyActivityThreshold);
         if (!information.IsEmpty() || keyPath.Find(kDefaultUsersHive) >= 0)
             return;
@@ -178,7 +199,9 @@ void CVexaEngineProcess::CheckKeyReferences(HKEY parent, CString keyName, CStrin
     if (walkMode != WALK_FILE_REFERENCES && walkMode != WALK_CLASS_REFERENCES)
         return;
 
-    CRegistryValueEnum values(key);
+    // The value buffers start at a common size and grow when a value needs more: that spares a
+    // query of the key's information per key, most of whose values are short.
+    CRegistryValueEnum values(key, 0, kInitialValueBuffer);
     CRegistryValue value;
     CString text;
     while (KeepRunning() && values.Next(&value)) {
@@ -192,8 +215,9 @@ void CVexaEngineProcess::CheckKeyReferences(HKEY parent, CString keyName, CStrin
             text.MakeLower();
             if (IsClassRegisteredFor(keyPath, text))
                 continue;
-            CString item(keyPath);
-            item.Replace("\\CLSID", "");
+            // The key that holds this "CLSID" subkey. Only the last "\CLSID" goes: removing every
+            // occurrence would name another key when an ancestor's name also holds the text.
+            const CString item = keyPath.Left(keyPath.GetLength() - keyName.GetLength() - 1);
             const CString prefix = CString(kClassesRoot) + "\\";
             const CString below = item.Left(prefix.GetLength()) == prefix ? item.Mid(prefix.GetLength()) : item;
             if (CanWriteRegistryKey(kClassesRoot, below))
@@ -202,13 +226,11 @@ void CVexaEngineProcess::CheckKeyReferences(HKEY parent, CString keyName, CStrin
         }
 
         const CString displayName = value.Name.IsEmpty() ? CString(kDefaultValueName) : value.Name;
-        if (IsActivityDue())
-            ReportScanActivity(keyPath + "\\" + displayName, "FPR");
-        else
-            ReportScanActivity(nullptr, "FPR");
+        // The shown text is built only when it will be shown.
+        ReportScanActivity(IsActivityDue() ? CString(keyPath + "\\" + displayName) : CString(), "FPR");
         // Only text data can name a file: every other type turns into a "dword:" or
         // "hexvalueinreg--" text (or none), which is never judged.
-        if (value.Type != REG_SZ)
+        if (value.Type != REG_SZ || !MayNameLocalPath(value))
             continue;
         FormatValueText(value.Type, value.Data.data(), value.Length, &text);
         ExpandPathVariables(text);

@@ -218,10 +218,14 @@ TEST_F(ReferenceScannersTest, ClassReferenceWalkReportsKeysWhoseClassIsNotRegist
     ASSERT_TRUE(WriteRegString(HKEY_CLASSES_ROOT, "CLSID\\{x}\\CLSID", "", "{00000000-0000-0000-0000-00000000000D}"));
     ASSERT_TRUE(WriteRegString(HKEY_CLASSES_ROOT, "AppID\\App\\CLSID", "", "{00000000-0000-0000-0000-00000000000E}"));
     ASSERT_TRUE(WriteRegString(HKEY_CLASSES_ROOT, "NoBrace\\CLSID", "", "none"));
+    // An ancestor whose name starts with "CLSID" stays part of the reported key.
+    ASSERT_TRUE(WriteRegString(HKEY_CLASSES_ROOT, "Kind\\CLSIDStore\\Thing\\CLSID", "",
+                               "{00000000-0000-0000-0000-00000000000F}"));
 
     m_process.BeginDirectScan(&m_status);
     m_process.RegisteredClasses().insert(registered);
     m_process.WalkRegistry("HKEY_CLASSES_ROOT", "", CScanTestProcess::WALK_CLASS_REFERENCES);
-    EXPECT_EQ((std::vector<std::string>{"HKEY_CLASSES_ROOT\\AppID\\App", "HKEY_CLASSES_ROOT\\Bad.ProgId"}),
+    EXPECT_EQ((std::vector<std::string>{"HKEY_CLASSES_ROOT\\AppID\\App", "HKEY_CLASSES_ROOT\\Bad.ProgId",
+                                        "HKEY_CLASSES_ROOT\\Kind\\CLSIDStore\\Thing"}),
               Sorted(FindingsOf(m_status, SCAN_AXO)));
 }

@@ -154,3 +154,45 @@ TEST(RegistryValueText, WritesEachTypeInItsTextForm)
     for (const Row& row : rows)
         EXPECT_EQ(row.text, Formatted(row.type, row.data)) << row.type;
 }
+
+TEST(RegistryEnum, ReadsAgainWhenAValueOutgrowsTheBufferItWasGiven)
+{
+    CRegistrySandbox sandbox;
+    ASSERT_TRUE(sandbox.IsActive());
+    const std::string longText(5000, 'y');
+    ASSERT_TRUE(WriteRegString(HKEY_CURRENT_USER, kKey, "A", "short"));
+    ASSERT_TRUE(WriteRegString(HKEY_CURRENT_USER, kKey, "B", longText.c_str()));
+    ASSERT_TRUE(WriteRegString(HKEY_CURRENT_USER, kKey, "C", "last"));
+
+    CRegistryKey key;
+    ASSERT_EQ(ERROR_SUCCESS, key.Open(HKEY_CURRENT_USER, kKey, KEY_QUERY_VALUE));
+    // Buffers far smaller than the data, as when a value grows after the key's lengths were read.
+    CRegistryValueEnum values(key, 0, 4);
+    CRegistryValue value;
+    std::vector<std::string> texts;
+    while (values.Next(&value))
+        texts.push_back(value.Text().GetString());
+    EXPECT_EQ((std::vector<std::string>{"short", longText, "last"}), texts);
+}
+
+// Some keys of a real registry answer every enumeration with an error and never with "no more
+// items" (under Wine the performance-counter text key does): every loop over them must end.
+TEST(RegistryEnumRealWorld, EndsOnKeysThatNeverSayNoMoreItems)
+{
+    CRegistryKey key;
+    if (key.Open(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows NT\\CurrentVersion\\Perflib\\009",
+                 KEY_READ) != ERROR_SUCCESS)
+        GTEST_SKIP() << "no performance-counter text key here";
+    CRegistrySubkeyEnum subkeys(key);
+    CString name;
+    int count = 0;
+    while (subkeys.Next(&name) && count < 100000)
+        ++count;
+    EXPECT_LT(count, 100000);
+    CRegistryValueEnum values(key);
+    CRegistryValue value;
+    count = 0;
+    while (values.Next(&value) && count < 100000)
+        ++count;
+    EXPECT_LT(count, 100000);
+}

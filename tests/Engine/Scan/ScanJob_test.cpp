@@ -94,6 +94,25 @@ TEST(ScanJob, StopFromAStatusCallbackEndsTheJobWithItsFinalReports)
     EXPECT_EQ(0, status.FinishedResult());
 }
 
+TEST(ScanJob, JudgesFilesAfreshInEveryScan)
+{
+    CRegistrySandbox sandbox;
+    ASSERT_TRUE(sandbox.IsActive());
+    CTempFolder folder;
+    const std::string file = folder.PathOf("later.exe");
+    ASSERT_TRUE(WriteRegString(HKEY_USERS, "S-1\\Soft", "Path", file.c_str()));
+
+    CVexaEngineProcess process(false);
+    CRecordingStatus first;
+    RunScan(process, first, SCAN_FPR);
+    EXPECT_EQ(1u, FindingsOf(first, SCAN_FPR).size());
+
+    folder.WriteFile("later.exe", "x");
+    CRecordingStatus second;
+    RunScan(process, second, SCAN_FPR);
+    EXPECT_TRUE(FindingsOf(second, SCAN_FPR).empty());
+}
+
 TEST(ScanJob, WritesSizeTextsInTheirUnit)
 {
     struct Row {
