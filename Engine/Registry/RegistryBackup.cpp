@@ -245,7 +245,10 @@ int CRegistryManager::ExportItems(const char* file, CAbstractScanItemsInfo* item
             CString keyText;
             if (!SplitValueItem(item, &keyText, nullptr))
                 keyText = item;
-            ExportKey(keyText, &writer);
+            // Only a text that names a key below a root is something the repair may delete; a
+            // bare root name would otherwise put the whole root into a partial backup.
+            if (SplitRegistryKeyText(keyText, nullptr, nullptr))
+                ExportKey(keyText, &writer);
         } while (items->MoveNext());
     }
     writer.WriteEndTag(registry);

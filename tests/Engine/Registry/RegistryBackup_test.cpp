@@ -229,6 +229,10 @@ TEST_F(RegistryBackupTest, PartialBackupWritesTheKeysOfTheItemsThatAreNotExclude
         {"HKEY_CURRENT_USER\\Software\\Excluded", true},
         {"C:\\windows\\file.dll", false},
         {"-1", false},
+        // Texts naming a whole root are nothing a repair deletes: no root is backed up whole.
+        {"HKEY_CURRENT_USER\\", false},
+        {"HKEY_CURRENT_USER", false},
+        {"HKEY_LOCAL_MACHINE\\\xAC" "value", false},
         {"HKEY_CURRENT_USER\\Software\\Missing", false},
         {"HKEY_CURRENT_USER\\Software\\Fixture\\Empty", false},
     });
