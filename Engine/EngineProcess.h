@@ -359,6 +359,7 @@ int CVexaEngineProcess::StartJob(int jobType, CAbstractStatus* status, StoreArgu
     m_status = status;
     m_jobType = jobType;
     m_jobEnding = false;
+    m_pauseRequested = false;
     ::SetEvent(m_resumeEvent);
     return Start() == 1 ? 1 : -1;
 }
