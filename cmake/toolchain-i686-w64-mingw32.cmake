@@ -1,12 +1,4 @@
-# Cross-build for i686 Windows with MinGW-w64 (posix threads).
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross-build for i686 Windows.
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(KELVARA_TRIPLE i686-w64-mingw32)
-set(CMAKE_C_COMPILER   ${KELVARA_TRIPLE}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${KELVARA_TRIPLE}-g++-posix)
-set(CMAKE_RC_COMPILER  ${KELVARA_TRIPLE}-windres)
-set(CMAKE_OBJDUMP      ${KELVARA_TRIPLE}-objdump)
-set(CMAKE_FIND_ROOT_PATH /usr/${KELVARA_TRIPLE})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/toolchain-mingw-common.cmake)
