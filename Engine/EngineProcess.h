@@ -125,6 +125,16 @@ protected:
     void ScanServices();
     void ScanSoundEvents();
     void ScanRecycleBin();
+    // Not run by the scan job; for a caller that holds a list of class identifiers (subkeys of
+    // root\keyPath): each entry whose class (HKEY_LOCAL_MACHINE "Software\Classes\CLSID") has
+    // an in-process server library that is missing is reported as a key item of category.
+    void ScanMachineClsids(HKEY root, const char* keyPath, DWORD category);
+    // Not run by the scan job either: the browser helper objects (subkeys of HKEY_LOCAL_MACHINE
+    // "...\Explorer\Browser Helper Objects") that the database knows, reported as their keys
+    // when the spyware's category is among the selected ones. 0 without a loaded database, else 1.
+    int ScanBrowserHelperObjects();
+    // The record of the spyware whose signature is the class identifier; null when none.
+    const _SPYWARE_INFORMATION* FindClassInDatabase(const CString& clsid) const;
 
     // Reporting shared by all scanners.
     // Adds 1 to the activity counter; when it was above threshold, first shows text with the
@@ -194,6 +204,8 @@ protected:
     void ReportRegistryFinding(HKEY root, const CString& subKey, const char* valueName, DWORD category);
     void CheckUninstallString(const CString& entryPath, const CRegistryValue& value);
     void CheckClassServer(const CString& className);
+    // Whether a value of an open InprocServer32 key names a ".dll" or ".ocx" file that is missing.
+    bool HasMissingServerLibrary(HKEY server);
     // Whether a class named below keyPath is registered in the class set of keyPath's view
     // (the 32-bit set below HKEY_CLASSES_ROOT\Wow6432Node); true when that set is not complete.
     bool IsClassRegisteredFor(const CString& keyPath, const CString& lowerClassId) const;

@@ -11,6 +11,8 @@
 #include "Database/MD5.h"
 #include "Process/ProcessList.h"
 #include "Registry/RegistryKey.h"
+#include "Registry/RegistryPath.h"
+#include "Registry/RegistrySubkeyList.h"
 #include "Spyware.h"
 
 namespace {
@@ -21,6 +23,8 @@ const char kAreaCookies[] = "Tracking Cookies";
 const char kAreaMemory[] = "Memory";
 const char kAreaFiles[] = "Directories and Files";
 const char kAreaFpr[] = "FPR";
+const char kAreaBrowserHelpers[] = "Browser Helper Objects";
+const char kBrowserHelpersKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects";
 
 CString ProgramFolder()
 {
@@ -104,17 +108,47 @@ int CVexaEngineProcess::CheckFileSignature(CString path, BOOL quiet)
     return 1;
 }
 
-int CVexaEngineProcess::CheckClsidInDatabase(CString clsid)
+const _SPYWARE_INFORMATION* CVexaEngineProcess::FindClassInDatabase(const CString& clsid) const
 {
     if (!m_database)
-        return 0;
+        return nullptr;
     _SIGNATURE_QUERY query;
     query.Text = clsid;
     query.Flags = 2;  // the text table, looked up in lower case
     long id = 0;
-    if (m_database->FindSignature(query, &id)) {
-        if (const _SPYWARE_INFORMATION* record = m_database->FindSpyware(id))
-            ReportSpywareFinding("HKEY_CLASSES_ROOT\\CLSID\\" + clsid, *record);
+    return m_database->FindSignature(query, &id) ? m_database->FindSpyware(id) : nullptr;
+}
+
+int CVexaEngineProcess::CheckClsidInDatabase(CString clsid)
+{
+    if (!m_database)
+        return 0;
+    if (const _SPYWARE_INFORMATION* record = FindClassInDatabase(clsid))
+        ReportSpywareFinding("HKEY_CLASSES_ROOT\\CLSID\\" + clsid, *record);
+    return 1;
+}
+
+int CVexaEngineProcess::ScanBrowserHelperObjects()
+{
+    // Without signatures every helper would pass unjudged as if it were known to be clean.
+    if (!m_database || !m_database->IsLoaded())
+        return 0;
+    CRegistryKey helpers;
+    if (helpers.Open(HKEY_LOCAL_MACHINE, kBrowserHelpersKey, KEY_READ) != ERROR_SUCCESS)
+        return 1;
+    std::vector<CString> names;
+    ReadSubkeyNames(helpers, &names);
+    helpers.Close();
+    for (const CString& name : names) {
+        if (!KeepRunning())
+            break;
+        ReportActivity(name, kAreaBrowserHelpers);
+        const _SPYWARE_INFORMATION* record = FindClassInDatabase(name);
+        // The item is the helper's key, never the bare class name: the removal would take a text
+        // without a root for a file of the current folder.
+        if (record && (CSpyware::CategoryOfType(record->Type) & m_categories))
+            ReportSpywareFinding(MakeKeyItem(HKEY_LOCAL_MACHINE, CString(kBrowserHelpersKey) + "\\" + name), *record);
+        ReportProgress(PROGRESS_STEP);
     }
     return 1;
 }

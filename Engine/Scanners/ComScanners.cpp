@@ -1,6 +1,6 @@
 // COM registrations in HKEY_CLASSES_ROOT: classes whose in-process server file is missing and
 // keys that name unregistered classes (AXO), interfaces whose type library is not registered
-// (ITL).
+// (ITL); and lists of class identifiers whose classes' servers are missing.
 #include "EngineProcess.h"
 
 #include "Registry/RegistryEnum.h"
@@ -16,6 +16,8 @@ const char kServerKey[] = "InprocServer32";
 const char kTypeLibrariesKey[] = "TypeLib";
 const char kInterfacesKey[] = "Interface";
 const char kWow64TreePrefix[] = "hkey_classes_root\\wow6432node\\";
+const char kMachineClassesKey[] = "Software\\Classes\\CLSID";
+const char kAreaRegistry[] = "Registry";
 
 const int kComActivity = 100;
 
@@ -98,6 +100,47 @@ void CVexaEngineProcess::CheckClassServer(const CString& className)
     if (NamesServerLibrary(text) && JudgeFileReference(text) == FILE_STATE_MISSING)
         ReportRegistryFinding(HKEY_CLASSES_ROOT, classPath, nullptr, SCAN_AXO);
     ReportScanActivity(serverPath, "AXO", kComActivity);
+}
+
+void CVexaEngineProcess::ScanMachineClsids(HKEY root, const char* keyPath, DWORD category)
+{
+    // A list that cannot be named in an item cannot be repaired either.
+    if (!keyPath || !*keyPath || !*RegistryRootName(root))
+        return;
+    CRegistryKey list;
+    if (list.Open(root, keyPath, KEY_READ) != ERROR_SUCCESS)
+        return;
+    std::vector<CString> names;
+    ReadSubkeyNames(list, &names);
+    list.Close();
+    for (const CString& name : names) {
+        if (!KeepRunning())
+            return;
+        const CString serverPath = CString(kMachineClassesKey) + "\\" + name + "\\" + kServerKey;
+        CRegistryKey server;
+        // An entry whose class is not registered here names no server to judge.
+        if (server.Open(HKEY_LOCAL_MACHINE, serverPath, KEY_READ) != ERROR_SUCCESS)
+            continue;
+        // The item is the entry of the list, below the root that holds the list.
+        if (HasMissingServerLibrary(server))
+            ReportRegistryFinding(root, CString(keyPath) + "\\" + name, nullptr, category);
+        ReportScanActivity(serverPath, kAreaRegistry, kComActivity);
+    }
+}
+
+bool CVexaEngineProcess::HasMissingServerLibrary(HKEY server)
+{
+    CRegistryValueEnum values(server);
+    CRegistryValue value;
+    while (KeepRunning() && values.Next(&value)) {
+        if (!value.HasData())
+            continue;
+        ReportProgress(PROGRESS_STEP);
+        const CString text = value.Text().MakeLower();
+        if (NamesServerLibrary(text) && JudgeFileReference(text) == FILE_STATE_MISSING)
+            return true;
+    }
+    return false;
 }
 
 bool CVexaEngineProcess::IsClassRegisteredFor(const CString& keyPath, const CString& lowerClassId) const
