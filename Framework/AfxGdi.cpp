@@ -283,3 +283,30 @@ BOOL CImageList::DeleteImageList()
     m_hImageList = nullptr;
     return destroyed;
 }
+
+bool AfxReadBitmapPixels(HBITMAP bitmap, HDC dc, std::vector<DWORD>* pixels, int* width, int* height)
+{
+    BITMAP info = {};
+    if (!bitmap || !pixels || !::GetObjectA(bitmap, sizeof(info), &info) || info.bmWidth <= 0 || info.bmHeight <= 0)
+        return false;
+    BITMAPINFO header = {};
+    header.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    header.bmiHeader.biWidth = info.bmWidth;
+    header.bmiHeader.biHeight = -info.bmHeight;
+    header.bmiHeader.biPlanes = 1;
+    header.bmiHeader.biBitCount = 32;
+    header.bmiHeader.biCompression = BI_RGB;
+    pixels->assign(static_cast<size_t>(info.bmWidth) * static_cast<size_t>(info.bmHeight), 0);
+    HDC screen = dc ? nullptr : ::GetDC(nullptr);
+    const int rows = ::GetDIBits(dc ? dc : screen, bitmap, 0, static_cast<UINT>(info.bmHeight), pixels->data(),
+                                 &header, DIB_RGB_COLORS);
+    if (screen)
+        ::ReleaseDC(nullptr, screen);
+    if (rows != info.bmHeight)
+        return false;
+    if (width)
+        *width = info.bmWidth;
+    if (height)
+        *height = info.bmHeight;
+    return true;
+}

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <vector>
 
 #include "AfxWin.h"
 
@@ -35,6 +36,10 @@ public:
     int GetBitmap(BITMAP* info) const;
     CSize GetSize() const;
 };
+
+// The whole bitmap as top-down 32-bit pixels (0x00RRGGBB in the low bytes, blue lowest) in one
+// GetDIBits read, with its size; false when the bitmap cannot be read.
+bool AfxReadBitmapPixels(HBITMAP bitmap, HDC dc, std::vector<DWORD>* pixels, int* width, int* height);
 
 class CBrush : public CGdiObject
 {

@@ -55,20 +55,9 @@ HRGN CBitmapDialog::CreateRegionFromBitmap(HBITMAP bitmap, COLORREF transparent,
     if (width <= 0 || height <= 0)
         return ::CreateRectRgn(0, 0, 0, 0);
 
-    // The whole bitmap as top-down 32-bit pixels (blue, green, red, unused) in one read.
-    BITMAPINFO header = {};
-    header.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    header.bmiHeader.biWidth = info.bmWidth;
-    header.bmiHeader.biHeight = -info.bmHeight;
-    header.bmiHeader.biPlanes = 1;
-    header.bmiHeader.biBitCount = 32;
-    header.bmiHeader.biCompression = BI_RGB;
-    std::vector<DWORD> pixels(static_cast<size_t>(info.bmWidth) * static_cast<size_t>(info.bmHeight));
-    HDC screen = ::GetDC(nullptr);
-    const int rows = ::GetDIBits(screen, bitmap, 0, static_cast<UINT>(info.bmHeight), pixels.data(), &header,
-                                 DIB_RGB_COLORS);
-    ::ReleaseDC(nullptr, screen);
-    if (rows != info.bmHeight)
+    // The whole bitmap in one read, not one GetPixel per pixel.
+    std::vector<DWORD> pixels;
+    if (!AfxReadBitmapPixels(bitmap, nullptr, &pixels, nullptr, nullptr))
         return nullptr;
 
     const DWORD key = (GetRValue(transparent) << 16) | (GetGValue(transparent) << 8) | GetBValue(transparent);

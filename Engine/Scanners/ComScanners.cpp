@@ -2,6 +2,7 @@
 // keys that name unregistered classes (AXO), interfaces whose type library is not registered
 // (ITL); and lists of class identifiers whose classes' servers are missing.
 #include "EngineProcess.h"
+#include "Scanners/CommandLine.h"
 
 #include "Registry/RegistryEnum.h"
 #include "Registry/RegistryKey.h"
@@ -20,11 +21,6 @@ const char kMachineClassesKey[] = "Software\\Classes\\CLSID";
 const char kAreaRegistry[] = "Registry";
 
 const int kComActivity = 100;
-
-bool NamesServerLibrary(const CString& lowerText)
-{
-    return lowerText.Find(".dll") > 0 || lowerText.Find(".ocx") > 0;
-}
 
 // The class identifiers among subkey names ("{...}"), lower-cased.
 std::set<CString> ClassIdentifiers(const std::vector<CString>& names)

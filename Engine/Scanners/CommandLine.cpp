@@ -53,3 +53,8 @@ CString TranslateServiceImagePath(const CString& imagePath, const CString& windo
         return windowsFolder + "\\" + path;
     return path;
 }
+
+bool NamesServerLibrary(const CString& lowerText)
+{
+    return lowerText.Find(".dll") > 0 || lowerText.Find(".ocx") > 0;
+}

@@ -1,5 +1,5 @@
-// The program file that a registry command line starts, and the NT spellings of service image
-// paths. Pure text work, no file access.
+// The program file that a registry command line starts, in-process server texts, and the NT
+// spellings of service image paths. Pure text work, no file access.
 #pragma once
 
 #include "AfxString.h"
@@ -9,6 +9,10 @@
 // ("my.exercise\uninst.exe") does not count. Only occurrences at firstPosition or later are
 // taken. Empty when there is none.
 CString ProgramPathBeforeExe(const CString& commandLine, int firstPosition = 0);
+
+// A lower-cased registry text that names an in-process server library: ".dll" or ".ocx" after
+// its first character.
+bool NamesServerLibrary(const CString& lowerText);
 
 // A service image path in one of the forms the service manager takes, turned into a Win32 path:
 // "\SystemRoot\x" and "SystemRoot\x" under the Windows folder, "\??\C:\x" and "\\?\C:\x" as

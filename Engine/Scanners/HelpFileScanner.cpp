@@ -1,6 +1,7 @@
 // Help registrations (HLP): HTML Help classes whose server file is missing, and help-file lists
 // whose files are gone.
 #include "EngineProcess.h"
+#include "Scanners/CommandLine.h"
 
 #include "Registry/RegistryEnum.h"
 #include "Registry/RegistryKey.h"
@@ -55,7 +56,7 @@ void CVexaEngineProcess::CheckHelpClass(const CString& className)
             continue;
         ReportProgress(PROGRESS_STEP);
         const CString text = value.Text().MakeLower();
-        if (text.Find(".dll") < 0 && text.Find(".ocx") < 0)
+        if (!NamesServerLibrary(text))
             continue;
         // One finding per class, however many of its values name a missing file.
         if (!reported && JudgeFileReference(text) == FILE_STATE_MISSING) {

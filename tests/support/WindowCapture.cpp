@@ -33,20 +33,10 @@ COLORREF CWindowPixels::At(int x, int y) const
 CWindowPixels CaptureBitmap(HDC dc, HBITMAP bitmap)
 {
     CWindowPixels image;
-    BITMAP info = {};
-    if (!::GetObjectA(bitmap, sizeof(info), &info))
+    if (!AfxReadBitmapPixels(bitmap, dc, &image.pixels, &image.width, &image.height)) {
+        image.pixels.clear();
         return image;
-    BITMAPINFO header = {};
-    header.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    header.bmiHeader.biWidth = info.bmWidth;
-    header.bmiHeader.biHeight = -info.bmHeight;
-    header.bmiHeader.biPlanes = 1;
-    header.bmiHeader.biBitCount = 32;
-    header.bmiHeader.biCompression = BI_RGB;
-    image.width = info.bmWidth;
-    image.height = info.bmHeight;
-    image.pixels.resize(static_cast<size_t>(info.bmWidth) * static_cast<size_t>(info.bmHeight));
-    ::GetDIBits(dc, bitmap, 0, static_cast<UINT>(info.bmHeight), image.pixels.data(), &header, DIB_RGB_COLORS);
+    }
     for (DWORD& p : image.pixels)
         p &= 0x00FFFFFF;
     return image;
