@@ -37,6 +37,16 @@ public:
     }
 };
 
+class CProgressCtrl : public CWnd
+{
+public:
+    void SetRange(short lower, short upper) { SendMessage(PBM_SETRANGE, 0, MAKELPARAM(lower, upper)); }
+    int SetPos(int position) { return static_cast<int>(SendMessage(PBM_SETPOS, static_cast<WPARAM>(position))); }
+    int GetPos() const { return static_cast<int>(SendMessage(PBM_GETPOS)); }
+    int SetStep(int step) { return static_cast<int>(SendMessage(PBM_SETSTEP, static_cast<WPARAM>(step))); }
+    int StepIt() { return static_cast<int>(SendMessage(PBM_STEPIT)); }
+};
+
 class CListCtrl : public CWnd
 {
 public:

@@ -138,6 +138,8 @@ TEXT_BUTTONS = [
     (202, 203, 203, 0, 130, 32, "Fix Errors"),
     (323, 325, 325, 0, 96, 30, "NEXT"),
     (320, 322, 322, 0, 96, 30, "BACK"),
+    (377, 378, 378, 0, 96, 30, "Pause"),
+    (383, 384, 384, 0, 96, 30, "Resume"),
     (356, 357, 357, 0, 140, 30, "Ignore Selected"),
     (368, 369, 369, 0, 140, 30, "Remove Selected"),
     (228, 229, 229, 0, 140, 30, "Backup Now"),
@@ -237,9 +239,62 @@ def page_background(resource_id, width=PAGE_W, height=PAGE_H, accent=TEAL, title
 
 
 PAGES = [
-    (134, None), (190, None), (171, None), (172, None), (366, None), (367, None), (197, None),
-    (391, None), (386, None),
+    (134, None), (171, None), (172, None), (367, None), (197, None), (391, None), (386, None),
 ]
+
+
+def text(args, x, y, words, size=10, ink=INK, font=FONT):
+    args += ["-fill", ink, "-font", font, "-pointsize", str(size), "-annotate", "+%d+%d" % (x, y), words]
+
+
+def scan_page_background():
+    """190: the scan page. Its headings are part of the picture; the category names are the check
+    boxes' own captions."""
+    path = tmp("scanpage.png")
+    args = ["-size", "%dx%d" % (PAGE_W, PAGE_H), "xc:" + PAGE,
+            "(", "-size", "%dx36" % PAGE_W, "gradient:#eef4f8-#ffffff", ")", "-geometry", "+0+0", "-composite",
+            "-fill", TEAL, "-draw", "rectangle 0,0 %d,2" % (PAGE_W - 1),
+            "-fill", PAGE_LINE, "-draw", "rectangle 12,292 %d,292" % (PAGE_W - 13)]
+    text(args, 14, 26, "Select the areas to scan", 13, font=FONT_BOLD)
+    text(args, 20, 56, "Check the categories you want to scan", 10, "#404040", FONT_BOLD)
+    text(args, 40, 312, "Select All (Recommended)", 9, "#404040", FONT_BOLD)
+    convert(*args, path)
+    bmp(path, 190)
+
+
+# The scanning page's sixteen rows in the scan's order: (name, shade). Three columns of 6, 5 and 5.
+SCAN_ROWS = [
+    ("ActiveX Objects", "light"), ("Uninstall Entries", "light"), ("Windows Fonts", "light"),
+    ("Shared DLLs", "dark"), ("Application Paths", "dark"), ("Help Files Information", "dark"),
+    ("Windows Startup Items", "light"), ("File/Path References", "light"), ("Program Shortcuts", "light"),
+    ("Empty Registry Keys", "dark"), ("File Associations", "dark"),
+    ("Invalid Typelib", "dark"), ("Windows Services", "light"), ("Sound & App Events", "light"),
+    ("Recycle Bin", "light"), ("Temp Files", "dark"),
+]
+SCAN_COLUMNS = [14, 206, 398]
+
+
+def scanning_page_background():
+    """366: the scanning page with its title, step, the two progress headings, the band behind the
+    current activity and the sixteen category names in three columns."""
+    path = tmp("scanning.png")
+    args = ["-size", "%dx%d" % (PAGE_W, PAGE_H), "xc:" + PAGE,
+            "(", "-size", "%dx36" % PAGE_W, "gradient:#eef4f8-#ffffff", ")", "-geometry", "+0+0", "-composite",
+            "-fill", TEAL, "-draw", "rectangle 0,0 %d,2" % (PAGE_W - 1),
+            "-fill", "#f5f5f5", "-draw", "rectangle 12,42 %d,63" % (PAGE_W - 13)]
+    text(args, 14, 26, "Scanning your registry", 13, font=FONT_BOLD)
+    text(args, PAGE_W - 90, 26, "Step 2 of 3", 10, GREY)
+    text(args, 14, 86, "Overall Progress", 10, INK, FONT_BOLD)
+    text(args, 14, 130, "Current Progress", 10, INK, FONT_BOLD)
+    for index, (name, shade) in enumerate(SCAN_ROWS):
+        column = 0 if index < 6 else (1 if index < 11 else 2)
+        row = index if index < 6 else (index - 6 if index < 11 else index - 11)
+        x, y = SCAN_COLUMNS[column], 170 + row * 26
+        band = ROW_LIGHT if shade == "light" else ROW_DARK
+        args += ["-fill", band, "-draw", "rectangle %d,%d %d,%d" % (x - 4, y - 4, x + 186, y + 20)]
+        text(args, x + 22, y + 13, name, 9, INK)
+    convert(*args, path)
+    bmp(path, 366)
 
 
 # ---- Small pictures ------------------------------------------------------------------------------
@@ -421,6 +476,8 @@ def main():
         button(376, 90, 36, "Visit Us", "over", background=NAVY_DARK)
         for resource_id, title in PAGES:
             page_background(resource_id, title=title)
+        scan_page_background()
+        scanning_page_background()
         page_background(363, 420, 260, title="Program Update")
         check_images()
         for resource_id, kind, shade in [(164, "cross", ROW_LIGHT), (343, "cross", ROW_DARK), (337, "idle", "#ffffff"),

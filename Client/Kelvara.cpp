@@ -1,0 +1,223 @@
+#include "Kelvara.h"
+
+#include <commctrl.h>
+#include <objbase.h>
+
+#include <cstring>
+
+#include "JobWait.h"
+#include "Pages/QuillonDlg.h"
+#include "RegistryKey.h"
+#include "ScanItemsInfo.h"
+#include "SharedInstance.h"
+
+namespace {
+
+char g_szProductName[50] = "Bellwort Registry Reriraz";
+
+CString FolderOf(const CString& path)
+{
+    const int slash = path.ReverseFind('\\');
+    return slash < 0 ? CString() : path.Left(slash + 1);
+}
+
+} // namespace
+
+const char kVersionText[] = "1.0.0001";
+
+const char* ProductName()
+{
+    return g_szProductName;
+}
+
+CQuillonApp* QuillonApp()
+{
+    return static_cast<CQuillonApp*>(AfxGetApp());
+}
+
+int OSVersionCode(DWORD platformId, DWORD major, DWORD minor)
+{
+    if (platformId != VER_PLATFORM_WIN32_NT)
+        return 0;
+    if (major == 5 && minor == 0)
+        return 2;
+    if (major == 5 && minor == 1)
+        return 3;
+    if (major == 5 && minor == 2)
+        return 5;
+    if (major == 6 && minor == 0)
+        return 4;
+    if (major == 6 && minor == 1)
+        return 6;
+    return 0;
+}
+
+int GetOSVersionCode()
+{
+    OSVERSIONINFOA info = {};
+    info.dwOSVersionInfoSize = sizeof(info);
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    if (!::GetVersionExA(&info))
+        return 0;
+#pragma GCC diagnostic pop
+    return OSVersionCode(info.dwPlatformId, info.dwMajorVersion, info.dwMinorVersion);
+}
+
+CString GetProgramPath()
+{
+    char path[MAX_PATH * 4] = {};
+    const DWORD length = ::GetModuleFileNameA(nullptr, path, sizeof(path));
+    if (length == 0 || length >= sizeof(path))
+        return CString();
+    return CString(path);
+}
+
+CQuillonApp::CQuillonApp() : CWinApp(g_szProductName)
+{
+    m_strProgramFolder = FolderOf(GetProgramPath());
+}
+
+CQuillonApp::~CQuillonApp()
+{
+    ReleaseEngine();
+}
+
+void CQuillonApp::SetProgramFolder(const CString& folder)
+{
+    m_strProgramFolder = folder;
+    if (!m_strProgramFolder.IsEmpty() && m_strProgramFolder.Right(1) != "\\")
+        m_strProgramFolder += "\\";
+}
+
+BOOL CQuillonApp::InitInstance()
+{
+    ParseCommandLine(m_commandLine);
+
+    CString instanceName;
+    instanceName.Format("%s %s", g_szProductName, kVersionText);
+    // Held for the life of the process, so that later starts find it.
+    HANDLE mutex = ::CreateMutexA(nullptr, FALSE, instanceName);
+    const DWORD mutexError = ::GetLastError();
+    const bool anotherInstance = (mutex && mutexError == ERROR_ALREADY_EXISTS) ||
+                                 (!mutex && mutexError == ERROR_ACCESS_DENIED);
+    if (anotherInstance) {
+        ForwardToRunningInstance(m_commandLine);
+        return FALSE;
+    }
+    // A mutex that could not be created for any other reason leaves this the only instance we
+    // can know of: it starts as the first.
+
+    INITCOMMONCONTROLSEX controls = { 8, 0xFF };
+    ::InitCommonControlsEx(&controls);
+    SetAppName(g_szProductName);
+
+    const int version = GetOSVersionCode();
+    if (version != 3 && version != 4 && version != 5 && version != 6) {
+        CString question;
+        question.Format("%s is not tested on this Operating System.\nDo you still want to run %s?", g_szProductName,
+                        g_szProductName);
+        if (AfxMessageBox(question, MB_YESNO) != IDYES)
+            return FALSE;
+    }
+
+    if (FAILED(::CoInitialize(nullptr))) {
+        AfxMessageBox("Failed to Initialize the COM library", MB_OK);
+        return FALSE;
+    }
+    m_bComInitialised = TRUE;
+
+    if (!LoadEngine())
+        return FALSE;
+    if (!m_pProcess)
+        m_pProcess = m_pEngineInterface->CreateEngineProcess();
+    m_hHandCursor = ::LoadCursor(nullptr, IDC_HAND);
+    LoadSettings();
+    if (!m_pItems)
+        m_pItems = new CScanItemsInfo(m_strProgramFolder);
+
+    CQuillonDlg mainWindow;
+    m_pMainWnd = &mainWindow;
+    mainWindow.DoModal();
+    m_pMainWnd = nullptr;
+    return FALSE;
+}
+
+BOOL CQuillonApp::LoadEngine()
+{
+    DWORD error = 0;
+    if (!m_hEngine) {
+        m_hEngine = ::LoadLibraryA("engine.dll");
+        if (!m_hEngine)
+            error = ::GetLastError();
+    }
+    if (m_hEngine && !m_pEngineInterface) {
+        auto create = reinterpret_cast<PFN_CREATE_VEXA_ENGINE_INTERFACE>(
+            reinterpret_cast<void*>(::GetProcAddress(m_hEngine, "CreateVexaEngineInterface")));
+        m_pEngineInterface = create ? create() : nullptr;
+    }
+    if (m_hEngine && m_pEngineInterface)
+        return TRUE;
+    CString message;
+    message.Format("Module 'engine.dll' failed to load.\nError: '%d'", static_cast<int>(error));
+    AfxMessageBox(message, MB_OK);
+    return FALSE;
+}
+
+void CQuillonApp::LoadSettings()
+{
+    m_settings.Load(GetProgramPath());
+}
+
+void CQuillonApp::SaveSettings()
+{
+    m_settings.Save(GetProgramPath());
+}
+
+void CQuillonApp::SaveLastScan(const CString& text)
+{
+    if (!m_settings.SaveLastScan(text))
+        return;
+    if (auto* mainWindow = dynamic_cast<CQuillonDlg*>(m_pMainWnd))
+        mainWindow->m_statisticsPage.SetLastScanText(m_settings.m_strLastScan);
+}
+
+void CQuillonApp::ReleaseEngine()
+{
+    if (m_pProcess) {
+        // A job still running would go on with objects that are about to be released.
+        if (m_pProcess->IsRunning() || m_pProcess->GetThreadHandle()) {
+            m_pProcess->Stop(1);
+            m_pProcess->Resume();
+            WaitForEngineJob(m_pProcess);
+        }
+        if (m_pEngineInterface)
+            m_pEngineInterface->ReleaseEngineProcess(m_pProcess);
+        m_pProcess = nullptr;
+    }
+    if (m_hEngine && m_pEngineInterface) {
+        auto release = reinterpret_cast<PFN_RELEASE_VEXA_ENGINE_INTERFACE>(
+            reinterpret_cast<void*>(::GetProcAddress(m_hEngine, "ReleaseVexaEngineInterface")));
+        if (release)
+            release(m_pEngineInterface);
+    }
+    m_pEngineInterface = nullptr;
+    delete m_pItems;
+    m_pItems = nullptr;
+    if (m_hEngine) {
+        ::FreeLibrary(m_hEngine);
+        m_hEngine = nullptr;
+    }
+}
+
+int CQuillonApp::ExitInstance()
+{
+    // The engine goes first: its job thread may still use COM, and it must not outlive the
+    // objects it was lent.
+    ReleaseEngine();
+    if (m_bComInitialised) {
+        ::CoUninitialize();
+        m_bComInitialised = FALSE;
+    }
+    return CWinApp::ExitInstance();
+}

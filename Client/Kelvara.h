@@ -1,0 +1,74 @@
+// CQuillonApp: the program's application object and hub. It decides whether this process is the
+// first instance, binds the engine library, loads the settings, owns the engine process, the
+// found-item container and the scan-wizard pages, runs the main window and gives everything back
+// at exit. Every page reaches the others through it.
+#pragma once
+
+#include "Afx.h"
+#include "AppSettings.h"
+#include "CommandLineInfoEx.h"
+#include "SystemTray.h"
+#include "VexaEngine.h"
+#include "Pages/RepairResultDlg.h"
+#include "Pages/ScanDlg.h"
+#include "Pages/ScanResultDlg.h"
+#include "Pages/ScanningDlg.h"
+
+// The product's name (50 characters at most) and version, as every window, the mutex, the
+// Explorer verb and the task names spell them.
+const char* ProductName();
+extern const char kVersionText[];
+
+class CQuillonApp : public CWinApp
+{
+public:
+    CQuillonApp();
+    ~CQuillonApp() override;
+
+    BOOL InitInstance() override;
+    int ExitInstance() override;
+
+    // Binds "engine.dll" and its factory; shows the failure and returns FALSE when it cannot.
+    BOOL LoadEngine();
+    void LoadSettings();
+    void SaveSettings();
+    // Stores the date of the last scan and shows it on the statistics page.
+    void SaveLastScan(const CString& text);
+
+    // The folder of the program's own files (ignore list, white list, logs), with a trailing
+    // backslash; the executable's folder unless a test points it elsewhere.
+    CString GetProgramFolder() const { return m_strProgramFolder; }
+    void SetProgramFolder(const CString& folder);
+
+    CSystemTray m_tray;
+    CScanDlg m_scanPage;
+    CScanningDlg m_scanningPage;
+    CScanResultDlg m_resultsPage;
+    CRepairResultDlg m_summaryPage;
+    AppSettings m_settings;
+    CCommandLineInfoEx m_commandLine;
+    CAbstractProcess* m_pProcess = nullptr;
+    CAbstractScanItemsInfo* m_pItems = nullptr;
+
+    HMODULE m_hEngine = nullptr;
+    CAbstractVexaEngineInterface* m_pEngineInterface = nullptr;
+    HCURSOR m_hHandCursor = nullptr;
+
+private:
+    // Releases the engine objects (after their job thread has ended) and unloads the library.
+    void ReleaseEngine();
+
+    BOOL m_bComInitialised = FALSE;
+    CString m_strProgramFolder;
+};
+
+// The application object of this process.
+CQuillonApp* QuillonApp();
+
+// The Windows version as the start-up check knows it: 3 (XP), 5 (Server 2003), 4 (Vista) and
+// 6 (7) pass; 2 (2000) and 0 (anything else) ask the user.
+int GetOSVersionCode();
+int OSVersionCode(DWORD platformId, DWORD major, DWORD minor);
+// The running program's full path (never the first word of its command line, which may be
+// relative to a folder that is no longer current).
+CString GetProgramPath();

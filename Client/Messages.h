@@ -1,0 +1,15 @@
+// The program's private window messages. Each page posts its job's end to itself from the
+// engine's thread; a second instance posts its requests to the first.
+#pragma once
+
+#include <windows.h>
+
+constexpr UINT WM_SCAN_PATH_REQUEST = WM_USER + 660;
+constexpr UINT WM_SCHEDULED_SCAN_REQUEST = WM_USER + 700;
+constexpr UINT WM_SCAN_FINISHED = WM_USER + 750;
+constexpr UINT WM_AUTO_UPDATE_CHECK = WM_USER + 800;
+constexpr UINT WM_REPAIR_FINISHED = WM_USER + 850;
+constexpr UINT WM_BACKUP_FINISHED = WM_USER + 900;
+constexpr UINT WM_DEFRAG_RESULT = WM_USER + 950;
+// The tray icon's notifications to the main window.
+constexpr UINT WM_TRAY_NOTIFY = WM_USER + 1000;

@@ -1,0 +1,305 @@
+#include "QuillonDlg.h"
+
+#include <shellapi.h>
+
+#include "DialogLayout.h"
+#include "Kelvara.h"
+#include "Messages.h"
+#include "SharedInstance.h"
+
+const char kMakerSite[] = "http://www.bellwort.com";
+
+BEGIN_MESSAGE_MAP(CQuillonDlg, CBitmapDialog)
+    ON_BN_CLICKED(IDC_NAV_STATISTICS, OnNavStatistics)
+    ON_BN_CLICKED(IDC_NAV_SCAN, OnNavScan)
+    ON_BN_CLICKED(IDC_NAV_STARTUP, OnNavStartup)
+    ON_BN_CLICKED(IDC_NAV_BACKUP, OnNavBackup)
+    ON_BN_CLICKED(IDC_NAV_DEFRAG, OnNavDefrag)
+    ON_BN_CLICKED(IDC_SETTINGS_BUTTON, OnSettingsButton)
+    ON_BN_CLICKED(IDC_HELP_BUTTON, OnHelpButton)
+    ON_BN_CLICKED(IDC_UPDATE_BUTTON, OnUpdateButton)
+    ON_BN_CLICKED(IDC_MINIMIZE_BUTTON, OnMinimize)
+    ON_BN_CLICKED(IDC_CLOSE_BUTTON, OnCloseButton)
+    ON_BN_CLICKED(IDC_WEB_BUTTON, OnWebButton)
+    ON_COMMAND(ID_TRAY_RESTORE, OnTrayRestore)
+    ON_COMMAND(ID_TRAY_MINIMIZE, OnTrayMinimize)
+    ON_COMMAND(ID_TRAY_EXIT, OnTrayExit)
+    ON_MESSAGE(WM_SCAN_PATH_REQUEST, OnScanPathRequest)
+    ON_MESSAGE(WM_SCHEDULED_SCAN_REQUEST, OnScheduledScanRequest)
+    ON_MESSAGE(WM_AUTO_UPDATE_CHECK, OnAutoUpdateCheck)
+    ON_WM_PAINT()
+    ON_WM_QUERYDRAGICON()
+END_MESSAGE_MAP()
+
+CQuillonDlg::CQuillonDlg() : CBitmapDialog(IDD_MAIN)
+{
+    m_hIcon = static_cast<HICON>(::LoadImageA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDI_MAIN), IMAGE_ICON,
+                                              0, 0, LR_DEFAULTSIZE));
+    m_hSmallIcon = static_cast<HICON>(::LoadImageA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDI_MAIN), IMAGE_ICON,
+                                                   ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON), 0));
+}
+
+CQuillonDlg::~CQuillonDlg()
+{
+    if (GetSharedMainWindow() == m_hWnd)
+        SetSharedMainWindow(nullptr);
+    if (m_hIcon)
+        ::DestroyIcon(m_hIcon);
+    if (m_hSmallIcon)
+        ::DestroyIcon(m_hSmallIcon);
+}
+
+BOOL CQuillonDlg::OnInitDialog()
+{
+    CBitmapDialog::OnInitDialog();
+    FitDialogToSkin(this);
+    SetSharedMainWindow(m_hWnd);
+    SetIcon(m_hIcon, TRUE);
+    SetIcon(m_hSmallIcon ? m_hSmallIcon : m_hIcon, FALSE);
+    InitSkin();
+    DispatchCommandLine();
+    return TRUE;
+}
+
+void CQuillonDlg::InitSkin()
+{
+    m_bShapedWindow = TRUE;
+    m_bDragWindow = TRUE;
+    m_crTransparent = RGB(255, 0, 255);
+    SetBitmap(129);
+    SetWindowText(ProductName());
+
+    const struct { CxSkinButton* button; int id; UINT normal, down, over, disabled; } buttons[] = {
+        { &m_navScan, IDC_NAV_SCAN, 135, 135, 137, 136 },
+        { &m_navStartup, IDC_NAV_STARTUP, 138, 138, 139, 140 },
+        { &m_navDefrag, IDC_NAV_DEFRAG, 371, 371, 372, 370 },
+        { &m_navBackup, IDC_NAV_BACKUP, 193, 193, 195, 194 },
+        { &m_navStatistics, IDC_NAV_STATISTICS, 131, 131, 132, 133 },
+        { &m_settingsButton, IDC_SETTINGS_BUTTON, 141, 143, 143, 0 },
+        { &m_helpButton, IDC_HELP_BUTTON, 218, 219, 219, 0 },
+        { &m_updateButton, IDC_UPDATE_BUTTON, 161, 162, 162, 0 },
+        { &m_minimizeButton, IDC_MINIMIZE_BUTTON, 145, 157, 157, 0 },
+        { &m_closeButton, IDC_CLOSE_BUTTON, 144, 158, 158, 0 },
+        { &m_webButton, IDC_WEB_BUTTON, 375, 376, 376, 0 },
+        { &m_badge, IDC_BADGE, 146, 146, 146, 0 },
+    };
+    for (const auto& b : buttons) {
+        b.button->SubclassDlgItem(b.id, this);
+        b.button->SetSkin(b.normal, b.down, b.over, b.disabled);
+    }
+    m_caption.SubclassDlgItem(IDC_CAPTION_LABEL, this);
+    m_step.SubclassDlgItem(IDC_STEP_LABEL, this);
+
+    m_statisticsPage.CreatePage(this);
+    if (CQuillonApp* app = QuillonApp())
+        app->m_scanPage.CreatePage(this);
+    m_backupPage.CreatePage(this);
+    m_startupPage.CreatePage(this);
+    m_defragPage.CreatePage(this);
+    m_settingsPage.CreatePage(this);
+    m_ignoreListPage.CreatePage(this);
+    SetHeaderFonts();
+
+    if (CQuillonApp* app = QuillonApp())
+        app->m_tray.Create(WM_TRAY_NOTIFY, ProductName(), m_hSmallIcon ? m_hSmallIcon : m_hIcon, IDR_TRAY_MENU);
+}
+
+void CQuillonDlg::SetHeaderFonts()
+{
+    m_caption.SetFontName("Verdana")->SetFontSize(11)->SetFontBold(TRUE)->SetTransparent(TRUE)->SetTextColor(RGB(255, 255, 255));
+    m_step.SetFontName("Verdana")->SetFontSize(9)->SetTransparent(TRUE)->SetTextColor(RGB(0xCF, 0xE0, 0xEE));
+}
+
+void CQuillonDlg::DispatchCommandLine()
+{
+    CQuillonApp* app = QuillonApp();
+    if (!app)
+        return;
+    if (app->m_commandLine.m_bSchedule) {
+        StartScanRequest(SCAN_MODE_SCHEDULED, CString());
+    } else if (!app->m_commandLine.m_strPath.IsEmpty()) {
+        StartScanRequest(SCAN_MODE_PATH, app->m_commandLine.m_strPath);
+    } else {
+        ShowPage(PAGE_WIZARD);
+        if (app->m_settings.m_bSoftwareUpdate == 1)
+            PostMessage(WM_AUTO_UPDATE_CHECK);
+    }
+}
+
+bool CQuillonDlg::IsJobRunning() const
+{
+    CQuillonApp* app = QuillonApp();
+    return app && app->m_pProcess && app->m_pProcess->IsRunning();
+}
+
+void CQuillonDlg::OnOK()
+{
+    if (IsJobRunning()) {
+        AfxMessageBox("Please stop active operation before closing.", MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+    EndDialog(IDOK);
+}
+
+void CQuillonDlg::OnCancel()
+{
+    // Alt+F4, the taskbar and the system's close request: the same guard as the close button.
+    OnOK();
+}
+
+void CQuillonDlg::EnableNavButtons()
+{
+    for (CxSkinButton* button : { &m_navStatistics, &m_navScan, &m_navStartup, &m_navBackup, &m_navDefrag }) {
+        if (button->m_hWnd)
+            button->EnableWindow(TRUE);
+    }
+}
+
+void CQuillonDlg::SetCaptions(const char* caption, const char* step)
+{
+    if (caption)
+        m_caption.SetText(caption);
+    if (step)
+        m_step.SetText(step);
+}
+
+CString CQuillonDlg::GetCaption() const
+{
+    return m_caption.m_hWnd ? m_caption.GetWindowText() : CString();
+}
+
+CString CQuillonDlg::GetStepText() const
+{
+    return m_step.m_hWnd ? m_step.GetWindowText() : CString();
+}
+
+void CQuillonDlg::ShowPage(int page)
+{
+    CQuillonApp* app = QuillonApp();
+    if (app) {
+        for (CWnd* wizardPage : { static_cast<CWnd*>(&app->m_scanningPage), static_cast<CWnd*>(&app->m_resultsPage),
+                                  static_cast<CWnd*>(&app->m_summaryPage) }) {
+            if (wizardPage->m_hWnd)
+                wizardPage->ShowWindow(SW_HIDE);
+        }
+    }
+    SetCaptions("", "");
+
+    struct PAGE_ENTRY { int page; CWnd* window; CxSkinButton* navButton; const char* caption; };
+    const PAGE_ENTRY pages[] = {
+        { PAGE_STATISTICS, &m_statisticsPage, &m_navStatistics, "RESULTS" },
+        { PAGE_WIZARD, app ? static_cast<CWnd*>(&app->m_scanPage) : nullptr, &m_navScan, nullptr },
+        { PAGE_STARTUP, &m_startupPage, &m_navStartup, "MANAGE STARTUP" },
+        { PAGE_SETTINGS, &m_settingsPage, nullptr, nullptr },
+        { PAGE_IGNORE_LIST, &m_ignoreListPage, nullptr, "SETTINGS - IGNORE LIST" },
+        { PAGE_BACKUP, &m_backupPage, &m_navBackup, "BACKUP" },
+        { PAGE_DEFRAG, &m_defragPage, &m_navDefrag, "" },
+    };
+    const PAGE_ENTRY* shown = nullptr;
+    for (const PAGE_ENTRY& entry : pages) {
+        if (entry.page == page)
+            shown = &entry;
+    }
+    if (!shown)
+        return;
+
+    EnableNavButtons();
+    if (shown->navButton && shown->navButton->m_hWnd)
+        shown->navButton->EnableWindow(FALSE);
+    for (const PAGE_ENTRY& entry : pages) {
+        if (&entry != shown && entry.window && entry.window->m_hWnd)
+            entry.window->ShowWindow(SW_HIDE);
+    }
+    if (page == PAGE_WIZARD) {
+        if (app)
+            app->m_scanPage.DisplayCurrentStep();
+        return;
+    }
+    if (shown->window && shown->window->m_hWnd)
+        shown->window->ShowWindow(SW_SHOW);
+    if (shown->caption)
+        SetCaptions(shown->caption, nullptr);
+    if (page == PAGE_STATISTICS)
+        m_statisticsPage.LoadStatistics();
+}
+
+void CQuillonDlg::StartScanRequest(int scanMode, const CString& path)
+{
+    CQuillonApp* app = QuillonApp();
+    if (!app)
+        return;
+    ShowPage(PAGE_WIZARD);
+    app->m_scanningPage.m_strScanPath = path;
+    app->m_scanningPage.m_nScanMode = scanMode;
+    app->m_scanPage.StartScan();
+}
+
+LRESULT CQuillonDlg::OnScanPathRequest(WPARAM, LPARAM)
+{
+    if (!IsJobRunning())
+        StartScanRequest(SCAN_MODE_PATH, GetSharedPath());
+    return 1;
+}
+
+LRESULT CQuillonDlg::OnScheduledScanRequest(WPARAM wParam, LPARAM)
+{
+    if (!IsJobRunning())
+        StartScanRequest(static_cast<int>(wParam), CString());
+    return 1;
+}
+
+LRESULT CQuillonDlg::OnAutoUpdateCheck(WPARAM, LPARAM)
+{
+    // The program-update dialog answers this request.
+    return 1;
+}
+
+void CQuillonDlg::OnUpdateButton()
+{
+    // The manual program-update check opens the program-update dialog.
+}
+
+void CQuillonDlg::OnHelpButton()
+{
+    ::ShellExecuteA(nullptr, "open", CString(kMakerSite) + "/support/", nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+void CQuillonDlg::OnWebButton()
+{
+    ::ShellExecuteA(nullptr, "open", CString(kMakerSite) + "/", nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+void CQuillonDlg::OnMinimize()
+{
+    ShowWindow(SW_MINIMIZE);
+}
+
+void CQuillonDlg::OnTrayRestore()
+{
+    ShowWindow(SW_RESTORE);
+    SetForegroundWindow();
+}
+
+void CQuillonDlg::OnTrayMinimize()
+{
+    ShowWindow(SW_HIDE);
+    ShowWindow(SW_MINIMIZE);
+    ShowWindow(SW_HIDE);
+}
+
+void CQuillonDlg::OnPaint()
+{
+    if (!IsIconic()) {
+        Default();
+        return;
+    }
+    PAINTSTRUCT paint;
+    HDC dc = ::BeginPaint(m_hWnd, &paint);
+    SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    CRect client;
+    GetClientRect(&client);
+    const int x = (client.Width() - ::GetSystemMetrics(SM_CXICON) + 1) / 2;
+    const int y = (client.Height() - ::GetSystemMetrics(SM_CYICON) + 1) / 2;
+    ::DrawIcon(dc, x, y, m_hIcon);
+    ::EndPaint(m_hWnd, &paint);
+}

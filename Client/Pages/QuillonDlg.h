@@ -1,0 +1,108 @@
+// CQuillonDlg: the program's one main window. A skinned, shaped dialog with the navigation
+// buttons, the page caption and wizard step labels, and one visible page at a time. It owns the
+// tool pages (the wizard's pages belong to the application object), starts the scans that the
+// command line or a second instance ask for, and guards its closing while an engine job runs.
+#pragma once
+
+#include "AdvanceOptions.h"
+#include "AdvanceSettingsDlg.h"
+#include "Defrag.h"
+#include "Label.h"
+#include "MonitorDlg.h"
+#include "SettingDlg.h"
+#include "StatusDlg.h"
+#include "VexaEngine.h"
+#include "xSkinButton.h"
+
+// The pages that ShowPage knows.
+enum MAIN_PAGE {
+    PAGE_STATISTICS = 1,
+    PAGE_WIZARD = 2,
+    PAGE_STARTUP = 3,
+    PAGE_SETTINGS = 4,
+    PAGE_IGNORE_LIST = 5,
+    PAGE_BACKUP = 6,
+    PAGE_DEFRAG = 12,
+};
+
+class CQuillonDlg : public CBitmapDialog, public CAbstractStatus
+{
+public:
+    CQuillonDlg();
+    ~CQuillonDlg() override;
+
+    BOOL OnInitDialog() override;
+    // The close guard: refuses while an engine job runs. Every way of closing comes here.
+    void OnOK() override;
+    void OnCancel() override;
+
+    void ShowPage(int page);
+    void EnableNavButtons();
+    void StartScanRequest(int scanMode, const CString& path);
+    // Writes the page caption and the step label; a null text leaves that label as it is.
+    void SetCaptions(const char* caption, const char* step);
+    CString GetCaption() const;
+    CString GetStepText() const;
+
+    // CAbstractStatus: the main window never hands itself to the engine.
+    void SetActivity(const char*, const char*) override {}
+    void SetProgress(int) override {}
+    void ReportItem(const char*, int, int, INT_PTR) override {}
+    int OperationFinished(int) override { return 1; }
+    int ReportResult(int) override { return 0; }
+
+    CStatusDlg m_statisticsPage;
+    CMonitorDlg m_startupPage;
+    CAdvanceOptions m_backupPage;
+    CDefrag m_defragPage;
+    CSettingDlg m_settingsPage;
+    CAdvanceSettingsDlg m_ignoreListPage;
+
+protected:
+    LRESULT OnScanPathRequest(WPARAM, LPARAM);
+    LRESULT OnScheduledScanRequest(WPARAM wParam, LPARAM);
+    LRESULT OnAutoUpdateCheck(WPARAM, LPARAM);
+    void OnNavStatistics() { ShowPage(PAGE_STATISTICS); }
+    void OnNavScan() { ShowPage(PAGE_WIZARD); }
+    void OnNavStartup() { ShowPage(PAGE_STARTUP); }
+    void OnNavBackup() { ShowPage(PAGE_BACKUP); }
+    void OnNavDefrag() { ShowPage(PAGE_DEFRAG); }
+    void OnSettingsButton() { ShowPage(PAGE_SETTINGS); }
+    void OnMinimize();
+    void OnCloseButton() { OnOK(); }
+    void OnUpdateButton();
+    void OnHelpButton();
+    void OnWebButton();
+    void OnTrayRestore();
+    void OnTrayMinimize();
+    void OnTrayExit() { OnOK(); }
+    void OnPaint();
+    HCURSOR OnQueryDragIcon() { return reinterpret_cast<HCURSOR>(m_hIcon); }
+    DECLARE_MESSAGE_MAP()
+
+private:
+    void InitSkin();
+    void SetHeaderFonts();
+    void DispatchCommandLine();
+    bool IsJobRunning() const;
+
+    CxSkinButton m_navStatistics;
+    CxSkinButton m_navScan;
+    CxSkinButton m_navStartup;
+    CxSkinButton m_navBackup;
+    CxSkinButton m_navDefrag;
+    CxSkinButton m_settingsButton;
+    CxSkinButton m_helpButton;
+    CxSkinButton m_updateButton;
+    CxSkinButton m_minimizeButton;
+    CxSkinButton m_closeButton;
+    CxSkinButton m_webButton;
+    CxSkinButton m_badge;
+    CLabel m_caption;
+    CLabel m_step;
+    HICON m_hIcon = nullptr;
+    HICON m_hSmallIcon = nullptr;
+};
+
+// The maker's web site, which the help and web buttons open.
+extern const char kMakerSite[];

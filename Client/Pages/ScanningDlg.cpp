@@ -1,0 +1,481 @@
+#include "ScanningDlg.h"
+
+#include <shlobj.h>
+
+#include "JobWait.h"
+#include "Kelvara.h"
+#include "Messages.h"
+#include "QuillonDlg.h"
+#include "RegistryKey.h"
+
+namespace {
+
+const UINT_PTR kDrawTimer = 1;
+// How often the window draws the job's progress: often enough to look live, rare enough to cost
+// nothing beside the scan.
+const UINT kDrawIntervalMs = 100;
+
+CQuillonDlg* MainWindow()
+{
+    CQuillonApp* app = QuillonApp();
+    return app ? dynamic_cast<CQuillonDlg*>(app->m_pMainWnd) : nullptr;
+}
+
+CString Decimal(int value)
+{
+    CString text;
+    text.Format("%d", value);
+    return text;
+}
+
+void Show(CWnd& window, bool show)
+{
+    if (window.m_hWnd)
+        window.ShowWindow(show ? SW_SHOW : SW_HIDE);
+}
+
+void Enable(CWnd& window, bool enable)
+{
+    if (window.m_hWnd)
+        window.EnableWindow(enable);
+}
+
+CString SpecialFolder(int csidl)
+{
+    char path[MAX_PATH] = {};
+    if (FAILED(::SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path)))
+        return CString();
+    return CString(path);
+}
+
+} // namespace
+
+BEGIN_MESSAGE_MAP(CScanningDlg, CSkinPage)
+    ON_BN_CLICKED(IDC_SCANNING_CANCEL, OnCancelScan)
+    ON_BN_CLICKED(IDC_SCANNING_PAUSE, OnPause)
+    ON_BN_CLICKED(IDC_SCANNING_RESUME, OnResume)
+    ON_BN_CLICKED(IDC_SCANNING_NEXT, OnNext)
+    ON_BN_CLICKED(IDC_SCANNING_BACK, OnBack)
+    ON_MESSAGE(WM_SCAN_FINISHED, OnScanFinished)
+    ON_WM_TIMER()
+    ON_WM_CTLCOLOR()
+END_MESSAGE_MAP()
+
+CScanningDlg::CScanningDlg() : CSkinPage(IDD_SCANNING, 366)
+{
+    m_hWhiteBrush = ::CreateSolidBrush(RGB(0xFF, 0xFF, 0xFF));
+    m_hActivityBrush = ::CreateSolidBrush(RGB(0xF5, 0xF5, 0xF5));
+    m_hErrorsBrush = ::CreateSolidBrush(RGB(0xFD, 0xFD, 0xFD));
+}
+
+CScanningDlg::~CScanningDlg()
+{
+    ::DeleteObject(m_hWhiteBrush);
+    ::DeleteObject(m_hActivityBrush);
+    ::DeleteObject(m_hErrorsBrush);
+}
+
+BOOL CScanningDlg::OnInitDialog()
+{
+    CSkinPage::OnInitDialog();
+    m_bTransparentStatics = FALSE;
+
+    m_overallBar.SubclassDlgItem(IDC_SCANNING_OVERALL_BAR, this);
+    m_currentBar.SubclassDlgItem(IDC_SCANNING_CURRENT_BAR, this);
+    m_activity.SubclassDlgItem(IDC_SCANNING_ACTIVITY, this);
+    m_errors.SubclassDlgItem(IDC_SCANNING_ERRORS, this);
+    m_junk.SubclassDlgItem(IDC_SCANNING_JUNK, this);
+    m_shownItems.SubclassDlgItem(IDC_SCANNING_ITEM_LIST, this);
+    const struct { CxSkinButton* button; int id; UINT normal; UINT down; } buttons[] = {
+        { &m_cancel, IDC_SCANNING_CANCEL, 191, 192 }, { &m_pause, IDC_SCANNING_PAUSE, 377, 378 },
+        { &m_resume, IDC_SCANNING_RESUME, 383, 384 }, { &m_back, IDC_SCANNING_BACK, 320, 322 },
+        { &m_next, IDC_SCANNING_NEXT, 323, 325 },
+    };
+    for (const auto& b : buttons) {
+        b.button->SubclassDlgItem(b.id, this);
+        b.button->SetSkin(b.normal, b.down, b.down, 0);
+    }
+    for (int row = 0; row < kCategoryCount; ++row) {
+        m_icons[row].SubclassDlgItem(kScanCategories[row].animatedIcon, this);
+        m_images[row].SubclassDlgItem(kScanCategories[row].resultImage, this);
+        if (row < kRegistryCategoryCount) {
+            m_counts[row].SubclassDlgItem(kScanCategories[row].countLabel, this);
+            m_counts[row].SetFontName("Verdana")->SetFontSize(9)->SetTransparent(TRUE)->SetTextColor(RGB(0, 0, 0));
+        }
+    }
+    m_crossLight.LoadBitmap(164);
+    m_crossDark.LoadBitmap(343);
+    m_idle.LoadBitmap(337);
+    m_tickLight.LoadBitmap(163);
+    m_tickDark.LoadBitmap(342);
+
+    m_activity.SetFontName("Tahoma")->SetFontSize(13)->SetTransparent(TRUE);
+    for (CLabel* label : { &m_errors, &m_junk })
+        label->SetFontName("Myriad Pro")->SetFontSize(14)->SetFontBold(TRUE)->SetTransparent(TRUE)->SetTextColor(0x00009D);
+
+    m_shownItems.InsertColumn(0, "Category", LVCFMT_LEFT, 120);
+    m_shownItems.InsertColumn(1, "Item", LVCFMT_LEFT, 400);
+    m_shownItems.DeleteAllItems();
+    m_overallBar.SetRange(0, CScanProgress::kOverallRange);
+    m_overallBar.SetPos(0);
+    m_overallBar.SetStep(1);
+    m_currentBar.SetRange(0, CScanProgress::kCurrentRange);
+    m_currentBar.SetPos(0);
+    m_currentBar.SetStep(1);
+    ShowButtons(false);
+    return TRUE;
+}
+
+HBITMAP CScanningDlg::TickOf(int row) const
+{
+    return static_cast<HBITMAP>((kScanCategories[row].shade == SHADE_LIGHT ? m_tickLight : m_tickDark).m_hObject);
+}
+
+HBITMAP CScanningDlg::CrossOf(int row) const
+{
+    return static_cast<HBITMAP>((kScanCategories[row].shade == SHADE_LIGHT ? m_crossLight : m_crossDark).m_hObject);
+}
+
+void CScanningDlg::SetResultImage(int row, HBITMAP bitmap)
+{
+    if (m_images[row].m_hWnd)
+        m_images[row].SetBitmap(bitmap);
+}
+
+void CScanningDlg::ShowButtons(bool scanning)
+{
+    Enable(m_back, !scanning);
+    Show(m_back, !scanning);
+    Enable(m_next, !scanning);
+    Show(m_next, !scanning);
+    Enable(m_cancel, scanning);
+    Show(m_cancel, scanning);
+    Show(m_resume, false);
+    Enable(m_pause, scanning);
+    Show(m_pause, scanning);
+}
+
+std::set<CString> CScanningDlg::BuildFolderSet()
+{
+    std::set<CString> folders;
+    const CString windows = SpecialFolder(CSIDL_WINDOWS);
+    if (windows.GetLength() >= 2)
+        folders.insert(windows.Left(2));
+    for (int csidl : { CSIDL_RECENT, CSIDL_INTERNET_CACHE }) {
+        const CString folder = SpecialFolder(csidl);
+        if (!folder.IsEmpty())
+            folders.insert(folder);
+    }
+    if (!windows.IsEmpty())
+        folders.insert(windows + "\\Temp");
+    char temp[MAX_PATH + 1] = {};
+    const DWORD length = ::GetTempPathA(sizeof(temp), temp);
+    if (length > 0 && length < sizeof(temp))
+        folders.insert(CString(temp));
+    return folders;
+}
+
+BOOL CScanningDlg::StartScan()
+{
+    CQuillonApp* app = QuillonApp();
+    m_bScanning = TRUE;
+    m_dwStartTick = ::GetTickCount();
+    m_errors.SetText("No Errors Found!");
+    m_junk.SetText("No Junk Files Found!");
+    if (m_shownItems.m_hWnd)
+        m_shownItems.DeleteAllItems();
+    ShowButtons(true);
+
+    for (int row = 0; row < kCategoryCount; ++row) {
+        if (m_icons[row].m_hWnd) {
+            m_icons[row].UnLoad();
+            if (m_icons[row].Load(MAKEINTRESOURCEA(IDG_SCAN_ANIMATION)))
+                m_icons[row].Draw();
+            m_icons[row].SetBkColor(kScanCategories[row].iconBackground);
+        }
+        SetResultImage(row, static_cast<HBITMAP>(m_idle.m_hObject));
+        if (RowHasBit(row, m_dwCategories))
+            SetResultImage(row, TickOf(row));
+        if (row < kRegistryCategoryCount)
+            m_counts[row].SetText("0");
+    }
+    if (CQuillonDlg* mainWindow = MainWindow()) {
+        mainWindow->m_statisticsPage.ResetCleanCounts();
+        mainWindow->m_statisticsPage.ResetErrorCounts();
+    }
+    for (int row = 0; row < kCategoryCount; ++row) {
+        Show(m_icons[row], false);
+        Show(m_images[row], false);
+    }
+
+    const std::set<CString> folders = BuildFolderSet();
+    m_progress.Begin(app ? app->GetProgramFolder() + "WhileList.dat" : CString());
+    m_shown = SCAN_PROGRESS_VIEW();
+    m_drawnCrosses = 0;
+    if (!app || !app->m_pProcess) {
+        ShowButtons(false);
+        return FALSE;
+    }
+    if (app->m_pItems)
+        app->m_pItems->Clear();
+    if (app->m_pProcess->StartScan(&folders, m_dwCategories, this, m_nScanMode) != 1) {
+        ShowButtons(false);
+        return FALSE;
+    }
+    app->m_pProcess->Resume();
+    if (m_hWnd) {
+        SetTimer(kDrawTimer, kDrawIntervalMs);
+        m_bTimerRunning = true;
+    }
+    return TRUE;
+}
+
+// ---- CAbstractStatus: the engine's job thread ---------------------------------------------------
+
+void CScanningDlg::SetActivity(const char* text, const char* area)
+{
+    m_progress.OnActivity(text, area);
+}
+
+void CScanningDlg::SetProgress(int phase)
+{
+    m_progress.OnProgress(phase);
+}
+
+void CScanningDlg::ReportItem(const char* item, int category, int value, INT_PTR extra)
+{
+    CQuillonApp* app = QuillonApp();
+    m_progress.OnItem(app ? app->m_pItems : nullptr, item, category, value, extra);
+}
+
+int CScanningDlg::OperationFinished(int)
+{
+    if (m_hWnd)
+        ::PostMessageA(m_hWnd, WM_SCAN_FINISHED, 0, 0);
+    return 1;
+}
+
+int CScanningDlg::ReportResult(int)
+{
+    return 0;
+}
+
+// ---- The window thread ----------------------------------------------------------------------------
+
+void CScanningDlg::OnTimer(UINT_PTR id)
+{
+    if (id == kDrawTimer)
+        ApplyProgress();
+}
+
+void CScanningDlg::ApplyProgress()
+{
+    SCAN_PROGRESS_VIEW view;
+    m_progress.Take(view);
+    if (view.activity != m_shown.activity)
+        m_activity.SetText(view.activity);
+    if (view.overallPosition != m_shown.overallPosition && m_overallBar.m_hWnd)
+        m_overallBar.SetPos(view.overallPosition);
+    if (view.currentPosition != m_shown.currentPosition && m_currentBar.m_hWnd)
+        m_currentBar.SetPos(view.currentPosition);
+    for (int row : view.enteredRows)
+        MarkCategoryRow(row);
+    const DWORD newCrosses = view.crossedRows & ~m_drawnCrosses;
+    for (int row = 0; row < kCategoryCount; ++row) {
+        if (newCrosses & (1u << row))
+            SetResultImage(row, CrossOf(row));
+    }
+    m_drawnCrosses |= newCrosses;
+    for (int row = 0; row < kRegistryCategoryCount; ++row) {
+        if (view.rowCounts[row] != m_shown.rowCounts[row])
+            m_counts[row].SetText(Decimal(view.rowCounts[row]));
+    }
+    if (view.errorCount != m_shown.errorCount && view.errorCount > 0)
+        m_errors.SetText(Decimal(view.errorCount) + " Errors Found!");
+    if (view.junkLabel != m_shown.junkLabel && !view.junkLabel.IsEmpty())
+        m_junk.SetText(view.junkLabel + " Junk Files Found!");
+    if (m_shownItems.m_hWnd) {
+        for (const SCAN_LIST_ENTRY& entry : view.newEntries) {
+            const int index = m_shownItems.InsertItem(m_shownItems.GetItemCount(), entry.category);
+            m_shownItems.SetItemText(index, 1, entry.item);
+        }
+    }
+    view.enteredRows.clear();
+    view.newEntries.clear();
+    m_shown = view;
+}
+
+void CScanningDlg::MarkCategoryRow(int row)
+{
+    for (CPictureEx& icon : m_icons)
+        Show(icon, false);
+    if (row < 0 || row >= kCategoryCount)
+        return;
+    Show(m_icons[row], true);
+    // The row before it in the table is done, whether or not it was scanned.
+    if (row > 0)
+        Show(m_images[row - 1], true);
+}
+
+void CScanningDlg::OnCancelScan()
+{
+    if (CQuillonDlg* mainWindow = MainWindow())
+        mainWindow->SetCaptions("SCAN", nullptr);
+    // What was found so far, as the job thread recorded it: the container is the job's until
+    // its end message.
+    const DWORD found = m_progress.GetFoundRows();
+    for (int row = 0; row < kCategoryCount; ++row) {
+        if (!(found & (1u << row)))
+            SetResultImage(row, static_cast<HBITMAP>(m_idle.m_hObject));
+    }
+    Show(m_resume, false);
+    Show(m_pause, false);
+    Enable(m_cancel, false);
+    Show(m_cancel, false);
+    Show(m_back, true);
+    Show(m_next, true);
+    if (m_currentBar.m_hWnd)
+        m_currentBar.SetPos(CScanProgress::kCurrentRange);
+    CQuillonApp* app = QuillonApp();
+    if (app && app->m_pProcess)
+        app->m_pProcess->Stop(1);
+    m_bScanning = FALSE;
+}
+
+void CScanningDlg::OnPause()
+{
+    CQuillonApp* app = QuillonApp();
+    if (!app || !app->m_pProcess)
+        return;
+    app->m_pProcess->Suspend();
+    for (CPictureEx& icon : m_icons)
+        icon.Stop();
+    Enable(m_cancel, false);
+    Show(m_pause, false);
+    Show(m_resume, true);
+}
+
+void CScanningDlg::OnResume()
+{
+    CQuillonApp* app = QuillonApp();
+    if (!app || !app->m_pProcess)
+        return;
+    app->m_pProcess->Resume();
+    for (CPictureEx& icon : m_icons) {
+        if (icon.m_hWnd && icon.IsInitialised())
+            icon.Draw();
+    }
+    Show(m_resume, false);
+    Show(m_pause, true);
+    Enable(m_cancel, true);
+}
+
+LRESULT CScanningDlg::OnScanFinished(WPARAM, LPARAM)
+{
+    m_dwEndTick = ::GetTickCount();
+    if (m_bTimerRunning) {
+        KillTimer(kDrawTimer);
+        m_bTimerRunning = false;
+    }
+    ApplyProgress();
+    ShowButtons(false);
+    for (CPictureEx& icon : m_icons) {
+        icon.Stop();
+        Show(icon, false);
+    }
+    Show(m_images[kCategoryCount - 1], true);
+
+    CQuillonApp* app = QuillonApp();
+    if (!app)
+        return 0;
+    CScanResultDlg& results = app->m_resultsPage;
+    results.m_nTotalErrors = m_progress.GetErrorCount();
+    results.m_nSelectedErrors = results.m_nTotalErrors;
+    results.m_nJunkFilesFound = m_progress.GetJunkCount();
+    results.m_strJunkText = m_progress.GetJunkText();
+    m_progress.ResetCounts();
+    results.FillResults();
+
+    if (CQuillonDlg* mainWindow = MainWindow())
+        mainWindow->SetCaptions("SCAN", nullptr);
+    if (m_bScanning)
+        app->SaveLastScan(CTime::GetCurrentTime().Format("%d %B %Y, %I:%M%p"));
+    SaveLastScanCounts();
+    if (app->m_settings.m_bAutoRepair != 0) {
+        // The repair that follows must find the engine free: the scan's thread ends first.
+        WaitForEngineJob(app->m_pProcess);
+        app->m_scanPage.RequestAutoRepair();
+        OnNext();
+    }
+    return 0;
+}
+
+void CScanningDlg::SaveLastScanCounts()
+{
+    CRegistryKey key;
+    if (!key.Open())
+        return;
+    CQuillonApp* app = QuillonApp();
+    int counts[24] = {};
+    const int total = CScanResultDlg::CountPerCategory(app ? app->m_pItems : nullptr, counts);
+    CQuillonDlg* mainWindow = MainWindow();
+    for (int row = 0; row < kRegistryCategoryCount; ++row) {
+        const DWORD bit = kScanCategories[row].bit;
+        int bitNumber = 0;
+        while (!(bit & (1u << bitNumber)))
+            ++bitNumber;
+        if (mainWindow)
+            mainWindow->m_statisticsPage.SetErrorText(row, Decimal(counts[bitNumber]));
+        key.WriteDword(kScanCategories[row].errorValue, static_cast<DWORD>(counts[bitNumber]));
+    }
+    const double junkKB[2] = { m_progress.GetRecycleBinKB(), m_progress.GetTempFilesKB() };
+    for (int junk = 0; junk < 2; ++junk) {
+        const int row = kRecycleBinRow + junk;
+        if (mainWindow)
+            mainWindow->m_statisticsPage.SetErrorText(row, CScanResultDlg::FormatSize(junkKB[junk]));
+        key.WriteDword(kScanCategories[row].errorValue, static_cast<DWORD>(junkKB[junk]));
+    }
+    key.WriteDword("LastTotalErrCnt", static_cast<DWORD>(total));
+    if (mainWindow)
+        mainWindow->m_statisticsPage.SetTotalErrorsText(Decimal(total));
+}
+
+void CScanningDlg::OnNext()
+{
+    CQuillonApp* app = QuillonApp();
+    if (!app)
+        return;
+    CScanResultDlg& results = app->m_resultsPage;
+    int counts[24] = {};
+    const int total = results.CountPerCategory(counts);
+    if (total == 0 && results.m_nJunkFilesFound == 0) {
+        app->m_scanPage.ShowStep(STEP_SELECT);
+        return;
+    }
+    app->m_scanPage.ShowStep(STEP_RESULTS);
+    CString selection;
+    selection.Format("%d of %d Errors Selected for Repair", results.m_nSelectedErrors, results.m_nTotalErrors);
+    results.m_selected.SetText(selection);
+    results.m_junk.SetText(results.m_strJunkText + " Junk Files Found");
+    if (total != 0)
+        results.OnRegistryErrorsView();
+    else
+        results.OnOtherErrorsView();
+}
+
+void CScanningDlg::OnBack()
+{
+    if (CQuillonApp* app = QuillonApp())
+        app->m_scanPage.ShowStep(STEP_SELECT);
+}
+
+HBRUSH CScanningDlg::OnCtlColor(CDC* pDC, CWnd* pWnd, UINT ctlColor)
+{
+    if (pWnd == this)
+        return m_hWhiteBrush;
+    if (pWnd && pWnd->m_hWnd == m_activity.m_hWnd)
+        return m_hActivityBrush;
+    if (pWnd && pWnd->m_hWnd == m_errors.m_hWnd)
+        return m_hErrorsBrush;
+    return CSkinPage::OnCtlColor(pDC, pWnd, ctlColor);
+}

@@ -1,0 +1,100 @@
+// CScanningDlg: the scan wizard's second step. It starts the engine's scan job, shows its
+// progress row by row and files every finding in the found-item container; when the job has
+// ended it stores the last-scan date and counts, hands its counts to the results page and lets
+// the user go on (or goes on by itself when automatic repair is set).
+//
+// The engine's job thread reports through the page's CAbstractStatus implementation into a
+// CScanProgress; it never touches a window. The window thread draws what changed on a timer and
+// handles the end of the job when WM_SCAN_FINISHED arrives.
+#pragma once
+
+#include <set>
+
+#include "ItemListCtrl.h"
+#include "Label.h"
+#include "PictureEx.h"
+#include "ScanProgress.h"
+#include "SkinPage.h"
+#include "xSkinButton.h"
+#include "resource.h"
+
+class CScanningDlg : public CSkinPage, public CAbstractStatus
+{
+public:
+    CScanningDlg();
+    ~CScanningDlg() override;
+
+    BOOL OnInitDialog() override;
+
+    // Resets the page and starts the engine's scan job; FALSE when the engine refused it.
+    BOOL StartScan();
+    // The folders that the scan walks for shortcuts and temporary files.
+    static std::set<CString> BuildFolderSet();
+
+    // CAbstractStatus, called on the engine's job thread.
+    void SetActivity(const char* text, const char* area) override;
+    void SetProgress(int phase) override;
+    void ReportItem(const char* item, int category, int value, INT_PTR extra) override;
+    int OperationFinished(int result) override;
+    int ReportResult(int code) override;
+
+    void OnCancelScan();
+    void OnPause();
+    void OnResume();
+    void OnNext();
+    void OnBack();
+
+    // Draws what the job thread recorded since the last time.
+    void ApplyProgress();
+
+    int m_nScanMode = 0;
+    DWORD m_dwCategories = 0;
+    CString m_strScanPath;
+    DWORD m_dwStartTick = 0;
+    DWORD m_dwEndTick = 0;
+    BOOL m_bScanning = TRUE;
+    CScanProgress m_progress;
+
+protected:
+    LRESULT OnScanFinished(WPARAM, LPARAM);
+    void OnTimer(UINT_PTR id);
+    HBRUSH OnCtlColor(CDC* pDC, CWnd* pWnd, UINT ctlColor);
+    DECLARE_MESSAGE_MAP()
+
+private:
+    void MarkCategoryRow(int row);
+    void SaveLastScanCounts();
+    void SetResultImage(int row, HBITMAP bitmap);
+    void ShowButtons(bool scanning);
+    HBITMAP TickOf(int row) const;
+    HBITMAP CrossOf(int row) const;
+
+    HBRUSH m_hWhiteBrush;
+    HBRUSH m_hActivityBrush;
+    HBRUSH m_hErrorsBrush;
+    CBitmap m_crossLight;
+    CBitmap m_crossDark;
+    CBitmap m_idle;
+    CBitmap m_tickLight;
+    CBitmap m_tickDark;
+
+    CProgressCtrl m_overallBar;
+    CProgressCtrl m_currentBar;
+    CLabel m_activity;
+    CLabel m_errors;
+    CLabel m_junk;
+    CxSkinButton m_cancel;
+    CxSkinButton m_pause;
+    CxSkinButton m_resume;
+    CxSkinButton m_back;
+    CxSkinButton m_next;
+    CItemListCtrl m_shownItems;
+    CPictureEx m_icons[kCategoryCount];
+    CStatic m_images[kCategoryCount];
+    CLabel m_counts[kRegistryCategoryCount];
+
+    // What the window shows now, so that only changes are drawn.
+    SCAN_PROGRESS_VIEW m_shown;
+    DWORD m_drawnCrosses = 0;
+    bool m_bTimerRunning = false;
+};

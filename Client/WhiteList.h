@@ -1,0 +1,22 @@
+// CWhiteList: "WhileList.dat" beside the program, text records ended by ";". A finding whose
+// lower-cased text contains a record is dropped. The file is read once per scan.
+#pragma once
+
+#include <vector>
+
+#include "Afx.h"
+
+class CWhiteList
+{
+public:
+    // Reads the file (created empty when missing); an unreadable file gives an empty list.
+    void Load(const CString& path);
+    // Parses the file's text: records up to the first empty one; a record without its ";" is
+    // not used.
+    void Parse(const CString& text);
+    BOOL IsListed(const CString& item) const;
+    size_t GetCount() const { return m_records.size(); }
+
+private:
+    std::vector<CString> m_records;
+};
