@@ -53,6 +53,7 @@ CString CScanItemsInfo::RunningProgramFolder()
 void CScanItemsInfo::Clear()
 {
     m_items.clear();
+    m_categoryCounts.clear();
     m_cursor = m_items.end();
     m_spywareDetections.clear();
     m_spywareRecords.clear();
@@ -68,12 +69,13 @@ int CScanItemsInfo::AddItem(CString item, int category, int, INT_PTR)
     // A multimap keeps equal keys in insertion order, so items of a category stay in the order
     // in which they were found.
     m_items.insert(FoundItems::value_type(category, item));
+    ++m_categoryCounts[category];
     return 1;
 }
 
 BOOL CScanItemsInfo::HasCategory(int category)
 {
-    return m_items.count(category) ? TRUE : FALSE;
+    return CountCategory(category) ? TRUE : FALSE;
 }
 
 int CScanItemsInfo::GetSpywareId(const char* name)
@@ -86,7 +88,8 @@ int CScanItemsInfo::GetSpywareId(const char* name)
 
 int CScanItemsInfo::CountCategory(int category)
 {
-    return static_cast<int>(m_items.count(category));
+    const auto found = m_categoryCounts.find(category);
+    return found == m_categoryCounts.end() ? 0 : found->second;
 }
 
 BOOL CScanItemsInfo::GetItems(std::vector<const char*>* items, int category)

@@ -71,6 +71,8 @@ private:
     BOOL m_skipTempFiles = FALSE;
     FoundItems::iterator m_cursor;
     FoundItems m_items;
+    // Items per category, kept beside the items: the scanning page asks after every finding.
+    std::map<int, int> m_categoryCounts;
     std::map<CString, int> m_spywareDetections;
     std::map<CString, int> m_repairExclusions;
     // Item text -> number: what AddItem refuses.

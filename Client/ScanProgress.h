@@ -63,8 +63,8 @@ public:
     void ResetCounts();
 
     // The bars' ranges, as the page's controls have them.
-    static const int kOverallRange = 17;
-    static const int kCurrentRange = 100;
+    static constexpr int kOverallRange = 17;
+    static constexpr int kCurrentRange = 100;
 
 private:
     class CLock;

@@ -57,6 +57,7 @@ BEGIN_MESSAGE_MAP(CScanningDlg, CSkinPage)
     ON_BN_CLICKED(IDC_SCANNING_NEXT, OnNext)
     ON_BN_CLICKED(IDC_SCANNING_BACK, OnBack)
     ON_MESSAGE(WM_SCAN_FINISHED, OnScanFinished)
+    ON_NOTIFY(LVN_GETDISPINFOA, IDC_SCANNING_ITEM_LIST, OnGetShownItemText)
     ON_WM_TIMER()
     ON_WM_CTLCOLOR()
 END_MESSAGE_MAP()
@@ -115,7 +116,6 @@ BOOL CScanningDlg::OnInitDialog()
 
     m_shownItems.InsertColumn(0, "Category", LVCFMT_LEFT, 120);
     m_shownItems.InsertColumn(1, "Item", LVCFMT_LEFT, 400);
-    m_shownItems.DeleteAllItems();
     m_overallBar.SetRange(0, CScanProgress::kOverallRange);
     m_overallBar.SetPos(0);
     m_overallBar.SetStep(1);
@@ -182,14 +182,15 @@ BOOL CScanningDlg::StartScan()
     m_dwStartTick = ::GetTickCount();
     m_errors.SetText("No Errors Found!");
     m_junk.SetText("No Junk Files Found!");
+    m_shownEntries.clear();
     if (m_shownItems.m_hWnd)
-        m_shownItems.DeleteAllItems();
+        ListView_SetItemCountEx(m_shownItems.m_hWnd, 0, 0);
     ShowButtons(true);
 
     for (int row = 0; row < kCategoryCount; ++row) {
         if (m_icons[row].m_hWnd) {
-            m_icons[row].UnLoad();
-            if (m_icons[row].Load(MAKEINTRESOURCEA(IDG_SCAN_ANIMATION)))
+            // The animation is decoded once and started again for every scan.
+            if (m_icons[row].IsInitialised() || m_icons[row].Load(MAKEINTRESOURCEA(IDG_SCAN_ANIMATION)))
                 m_icons[row].Draw();
             m_icons[row].SetBkColor(kScanCategories[row].iconBackground);
         }
@@ -294,15 +295,27 @@ void CScanningDlg::ApplyProgress()
         m_errors.SetText(Decimal(view.errorCount) + " Errors Found!");
     if (view.junkLabel != m_shown.junkLabel && !view.junkLabel.IsEmpty())
         m_junk.SetText(view.junkLabel + " Junk Files Found!");
-    if (m_shownItems.m_hWnd) {
-        for (const SCAN_LIST_ENTRY& entry : view.newEntries) {
-            const int index = m_shownItems.InsertItem(m_shownItems.GetItemCount(), entry.category);
-            m_shownItems.SetItemText(index, 1, entry.item);
-        }
+    if (!view.newEntries.empty()) {
+        m_shownEntries.insert(m_shownEntries.end(), view.newEntries.begin(), view.newEntries.end());
+        if (m_shownItems.m_hWnd)
+            ListView_SetItemCountEx(m_shownItems.m_hWnd, static_cast<int>(m_shownEntries.size()),
+                                    LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
     }
     view.enteredRows.clear();
     view.newEntries.clear();
     m_shown = view;
+}
+
+void CScanningDlg::OnGetShownItemText(NMHDR* header, LRESULT* result)
+{
+    auto* info = reinterpret_cast<NMLVDISPINFOA*>(header);
+    *result = 0;
+    if (!(info->item.mask & LVIF_TEXT) || info->item.iItem < 0 ||
+        static_cast<size_t>(info->item.iItem) >= m_shownEntries.size() || !info->item.pszText)
+        return;
+    const SCAN_LIST_ENTRY& entry = m_shownEntries[static_cast<size_t>(info->item.iItem)];
+    const CString& text = info->item.iSubItem == 0 ? entry.category : entry.item;
+    lstrcpynA(info->item.pszText, text, info->item.cchTextMax);
 }
 
 void CScanningDlg::MarkCategoryRow(int row)

@@ -57,6 +57,7 @@ public:
 
 protected:
     LRESULT OnScanFinished(WPARAM, LPARAM);
+    void OnGetShownItemText(NMHDR* header, LRESULT* result);
     void OnTimer(UINT_PTR id);
     HBRUSH OnCtlColor(CDC* pDC, CWnd* pWnd, UINT ctlColor);
     DECLARE_MESSAGE_MAP()
@@ -88,7 +89,10 @@ private:
     CxSkinButton m_resume;
     CxSkinButton m_back;
     CxSkinButton m_next;
+    // The list of shown items holds no text of its own: it shows m_shownEntries, which can grow
+    // by tens of thousands in one scan.
     CItemListCtrl m_shownItems;
+    std::vector<SCAN_LIST_ENTRY> m_shownEntries;
     CPictureEx m_icons[kCategoryCount];
     CStatic m_images[kCategoryCount];
     CLabel m_counts[kRegistryCategoryCount];

@@ -1,0 +1,67 @@
+// The program's pages in this process: the application object with the real engine, a sandboxed
+// registry, a throwaway program folder and the main window created modelessly, so that a test
+// drives it with messages and reads its controls.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "Kelvara.h"
+#include "MessageBoxRecorder.h"
+#include "QuillonDlg.h"
+#include "RegistrySandbox.h"
+#include "TempFolder.h"
+
+// The one application object of the test program.
+CQuillonApp& TestApp();
+
+class PagesTest : public testing::Test
+{
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Clicks a control of a page as the user would (BM_CLICK), then lets the messages run.
+    static void Click(CWnd& page, int id);
+    static bool IsShown(CWnd& page, int id);
+    static bool IsEnabled(CWnd& page, int id);
+    static std::string Text(CWnd& page, int id);
+    // Runs the message loop until `done` holds or the time is up; false on time-out.
+    template <class F>
+    static bool PumpUntil(F done, DWORD timeoutMs = 60000);
+    // Saves what the main window shows under the build's screenshot folder.
+    void SaveScreenshot(const std::string& name);
+    // Starts a scan of `categories` from the scan page and waits for its end.
+    bool ScanAndWait(DWORD categories);
+    void TickOnly(DWORD categories);
+    DWORD ReadSetting(const char* name);
+    std::string ReadSettingText(const char* name);
+    // Run-key values whose programs are missing, under HKEY_CURRENT_USER.
+    void AddBrokenRunEntries(int count, const char* prefix = "Gone");
+
+    std::unique_ptr<CRegistrySandbox> m_sandbox;
+    std::unique_ptr<CTempFolder> m_folder;
+    CMessageBoxRecorder m_messages;
+    CQuillonDlg* m_main = nullptr;
+};
+
+template <class F>
+bool PagesTest::PumpUntil(F done, DWORD timeoutMs)
+{
+    const DWORD start = ::GetTickCount();
+    while (!done()) {
+        if (::GetTickCount() - start > timeoutMs)
+            return false;
+        MSG msg;
+        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (!AfxPreTranslateMessage(&msg)) {
+                ::TranslateMessage(&msg);
+                ::DispatchMessageA(&msg);
+            }
+        }
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+    return true;
+}

@@ -1,0 +1,151 @@
+// The scan wizard's first two steps over the real engine: the stored choice of categories, a
+// whole scan with its rows, counters and stored statistics, pause, resume and cancel, and the
+// ways on from the end of a scan.
+#include "PagesFixture.h"
+
+#include "ScanItemsInfo.h"
+#include "resource.h"
+
+namespace {
+
+const int kSuiRow = 6;
+
+} // namespace
+
+TEST_F(PagesTest, TheCategoryChoiceIsStoredAsTheBoxesChange)
+{
+    CScanDlg& scanPage = TestApp().m_scanPage;
+    // A fresh installation: everything ticked and stored.
+    EXPECT_EQ(static_cast<DWORD>(SCAN_ALL), ReadSetting("LastSelectedScanTypes"));
+    EXPECT_EQ(static_cast<DWORD>(SCAN_ALL), scanPage.GetSelectedScanTypes());
+    EXPECT_EQ(BST_CHECKED, scanPage.IsDlgButtonChecked(IDC_SCAN_SELECT_ALL));
+
+    Click(scanPage, 1145);  // ActiveX Objects off
+    EXPECT_EQ(static_cast<DWORD>(SCAN_ALL & ~SCAN_AXO), ReadSetting("LastSelectedScanTypes"));
+    EXPECT_EQ(BST_UNCHECKED, scanPage.IsDlgButtonChecked(IDC_SCAN_SELECT_ALL));
+    Click(scanPage, 1145);  // the last one back on ticks Select All
+    EXPECT_EQ(BST_CHECKED, scanPage.IsDlgButtonChecked(IDC_SCAN_SELECT_ALL));
+
+    Click(scanPage, 1175);
+    Click(scanPage, IDC_SCAN_SELECT_ALL);  // ticks everything again
+    EXPECT_EQ(static_cast<DWORD>(SCAN_ALL), ReadSetting("LastSelectedScanTypes"));
+    Click(scanPage, IDC_SCAN_SELECT_ALL);  // and clears everything
+    EXPECT_EQ(0u, ReadSetting("LastSelectedScanTypes"));
+    EXPECT_EQ(0u, scanPage.GetSelectedScanTypes());
+
+    Click(scanPage, IDC_SCAN_START);
+    EXPECT_EQ(std::vector<std::string>{ "Please select appropriate scanning options" }, CMessageBoxRecorder::Texts());
+    EXPECT_EQ(STEP_SELECT, scanPage.GetStep());
+
+    // The page reads the stored choice when it is made again.
+    Click(scanPage, 1157);
+    scanPage.LoadLastSelectedScanTypes();
+    EXPECT_EQ(static_cast<DWORD>(SCAN_SUI), scanPage.GetSelectedScanTypes());
+}
+
+TEST_F(PagesTest, AWholeScanFillsTheRowsCountersAndStatistics)
+{
+    CQuillonApp& app = TestApp();
+    CScanningDlg& scanning = app.m_scanningPage;
+    AddBrokenRunEntries(5);
+    AddBrokenRunEntries(1, "Trusted");
+    m_folder->WriteFile("WhileList.dat", "trusted00000;");
+    ASSERT_TRUE(WriteRegString(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Run", "Healthy",
+                               "C:\\windows\\notepad.exe"));
+    ASSERT_TRUE(WriteRegDword(HKEY_LOCAL_MACHINE, "Software\\Bellwort\\Kelvara", "LastActXCln", 9));
+
+    ASSERT_TRUE(ScanAndWait(SCAN_SUI | SCAN_ITL));
+    EXPECT_EQ(STEP_SCANNING, app.m_scanPage.GetStep());
+    EXPECT_EQ("5 Errors Found!", Text(scanning, IDC_SCANNING_ERRORS));
+    EXPECT_EQ("5", Text(scanning, kScanCategories[kSuiRow].countLabel));
+    EXPECT_EQ(5, app.m_pItems->CountCategory(SCAN_SUI));
+    // Shown items: one row each, the white-listed one not at all.
+    CListCtrl& list = *static_cast<CListCtrl*>(CWnd::FromHandle(::GetDlgItem(scanning.m_hWnd, IDC_SCANNING_ITEM_LIST)));
+    EXPECT_EQ(5, list.GetItemCount());
+    EXPECT_TRUE(IsEnabled(scanning, IDC_SCANNING_BACK));
+    EXPECT_FALSE(IsShown(scanning, IDC_SCANNING_PAUSE));
+    EXPECT_TRUE(IsShown(scanning, kScanCategories[kCategoryCount - 1].resultImage));
+
+    EXPECT_EQ(5u, ReadSetting("LastStartupErr"));
+    EXPECT_EQ(5u, ReadSetting("LastTotalErrCnt"));
+    EXPECT_EQ(0u, ReadSetting("LastActXCln"));  // cleaned counts go at every scan start
+    EXPECT_NE("Never", ReadSettingText("LastScan"));
+    EXPECT_EQ(ReadSettingText("LastScan"), Text(m_main->m_statisticsPage, IDC_STATS_LAST_SCAN));
+    EXPECT_EQ(5, app.m_resultsPage.m_nTotalErrors);
+    EXPECT_EQ(5, app.m_resultsPage.m_nSelectedErrors);
+    SaveScreenshot("scanning-page-finished");
+
+    // Next leads to the results; the nav button re-shows them without repeating anything.
+    Click(scanning, IDC_SCANNING_NEXT);
+    EXPECT_EQ(STEP_RESULTS, app.m_scanPage.GetStep());
+    EXPECT_EQ(CString("SCAN RESULTS"), m_main->GetCaption());
+    EXPECT_EQ("5 of 5 Errors Selected for Repair", Text(app.m_resultsPage, IDC_RESULTS_SELECTED));
+    SaveScreenshot("results-page");
+    m_main->ShowPage(PAGE_STATISTICS);
+    Click(*m_main, IDC_NAV_SCAN);
+    EXPECT_EQ(STEP_RESULTS, app.m_scanPage.GetStep());
+    EXPECT_TRUE(::IsWindowVisible(app.m_resultsPage.m_hWnd));
+    app.m_scanPage.ShowStep(STEP_RESHOW);
+    EXPECT_EQ(STEP_RESULTS, app.m_scanPage.GetStep());
+    Click(app.m_resultsPage, IDC_RESULTS_BACK);
+    EXPECT_EQ(STEP_SCANNING, app.m_scanPage.GetStep());
+    Click(scanning, IDC_SCANNING_BACK);
+    EXPECT_EQ(STEP_SELECT, app.m_scanPage.GetStep());
+}
+
+TEST_F(PagesTest, ANothingFoundScanLeadsBackToTheChoice)
+{
+    CQuillonApp& app = TestApp();
+    ASSERT_TRUE(ScanAndWait(SCAN_SUI));
+    EXPECT_EQ("No Errors Found!", Text(app.m_scanningPage, IDC_SCANNING_ERRORS));
+    EXPECT_EQ(0u, ReadSetting("LastStartupErr"));
+    Click(app.m_scanningPage, IDC_SCANNING_NEXT);
+    EXPECT_EQ(STEP_SELECT, app.m_scanPage.GetStep());
+    EXPECT_EQ(CString("Step 1 of 3"), m_main->GetStepText());
+}
+
+TEST_F(PagesTest, PauseHoldsTheScanAndCancelKeepsItsCountsButNotTheDate)
+{
+    CQuillonApp& app = TestApp();
+    CScanningDlg& scanning = app.m_scanningPage;
+    AddBrokenRunEntries(3000);
+    TickOnly(SCAN_SUI);
+    Click(app.m_scanPage, IDC_SCAN_START);
+    Click(scanning, IDC_SCANNING_PAUSE);
+    EXPECT_TRUE(IsShown(scanning, IDC_SCANNING_RESUME));
+    EXPECT_FALSE(IsShown(scanning, IDC_SCANNING_PAUSE));
+    EXPECT_FALSE(IsEnabled(scanning, IDC_SCANNING_CANCEL));
+    EXPECT_EQ(CString("SCANNING"), m_main->GetCaption());
+    SaveScreenshot("scanning-page-paused");
+
+    // Paused at the job's own safe point: nothing moves while the window goes on working.
+    PumpUntil([] { return false; }, 200);
+    const int heldAt = scanning.m_progress.GetScannedItems();
+    PumpUntil([] { return false; }, 300);
+    EXPECT_EQ(heldAt, scanning.m_progress.GetScannedItems());
+    EXPECT_TRUE(app.m_pProcess->IsRunning());
+
+    Click(scanning, IDC_SCANNING_RESUME);
+    EXPECT_TRUE(IsEnabled(scanning, IDC_SCANNING_CANCEL));
+    Click(scanning, IDC_SCANNING_CANCEL);
+    EXPECT_EQ(CString("SCAN"), m_main->GetCaption());
+    EXPECT_TRUE(IsShown(scanning, IDC_SCANNING_NEXT));
+    ASSERT_TRUE(PumpUntil([&] { return IsEnabled(scanning, IDC_SCANNING_NEXT); }));
+    SaveScreenshot("scanning-page-cancelled");
+
+    EXPECT_EQ("Never", ReadSettingText("LastScan"));
+    const int found = app.m_pItems->CountCategory(SCAN_SUI);
+    EXPECT_GT(found, 0);
+    EXPECT_EQ(static_cast<DWORD>(found), ReadSetting("LastStartupErr"));
+    EXPECT_EQ(static_cast<DWORD>(found), ReadSetting("LastTotalErrCnt"));
+}
+
+TEST(ResultsPageTest, TheSizeFormatOfThePages)
+{
+    const struct { double kilobytes; const char* text; } rows[] = {
+        { 0, "0KB" }, { 1024, "1024KB" }, { 1025, "1MB" }, { 2048, "2MB" },
+        { 1048577, "1.0GB" }, { 1073741825, "1.00TB" },
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(CString(row.text), CScanResultDlg::FormatSize(row.kilobytes)) << row.kilobytes;
+}
