@@ -21,7 +21,7 @@ for arch in i686 x86_64; do
 done
 
 # The shipped 32-bit build can't run here (no 32-bit Wine on this kernel): check what can be
-# checked on the host, such as its export table.
+# checked on the host: its export table, and the import tables of the shipped binaries.
 echo "== host checks: i686"
 ctest --test-dir "$build/i686" -L host --output-on-failure
 

@@ -71,7 +71,9 @@ void CVexaEngineProcess::ScanActiveX()
     for (const CString& name : names) {
         if (!KeepRunning())
             return;
-        CheckClassServer(name);
+        // A class is named by its identifier in lower case from here on, so its item reads the
+        // same however the registry spells it: the ignore list and the exclusions compare it.
+        CheckClassServer(name.Find('{') >= 0 ? CString(name).MakeLower() : name);
     }
 
     // A class list that could not be read to its end would make every class it missed look

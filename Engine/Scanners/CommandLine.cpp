@@ -41,6 +41,8 @@ CString TranslateServiceImagePath(const CString& imagePath, const CString& windo
 {
     CString path(imagePath);
     path.Trim();
+    if (StartsWithNoCase(path, "\\??\\UNC\\") || StartsWithNoCase(path, "\\\\?\\UNC\\"))
+        return "\\\\" + path.Mid(8);
     if (StartsWithNoCase(path, "\\??\\") || StartsWithNoCase(path, "\\\\?\\"))
         return path.Mid(4);
     if (StartsWithNoCase(path, "\\SystemRoot\\"))

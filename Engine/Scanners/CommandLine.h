@@ -16,6 +16,7 @@ bool NamesServerLibrary(const CString& lowerText);
 
 // A service image path in one of the forms the service manager takes, turned into a Win32 path:
 // "\SystemRoot\x" and "SystemRoot\x" under the Windows folder, "\??\C:\x" and "\\?\C:\x" as
-// "C:\x", and a path relative to the Windows folder ("system32\drivers\x.sys") under it.
+// "C:\x", "\??\UNC\server\x" and "\\?\UNC\server\x" as "\\server\x", and a path relative to
+// the Windows folder ("system32\drivers\x.sys") under it.
 // Other texts come back unchanged. windowsFolder has no trailing backslash.
 CString TranslateServiceImagePath(const CString& imagePath, const CString& windowsFolder);

@@ -101,32 +101,53 @@ bool CFileReferenceJudge::IsFixedDrive(char drive)
     return fixed;
 }
 
+void CFileReferenceJudge::SetDriveType(char drive, UINT driveType)
+{
+    if (drive >= 'A' && drive <= 'Z')
+        drive = static_cast<char>(drive - 'A' + 'a');
+    m_fixedDrives[drive] = driveType == DRIVE_FIXED || driveType == DRIVE_RAMDISK;
+}
+
 FILE_STATE CFileReferenceJudge::ProbePath(const CString& path)
+{
+    return Probe(path).state;
+}
+
+const CFileReferenceJudge::PathAnswer& CFileReferenceJudge::Probe(const CString& path)
 {
     const CString key = NormalizedPathKey(path);
     const auto known = m_answers.find(key);
     if (known != m_answers.end())
         return known->second;
-    const FILE_STATE answer = ProbeUncached(key);
-    m_answers[key] = answer;
-    return answer;
+    return m_answers[key] = ProbeUncached(key);
 }
 
-FILE_STATE CFileReferenceJudge::ProbeUncached(const CString& key)
+CFileReferenceJudge::PathAnswer CFileReferenceJudge::ProbeUncached(const CString& key)
 {
+    PathAnswer answer;
     // Only local drive paths are asked about; network, device and relative paths cannot be told.
     if (!IsAbsoluteDrivePath(key) || key.GetLength() >= MAX_PATH || HoldsNonPathCharacter(key) ||
         key.Find(':', 2) >= 0)
-        return FILE_STATE_UNKNOWN;
+        return answer;
     ++m_probes;
     // GetFileAttributes answers for files, folders and drive roots alike; the key never ends in
     // a backslash except as a root ("c:\").
-    if (::GetFileAttributesA(key) != INVALID_FILE_ATTRIBUTES)
-        return FILE_STATE_PRESENT;
+    const DWORD attributes = ::GetFileAttributesA(key);
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
+        answer.state = FILE_STATE_PRESENT;
+        answer.folder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        return answer;
+    }
     const DWORD error = ::GetLastError();
-    if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
-        return FILE_STATE_UNKNOWN;
-    return IsFixedDrive(key[0]) ? FILE_STATE_MISSING : FILE_STATE_UNKNOWN;
+    if ((error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) && IsFixedDrive(key[0]))
+        answer.state = FILE_STATE_MISSING;
+    return answer;
+}
+
+bool CFileReferenceJudge::IsExistingFile(const CString& path)
+{
+    const PathAnswer& answer = Probe(path);
+    return answer.state == FILE_STATE_PRESENT && !answer.folder;
 }
 
 BOOL CFileReferenceJudge::ExistsAtWow64Alternate(const CString& path, bool toNative)
@@ -135,6 +156,37 @@ BOOL CFileReferenceJudge::ExistsAtWow64Alternate(const CString& path, bool toNat
     if (!m_wow64 || !MapWow64AlternatePath(path, toNative, &alternate))
         return FALSE;
     return ProbePath(alternate) == FILE_STATE_PRESENT ? TRUE : FALSE;
+}
+
+bool CFileReferenceJudge::LeadingPartIsFile(const CString& path, CString* part)
+{
+    for (int blank = path.ReverseFind(' '); blank > 0; blank = path.Left(blank).ReverseFind(' ')) {
+        CString leading = path.Left(blank);
+        leading.TrimRight();
+        if (leading.GetLength() <= 3)
+            break;
+        CString alternate;
+        if (IsExistingFile(leading) ||
+            (m_wow64 && MapWow64AlternatePath(leading, false, &alternate) && IsExistingFile(alternate))) {
+            if (part)
+                *part = leading;
+            return true;
+        }
+    }
+    return false;
+}
+
+FILE_STATE CFileReferenceJudge::JudgeLocalPath(const CString& path, CString* resolved)
+{
+    if (resolved)
+        *resolved = path;
+    const FILE_STATE answer = ProbePath(path);
+    if (answer != FILE_STATE_MISSING)
+        return answer;
+    if (ExistsAtWow64Alternate(path, false))
+        return FILE_STATE_PRESENT;
+    // The whole text names nothing: it may be a file followed by its arguments.
+    return LeadingPartIsFile(path, resolved) ? FILE_STATE_PRESENT : FILE_STATE_MISSING;
 }
 
 FILE_STATE CFileReferenceJudge::JudgeRelative(const CString& name, CString* resolved)
@@ -190,10 +242,7 @@ FILE_STATE CFileReferenceJudge::Judge(const CString& text, CString* resolved)
             return FILE_STATE_UNKNOWN;
         return JudgeRelative(path, resolved);
     }
-    const FILE_STATE answer = ProbePath(path);
-    if (answer == FILE_STATE_MISSING && ExistsAtWow64Alternate(path, false))
-        return FILE_STATE_PRESENT;
-    return answer;
+    return JudgeLocalPath(path, resolved);
 }
 
 BOOL CFileReferenceJudge::Locate(CString& text)

@@ -37,6 +37,12 @@ public:
     // are fine; only a path on a fixed drive can be FILE_STATE_MISSING.
     FILE_STATE ProbePath(const CString& path);
 
+    // A path on a drive that may be followed by arguments ("c:\pagefile.sys 27 77"): present when
+    // the whole text names a file or folder, here or at its WOW64 location, or when a leading
+    // part of it that ends just before a blank names a file (not a folder) there. resolved, when
+    // given, receives the leading part that was found.
+    FILE_STATE JudgeLocalPath(const CString& path, CString* resolved = nullptr);
+
     // Looks a file up the way registry entries name it: quotes stripped, tokens expanded, then
     // the text as it is, after the Windows folder, after the Windows folder's "System"
     // subfolder, after the system folder, and finally with "file:///" removed. TRUE when found;
@@ -47,18 +53,30 @@ public:
     // toNative: from the 32-bit view to the real one ("syswow64" to "system32").
     BOOL ExistsAtWow64Alternate(const CString& path, bool toNative);
 
+    // Answers for a drive, in place of the system's drive type, until the next Reset: lets a
+    // test stand in for a removable drive.
+    void SetDriveType(char drive, UINT driveType);
+
     BOOL IsWow64() const { return m_wow64; }
     size_t CachedPathCount() const { return m_answers.size(); }
     // File-system queries made since the last Reset (cache misses).
     unsigned ProbeCount() const { return m_probes; }
 
 private:
-    FILE_STATE ProbeUncached(const CString& path);
+    struct PathAnswer {
+        FILE_STATE state = FILE_STATE_UNKNOWN;
+        bool folder = false;
+    };
+
+    const PathAnswer& Probe(const CString& path);
+    PathAnswer ProbeUncached(const CString& path);
+    bool IsExistingFile(const CString& path);
+    bool LeadingPartIsFile(const CString& path, CString* part);
     bool IsFixedDrive(char drive);
     FILE_STATE JudgeRelative(const CString& name, CString* resolved);
 
     CPathVariables& m_variables;
-    std::map<CString, FILE_STATE> m_answers;
+    std::map<CString, PathAnswer> m_answers;
     std::map<char, bool> m_fixedDrives;
     CString m_windowsFolder;  // with one trailing backslash
     CString m_systemFolder;   // with one trailing backslash

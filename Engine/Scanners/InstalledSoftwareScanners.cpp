@@ -49,11 +49,16 @@ void CVexaEngineProcess::ScanFonts()
             continue;
         ReportProgress(PROGRESS_STEP);
         const CString file = value.Text();
-        // Present when found as written or in the Fonts folder; a folder counts as present
-        // like a file, and the file is never opened (a font in use is locked).
-        FILE_STATE state = JudgeFileReference(file);
-        if (state == FILE_STATE_MISSING && IsNamedWithoutFolder(file) && !fontsFolder.IsEmpty())
-            state = JudgeFileReference(fontsFolder + file);
+        // Windows loads a font from the path its data names or, for a name without a folder,
+        // from the Fonts folder, and from nowhere else: neither the search path nor the system
+        // folders count. A folder counts as present like a file, and the file is never opened
+        // (a font in use is locked).
+        const bool inFontsFolder = IsNamedWithoutFolder(file);
+        const CString path = inFontsFolder ? fontsFolder + file : file;
+        FILE_STATE state =
+            inFontsFolder && fontsFolder.IsEmpty() ? FILE_STATE_UNKNOWN : m_fileReferences.ProbePath(path);
+        if (state == FILE_STATE_MISSING && FileExists(path))
+            state = FILE_STATE_PRESENT;
         if (state == FILE_STATE_MISSING)
             ReportRegistryFinding(HKEY_LOCAL_MACHINE, kFontsKey, value.Name, SCAN_FNT);
         ReportActivity(CString(kFontsKey) + "/" + value.Name, "FNT");

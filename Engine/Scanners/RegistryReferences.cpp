@@ -122,14 +122,16 @@ int CVexaEngineProcess::CheckValueReferences(CString text)
     CString path;
     switch (ReferencePathFromText(text, &path)) {
     case REFERENCE_FILE:
-        // Only a path on a local fixed drive that is not there, not at its WOW64 location either,
-        // counts as missing.
-        if (m_fileReferences.ProbePath(path) != FILE_STATE_MISSING || FileExists(path))
-            return 1;
-        return 0;
+        // Only a path on a local fixed drive that is not there, not at its WOW64 location
+        // either, and not a file followed by arguments, counts as missing.
+        return m_fileReferences.JudgeLocalPath(path) == FILE_STATE_MISSING ? 0 : 1;
     case REFERENCE_SHELL_PATH: {
+        // A text the shell cannot parse may name anything: that is no finding. Only a text that
+        // parses to a file-system path that is not there is one.
         CString resolved;
-        return ResolveShellPath(path, &resolved) ? 1 : 0;
+        if (!ResolveShellPath(path, &resolved) || resolved.IsEmpty())
+            return 1;
+        return m_fileReferences.JudgeLocalPath(resolved) == FILE_STATE_MISSING ? 0 : 1;
     }
     case REFERENCE_NO_FILE:
     default:

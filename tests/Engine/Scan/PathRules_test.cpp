@@ -378,8 +378,9 @@ TEST(ReferenceCheck, JudgesOnlyLocalPathsAndAcceptsFoldersAndShellPaths)
     EXPECT_EQ(1, process.CheckValueReferences("rundll32.exe shell32.dll,Control_RunDLL"));
     EXPECT_EQ(1, process.CheckValueReferences("q:\\gone\\app.exe"));
     EXPECT_EQ(1, process.CheckValueReferences(""));
-    // A short name with a character the file test rejects goes to the shell parser.
-    EXPECT_EQ(0, process.CheckValueReferences("c:\\kelvar~1\\nothing\\x<1.exe"));
+    // A short name with a character the file test rejects goes to the shell parser; a text it
+    // cannot parse cannot be judged.
+    EXPECT_EQ(1, process.CheckValueReferences("c:\\kelvar~1\\nothing\\x<1.exe"));
 
     CString resolved;
     EXPECT_TRUE(CScanTestProcess::ResolveShellPath(file.c_str(), &resolved));

@@ -41,6 +41,8 @@ TEST(CommandLine, ServiceImagePathsInNtFormsBecomeWin32Paths)
         {"SystemRoot\\system32\\svc.exe", "c:\\windows\\system32\\svc.exe"},
         {"\\??\\C:\\Program Files\\svc.exe", "C:\\Program Files\\svc.exe"},
         {"\\\\?\\C:\\svc.exe", "C:\\svc.exe"},
+        {"\\??\\UNC\\server\\share\\svc.exe", "\\\\server\\share\\svc.exe"},
+        {"\\\\?\\unc\\server\\svc.exe", "\\\\server\\svc.exe"},
         {"system32\\drivers\\x.exe", "c:\\windows\\system32\\drivers\\x.exe"},
         {"c:\\program files\\svc.exe", "c:\\program files\\svc.exe"},
         {"%systemroot%\\system32\\svchost.exe", "%systemroot%\\system32\\svchost.exe"},

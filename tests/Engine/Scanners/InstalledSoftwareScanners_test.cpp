@@ -29,6 +29,24 @@ private:
     HANDLE m_file;
 };
 
+// A folder put at the front of the search path for the life of the object.
+class CSearchPathFolder
+{
+public:
+    explicit CSearchPathFolder(const std::string& folder)
+    {
+        std::vector<char> old(32767, '\0');
+        m_had = ::GetEnvironmentVariableA("PATH", old.data(), static_cast<DWORD>(old.size())) > 0;
+        m_old = old.data();
+        ::SetEnvironmentVariableA("PATH", (folder + ";" + m_old).c_str());
+    }
+    ~CSearchPathFolder() { ::SetEnvironmentVariableA("PATH", m_had ? m_old.c_str() : nullptr); }
+
+private:
+    std::string m_old;
+    bool m_had = false;
+};
+
 void AddUninstallEntry(const char* entry, const std::string& command, const char* name = "UninstallString")
 {
     const std::string key = std::string(kUninstall) + "\\" + entry;
@@ -44,6 +62,12 @@ TEST_F(FontScan, ReportsFontsFoundNeitherWhereWrittenNorInTheFontsFolder)
 {
     CSystemFile inFontsFolder("Fonts", UniqueName("kelvara_font", ".ttf"));
     const std::string bareName = inFontsFolder.Path().substr(inFontsFolder.Path().find_last_of('\\') + 1);
+    // Windows looks for a font nowhere else: not in the system folder, not on the search path.
+    CSystemFile inSystemFolder("system32", UniqueName("kelvara_font", ".ttf"));
+    const std::string systemName = inSystemFolder.Path().substr(inSystemFolder.Path().find_last_of('\\') + 1);
+    const std::string onPathName = UniqueName("kelvara_font", ".fon");
+    Present("onpath\\" + onPathName);
+    CSearchPathFolder onPath(files.PathOf("onpath"));
     const std::string locked = Present("locked.ttf");
     CLockedFile lock(locked);
     ASSERT_TRUE(lock.IsLocked());
@@ -61,6 +85,8 @@ TEST_F(FontScan, ReportsFontsFoundNeitherWhereWrittenNorInTheFontsFolder)
         {"Network", "\\\\server\\share\\font.ttf", false},
         {"Missing (TrueType)", Missing("missing.ttf"), true},
         {"Missing Bare", UniqueName("kelvara_nowhere", ".ttf"), true},
+        {"Only In System Folder", systemName, true},
+        {"Only On Search Path", onPathName, true},
         // A name longer than any fixed buffer is read whole, and the walk goes on after it.
         {longName, Missing("long.ttf"), true},
         {"ZZ After Long", Missing("after.ttf"), true},

@@ -27,6 +27,7 @@ public:
     using CVexaEngineProcess::ScanActiveX;
     using CVexaEngineProcess::ScanAppPaths;
     using CVexaEngineProcess::ScanFileAssociations;
+    using CVexaEngineProcess::ScanFileReferences;
     using CVexaEngineProcess::ScanFolder;
     using CVexaEngineProcess::ScanFonts;
     using CVexaEngineProcess::ScanHelpFiles;
@@ -47,6 +48,8 @@ public:
     }
 
     void SetRunning(bool running) { m_running = running ? 1 : 0; }
+    // Takes a drive for one of another type (such as removable) until the next PrepareScan.
+    void AssumeDriveType(char drive, UINT driveType) { m_fileReferences.SetDriveType(drive, driveType); }
     void SetActivityCounter(int counter) { m_activityCounter = counter; }
     void SetScanMode(int mode) { m_scanMode = mode; }
     static CString SizeText(double kilobytes) { return FormatSizeText(kilobytes); }
