@@ -1,0 +1,2 @@
+// Control ids of the program-update dialog.
+#pragma once
