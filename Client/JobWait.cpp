@@ -33,25 +33,27 @@ BOOL WaitForEngineJob(CAbstractProcess* process, DWORD timeoutMs)
     HANDLE waitable = nullptr;
     if (!::DuplicateHandle(::GetCurrentProcess(), thread, ::GetCurrentProcess(), &waitable, SYNCHRONIZE, FALSE, 0))
         return process->GetThreadHandle() == nullptr;
+    const BOOL ended = WaitForThreadEnd(waitable, timeoutMs);
+    ::CloseHandle(waitable);
+    return ended;
+}
+
+BOOL WaitForThreadEnd(HANDLE thread, DWORD timeoutMs)
+{
     const DWORD start = ::GetTickCount();
-    BOOL ended = FALSE;
     for (;;) {
         DWORD remaining = INFINITE;
         if (timeoutMs != INFINITE) {
             const DWORD elapsed = ::GetTickCount() - start;
             if (elapsed >= timeoutMs)
-                break;
+                return FALSE;
             remaining = timeoutMs - elapsed;
         }
-        const DWORD result = ::MsgWaitForMultipleObjects(1, &waitable, FALSE, remaining, QS_ALLINPUT);
-        if (result == WAIT_OBJECT_0) {
-            ended = TRUE;
-            break;
-        }
+        const DWORD result = ::MsgWaitForMultipleObjects(1, &thread, FALSE, remaining, QS_ALLINPUT);
+        if (result == WAIT_OBJECT_0)
+            return TRUE;
         if (result != WAIT_OBJECT_0 + 1)
-            break;
+            return FALSE;
         DispatchPendingMessages();
     }
-    ::CloseHandle(waitable);
-    return ended;
 }
