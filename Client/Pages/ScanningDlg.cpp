@@ -98,6 +98,8 @@ BOOL CScanningDlg::OnInitDialog()
     }
     for (int row = 0; row < kCategoryCount; ++row) {
         m_icons[row].SubclassDlgItem(kScanCategories[row].animatedIcon, this);
+        // Decoded once, here, so that starting a scan costs the window thread nothing.
+        m_icons[row].Load(MAKEINTRESOURCEA(IDG_SCAN_ANIMATION));
         m_images[row].SubclassDlgItem(kScanCategories[row].resultImage, this);
         if (row < kRegistryCategoryCount) {
             m_counts[row].SubclassDlgItem(kScanCategories[row].countLabel, this);
@@ -189,9 +191,7 @@ BOOL CScanningDlg::StartScan()
 
     for (int row = 0; row < kCategoryCount; ++row) {
         if (m_icons[row].m_hWnd) {
-            // Decoded once; only the row being scanned animates (see MarkCategoryRow).
-            if (!m_icons[row].IsInitialised())
-                m_icons[row].Load(MAKEINTRESOURCEA(IDG_SCAN_ANIMATION));
+            // Only the row being scanned animates (see MarkCategoryRow).
             m_icons[row].SetBkColor(kScanCategories[row].iconBackground);
         }
         SetResultImage(row, static_cast<HBITMAP>(m_idle.m_hObject));
