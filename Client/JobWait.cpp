@@ -4,20 +4,22 @@
 
 namespace {
 
-void DispatchPendingMessages()
+// Dispatches what is queued; false when a quit request came, which the caller hands on to the
+// loop that owns it once the wait is over.
+bool DispatchPendingMessages(int* quitCode)
 {
     MSG msg;
     while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
         if (msg.message == WM_QUIT) {
-            // Leave the quit request for the loop that owns it.
-            ::PostQuitMessage(static_cast<int>(msg.wParam));
-            return;
+            *quitCode = static_cast<int>(msg.wParam);
+            return false;
         }
         if (!AfxPreTranslateMessage(&msg)) {
             ::TranslateMessage(&msg);
             ::DispatchMessageA(&msg);
         }
     }
+    return true;
 }
 
 } // namespace
@@ -41,19 +43,29 @@ BOOL WaitForEngineJob(CAbstractProcess* process, DWORD timeoutMs)
 BOOL WaitForThreadEnd(HANDLE thread, DWORD timeoutMs)
 {
     const DWORD start = ::GetTickCount();
+    BOOL ended = FALSE;
+    bool quit = false;
+    int quitCode = 0;
     for (;;) {
         DWORD remaining = INFINITE;
         if (timeoutMs != INFINITE) {
             const DWORD elapsed = ::GetTickCount() - start;
             if (elapsed >= timeoutMs)
-                return FALSE;
+                break;
             remaining = timeoutMs - elapsed;
         }
-        const DWORD result = ::MsgWaitForMultipleObjects(1, &thread, FALSE, remaining, QS_ALLINPUT);
-        if (result == WAIT_OBJECT_0)
-            return TRUE;
-        if (result != WAIT_OBJECT_0 + 1)
-            return FALSE;
-        DispatchPendingMessages();
+        // After a quit request the window thread only waits: the thread never waits for it.
+        const DWORD result = quit ? ::WaitForSingleObject(thread, remaining)
+                                  : ::MsgWaitForMultipleObjects(1, &thread, FALSE, remaining, QS_ALLINPUT);
+        if (result == WAIT_OBJECT_0) {
+            ended = TRUE;
+            break;
+        }
+        if (quit || result != WAIT_OBJECT_0 + 1)
+            break;
+        quit = !DispatchPendingMessages(&quitCode);
     }
+    if (quit)
+        ::PostQuitMessage(quitCode);
+    return ended;
 }
