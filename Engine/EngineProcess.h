@@ -71,6 +71,11 @@ public:
 protected:
     // The body of one job; the result becomes the thread's exit code.
     virtual int RunJob(int jobType);
+    // Instead of the body, for a job stopped before its thread began: releases what the job
+    // was given and gives 0.
+    int DropJob(int jobType);
+    // Clears the running flag for good: also a job whose thread has not yet begun sees it.
+    void RequestStop();
 
     // The common start rule: refuses while another job owns the thread (after waiting a little
     // for one that is only ending), then lets storeArguments keep the job's arguments, and
@@ -335,6 +340,8 @@ protected:
     CString m_systemFolder;
     CString m_programFilesFolder;
     std::atomic<int> m_running{0};
+    // Set by Stop, cleared by every start: a stop asked for before Run began.
+    std::atomic<bool> m_stopRequested{false};
     std::atomic<int> m_jobType{0};
     CAbstractStatus* m_status = nullptr;
     CAbstractScanItemsInfo* m_resultItems = nullptr;
@@ -371,6 +378,7 @@ int CVexaEngineProcess::StartJob(int jobType, CAbstractStatus* status, StoreArgu
     m_status = status;
     m_jobType = jobType;
     m_jobEnding = false;
+    m_stopRequested = false;
     m_pauseRequested = false;
     ::SetEvent(m_resumeEvent);
     return Start() == 1 ? 1 : -1;
