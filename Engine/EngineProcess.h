@@ -294,19 +294,38 @@ protected:
 
     // Removes the found item (a key when it begins with "HKEY", else a file) and every entry of
     // the spyware's record: keys and values, modules, files and folders. 0 without a database.
+    // Runs inside a job: registry entries go only behind a partial backup (WriteBackup), keys
+    // of the system's shared structure are never deleted whole, and modules, files and folders
+    // only on plain local paths (SpywareRemovalRules.h).
     int RemoveSpyware(CString itemText, long spywareId);
     // Deletes a file, resetting its attributes, ending the processes that run it (when allowed)
     // or, while it stays in use, scheduling it for deletion at the next start (reported with
-    // ReportResult 1). 0 only when the file stays and could not be scheduled either.
+    // ReportResult 1). 0 when the file stays: the image of a process the terminator never ends
+    // is neither deleted nor scheduled, and a failed scheduling is no success either.
     int DeleteLockedFile(const char* file, int mayTerminate);
+    // Existing keys are deleted whole (unless protected), other entries as a value named after
+    // the last backslash; 0 when no backup could be written, and then nothing is deleted.
     int RemoveSpywareRegistry(const std::vector<CString>& entries);
     int RemoveSpywareModules(const std::vector<CString>& modules);
+    // Loads the module from a plain local file path and calls its "DllUnregisterServer". 0.
     int UnregisterModule(CString modulePath);
     int RemoveSpywareFiles(const std::vector<CString>& files);
     // The result of the last removal; 1 when none was tried.
     int RemoveSpywareFolders(const std::vector<CString>& folders);
     // Expands the path token of a record's entry; only entries with one are removed.
     virtual BOOL ExpandSpywarePath(CString& text);
+    // Expands an entry and judges the result; true with its full path when it may be removed.
+    bool ExpandRemovalPath(CString entry, CString* fullPath);
+
+    // One registry deletion of a removal: a key with all its subkeys, or a value.
+    struct _REGISTRY_REMOVAL {
+        CString Text;
+        bool IsKey;
+    };
+    std::vector<_REGISTRY_REMOVAL> PlanRegistryRemoval(const std::vector<CString>& entries);
+    // Writes the partial backup of every entry, then deletes them; 0 (nothing deleted) when the
+    // backup could not be written.
+    int RemoveRegistryEntries(const std::vector<_REGISTRY_REMOVAL>& removals);
     // Asks the system to delete the file at the next start.
     virtual BOOL ScheduleDeleteAtRestart(const char* file);
 
