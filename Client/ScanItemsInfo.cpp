@@ -299,9 +299,20 @@ int CScanItemsInfo::WriteScanLog()
     return WriteScanLog(now);
 }
 
+CString CScanItemsInfo::GetScanLogFolder() const
+{
+    return m_programFolder + kScanLogFolder;
+}
+
 int CScanItemsInfo::WriteScanLog(const SYSTEMTIME& localTime)
 {
-    const CString folder = m_programFolder + kScanLogFolder;
+    return WriteScanLogInto(GetScanLogFolder(), localTime);
+}
+
+int CScanItemsInfo::WriteScanLogInto(const CString& logFolder, const SYSTEMTIME& localTime, CString* writtenPath)
+{
+    CString folder = logFolder;
+    folder.TrimRight('\\');
     ::CreateDirectoryA(folder, nullptr);
     CString path;
     path.Format("%s\\%d%d%d%d%d%d.txt", folder.GetString(), localTime.wDay, localTime.wMonth, localTime.wYear,
@@ -325,5 +336,9 @@ int CScanItemsInfo::WriteScanLog(const SYSTEMTIME& localTime)
         return 0;
     if (file.SeekToEnd() == static_cast<ULONGLONG>(-1))
         return 0;
-    return file.WriteString(text) && file.FlushWriteBuffer() ? 1 : 0;
+    if (!file.WriteString(text) || !file.FlushWriteBuffer())
+        return 0;
+    if (writtenPath)
+        *writtenPath = path;
+    return 1;
 }

@@ -51,6 +51,13 @@ public:
 
     // The scan log as written at the given local time; WriteScanLog uses the current one.
     int WriteScanLog(const SYSTEMTIME& localTime);
+    // The scan log into the folder `logFolder` (created when missing); the file's path goes to
+    // `path`. 0 when the folder or the file cannot be written.
+    int WriteScanLogInto(const CString& logFolder, const SYSTEMTIME& localTime, CString* path = nullptr);
+    // Forgets every repair exclusion: the results page hands them over afresh before each repair.
+    void ClearRepairExclusions() { m_repairExclusions.clear(); }
+    // The folder of the scan logs beside the program.
+    CString GetScanLogFolder() const;
 
     // The folder of the container's files, with its trailing backslash.
     const CString& GetProgramFolder() const { return m_programFolder; }

@@ -1,0 +1,310 @@
+#include "CheckedTreeCtrl.h"
+
+#include <vector>
+
+#include "ResultCategories.h"
+
+namespace {
+
+const UINT kStateImagesBitmap = 210;
+const UINT kRowImagesBitmap = 225;
+const int kStateImageWidth = 13;
+const int kRowImageWidth = 18;
+const COLORREF kMaskColour = RGB(255, 255, 255);
+
+UINT StateImageBits(int state)
+{
+    return INDEXTOSTATEIMAGEMASK(static_cast<UINT>(state));
+}
+
+} // namespace
+
+BEGIN_MESSAGE_MAP(CCheckedTreeCtrl, CTreeCtrl)
+    ON_WM_LBUTTONDOWN()
+    ON_WM_KEYDOWN()
+    ON_NOTIFY_REFLECT(NM_DBLCLK, OnDblClk)
+END_MESSAGE_MAP()
+
+void CCheckedTreeCtrl::InitImageLists()
+{
+    m_stateImages.Create(kStateImagesBitmap, kStateImageWidth, 2, kMaskColour);
+    m_normalImages.Create(kRowImagesBitmap, kRowImageWidth, 5, kMaskColour);
+    SetImageList(&m_normalImages, TVSIL_NORMAL);
+    SetImageList(&m_stateImages, TVSIL_STATE);
+}
+
+std::string CCheckedTreeCtrl::FoldCase(const CString& text)
+{
+    CString folded = text;
+    folded.MakeLower();
+    return std::string(folded.GetString(), static_cast<size_t>(folded.GetLength()));
+}
+
+HTREEITEM CCheckedTreeCtrl::AddCategory(const CString& text, const CString& description, int image)
+{
+    const CString name = CategoryNameOfRowText(text);
+    const HTREEITEM row = InsertItem(text, 0, 0, TVI_ROOT, TVI_LAST);
+    if (!row)
+        return nullptr;
+    SetItemData(row, 0);
+    SetTickState(row, TICK_ON);
+    SetItemImage(row, image, image);
+    m_categoryCounts.insert(std::make_pair(name, 0));
+    m_descriptions.insert(std::make_pair(name, description));
+    m_categoryRows.insert(std::make_pair(name, row));
+    m_categories[row].name = name;
+    return row;
+}
+
+HTREEITEM CCheckedTreeCtrl::AddItem(const CString& categoryName, const CString& entryText, int image)
+{
+    const auto found = m_categoryRows.find(categoryName);
+    if (found == m_categoryRows.end())
+        return nullptr;
+    const HTREEITEM category = found->second;
+    CATEGORY_ROW& data = m_categories[category];
+    const std::string key = FoldCase(entryText);
+    if (data.byText.count(key))
+        return nullptr;
+    const HTREEITEM row = InsertItem(entryText, image, image, category, TVI_LAST);
+    if (!row)
+        return nullptr;
+    SetTickState(row, TICK_ON);
+    data.byText.insert(std::make_pair(key, row));
+    m_entries.insert(std::make_pair(row, entryText));
+    ++data.entries;
+    ++data.ticked;
+    SetItemData(category, static_cast<DWORD_PTR>(data.ticked));
+    ++m_categoryCounts[categoryName];
+    ++m_nTotalEntries;
+    return row;
+}
+
+void CCheckedTreeCtrl::RemoveAll()
+{
+    if (m_hWnd)
+        DeleteAllItems();
+    m_categoryCounts.clear();
+    m_descriptions.clear();
+    m_categoryRows.clear();
+    m_categories.clear();
+    m_entries.clear();
+    m_nTotalEntries = 0;
+    m_nExcludedCount = 0;
+}
+
+int CCheckedTreeCtrl::GetTickState(HTREEITEM row) const
+{
+    return static_cast<int>(GetItemState(row, TVIS_STATEIMAGEMASK) >> 12);
+}
+
+void CCheckedTreeCtrl::SetTickState(HTREEITEM row, int state)
+{
+    SetItemState(row, StateImageBits(state), TVIS_STATEIMAGEMASK);
+}
+
+CString CCheckedTreeCtrl::GetEntryText(HTREEITEM entry) const
+{
+    const auto found = m_entries.find(entry);
+    return found == m_entries.end() ? CString() : found->second;
+}
+
+CString CCheckedTreeCtrl::GetCategoryName(HTREEITEM row) const
+{
+    const auto found = m_categories.find(row);
+    return found == m_categories.end() ? CString() : found->second.name;
+}
+
+void CCheckedTreeCtrl::AdjustSelectedCount(int delta)
+{
+    if (delta && m_pOwner)
+        m_pOwner->OnSelectedCountChanged(delta);
+}
+
+void CCheckedTreeCtrl::SetCategoryStateFromEntries(HTREEITEM category)
+{
+    CATEGORY_ROW& data = m_categories[category];
+    SetItemData(category, static_cast<DWORD_PTR>(data.ticked));
+    if (data.entries == 0)
+        return;
+    SetTickState(category, data.ticked == 0 ? TICK_OFF : (data.ticked == data.entries ? TICK_ON : TICK_PARTLY));
+}
+
+void CCheckedTreeCtrl::ToggleTick(HTREEITEM row)
+{
+    const int newState = GetTickState(row) == TICK_ON ? TICK_OFF : TICK_ON;
+    const auto entry = m_entries.find(row);
+    if (entry != m_entries.end()) {
+        const bool changed = GetTickState(row) != newState;
+        SetTickState(row, newState);
+        const HTREEITEM category = GetParentItem(row);
+        if (changed && m_categories.count(category)) {
+            m_categories[category].ticked += newState == TICK_ON ? 1 : -1;
+            SetCategoryStateFromEntries(category);
+        }
+        if (changed)
+            AdjustSelectedCount(newState == TICK_ON ? 1 : -1);
+        return;
+    }
+    if (!m_categories.count(row))
+        return;
+    // A category: every entry takes its new state; the count moves by the entries that changed.
+    int changed = 0;
+    for (HTREEITEM child = GetChildItem(row); child; child = GetNextSiblingItem(child)) {
+        if (GetTickState(child) != newState) {
+            SetTickState(child, newState);
+            ++changed;
+        }
+    }
+    CATEGORY_ROW& data = m_categories[row];
+    data.ticked = newState == TICK_ON ? data.entries : 0;
+    SetTickState(row, newState);
+    SetItemData(row, static_cast<DWORD_PTR>(data.ticked));
+    AdjustSelectedCount(newState == TICK_ON ? changed : -changed);
+}
+
+BOOL CCheckedTreeCtrl::RemoveEntry(HTREEITEM entry)
+{
+    const auto found = m_entries.find(entry);
+    if (found == m_entries.end())
+        return FALSE;
+    const HTREEITEM category = GetParentItem(entry);
+    const bool wasTicked = GetTickState(entry) == TICK_ON;
+    CATEGORY_ROW& data = m_categories[category];
+    data.byText.erase(FoldCase(found->second));
+    --data.entries;
+    if (wasTicked)
+        --data.ticked;
+    const auto count = m_categoryCounts.find(data.name);
+    if (count != m_categoryCounts.end()) {
+        --count->second;
+        --m_nTotalEntries;
+    }
+    m_entries.erase(found);
+    DeleteItem(entry);
+    // An ignored entry is no longer selected for the repair.
+    if (wasTicked)
+        AdjustSelectedCount(-1);
+    if (data.entries == 0) {
+        m_categoryRows.erase(data.name);
+        m_categories.erase(category);
+        DeleteItem(category);
+    } else {
+        SetCategoryStateFromEntries(category);
+    }
+    return TRUE;
+}
+
+void CCheckedTreeCtrl::UpdateNodeLabels()
+{
+    for (HTREEITEM row = GetRootItem(); row; row = GetNextSiblingItem(row)) {
+        const auto found = m_categories.find(row);
+        if (found != m_categories.end())
+            SetItemText(row, CategoryRowLabel(found->second.name, found->second.entries));
+    }
+}
+
+int CCheckedTreeCtrl::ExcludeUncheckedEntries(CAbstractScanItemsInfo* items)
+{
+    m_nExcludedCount = 0;
+    for (const auto& entry : m_entries) {
+        if (GetTickState(entry.first) != TICK_ON)
+            ++m_nExcludedCount;
+    }
+    if (!items)
+        return 0;
+    int handedOver = 0;
+    for (const RESULT_CATEGORY_INFO& category : kResultCategories) {
+        std::vector<const char*> found;
+        if (!items->GetItems(&found, static_cast<int>(category.bit)))
+            continue;
+        const auto row = m_categoryRows.find(category.rowName);
+        const CATEGORY_ROW* data = row == m_categoryRows.end() ? nullptr : &m_categories[row->second];
+        // Keys first: the container may not be changed while its texts are borrowed.
+        std::vector<CString> keys;
+        for (const char* text : found) {
+            const CString item(text ? text : "");
+            if (data) {
+                const auto shown = data->byText.find(FoldCase(item));
+                if (shown != data->byText.end() && GetTickState(shown->second) == TICK_ON)
+                    continue;
+            }
+            keys.push_back(ExclusionKey(item, category.rowName));
+        }
+        for (const CString& key : keys)
+            items->SetIgnore(key, 0, 0);
+        handedOver += static_cast<int>(keys.size());
+    }
+    return handedOver;
+}
+
+int CCheckedTreeCtrl::GetTickedEntries() const
+{
+    int ticked = 0;
+    for (const auto& category : m_categories)
+        ticked += category.second.ticked;
+    return ticked;
+}
+
+int CCheckedTreeCtrl::GetCategoryCount(const CString& name) const
+{
+    const auto found = m_categoryCounts.find(name);
+    return found == m_categoryCounts.end() ? 0 : found->second;
+}
+
+std::map<CString, std::vector<CString>> CCheckedTreeCtrl::GetTickedEntriesByCategory() const
+{
+    std::map<CString, std::vector<CString>> ticked;
+    for (HTREEITEM row = GetRootItem(); row; row = GetNextSiblingItem(row)) {
+        const auto category = m_categories.find(row);
+        if (category == m_categories.end())
+            continue;
+        std::vector<CString>& texts = ticked[category->second.name];
+        for (HTREEITEM child = GetChildItem(row); child; child = GetNextSiblingItem(child)) {
+            if (GetTickState(child) == TICK_ON)
+                texts.push_back(GetEntryText(child));
+        }
+    }
+    return ticked;
+}
+
+void CCheckedTreeCtrl::UpdateDescriptionFromSelection()
+{
+    HTREEITEM row = GetSelectedItem();
+    // The row itself, then up to three levels above it.
+    for (int level = 0; row && level < 4; ++level, row = GetParentItem(row)) {
+        const auto found = m_descriptions.find(CategoryNameOfRowText(GetItemText(row)));
+        if (found != m_descriptions.end()) {
+            if (m_pOwner)
+                m_pOwner->UpdateDescription(found->second);
+            return;
+        }
+    }
+}
+
+void CCheckedTreeCtrl::OnLButtonDown(UINT, CPoint point)
+{
+    UINT flags = 0;
+    const HTREEITEM row = HitTest(point, &flags);
+    if (row && (flags & TVHT_ONITEMSTATEICON))
+        ToggleTick(row);
+    Default();
+    UpdateDescriptionFromSelection();
+}
+
+void CCheckedTreeCtrl::OnKeyDown(UINT key, UINT, UINT)
+{
+    if (key == VK_SPACE) {
+        const HTREEITEM row = GetSelectedItem();
+        if (row && (IsCategory(row) || IsEntry(row)))
+            ToggleTick(row);
+    }
+    Default();
+    UpdateDescriptionFromSelection();
+}
+
+void CCheckedTreeCtrl::OnDblClk(NMHDR*, LRESULT* result)
+{
+    // A double click only expands or collapses; the page does not hear of it.
+    *result = 0;
+}
