@@ -149,12 +149,30 @@ void CCheckedTreeCtrl::ToggleTick(HTREEITEM row)
     if (!m_categories.count(row))
         return;
     // A category: every entry takes its new state; the count moves by the entries that changed.
+    // The tree recomputes its scroll range for every visible row that changes, so the entries
+    // change while their category is folded, and the view is put back as it was.
+    const bool expanded = (GetItemState(row, TVIS_EXPANDED) & TVIS_EXPANDED) != 0;
+    const HTREEITEM firstVisible = TreeView_GetFirstVisible(m_hWnd);
+    const HTREEITEM selected = GetSelectedItem();
+    if (expanded) {
+        SendMessage(WM_SETREDRAW, FALSE);
+        Expand(row, TVE_COLLAPSE);
+    }
     int changed = 0;
     for (HTREEITEM child = GetChildItem(row); child; child = GetNextSiblingItem(child)) {
         if (GetTickState(child) != newState) {
             SetTickState(child, newState);
             ++changed;
         }
+    }
+    if (expanded) {
+        Expand(row, TVE_EXPAND);
+        if (selected && GetSelectedItem() != selected)
+            SelectItem(selected);
+        if (firstVisible)
+            TreeView_Select(m_hWnd, firstVisible, TVGN_FIRSTVISIBLE);
+        SendMessage(WM_SETREDRAW, TRUE);
+        Invalidate();
     }
     CATEGORY_ROW& data = m_categories[row];
     data.ticked = newState == TICK_ON ? data.entries : 0;

@@ -14,6 +14,7 @@ namespace {
 
 const char kRepairRefused[] =
     "The repair was not carried out: its registry backup could not be written. Nothing was deleted.";
+const char kRepairRefusedStatus[] = "Nothing was repaired: the registry backup could not be written.";
 const char kRestorePointFailed[] = "The System Restore point could not be set.\nDo you want to repair without it?";
 const char kScanLogFailed[] = "The scan log could not be written.";
 const char kJobRunning[] = "Please stop other active operation before starting repair.";
@@ -413,10 +414,12 @@ void CScanResultDlg::OnRepair()
         return;
     CAbstractProcess* process = app->m_pProcess;
     CAbstractScanItemsInfo* items = app->m_pItems;
-    if ((process && process->IsRunning()) || !process || !items) {
+    if (process && process->IsRunning()) {
         AfxMessageBox(kJobRunning, MB_OK | MB_ICONINFORMATION);
         return;
     }
+    if (!process || !items)
+        return;
     SetRepairing(true);
     m_report.Reset();
 
@@ -479,7 +482,7 @@ LRESULT CScanResultDlg::OnRepairFinished(WPARAM result, LPARAM)
             m_restorePoint.Cancel();
         SetRepairing(false);
         ShowSelection();
-        m_status.SetText(kRepairRefused);
+        m_status.SetText(kRepairRefusedStatus);
         AfxMessageBox(kRepairRefused, MB_OK | MB_ICONWARNING);
         return 0;
     }

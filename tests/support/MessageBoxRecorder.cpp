@@ -34,6 +34,12 @@ const std::vector<std::string>& CMessageBoxRecorder::Texts()
     return g_texts;
 }
 
+void CMessageBoxRecorder::SetAnswer(int answer)
+{
+    std::lock_guard<std::mutex> lock(g_mutex);
+    g_answer = answer;
+}
+
 void CMessageBoxRecorder::ClearTexts()
 {
     std::lock_guard<std::mutex> lock(g_mutex);

@@ -15,6 +15,8 @@ public:
 
     static const std::vector<std::string>& Texts();
     static void ClearTexts();
+    // What the recorded boxes answer from now on.
+    static void SetAnswer(int answer);
 
 private:
     AfxMessageBoxHandler m_previous;
