@@ -1,5 +1,6 @@
 #include "CheckedTreeCtrl.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "ResultCategories.h"
@@ -43,12 +44,19 @@ std::string CCheckedTreeCtrl::FoldCase(const CString& text)
 HTREEITEM CCheckedTreeCtrl::AddCategory(const CString& text, const CString& description, int image)
 {
     const CString name = CategoryNameOfRowText(text);
-    const HTREEITEM row = InsertItem(text, 0, 0, TVI_ROOT, TVI_LAST);
+    TVINSERTSTRUCTA insert = {};
+    insert.hParent = TVI_ROOT;
+    insert.hInsertAfter = TVI_LAST;
+    insert.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM | TVIF_STATE;
+    insert.item.pszText = const_cast<char*>(text.GetString());
+    insert.item.iImage = image;
+    insert.item.iSelectedImage = image;
+    insert.item.lParam = 0;
+    insert.item.state = StateImageBits(TICK_ON);
+    insert.item.stateMask = TVIS_STATEIMAGEMASK;
+    const HTREEITEM row = InsertItem(&insert);
     if (!row)
         return nullptr;
-    SetItemData(row, 0);
-    SetTickState(row, TICK_ON);
-    SetItemImage(row, image, image);
     m_categoryCounts.insert(std::make_pair(name, 0));
     m_descriptions.insert(std::make_pair(name, description));
     m_categoryRows.insert(std::make_pair(name, row));
@@ -66,13 +74,24 @@ HTREEITEM CCheckedTreeCtrl::AddItem(const CString& categoryName, const CString& 
     const std::string key = FoldCase(entryText);
     if (data.byText.count(key))
         return nullptr;
-    const HTREEITEM row = InsertItem(entryText, image, image, category, TVI_LAST);
+    TVINSERTSTRUCTA insert = {};
+    insert.hParent = category;
+    insert.hInsertAfter = TVI_LAST;
+    insert.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM | TVIF_STATE;
+    insert.item.pszText = const_cast<char*>(entryText.GetString());
+    insert.item.iImage = image;
+    insert.item.iSelectedImage = image;
+    insert.item.lParam = 0;
+    insert.item.state = StateImageBits(TICK_ON);
+    insert.item.stateMask = TVIS_STATEIMAGEMASK;
+    const HTREEITEM row = InsertItem(&insert);
     if (!row)
         return nullptr;
-    SetTickState(row, TICK_ON);
     data.byText.insert(std::make_pair(key, row));
-    m_entries.insert(std::make_pair(row, entryText));
-    ++data.entries;
+    data.entries.push_back(row);
+    ENTRY_ROW& entry = m_entries[row];
+    entry.text = entryText;
+    entry.category = category;
     ++data.ticked;
     SetItemData(category, static_cast<DWORD_PTR>(data.ticked));
     ++m_categoryCounts[categoryName];
@@ -95,18 +114,28 @@ void CCheckedTreeCtrl::RemoveAll()
 
 int CCheckedTreeCtrl::GetTickState(HTREEITEM row) const
 {
-    return static_cast<int>(GetItemState(row, TVIS_STATEIMAGEMASK) >> 12);
+    const auto entry = m_entries.find(row);
+    if (entry != m_entries.end())
+        return entry->second.state;
+    const auto category = m_categories.find(row);
+    return category == m_categories.end() ? 0 : category->second.state;
 }
 
 void CCheckedTreeCtrl::SetTickState(HTREEITEM row, int state)
 {
+    const auto entry = m_entries.find(row);
+    if (entry != m_entries.end())
+        entry->second.state = state;
+    const auto category = m_categories.find(row);
+    if (category != m_categories.end())
+        category->second.state = state;
     SetItemState(row, StateImageBits(state), TVIS_STATEIMAGEMASK);
 }
 
 CString CCheckedTreeCtrl::GetEntryText(HTREEITEM entry) const
 {
     const auto found = m_entries.find(entry);
-    return found == m_entries.end() ? CString() : found->second;
+    return found == m_entries.end() ? CString() : found->second.text;
 }
 
 CString CCheckedTreeCtrl::GetCategoryName(HTREEITEM row) const
@@ -125,9 +154,12 @@ void CCheckedTreeCtrl::SetCategoryStateFromEntries(HTREEITEM category)
 {
     CATEGORY_ROW& data = m_categories[category];
     SetItemData(category, static_cast<DWORD_PTR>(data.ticked));
-    if (data.entries == 0)
+    if (data.entries.empty())
         return;
-    SetTickState(category, data.ticked == 0 ? TICK_OFF : (data.ticked == data.entries ? TICK_ON : TICK_PARTLY));
+    const int entries = static_cast<int>(data.entries.size());
+    const int state = data.ticked == 0 ? TICK_OFF : (data.ticked == entries ? TICK_ON : TICK_PARTLY);
+    if (state != data.state)
+        SetTickState(category, state);
 }
 
 void CCheckedTreeCtrl::ToggleTick(HTREEITEM row)
@@ -135,22 +167,22 @@ void CCheckedTreeCtrl::ToggleTick(HTREEITEM row)
     const int newState = GetTickState(row) == TICK_ON ? TICK_OFF : TICK_ON;
     const auto entry = m_entries.find(row);
     if (entry != m_entries.end()) {
-        const bool changed = GetTickState(row) != newState;
+        if (entry->second.state == newState)
+            return;
         SetTickState(row, newState);
-        const HTREEITEM category = GetParentItem(row);
-        if (changed && m_categories.count(category)) {
-            m_categories[category].ticked += newState == TICK_ON ? 1 : -1;
-            SetCategoryStateFromEntries(category);
-        }
-        if (changed)
-            AdjustSelectedCount(newState == TICK_ON ? 1 : -1);
+        const HTREEITEM category = entry->second.category;
+        m_categories[category].ticked += newState == TICK_ON ? 1 : -1;
+        SetCategoryStateFromEntries(category);
+        AdjustSelectedCount(newState == TICK_ON ? 1 : -1);
         return;
     }
-    if (!m_categories.count(row))
+    const auto found = m_categories.find(row);
+    if (found == m_categories.end())
         return;
     // A category: every entry takes its new state; the count moves by the entries that changed.
     // The tree recomputes its scroll range for every visible row that changes, so the entries
     // change while their category is folded, and the view is put back as it was.
+    CATEGORY_ROW& data = found->second;
     const bool expanded = (GetItemState(row, TVIS_EXPANDED) & TVIS_EXPANDED) != 0;
     const HTREEITEM firstVisible = TreeView_GetFirstVisible(m_hWnd);
     const HTREEITEM selected = GetSelectedItem();
@@ -159,8 +191,8 @@ void CCheckedTreeCtrl::ToggleTick(HTREEITEM row)
         Expand(row, TVE_COLLAPSE);
     }
     int changed = 0;
-    for (HTREEITEM child = GetChildItem(row); child; child = GetNextSiblingItem(child)) {
-        if (GetTickState(child) != newState) {
+    for (HTREEITEM child : data.entries) {
+        if (m_entries[child].state != newState) {
             SetTickState(child, newState);
             ++changed;
         }
@@ -174,8 +206,7 @@ void CCheckedTreeCtrl::ToggleTick(HTREEITEM row)
         SendMessage(WM_SETREDRAW, TRUE);
         Invalidate();
     }
-    CATEGORY_ROW& data = m_categories[row];
-    data.ticked = newState == TICK_ON ? data.entries : 0;
+    data.ticked = newState == TICK_ON ? static_cast<int>(data.entries.size()) : 0;
     SetTickState(row, newState);
     SetItemData(row, static_cast<DWORD_PTR>(data.ticked));
     AdjustSelectedCount(newState == TICK_ON ? changed : -changed);
@@ -186,11 +217,11 @@ BOOL CCheckedTreeCtrl::RemoveEntry(HTREEITEM entry)
     const auto found = m_entries.find(entry);
     if (found == m_entries.end())
         return FALSE;
-    const HTREEITEM category = GetParentItem(entry);
-    const bool wasTicked = GetTickState(entry) == TICK_ON;
+    const HTREEITEM category = found->second.category;
+    const bool wasTicked = found->second.state == TICK_ON;
     CATEGORY_ROW& data = m_categories[category];
-    data.byText.erase(FoldCase(found->second));
-    --data.entries;
+    data.byText.erase(FoldCase(found->second.text));
+    data.entries.erase(std::find(data.entries.begin(), data.entries.end(), entry));
     if (wasTicked)
         --data.ticked;
     const auto count = m_categoryCounts.find(data.name);
@@ -203,7 +234,7 @@ BOOL CCheckedTreeCtrl::RemoveEntry(HTREEITEM entry)
     // An ignored entry is no longer selected for the repair.
     if (wasTicked)
         AdjustSelectedCount(-1);
-    if (data.entries == 0) {
+    if (data.entries.empty()) {
         m_categoryRows.erase(data.name);
         m_categories.erase(category);
         DeleteItem(category);
@@ -215,10 +246,9 @@ BOOL CCheckedTreeCtrl::RemoveEntry(HTREEITEM entry)
 
 void CCheckedTreeCtrl::UpdateNodeLabels()
 {
-    for (HTREEITEM row = GetRootItem(); row; row = GetNextSiblingItem(row)) {
-        const auto found = m_categories.find(row);
-        if (found != m_categories.end())
-            SetItemText(row, CategoryRowLabel(found->second.name, found->second.entries));
+    for (const auto& category : m_categoryRows) {
+        const CATEGORY_ROW& data = m_categories[category.second];
+        SetItemText(category.second, CategoryRowLabel(data.name, static_cast<int>(data.entries.size())));
     }
 }
 
@@ -226,7 +256,7 @@ int CCheckedTreeCtrl::ExcludeUncheckedEntries(CAbstractScanItemsInfo* items)
 {
     m_nExcludedCount = 0;
     for (const auto& entry : m_entries) {
-        if (GetTickState(entry.first) != TICK_ON)
+        if (entry.second.state != TICK_ON)
             ++m_nExcludedCount;
     }
     if (!items)
@@ -244,7 +274,7 @@ int CCheckedTreeCtrl::ExcludeUncheckedEntries(CAbstractScanItemsInfo* items)
             const CString item(text ? text : "");
             if (data) {
                 const auto shown = data->byText.find(FoldCase(item));
-                if (shown != data->byText.end() && GetTickState(shown->second) == TICK_ON)
+                if (shown != data->byText.end() && m_entries[shown->second].state == TICK_ON)
                     continue;
             }
             keys.push_back(ExclusionKey(item, category.rowName));
@@ -273,14 +303,12 @@ int CCheckedTreeCtrl::GetCategoryCount(const CString& name) const
 std::map<CString, std::vector<CString>> CCheckedTreeCtrl::GetTickedEntriesByCategory() const
 {
     std::map<CString, std::vector<CString>> ticked;
-    for (HTREEITEM row = GetRootItem(); row; row = GetNextSiblingItem(row)) {
-        const auto category = m_categories.find(row);
-        if (category == m_categories.end())
-            continue;
-        std::vector<CString>& texts = ticked[category->second.name];
-        for (HTREEITEM child = GetChildItem(row); child; child = GetNextSiblingItem(child)) {
-            if (GetTickState(child) == TICK_ON)
-                texts.push_back(GetEntryText(child));
+    for (const auto& category : m_categories) {
+        std::vector<CString>& texts = ticked[category.second.name];
+        for (HTREEITEM child : category.second.entries) {
+            const ENTRY_ROW& entry = m_entries.at(child);
+            if (entry.state == TICK_ON)
+                texts.push_back(entry.text);
         }
     }
     return ticked;
@@ -289,15 +317,12 @@ std::map<CString, std::vector<CString>> CCheckedTreeCtrl::GetTickedEntriesByCate
 void CCheckedTreeCtrl::UpdateDescriptionFromSelection()
 {
     HTREEITEM row = GetSelectedItem();
-    // The row itself, then up to three levels above it.
-    for (int level = 0; row && level < 4; ++level, row = GetParentItem(row)) {
-        const auto found = m_descriptions.find(CategoryNameOfRowText(GetItemText(row)));
-        if (found != m_descriptions.end()) {
-            if (m_pOwner)
-                m_pOwner->UpdateDescription(found->second);
-            return;
-        }
-    }
+    const auto entry = m_entries.find(row);
+    if (entry != m_entries.end())
+        row = entry->second.category;
+    const auto found = m_descriptions.find(GetCategoryName(row));
+    if (found != m_descriptions.end() && m_pOwner)
+        m_pOwner->UpdateDescription(found->second);
 }
 
 void CCheckedTreeCtrl::OnLButtonDown(UINT, CPoint point)

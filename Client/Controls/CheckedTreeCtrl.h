@@ -9,7 +9,7 @@
 #include <map>
 #include <string>
 #include <unordered_map>
-#include <unordered_set>
+#include <vector>
 
 #include "Afx.h"
 #include "VexaEngine.h"
@@ -82,13 +82,23 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 private:
+    // The tree's own record of its rows: asking the control for a row costs a search through all
+    // its rows on some systems, so ticks and texts are kept here and only drawn by the control.
     struct CATEGORY_ROW
     {
         CString name;
-        int entries = 0;
+        int state = TICK_ON;
         int ticked = 0;
+        // Entry rows in the order they were added.
+        std::vector<HTREEITEM> entries;
         // Lower-cased entry text -> its row.
         std::unordered_map<std::string, HTREEITEM> byText;
+    };
+    struct ENTRY_ROW
+    {
+        CString text;
+        HTREEITEM category = nullptr;
+        int state = TICK_ON;
     };
 
     static std::string FoldCase(const CString& text);
@@ -103,8 +113,7 @@ private:
     std::map<CString, CString> m_descriptions;
     std::map<CString, HTREEITEM> m_categoryRows;
     std::unordered_map<HTREEITEM, CATEGORY_ROW> m_categories;
-    // Entry row -> its full text.
-    std::unordered_map<HTREEITEM, CString> m_entries;
+    std::unordered_map<HTREEITEM, ENTRY_ROW> m_entries;
     int m_nTotalEntries = 0;
     int m_nExcludedCount = 0;
 };

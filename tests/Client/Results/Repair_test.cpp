@@ -302,6 +302,8 @@ TEST_F(ResultsTest, TheAutomaticRepairRunsOnceAndTheShutdownWaitsForItsThread)
     EXPECT_TRUE(Main().m_jobThreadEndedAtClose);
     EXPECT_TRUE(CMessageBoxRecorder::Texts().empty());
     EXPECT_FALSE(::IsWindowVisible(m_main->m_hWnd));
+    // The results page keeps the repair's texts; the scan's end did not write over them.
+    EXPECT_EQ("Repairing Errors", Text(Results(), IDC_RESULTS_SELECTED));
 
     // Neither re-showing the results, nor the summary's Back, nor the results' Back starts
     // another repair.
