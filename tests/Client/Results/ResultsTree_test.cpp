@@ -99,6 +99,24 @@ TEST_F(ResultsTest, TheSelectedRowShowsItsCategorysDescription)
     ClickText(CategoryRow("Empty Registry Keys"));
     EXPECT_EQ("Empty Registry Keys", Text(results, IDC_RESULTS_DESCRIPTION));
     EXPECT_EQ("3 of 3 Errors Selected for Repair", Text(results, IDC_RESULTS_SELECTED));
+
+    // The other view: the junk boxes instead of the tree; a box unticked skips its kind.
+    CAbstractScanItemsInfo* items = TestApp().m_pItems;
+    Click(results, IDC_RESULTS_OTHER_VIEW);
+    EXPECT_FALSE(Tree().IsWindowVisible());
+    EXPECT_TRUE(IsShown(results, IDC_RESULTS_RECYCLE_BOX));
+    EXPECT_FALSE(IsEnabled(results, IDC_RESULTS_OTHER_VIEW));
+    EXPECT_TRUE(IsEnabled(results, IDC_RESULTS_REGISTRY_VIEW));
+    EXPECT_FALSE(items->GetIgnoreRecycleBin());
+    Click(results, IDC_RESULTS_RECYCLE_BOX);
+    EXPECT_TRUE(items->GetIgnoreRecycleBin());
+    EXPECT_FALSE(items->GetIgnoreTempFiles());
+    SaveScreenshot("results-other-errors");
+    Click(results, IDC_RESULTS_RECYCLE_BOX);
+    EXPECT_FALSE(items->GetIgnoreRecycleBin());
+    Click(results, IDC_RESULTS_REGISTRY_VIEW);
+    EXPECT_TRUE(Tree().IsWindowVisible());
+    EXPECT_FALSE(IsShown(results, IDC_RESULTS_TEMP_BOX));
 }
 
 TEST_F(ResultsTest, WhatIsNotTickedReachesTheContainerWholeAndInEveryLetterCase)
