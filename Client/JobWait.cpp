@@ -4,20 +4,22 @@
 
 namespace {
 
-void DispatchPendingMessages()
+// Dispatches what is queued; false when a quit request came, which the caller hands on to the
+// loop that owns it once the wait is over.
+bool DispatchPendingMessages(int* quitCode)
 {
     MSG msg;
     while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
         if (msg.message == WM_QUIT) {
-            // Leave the quit request for the loop that owns it.
-            ::PostQuitMessage(static_cast<int>(msg.wParam));
-            return;
+            *quitCode = static_cast<int>(msg.wParam);
+            return false;
         }
         if (!AfxPreTranslateMessage(&msg)) {
             ::TranslateMessage(&msg);
             ::DispatchMessageA(&msg);
         }
     }
+    return true;
 }
 
 } // namespace
@@ -33,8 +35,17 @@ BOOL WaitForEngineJob(CAbstractProcess* process, DWORD timeoutMs)
     HANDLE waitable = nullptr;
     if (!::DuplicateHandle(::GetCurrentProcess(), thread, ::GetCurrentProcess(), &waitable, SYNCHRONIZE, FALSE, 0))
         return process->GetThreadHandle() == nullptr;
+    const BOOL ended = WaitForThreadEnd(waitable, timeoutMs);
+    ::CloseHandle(waitable);
+    return ended;
+}
+
+BOOL WaitForThreadEnd(HANDLE thread, DWORD timeoutMs)
+{
     const DWORD start = ::GetTickCount();
     BOOL ended = FALSE;
+    bool quit = false;
+    int quitCode = 0;
     for (;;) {
         DWORD remaining = INFINITE;
         if (timeoutMs != INFINITE) {
@@ -43,15 +54,18 @@ BOOL WaitForEngineJob(CAbstractProcess* process, DWORD timeoutMs)
                 break;
             remaining = timeoutMs - elapsed;
         }
-        const DWORD result = ::MsgWaitForMultipleObjects(1, &waitable, FALSE, remaining, QS_ALLINPUT);
+        // After a quit request the window thread only waits: the thread never waits for it.
+        const DWORD result = quit ? ::WaitForSingleObject(thread, remaining)
+                                  : ::MsgWaitForMultipleObjects(1, &thread, FALSE, remaining, QS_ALLINPUT);
         if (result == WAIT_OBJECT_0) {
             ended = TRUE;
             break;
         }
-        if (result != WAIT_OBJECT_0 + 1)
+        if (quit || result != WAIT_OBJECT_0 + 1)
             break;
-        DispatchPendingMessages();
+        quit = !DispatchPendingMessages(&quitCode);
     }
-    ::CloseHandle(waitable);
+    if (quit)
+        ::PostQuitMessage(quitCode);
     return ended;
 }

@@ -14,8 +14,13 @@ public:
     ~CMessageBoxRecorder();
 
     static const std::vector<std::string>& Texts();
+    // A copy taken under the recorder's lock, for boxes that other threads may be showing.
+    static std::vector<std::string> TextsNow();
     static void ClearTexts();
-    // What the recorded boxes answer from now on.
+    // Boxes whose text begins with `textStart` get `answer` instead of the recorder's own,
+    // until the next recorder is made.
+    static void SetAnswerFor(const std::string& textStart, int answer);
+    // What the boxes that no such rule covers answer from now on.
     static void SetAnswer(int answer);
 
 private:
