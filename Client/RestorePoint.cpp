@@ -1,7 +1,5 @@
 #include "RestorePoint.h"
 
-#include <cstring>
-
 namespace {
 
 PFN_SR_SET_RESTORE_POINT g_replacement = nullptr;
