@@ -3,8 +3,9 @@
 #
 # With a display ($DISPLAY set) the program's window opens there. Without one, the program runs
 # on a private X server, scans all sixteen categories the way a scheduled start does, and when the
-# scan has ended a picture of the window is saved under build/screenshots/, its path and the
-# number of findings the page shows are printed, and the program is closed.
+# scan has ended a picture of the window is saved under build/screenshots/; then it goes on to the
+# results page with its category tree and saves a picture of that too. The paths and the numbers
+# the pages show are printed, and the program is closed.
 #
 # The program runs in its own Wine prefix, build/run-prefix (created on first use), unless
 # WINEPREFIX is set. On a fresh Debian machine the first run installs what is missing (apt-get)
@@ -76,15 +77,16 @@ fi
 shots="$build/screenshots"
 mkdir -p "$shots"
 shot="$shots/run-scan.png"
-rm -f "$shot"
+results_shot="$shots/run-results.png"
+rm -f "$shot" "$results_shot"
 echo "== scanning all sixteen categories (no display: a private one, closed at the end)"
 "$wine" "$bin/Kelvara.exe" SCHEDULE >/dev/null 2>&1 &
 program=$!
 status=0
-"$wine" "$bin/rundriver.exe" "Z:${shot//\//\\}" || status=$?
+"$wine" "$bin/rundriver.exe" "Z:${shot//\//\\}" "Z:${results_shot//\//\\}" || status=$?
 for _ in $(seq 100); do kill -0 "$program" 2>/dev/null || break; sleep 0.2; done
-if [ "$status" = 0 ] && [ -s "$shot" ]; then
-  echo "screenshot: $shot"
+if [ "$status" = 0 ] && [ -s "$shot" ] && [ -s "$results_shot" ]; then
+  echo "screenshots: $shot $results_shot"
 else
   echo "the scan did not finish as expected" >&2
   exit 1

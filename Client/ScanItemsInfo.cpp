@@ -57,7 +57,7 @@ void CScanItemsInfo::Clear()
     m_cursor = m_items.end();
     m_spywareDetections.clear();
     m_spywareRecords.clear();
-    m_repairExclusions.clear();
+    ClearRepairExclusions();
 }
 
 int CScanItemsInfo::AddItem(CString item, int category, int, INT_PTR)
@@ -139,7 +139,22 @@ void CScanItemsInfo::SetIgnore(const char* key, int category, int value)
         return;
     }
     if (key)
-        m_repairExclusions.insert(std::make_pair(CString(key), value));
+        AddExclusion(key, value);
+}
+
+void CScanItemsInfo::AddExclusion(const CString& key, int value)
+{
+    if (!m_repairExclusions.insert(std::make_pair(key, value)).second)
+        return;
+    CString item;
+    SplitIgnoreKey(key, &item, nullptr);
+    m_excludedItems.insert(item);
+}
+
+void CScanItemsInfo::ClearRepairExclusions()
+{
+    m_repairExclusions.clear();
+    m_excludedItems.clear();
 }
 
 BOOL CScanItemsInfo::ReadIgnoreRecords(std::vector<IGNORE_LIST_RECORD>* records)
@@ -222,7 +237,7 @@ int CScanItemsInfo::AddToIgnoreList(CString item, CString categoryLabel, int, in
     GetIgnoreList(&entries);
     const CString key = item + "^" + categoryLabel;
     entries.insert(std::make_pair(key, 0));
-    m_repairExclusions.insert(std::make_pair(key, 0));
+    AddExclusion(key, 0);
     return SaveIgnoreList(&entries) ? 1 : 0;
 }
 
@@ -285,7 +300,12 @@ BOOL CScanItemsInfo::IsCurrentItemIgnored()
         return FALSE;
     const CString item(current);
     const CString reducedName = ReduceItemName(item);
+    if (m_excludedItems.count(item) || m_excludedItems.count(reducedName))
+        return TRUE;
+    // Only a spyware finding can be excluded by anything else: its record's name.
     const int spywareId = GetSpywareId(item);
+    if (spywareId == 0)
+        return FALSE;
     for (const auto& exclusion : m_repairExclusions)
         if (IsExcludedBy(exclusion.first, exclusion.second, item, reducedName, spywareId))
             return TRUE;
@@ -299,9 +319,20 @@ int CScanItemsInfo::WriteScanLog()
     return WriteScanLog(now);
 }
 
+CString CScanItemsInfo::GetScanLogFolder() const
+{
+    return m_programFolder + kScanLogFolder;
+}
+
 int CScanItemsInfo::WriteScanLog(const SYSTEMTIME& localTime)
 {
-    const CString folder = m_programFolder + kScanLogFolder;
+    return WriteScanLogInto(GetScanLogFolder(), localTime);
+}
+
+int CScanItemsInfo::WriteScanLogInto(const CString& logFolder, const SYSTEMTIME& localTime, CString* writtenPath)
+{
+    CString folder = logFolder;
+    folder.TrimRight('\\');
     ::CreateDirectoryA(folder, nullptr);
     CString path;
     path.Format("%s\\%d%d%d%d%d%d.txt", folder.GetString(), localTime.wDay, localTime.wMonth, localTime.wYear,
@@ -325,5 +356,9 @@ int CScanItemsInfo::WriteScanLog(const SYSTEMTIME& localTime)
         return 0;
     if (file.SeekToEnd() == static_cast<ULONGLONG>(-1))
         return 0;
-    return file.WriteString(text) && file.FlushWriteBuffer() ? 1 : 0;
+    if (!file.WriteString(text) || !file.FlushWriteBuffer())
+        return 0;
+    if (writtenPath)
+        *writtenPath = path;
+    return 1;
 }

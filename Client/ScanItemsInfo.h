@@ -7,6 +7,7 @@
 #pragma once
 
 #include <map>
+#include <set>
 #include <vector>
 
 #include "VexaEngine.h"
@@ -51,6 +52,13 @@ public:
 
     // The scan log as written at the given local time; WriteScanLog uses the current one.
     int WriteScanLog(const SYSTEMTIME& localTime);
+    // The scan log into the folder `logFolder` (created when missing); the file's path goes to
+    // `path`. 0 when the folder or the file cannot be written.
+    int WriteScanLogInto(const CString& logFolder, const SYSTEMTIME& localTime, CString* path = nullptr);
+    // Forgets every repair exclusion: the results page hands them over afresh before each repair.
+    void ClearRepairExclusions();
+    // The folder of the scan logs beside the program.
+    CString GetScanLogFolder() const;
 
     // The folder of the container's files, with its trailing backslash.
     const CString& GetProgramFolder() const { return m_programFolder; }
@@ -65,6 +73,7 @@ private:
     BOOL ReadIgnoreRecords(std::vector<IGNORE_LIST_RECORD>* records);
     bool IsExcludedBy(const CString& exclusionKey, int exclusionValue, const CString& item,
                       const CString& reducedName, int spywareId);
+    void AddExclusion(const CString& key, int value);
 
     BOOL m_ignoreListLoaded = FALSE;
     BOOL m_skipRecycleBin = FALSE;
@@ -75,6 +84,9 @@ private:
     std::map<int, int> m_categoryCounts;
     std::map<CString, int> m_spywareDetections;
     std::map<CString, int> m_repairExclusions;
+    // The item part of every exclusion key: a repair asks for each of its items, so the lookup
+    // must not walk all exclusions.
+    std::set<CString> m_excludedItems;
     // Item text -> number: what AddItem refuses.
     std::map<CString, int> m_ignoreList;
     // Item text + "^" + category label -> number: what the ignore-list page shows and edits.

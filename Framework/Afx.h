@@ -12,5 +12,6 @@
 #include "AfxMessageBox.h"
 #include "AfxString.h"
 #include "AfxTime.h"
+#include "AfxTreeCtrl.h"
 #include "AfxWin.h"
 #include "AfxWinApp.h"

@@ -226,8 +226,10 @@ void CQuillonDlg::ShowPage(int page)
         shown->window->ShowWindow(SW_SHOW);
     if (shown->caption)
         SetCaptions(shown->caption, nullptr);
-    if (page == PAGE_STATISTICS)
+    if (page == PAGE_STATISTICS) {
+        m_statisticsPage.UpdateFromScanItems();
         m_statisticsPage.LoadStatistics();
+    }
 }
 
 void CQuillonDlg::StartScanRequest(int scanMode, const CString& path)

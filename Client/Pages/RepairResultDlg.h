@@ -1,11 +1,37 @@
-// CRepairResultDlg: the scan summary page, the wizard's last step (its texts are still to come).
+// CRepairResultDlg: the scan summary, the wizard's last step: the items the scan looked at, the
+// threats or corruptions it found, those the repair removed and those the user left out, and how
+// long the scan took. The results page writes the values; Finish leads back to the first step.
 #pragma once
 
+#include "Label.h"
 #include "SkinPage.h"
 #include "resource.h"
 
 class CRepairResultDlg : public CSkinPage
 {
 public:
-    CRepairResultDlg() : CSkinPage(IDD_SUMMARY, 0) {}
+    CRepairResultDlg();
+    ~CRepairResultDlg() override;
+
+    BOOL OnInitDialog() override;
+
+    // Writes the value labels; the scanning time is worded by the system (three digits).
+    void ShowValues(int scanned, int found, int repaired, int skipped, DWORD scanMilliseconds);
+    // The scanning time as the page words it.
+    static CString FormatDuration(DWORD milliseconds);
+
+    void OnFinish();
+    void OnBack();
+
+    CLabel m_labels[13];
+
+protected:
+    HBRUSH OnCtlColor(CDC* pDC, CWnd* pWnd, UINT ctlColor);
+    DECLARE_MESSAGE_MAP()
+
+private:
+    void SetFonts();
+    CLabel& Label(int id);
+
+    HBRUSH m_hWhiteBrush;
 };

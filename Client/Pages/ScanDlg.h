@@ -44,6 +44,8 @@ public:
     // Shows the page and labels of the current step, and nothing else.
     void DisplayCurrentStep();
     int GetStep() const { return m_nStep; }
+    // Moves the wizard to a step without showing it (the next showing of the wizard shows it).
+    void SetStep(int step) { m_nStep = step; }
     // The scan that just ended asks for the automatic repair: the next step into the results
     // starts it, once.
     void RequestAutoRepair() { m_bAutoRepairRequested = true; }

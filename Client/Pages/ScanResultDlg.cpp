@@ -1,31 +1,158 @@
 #include "ScanResultDlg.h"
 
+#include <shlobj.h>
+
+#include "JobWait.h"
 #include "Kelvara.h"
-#include "ScanCategories.h"
+#include "Messages.h"
+#include "QuillonDlg.h"
+#include "RepairOutcome.h"
+#include "ResultCategories.h"
+#include "ScanItemsInfo.h"
+
+namespace {
+
+const char kRepairRefused[] =
+    "The repair was not carried out: its registry backup could not be written. Nothing was deleted.";
+const char kRepairRefusedStatus[] = "Nothing was repaired: the registry backup could not be written.";
+const char kRestorePointFailed[] = "The System Restore point could not be set.\nDo you want to repair without it?";
+const char kScanLogFailed[] = "The scan log could not be written.";
+const char kJobRunning[] = "Please stop other active operation before starting repair.";
+const char kScanLogFolder[] = "Scan Logs";
+// The tree fills the page below its headings and above its buttons.
+const int kTreeInsetLeft = 8;
+const int kTreeInsetTop = 124;
+const int kTreeInsetRight = 7;
+const int kTreeInsetBottom = 33;
+const DWORD kTreeStyle = WS_CHILD | WS_VISIBLE | WS_TABSTOP | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT |
+                         TVS_SHOWSELALWAYS;
+
+CQuillonDlg* MainWindow()
+{
+    CQuillonApp* app = QuillonApp();
+    return app ? dynamic_cast<CQuillonDlg*>(app->m_pMainWnd) : nullptr;
+}
+
+void Show(CWnd& window, bool show)
+{
+    if (window.m_hWnd)
+        window.ShowWindow(show ? SW_SHOW : SW_HIDE);
+}
+
+void Enable(CWnd& window, bool enable)
+{
+    if (window.m_hWnd)
+        window.EnableWindow(enable);
+}
+
+int BitNumber(DWORD bit)
+{
+    int number = 0;
+    while (number < 31 && !(bit & (1u << number)))
+        ++number;
+    return number;
+}
+
+CString DocumentsFolder()
+{
+    char path[MAX_PATH] = {};
+    if (FAILED(::SHGetFolderPathA(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, path)))
+        return CString();
+    return path;
+}
+
+} // namespace
 
 BEGIN_MESSAGE_MAP(CScanResultDlg, CSkinPage)
+    ON_BN_CLICKED(IDC_RESULTS_REPAIR, OnRepair)
+    ON_BN_CLICKED(IDC_RESULTS_NEXT, OnRepairButton)
+    ON_BN_CLICKED(IDC_RESULTS_IGNORE, OnIgnore)
+    ON_BN_CLICKED(IDC_RESULTS_REGISTRY_VIEW, OnRegistryErrorsView)
+    ON_BN_CLICKED(IDC_RESULTS_OTHER_VIEW, OnOtherErrorsView)
     ON_BN_CLICKED(IDC_RESULTS_BACK, OnBack)
-    ON_BN_CLICKED(IDC_RESULTS_NEXT, OnRepair)
+    ON_BN_CLICKED(IDC_RESULTS_RECYCLE_BOX, OnRecycleBinBox)
+    ON_BN_CLICKED(IDC_RESULTS_TEMP_BOX, OnTempFilesBox)
+    ON_MESSAGE(WM_REPAIR_FINISHED, OnRepairFinished)
+    ON_WM_CTLCOLOR()
+    ON_WM_SETCURSOR()
 END_MESSAGE_MAP()
+
+CScanResultDlg::CScanResultDlg() : CSkinPage(IDD_RESULTS, 367)
+{
+    m_hPageBrush = ::CreateSolidBrush(RGB(0xFF, 0xFF, 0xFF));
+    m_tree.SetOwner(this);
+    m_strLogFallbackFolder = DocumentsFolder();
+}
+
+CScanResultDlg::~CScanResultDlg()
+{
+    ::DeleteObject(m_hPageBrush);
+}
 
 BOOL CScanResultDlg::OnInitDialog()
 {
     CSkinPage::OnInitDialog();
-    m_bTransparentStatics = FALSE;
-    m_title.SubclassDlgItem(IDC_RESULTS_TITLE, this);
-    m_found.SubclassDlgItem(IDC_RESULTS_FOUND, this);
-    m_selected.SubclassDlgItem(IDC_RESULTS_SELECTED, this);
-    m_junk.SubclassDlgItem(IDC_RESULTS_JUNK, this);
-    m_back.SubclassDlgItem(IDC_RESULTS_BACK, this);
-    m_next.SubclassDlgItem(IDC_RESULTS_NEXT, this);
-    m_back.SetSkin(320, 322, 322, 0);
-    m_next.SetSkin(323, 325, 325, 0);
-    m_title.SetFontName("Arial")->SetFontSize(12)->SetFontBold(TRUE)->SetTransparent(TRUE)->SetTextColor(0x248624);
-    for (CLabel* label : { &m_found, &m_junk })
-        label->SetFontName("Myriad Pro")->SetFontSize(14)->SetFontBold(TRUE)->SetTransparent(TRUE)->SetTextColor(0x9D);
-    m_selected.SetFontName("Tahoma")->SetFontSize(10)->SetTransparent(TRUE)->SetTextColor(0);
+    InitSkin();
+    CreateTree();
     return TRUE;
 }
+
+void CScanResultDlg::InitSkin()
+{
+    m_bTransparentStatics = FALSE;
+    const struct { CxSkinButton* button; int id; UINT normal, down, over, disabled; } buttons[] = {
+        { &m_repair, IDC_RESULTS_REPAIR, 202, 203, 203, 0 },
+        { &m_next, IDC_RESULTS_NEXT, 323, 325, 325, 0 },
+        { &m_back, IDC_RESULTS_BACK, 320, 322, 322, 0 },
+        { &m_ignore, IDC_RESULTS_IGNORE, 356, 357, 357, 0 },
+        { &m_registryView, IDC_RESULTS_REGISTRY_VIEW, 380, 380, 0, 379 },
+        { &m_otherView, IDC_RESULTS_OTHER_VIEW, 382, 382, 0, 381 },
+    };
+    for (const auto& b : buttons) {
+        b.button->SubclassDlgItem(b.id, this);
+        b.button->SetSkin(b.normal, b.down, b.over, b.disabled);
+    }
+    m_recycleBinBox.SubclassDlgItem(IDC_RESULTS_RECYCLE_BOX, this);
+    m_tempFilesBox.SubclassDlgItem(IDC_RESULTS_TEMP_BOX, this);
+    m_progress.SubclassDlgItem(IDC_RESULTS_PROGRESS, this);
+    SetFonts();
+}
+
+void CScanResultDlg::SetFonts()
+{
+    const struct { CLabel* label; int id; const char* face; int size; BOOL bold; COLORREF colour; } labels[] = {
+        { &m_title, IDC_RESULTS_TITLE, "Arial", 12, TRUE, 0x248624 },
+        { &m_descriptionHeading, IDC_RESULTS_DESCRIPTION_HEADING, "Arial", 9, FALSE, 0xBF3700 },
+        { &m_description, IDC_RESULTS_DESCRIPTION, "Arial", 9, FALSE, 0xBF3700 },
+        { &m_found, IDC_RESULTS_FOUND, "Myriad Pro", 14, TRUE, 0x9D },
+        { &m_junk, IDC_RESULTS_JUNK, "Myriad Pro", 14, TRUE, 0x9D },
+        { &m_selected, IDC_RESULTS_SELECTED, "Tahoma", 10, FALSE, 0 },
+        { &m_status, IDC_RESULTS_STATUS, "Arial", 10, FALSE, 0 },
+        { &m_recycleBinLabel, IDC_RESULTS_RECYCLE_LABEL, "Tahoma", 8, FALSE, 0 },
+        { &m_tempFilesLabel, IDC_RESULTS_TEMP_LABEL, "Tahoma", 8, FALSE, 0 },
+    };
+    for (const auto& l : labels) {
+        l.label->SubclassDlgItem(l.id, this);
+        l.label->SetFontName(l.face)->SetFontSize(l.size)->SetFontBold(l.bold)->SetTransparent(TRUE)->SetTextColor(l.colour);
+    }
+}
+
+void CScanResultDlg::CreateTree()
+{
+    if (m_tree.m_hWnd)
+        return;
+    CRect area;
+    GetClientRect(&area);
+    area.left += kTreeInsetLeft;
+    area.top += kTreeInsetTop;
+    area.right -= kTreeInsetRight;
+    area.bottom -= kTreeInsetBottom;
+    if (!m_tree.Create(kTreeStyle, area, this, IDC_RESULTS_TREE))
+        return;
+    m_tree.InitImageLists();
+}
+
+// ---- Counts and texts ----------------------------------------------------------------------------
 
 int CScanResultDlg::CountPerCategory(CAbstractScanItemsInfo* items, int counts[24])
 {
@@ -36,11 +163,9 @@ int CScanResultDlg::CountPerCategory(CAbstractScanItemsInfo* items, int counts[2
     int total = 0;
     for (int row = 0; row < kRegistryCategoryCount; ++row) {
         const DWORD category = kScanCategories[row].bit;
-        int bitNumber = 0;
-        while (!(category & (1u << bitNumber)))
-            ++bitNumber;
-        counts[bitNumber] = items->CountCategory(static_cast<int>(category));
-        total += counts[bitNumber];
+        const int number = BitNumber(category);
+        counts[number] = items->CountCategory(static_cast<int>(category));
+        total += counts[number];
     }
     return total;
 }
@@ -65,37 +190,370 @@ CString CScanResultDlg::FormatSize(double kilobytes)
     return text;
 }
 
-void CScanResultDlg::FillResults()
+CString CScanResultDlg::SelectionText() const
 {
-    CString found;
-    if (m_nTotalErrors > 0)
-        found.Format("%d Errors Found", m_nTotalErrors);
-    else
-        found = "No Errors Found";
-    m_found.SetText(found);
+    CString text;
+    text.Format("%d of %d Errors Selected for Repair", m_nSelectedErrors, m_nTotalErrors);
+    return text;
 }
 
-void CScanResultDlg::OnRepair()
+CString CScanResultDlg::RestorePointDescription()
 {
-    // The category tree and the repair job are built by the results page's own work.
+    char description[MAX_DESC] = {};
+    ::lstrcpynA(description, ProductName(), sizeof(description));
+    const size_t used = ::lstrlenA(description);
+    ::lstrcpynA(description + used, " Restore Point before Repair", static_cast<int>(sizeof(description) - used));
+    return description;
+}
+
+BOOL CScanResultDlg::WriteScanLog(CAbstractScanItemsInfo* items, const CString& otherFolder, CString* path)
+{
+    if (!items)
+        return FALSE;
+    auto* container = dynamic_cast<CScanItemsInfo*>(items);
+    if (!container)
+        return items->WriteScanLog() ? TRUE : FALSE;
+    SYSTEMTIME now;
+    ::GetLocalTime(&now);
+    if (container->WriteScanLogInto(container->GetScanLogFolder(), now, path))
+        return TRUE;
+    // The program's folder may be read-only for this user: the user's own folder takes the log.
+    if (otherFolder.IsEmpty())
+        return FALSE;
+    CString folder = otherFolder;
+    folder.TrimRight('\\');
+    return container->WriteScanLogInto(folder + "\\" + kScanLogFolder, now, path) ? TRUE : FALSE;
+}
+
+// ---- Filling ----------------------------------------------------------------------------------
+
+void CScanResultDlg::FillResults()
+{
+    CQuillonApp* app = QuillonApp();
+    CAbstractScanItemsInfo* items = app ? app->m_pItems : nullptr;
+    if (m_progress.m_hWnd) {
+        m_progress.SetRange(0, 100);
+        m_progress.SetPos(0);
+        m_progress.SetStep(1);
+        Show(m_progress, false);
+    }
+    m_status.SetText("");
+    if (app)
+        m_dwScanCategories = app->m_scanningPage.m_dwCategories;
+
+    m_tree.RemoveAll();
+    m_description.SetText("");
+    SetRepairing(false);
+    m_recycleBinBox.SetCheck(BST_CHECKED);
+    m_tempFilesBox.SetCheck(BST_CHECKED);
+    if (items) {
+        items->SetIgnore("", SCAN_RCB, 0);
+        items->SetIgnore("", SCAN_TPF, 0);
+    }
+    for (bool& added : m_bCategoryAdded)
+        added = false;
+
+    if (m_tree.m_hWnd)
+        m_tree.SendMessage(WM_SETREDRAW, FALSE);
+    AddCategoryRows(m_dwScanCategories);
+    FillTree();
+    m_tree.UpdateNodeLabels();
+    if (m_tree.m_hWnd) {
+        m_tree.SendMessage(WM_SETREDRAW, TRUE);
+        m_tree.Invalidate();
+        if (const HTREEITEM first = m_tree.GetRootItem()) {
+            m_tree.SelectItem(first);
+            m_tree.UpdateDescriptionFromSelection();
+        }
+    }
+
+    // The label counts what the tree shows: one row for entries that differ only in case.
+    const int total = m_tree.GetTotalEntries();
+    m_nTotalErrors = total;
+    m_nSelectedErrors = m_tree.GetTickedEntries();
+    CString found;
+    found.Format("%d Errors Found", total);
+    m_found.SetText(found);
+    if (total == 0)
+        FillSummary(0, 0, m_tree.GetExcludedCount());
+}
+
+void CScanResultDlg::AddCategoryRows(DWORD mask)
+{
+    CQuillonApp* app = QuillonApp();
+    CAbstractScanItemsInfo* items = app ? app->m_pItems : nullptr;
+    int counts[24] = {};
+    CountPerCategory(items, counts);
+    for (int index = 0; index < kRegistryCategoryCount; ++index) {
+        const RESULT_CATEGORY_INFO& category = kResultCategories[index];
+        const int count = counts[BitNumber(category.bit)];
+        if (!(mask & category.bit) || count == 0 || m_bCategoryAdded[index])
+            continue;
+        if (m_tree.m_hWnd)
+            m_tree.AddCategory(CategoryRowText(category.rowName, count), LoadCategoryDescription(index), category.image);
+        m_bCategoryAdded[index] = true;
+    }
+}
+
+void CScanResultDlg::FillTree()
+{
+    CQuillonApp* app = QuillonApp();
+    CAbstractScanItemsInfo* items = app ? app->m_pItems : nullptr;
+    if (!items || !m_tree.m_hWnd)
+        return;
+    for (const RESULT_CATEGORY_INFO& category : kResultCategories) {
+        if (!(m_dwScanCategories & category.bit) || items->CountCategory(static_cast<int>(category.bit)) == 0)
+            continue;
+        std::vector<const char*> texts;
+        if (!items->GetItems(&texts, static_cast<int>(category.bit)))
+            continue;
+        for (const char* text : texts)
+            m_tree.AddItem(category.rowName, text ? text : "", category.image);
+    }
+}
+
+// ---- The user's choices ---------------------------------------------------------------------------
+
+void CScanResultDlg::OnSelectedCountChanged(int delta)
+{
+    m_nSelectedErrors += delta;
+    ShowSelection();
+}
+
+void CScanResultDlg::ShowSelection()
+{
+    m_selected.SetText(SelectionText());
+}
+
+void CScanResultDlg::UpdateDescription(const CString& description)
+{
+    m_description.SetText(CleanDescription(description));
 }
 
 void CScanResultDlg::OnRegistryErrorsView()
 {
+    Enable(m_registryView, false);
+    Enable(m_otherView, true);
+    for (CWnd* control : { static_cast<CWnd*>(&m_recycleBinBox), static_cast<CWnd*>(&m_tempFilesBox),
+                           static_cast<CWnd*>(&m_recycleBinLabel), static_cast<CWnd*>(&m_tempFilesLabel) })
+        Show(*control, false);
+    Show(m_tree, true);
 }
 
 void CScanResultDlg::OnOtherErrorsView()
 {
+    Enable(m_otherView, false);
+    Enable(m_registryView, true);
+    Show(m_tree, false);
+    for (CWnd* control : { static_cast<CWnd*>(&m_recycleBinBox), static_cast<CWnd*>(&m_tempFilesBox),
+                           static_cast<CWnd*>(&m_recycleBinLabel), static_cast<CWnd*>(&m_tempFilesLabel) })
+        Show(*control, true);
+}
+
+void CScanResultDlg::OnRecycleBinBox()
+{
+    if (CQuillonApp* app = QuillonApp()) {
+        if (app->m_pItems)
+            app->m_pItems->SetIgnore("", SCAN_RCB, m_recycleBinBox.GetCheck() == BST_CHECKED ? 0 : -1);
+    }
+}
+
+void CScanResultDlg::OnTempFilesBox()
+{
+    if (CQuillonApp* app = QuillonApp()) {
+        if (app->m_pItems)
+            app->m_pItems->SetIgnore("", SCAN_TPF, m_tempFilesBox.GetCheck() == BST_CHECKED ? 0 : -1);
+    }
+}
+
+void CScanResultDlg::OnIgnore()
+{
+    CQuillonApp* app = QuillonApp();
+    if (!app || !m_tree.m_hWnd)
+        return;
+    const HTREEITEM row = m_tree.GetSelectedItem();
+    if (!row || !m_tree.IsEntry(row))
+        return;
+    const CString category = m_tree.GetCategoryName(m_tree.GetParentItem(row));
+    if (app->m_pItems)
+        app->m_pItems->AddToIgnoreList(m_tree.GetEntryText(row), category, SCAN_AXO, 0);
+    m_tree.RemoveEntry(row);
+    m_tree.UpdateNodeLabels();
+    if (m_tree.GetTotalEntries() == 0)
+        app->m_scanPage.ShowStep(STEP_SELECT);
 }
 
 void CScanResultDlg::OnBack()
 {
     if (CQuillonApp* app = QuillonApp())
-        app->m_scanPage.ShowStep(7);
+        app->m_scanPage.ShowStep(STEP_SCANNING);
 }
 
 void CScanResultDlg::EnableBack()
 {
-    if (m_back.m_hWnd)
-        m_back.EnableWindow(TRUE);
+    Enable(m_back, true);
+}
+
+// ---- The repair -----------------------------------------------------------------------------------
+
+void CScanResultDlg::SetRepairing(bool repairing)
+{
+    for (CWnd* control : { static_cast<CWnd*>(&m_tree), static_cast<CWnd*>(&m_recycleBinBox),
+                           static_cast<CWnd*>(&m_tempFilesBox), static_cast<CWnd*>(&m_repair),
+                           static_cast<CWnd*>(&m_next), static_cast<CWnd*>(&m_back) })
+        Enable(*control, !repairing);
+    Show(m_ignore, !repairing);
+    if (repairing)
+        m_selected.SetText("Repairing Errors");
+}
+
+void CScanResultDlg::OnRepair()
+{
+    CQuillonApp* app = QuillonApp();
+    if (!app)
+        return;
+    CAbstractProcess* process = app->m_pProcess;
+    CAbstractScanItemsInfo* items = app->m_pItems;
+    if (process && process->IsRunning()) {
+        AfxMessageBox(kJobRunning, MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+    if (!process || !items)
+        return;
+    SetRepairing(true);
+    m_report.Reset();
+
+    // What is not ticked, handed over afresh: an entry ticked again since an earlier attempt
+    // is repaired, and an ignored one (no longer in the tree) is not.
+    if (auto* container = dynamic_cast<CScanItemsInfo*>(items))
+        container->ClearRepairExclusions();
+    m_tree.ExcludeUncheckedEntries(items);
+
+    if (app->m_settings.m_bRestorePoint == 1 && m_tree.GetTotalEntries() > m_tree.GetExcludedCount()) {
+        m_status.SetText("Setting Restore Point");
+        const BOOL set = m_restorePoint.Begin(RestorePointDescription());
+        m_status.SetText("");
+        if (!set && AfxMessageBox(kRestorePointFailed, MB_YESNO | MB_ICONQUESTION) != IDYES) {
+            SetRepairing(false);
+            ShowSelection();
+            return;
+        }
+    }
+    if (app->m_settings.m_bLogScanSummary == 1 && !WriteScanLog(items, m_strLogFallbackFolder, nullptr))
+        AfxMessageBox(kScanLogFailed, MB_OK | MB_ICONWARNING);
+
+    m_status.SetText("Repairing registry corruption(s)");
+    if (process->StartRepair(items, this) != 1) {
+        if (m_restorePoint.IsOpen())
+            m_restorePoint.Cancel();
+        m_status.SetText("");
+        SetRepairing(false);
+        ShowSelection();
+        AfxMessageBox(kJobRunning, MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+    process->Resume();
+}
+
+void CScanResultDlg::ReportItem(const char* item, int category, int value, INT_PTR)
+{
+    if ((category == SCAN_RCB || category == SCAN_TPF) && item && CString(item) == ITEM_SIZE_TOTAL)
+        m_report.OnSizeRow(category == SCAN_RCB, value);
+}
+
+int CScanResultDlg::OperationFinished(int result)
+{
+    if (m_hWnd)
+        ::PostMessageA(m_hWnd, WM_REPAIR_FINISHED, static_cast<WPARAM>(result == 1 ? 1 : 0), 0);
+    return 0;
+}
+
+LRESULT CScanResultDlg::OnRepairFinished(WPARAM result, LPARAM)
+{
+    CQuillonApp* app = QuillonApp();
+    if (!app)
+        return 0;
+    // Whatever follows (the statistics, a restore point's end, closing) waits for the job's
+    // thread to have ended.
+    WaitForEngineJob(app->m_pProcess);
+    if (result != 1) {
+        // The engine wrote no backup, so it deleted nothing: nothing counts as cleaned.
+        if (m_restorePoint.IsOpen())
+            m_restorePoint.Cancel();
+        SetRepairing(false);
+        ShowSelection();
+        m_status.SetText(kRepairRefusedStatus);
+        AfxMessageBox(kRepairRefused, MB_OK | MB_ICONWARNING);
+        return 0;
+    }
+    if (m_restorePoint.IsOpen())
+        m_restorePoint.End();
+    m_status.SetText("");
+    StoreRepairResults();
+
+    app->m_scanPage.SetStep(STEP_SUMMARY);
+    CQuillonDlg* mainWindow = MainWindow();
+    if (mainWindow)
+        mainWindow->ShowPage(PAGE_STATISTICS);
+    if (mainWindow && app->m_settings.m_bAutoShutdown == 1)
+        mainWindow->OnOK();
+    return 0;
+}
+
+void CScanResultDlg::StoreRepairResults()
+{
+    // What the repair really removed: the ticked entries that are gone now, and the junk sizes
+    // the engine reported.
+    CRepairOutcome outcome;
+    const std::map<CString, int> gone = outcome.CountGone(m_tree.GetTickedEntriesByCategory());
+    REPAIR_COUNTS counts;
+    int repaired = 0;
+    for (const auto& category : gone) {
+        const int index = FindResultCategory(category.first);
+        if (index >= 0) {
+            counts.cleaned[index] = category.second;
+            repaired += category.second;
+        }
+    }
+    counts.recycleBinKB = m_report.GetRecycleBinKB();
+    counts.tempFilesKB = m_report.GetTempFilesKB();
+
+    CQuillonDlg* mainWindow = MainWindow();
+    if (mainWindow)
+        mainWindow->m_statisticsPage.ResetCleanCounts();
+    REPAIR_TOTALS totals;
+    StoreRepairStatistics(counts, &totals);
+    if (mainWindow)
+        mainWindow->m_statisticsPage.ShowRepairCounts(counts, totals);
+    FillSummary(m_tree.GetTotalEntries(), repaired, m_tree.GetExcludedCount());
+}
+
+void CScanResultDlg::FillSummary(int found, int repaired, int skipped)
+{
+    CQuillonApp* app = QuillonApp();
+    if (!app)
+        return;
+    CScanningDlg& scanning = app->m_scanningPage;
+    app->m_summaryPage.ShowValues(scanning.m_progress.GetScannedItems(), found, repaired, skipped,
+                                  scanning.m_dwEndTick - scanning.m_dwStartTick);
+}
+
+// ---- Colours and cursor -------------------------------------------------------------------------
+
+HBRUSH CScanResultDlg::OnCtlColor(CDC* pDC, CWnd* pWnd, UINT ctlColor)
+{
+    if (pWnd == this || (pWnd && pWnd->m_hWnd == m_tree.m_hWnd))
+        return m_hPageBrush;
+    return CSkinPage::OnCtlColor(pDC, pWnd, ctlColor);
+}
+
+BOOL CScanResultDlg::OnSetCursor(CWnd* pWnd, UINT hitTest, UINT message)
+{
+    CQuillonApp* app = QuillonApp();
+    if (app && app->m_hHandCursor && pWnd &&
+        (pWnd->m_hWnd == m_registryView.m_hWnd || pWnd->m_hWnd == m_otherView.m_hWnd)) {
+        ::SetCursor(app->m_hHandCursor);
+        return TRUE;
+    }
+    return CSkinPage::OnSetCursor(pWnd, hitTest, message);
 }

@@ -473,15 +473,15 @@ void CScanningDlg::OnNext()
         app->m_scanPage.ShowStep(STEP_SELECT);
         return;
     }
-    app->m_scanPage.ShowStep(STEP_RESULTS);
-    CString selection;
-    selection.Format("%d of %d Errors Selected for Repair", results.m_nSelectedErrors, results.m_nTotalErrors);
-    results.m_selected.SetText(selection);
+    // The page is ready before it is shown: showing it may start the automatic repair, whose
+    // texts must not be written over.
+    results.m_selected.SetText(results.SelectionText());
     results.m_junk.SetText(results.m_strJunkText + " Junk Files Found");
     if (total != 0)
         results.OnRegistryErrorsView();
     else
         results.OnOtherErrorsView();
+    app->m_scanPage.ShowStep(STEP_RESULTS);
 }
 
 void CScanningDlg::OnBack()

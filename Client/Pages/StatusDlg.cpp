@@ -2,6 +2,7 @@
 
 #include "Kelvara.h"
 #include "RegistryKey.h"
+#include "ResultCategories.h"
 
 const char* const kCleanedValueNames[kCategoryCount] = {
     "LastActXCln", "LastUnCln", "LastFontCln", "LastSHDllCln", "LastAppPathCln", "LastHlpCln", "LastStartupCln",
@@ -86,6 +87,66 @@ void CStatusDlg::LoadStatistics()
     m_cleanedToDate.SetText(cleaned);
     key.ReadDword("LastTotalJnkFileSize", m_nJunkToDateKB);
     m_junkToDate.SetText(CScanResultDlg::FormatSize(static_cast<double>(static_cast<int>(m_nJunkToDateKB))));
+}
+
+void CStatusDlg::UpdateFromScanItems()
+{
+    CQuillonApp* app = QuillonApp();
+    std::map<CString, int> ignored;
+    if (app && app->m_pItems && app->m_pItems->LoadIgnoreListForDisplay())
+        app->m_pItems->GetIgnoreList(&ignored);
+    int counts[kRegistryCategoryCount] = {};
+    CountIgnoredPerCategory(ignored, counts);
+    for (int row = 0; row < kRegistryCategoryCount; ++row)
+        m_ignoredLabels[row].SetText(Decimal(counts[row]));
+}
+
+void CStatusDlg::ShowRepairCounts(const REPAIR_COUNTS& counts, const REPAIR_TOTALS& totals)
+{
+    for (int row = 0; row < kRegistryCategoryCount; ++row)
+        m_cleanedLabels[row].SetText(Decimal(counts.cleaned[row]));
+    m_cleanedLabels[kRecycleBinRow].SetText(CScanResultDlg::FormatSize(counts.recycleBinKB));
+    m_cleanedLabels[kTempFilesRow].SetText(CScanResultDlg::FormatSize(counts.tempFilesKB));
+    CString cleaned;
+    cleaned.Format("%u", static_cast<unsigned>(totals.cleaned));
+    m_cleanedToDate.SetText(cleaned);
+    m_junkToDate.SetText(CScanResultDlg::FormatSize(static_cast<double>(totals.junkKB)));
+    m_nCleanedToDate = totals.cleaned;
+    m_nJunkToDateKB = totals.junkKB;
+}
+
+BOOL StoreRepairStatistics(const REPAIR_COUNTS& counts, REPAIR_TOTALS* totals)
+{
+    DWORD cleaned = 0;
+    for (int row = 0; row < kRegistryCategoryCount; ++row)
+        cleaned += static_cast<DWORD>(counts.cleaned[row]);
+    const DWORD junkKB = static_cast<DWORD>(counts.recycleBinKB) + static_cast<DWORD>(counts.tempFilesKB);
+    REPAIR_TOTALS result;
+    result.cleaned = cleaned;
+    result.junkKB = junkKB;
+    CRegistryKey key;
+    if (!key.Open()) {
+        if (totals)
+            *totals = result;
+        return FALSE;
+    }
+    for (int row = 0; row < kRegistryCategoryCount; ++row)
+        key.WriteDword(kCleanedValueNames[row], static_cast<DWORD>(counts.cleaned[row]));
+    key.WriteDword(kCleanedValueNames[kRecycleBinRow], static_cast<DWORD>(counts.recycleBinKB));
+    key.WriteDword(kCleanedValueNames[kTempFilesRow], static_cast<DWORD>(counts.tempFilesKB));
+    // The totals as stored now, not as a page last showed them: another repair, or another
+    // instance of the program, may have added to them since.
+    DWORD storedCleaned = 0;
+    DWORD storedJunkKB = 0;
+    key.ReadDword("LastTotalClnCnt", storedCleaned);
+    key.ReadDword("LastTotalJnkFileSize", storedJunkKB);
+    result.cleaned += storedCleaned;
+    result.junkKB += storedJunkKB;
+    key.WriteDword("LastTotalClnCnt", result.cleaned);
+    key.WriteDword("LastTotalJnkFileSize", result.junkKB);
+    if (totals)
+        *totals = result;
+    return TRUE;
 }
 
 void CStatusDlg::ResetErrorCounts()

@@ -1,14 +1,47 @@
 // Control ids of the results, summary and statistics pages.
 #pragma once
 
-// ---- Results page (the scanning page writes these) -------------------------------------------------
+// ---- Results page ----------------------------------------------------------------------------------
+#define IDC_RESULTS_TREE 1005
 #define IDC_RESULTS_REPAIR 1015
 #define IDC_RESULTS_NEXT 1016
 #define IDC_RESULTS_BACK 1019
 #define IDC_RESULTS_TITLE 1049
+#define IDC_RESULTS_DESCRIPTION_HEADING 1051
+#define IDC_RESULTS_DESCRIPTION 1052
 #define IDC_RESULTS_FOUND 1053
+#define IDC_RESULTS_STATUS 1054
+#define IDC_RESULTS_RECYCLE_LABEL 1055
+#define IDC_RESULTS_TEMP_LABEL 1056
+#define IDC_RESULTS_IGNORE 1064
+#define IDC_RESULTS_REGISTRY_VIEW 1065
+#define IDC_RESULTS_OTHER_VIEW 1066
+#define IDC_RESULTS_PROGRESS 1113
 #define IDC_RESULTS_SELECTED 1167
+#define IDC_RESULTS_RECYCLE_BOX 1174
+#define IDC_RESULTS_TEMP_BOX 1175
 #define IDC_RESULTS_JUNK 1197
+
+// ---- Summary page ----------------------------------------------------------------------------------
+#define IDC_SUMMARY_FINISH 1016
+#define IDC_SUMMARY_BACK 1019
+#define IDC_SUMMARY_TITLE 1053
+#define IDC_SUMMARY_LINE 1054
+#define IDC_SUMMARY_STATUS_CAPTION 1055
+#define IDC_SUMMARY_STATUS 1056
+#define IDC_SUMMARY_SCANNED_CAPTION 1057
+#define IDC_SUMMARY_SCANNED 1058
+#define IDC_SUMMARY_FOUND_CAPTION 1059
+#define IDC_SUMMARY_FOUND 1060
+#define IDC_SUMMARY_REPAIRED_CAPTION 1061
+#define IDC_SUMMARY_REPAIRED 1062
+#define IDC_SUMMARY_SKIPPED_CAPTION 1065
+#define IDC_SUMMARY_SKIPPED 1066
+#define IDC_SUMMARY_TIME_CAPTION 1067
+#define IDC_SUMMARY_TIME 1068
+#define IDC_SUMMARY_DONE_PICTURE 1118
+#define IDC_SUMMARY_REPORT_PICTURE 1138
+#define IDC_SUMMARY_INFO_PICTURE 1139
 
 // ---- Statistics page -------------------------------------------------------------------------------
 #define IDC_STATS_TOTAL_ERRORS 1219

@@ -310,6 +310,69 @@ def scanning_page_background():
     bmp(path, 366)
 
 
+def du_x(units):
+    """Dialog units to pixels at the program's dialog font (6 x 13 pixels per 4 x 8 units)."""
+    return int(round(units * 6 / 4.0))
+
+
+def du_y(units):
+    return int(round(units * 13 / 8.0))
+
+
+# The statistics page's sixteen rows (top of each row's labels, in dialog units) and its columns.
+STATISTICS_ROWS = [
+    ("ActiveX Objects", 48), ("Uninstall Entries", 58), ("Fonts", 68), ("Shared DLLs", 78),
+    ("Application Paths", 87), ("Help Files Information", 97), ("Windows Startup Items", 107),
+    ("File/Path References", 117), ("Program Shortcuts", 127), ("Empty Registry Keys", 137),
+    ("File Associations", 146), ("Invalid Type Lib", 156), ("Windows Services", 166),
+    ("Sound & App Events", 176), ("Recycle Bin", 186), ("Temp Files", 196),
+]
+STATISTICS_COLUMNS = [(200, "Error(s)"), (260, "Cleaned"), (320, "Ignored")]
+
+
+def statistics_background():
+    """134: the statistics page: its title, the table's headings, a band per category row with
+    the category's name, and the headings of the last scan and the two running totals."""
+    path = tmp("statistics.png")
+    args = ["-size", "%dx%d" % (PAGE_W, PAGE_H), "xc:" + PAGE,
+            "(", "-size", "%dx36" % PAGE_W, "gradient:#eef4f8-#ffffff", ")", "-geometry", "+0+0", "-composite",
+            "-fill", TEAL, "-draw", "rectangle 0,0 %d,2" % (PAGE_W - 1)]
+    text(args, 14, 26, "Scan Results", 13, font=FONT_BOLD)
+    heading_y = du_y(48) - 8
+    args += ["-fill", "#e3ebf2", "-draw", "rectangle 10,%d %d,%d" % (heading_y - 14, PAGE_W - 11, heading_y + 4)]
+    text(args, 16, heading_y, "Category", 9, INK, FONT_BOLD)
+    for x, heading in STATISTICS_COLUMNS:
+        text(args, du_x(x) + 4, heading_y, heading, 9, INK, FONT_BOLD)
+    for index, (name, y) in enumerate(STATISTICS_ROWS):
+        top = du_y(y) - 1
+        bottom = top + 15
+        if index % 2 == 0:
+            args += ["-fill", "#f6f8fb", "-draw", "rectangle 10,%d %d,%d" % (top, PAGE_W - 11, bottom)]
+        text(args, 16, top + 12, name, 9, INK)
+    args += ["-fill", PAGE_LINE, "-draw", "rectangle 10,%d %d,%d" % (du_y(208), PAGE_W - 11, du_y(208))]
+    text(args, 14, du_y(218), "Last Scan", 9, GREY, FONT_BOLD)
+    text(args, du_x(170), du_y(218), "Errors Cleaned To Date", 9, GREY, FONT_BOLD)
+    text(args, du_x(280), du_y(218), "Junk Files Removed To Date", 9, GREY, FONT_BOLD)
+    convert(*args, path)
+    bmp(path, 134)
+
+
+def results_background():
+    """367: the results page: a panel behind the description, a frame around the category tree
+    (which the page puts 8, 124, 7 and 33 pixels inside its edges) and a line above the buttons."""
+    path = tmp("results.png")
+    args = ["-size", "%dx%d" % (PAGE_W, PAGE_H), "xc:" + PAGE,
+            "(", "-size", "%dx36" % PAGE_W, "gradient:#eef4f8-#ffffff", ")", "-geometry", "+0+0", "-composite",
+            "-fill", TEAL, "-draw", "rectangle 0,0 %d,2" % (PAGE_W - 1),
+            "-fill", "#f4f7fa", "-stroke", PAGE_LINE,
+            "-draw", "roundrectangle %d,5 %d,%d 6,6" % (du_x(176), PAGE_W - 6, du_y(76) - 4),
+            "-fill", "none", "-stroke", "#b9c7d4",
+            "-draw", "rectangle 7,123 %d,%d" % (PAGE_W - 7, PAGE_H - 32),
+            "-stroke", "none"]
+    convert(*args, path)
+    bmp(path, 367)
+
+
 # ---- Small pictures ------------------------------------------------------------------------------
 
 def check_images():
@@ -491,6 +554,8 @@ def main():
             page_background(resource_id, title=title)
         scan_page_background()
         scanning_page_background()
+        statistics_background()
+        results_background()
         update_background()
         check_images()
         for resource_id, kind, shade in [(164, "cross", ROW_LIGHT), (343, "cross", ROW_DARK), (337, "idle", "#ffffff"),

@@ -49,6 +49,12 @@ void CMessageBoxRecorder::SetAnswerFor(const std::string& textStart, int answer)
     g_answersByText.emplace_back(textStart, answer);
 }
 
+void CMessageBoxRecorder::SetAnswer(int answer)
+{
+    std::lock_guard<std::mutex> lock(g_mutex);
+    g_answer = answer;
+}
+
 std::vector<std::string> CMessageBoxRecorder::TextsNow()
 {
     std::lock_guard<std::mutex> lock(g_mutex);

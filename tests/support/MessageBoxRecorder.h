@@ -20,6 +20,8 @@ public:
     // Boxes whose text begins with `textStart` get `answer` instead of the recorder's own,
     // until the next recorder is made.
     static void SetAnswerFor(const std::string& textStart, int answer);
+    // What the boxes that no such rule covers answer from now on.
+    static void SetAnswer(int answer);
 
 private:
     AfxMessageBoxHandler m_previous;

@@ -34,7 +34,7 @@ void PagesTest::SetUp()
     app.LoadSettings();
     delete app.m_pItems;
     app.m_pItems = new CScanItemsInfo((m_folder->Path() + "\\").c_str());
-    m_main = new CQuillonDlg;
+    m_main = MakeMainWindow();
     app.m_pMainWnd = m_main;
     ASSERT_TRUE(m_main->Create(IDD_MAIN));
     m_main->ShowWindow(SW_SHOW);

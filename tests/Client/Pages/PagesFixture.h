@@ -21,6 +21,8 @@ class PagesTest : public testing::Test
 {
 protected:
     void SetUp() override;
+    // The main window the test drives; a test may watch it through a class of its own.
+    virtual CQuillonDlg* MakeMainWindow() { return new CQuillonDlg; }
     void TearDown() override;
 
     // Clicks a control of a page as the user would (BM_CLICK), then lets the messages run.

@@ -386,3 +386,33 @@ TEST(GdiWrapperTest, RegionsCombine)
 }
 
 } // namespace
+
+TEST_F(WindowingTest, TreeControlReadsLongTextsWholeAndKeepsItemState)
+{
+    INITCOMMONCONTROLSEX controls = { sizeof(controls), ICC_TREEVIEW_CLASSES };
+    ::InitCommonControlsEx(&controls);
+    CTreeCtrl tree;
+    ASSERT_TRUE(tree.Create(WS_CHILD | WS_VISIBLE | TVS_HASBUTTONS, CRect(0, 0, 200, 120), &m_host, 300));
+    const std::string longText = std::string(5000, 'x') + "end";
+    const HTREEITEM root = tree.InsertItem("Root", 0, 0);
+    const HTREEITEM child = tree.InsertItem(longText.c_str(), 1, 1, root);
+    ASSERT_TRUE(root && child);
+    // Texts come back whole, however long; short ones too.
+    EXPECT_EQ(CString(longText.c_str()), tree.GetItemText(child));
+    EXPECT_EQ(CString("Root"), tree.GetItemText(root));
+    const std::string justOverABuffer(263, 'y');
+    for (const char* text : { "", "a", justOverABuffer.c_str() }) {
+        ASSERT_TRUE(tree.SetItemText(root, text));
+        EXPECT_EQ(CString(text), tree.GetItemText(root));
+    }
+    EXPECT_TRUE(tree.SetItemData(child, 77));
+    EXPECT_EQ(77u, tree.GetItemData(child));
+    EXPECT_TRUE(tree.SetItemState(child, INDEXTOSTATEIMAGEMASK(2), TVIS_STATEIMAGEMASK));
+    EXPECT_EQ(2u, tree.GetItemState(child, TVIS_STATEIMAGEMASK) >> 12);
+    EXPECT_EQ(root, tree.GetParentItem(child));
+    EXPECT_EQ(child, tree.GetChildItem(root));
+    EXPECT_EQ(2u, tree.GetCount());
+    EXPECT_TRUE(tree.DeleteItem(child));
+    EXPECT_FALSE(tree.ItemHasChildren(root));
+    tree.DestroyWindow();
+}

@@ -1,0 +1,353 @@
+#include "CheckedTreeCtrl.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "ResultCategories.h"
+
+namespace {
+
+const UINT kStateImagesBitmap = 210;
+const UINT kRowImagesBitmap = 225;
+const int kStateImageWidth = 13;
+const int kRowImageWidth = 18;
+const COLORREF kMaskColour = RGB(255, 255, 255);
+
+UINT StateImageBits(int state)
+{
+    return INDEXTOSTATEIMAGEMASK(static_cast<UINT>(state));
+}
+
+} // namespace
+
+BEGIN_MESSAGE_MAP(CCheckedTreeCtrl, CTreeCtrl)
+    ON_WM_LBUTTONDOWN()
+    ON_WM_KEYDOWN()
+    ON_NOTIFY_REFLECT(NM_DBLCLK, OnDblClk)
+END_MESSAGE_MAP()
+
+void CCheckedTreeCtrl::InitImageLists()
+{
+    m_stateImages.Create(kStateImagesBitmap, kStateImageWidth, 2, kMaskColour);
+    m_normalImages.Create(kRowImagesBitmap, kRowImageWidth, 5, kMaskColour);
+    SetImageList(&m_normalImages, TVSIL_NORMAL);
+    SetImageList(&m_stateImages, TVSIL_STATE);
+}
+
+std::string CCheckedTreeCtrl::FoldCase(const CString& text)
+{
+    CString folded = text;
+    folded.MakeLower();
+    return std::string(folded.GetString(), static_cast<size_t>(folded.GetLength()));
+}
+
+HTREEITEM CCheckedTreeCtrl::AddCategory(const CString& text, const CString& description, int image)
+{
+    const CString name = CategoryNameOfRowText(text);
+    TVINSERTSTRUCTA insert = {};
+    insert.hParent = TVI_ROOT;
+    insert.hInsertAfter = TVI_LAST;
+    insert.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM | TVIF_STATE;
+    insert.item.pszText = const_cast<char*>(text.GetString());
+    insert.item.iImage = image;
+    insert.item.iSelectedImage = image;
+    insert.item.lParam = 0;
+    insert.item.state = StateImageBits(TICK_ON);
+    insert.item.stateMask = TVIS_STATEIMAGEMASK;
+    const HTREEITEM row = InsertItem(&insert);
+    if (!row)
+        return nullptr;
+    m_categoryCounts.insert(std::make_pair(name, 0));
+    m_descriptions.insert(std::make_pair(name, description));
+    m_categoryRows.insert(std::make_pair(name, row));
+    m_categories[row].name = name;
+    return row;
+}
+
+HTREEITEM CCheckedTreeCtrl::AddItem(const CString& categoryName, const CString& entryText, int image)
+{
+    const auto found = m_categoryRows.find(categoryName);
+    if (found == m_categoryRows.end())
+        return nullptr;
+    const HTREEITEM category = found->second;
+    CATEGORY_ROW& data = m_categories[category];
+    const std::string key = FoldCase(entryText);
+    if (data.byText.count(key))
+        return nullptr;
+    TVINSERTSTRUCTA insert = {};
+    insert.hParent = category;
+    insert.hInsertAfter = TVI_LAST;
+    insert.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM | TVIF_STATE;
+    insert.item.pszText = const_cast<char*>(entryText.GetString());
+    insert.item.iImage = image;
+    insert.item.iSelectedImage = image;
+    insert.item.lParam = 0;
+    insert.item.state = StateImageBits(TICK_ON);
+    insert.item.stateMask = TVIS_STATEIMAGEMASK;
+    const HTREEITEM row = InsertItem(&insert);
+    if (!row)
+        return nullptr;
+    data.byText.insert(std::make_pair(key, row));
+    data.entries.push_back(row);
+    ENTRY_ROW& entry = m_entries[row];
+    entry.text = entryText;
+    entry.category = category;
+    ++data.ticked;
+    SetItemData(category, static_cast<DWORD_PTR>(data.ticked));
+    ++m_categoryCounts[categoryName];
+    ++m_nTotalEntries;
+    return row;
+}
+
+void CCheckedTreeCtrl::RemoveAll()
+{
+    if (m_hWnd)
+        DeleteAllItems();
+    m_categoryCounts.clear();
+    m_descriptions.clear();
+    m_categoryRows.clear();
+    m_categories.clear();
+    m_entries.clear();
+    m_nTotalEntries = 0;
+    m_nExcludedCount = 0;
+}
+
+int CCheckedTreeCtrl::GetTickState(HTREEITEM row) const
+{
+    const auto entry = m_entries.find(row);
+    if (entry != m_entries.end())
+        return entry->second.state;
+    const auto category = m_categories.find(row);
+    return category == m_categories.end() ? 0 : category->second.state;
+}
+
+void CCheckedTreeCtrl::SetTickState(HTREEITEM row, int state)
+{
+    const auto entry = m_entries.find(row);
+    if (entry != m_entries.end())
+        entry->second.state = state;
+    const auto category = m_categories.find(row);
+    if (category != m_categories.end())
+        category->second.state = state;
+    SetItemState(row, StateImageBits(state), TVIS_STATEIMAGEMASK);
+}
+
+CString CCheckedTreeCtrl::GetEntryText(HTREEITEM entry) const
+{
+    const auto found = m_entries.find(entry);
+    return found == m_entries.end() ? CString() : found->second.text;
+}
+
+CString CCheckedTreeCtrl::GetCategoryName(HTREEITEM row) const
+{
+    const auto found = m_categories.find(row);
+    return found == m_categories.end() ? CString() : found->second.name;
+}
+
+void CCheckedTreeCtrl::AdjustSelectedCount(int delta)
+{
+    if (delta && m_pOwner)
+        m_pOwner->OnSelectedCountChanged(delta);
+}
+
+void CCheckedTreeCtrl::SetCategoryStateFromEntries(HTREEITEM category)
+{
+    CATEGORY_ROW& data = m_categories[category];
+    SetItemData(category, static_cast<DWORD_PTR>(data.ticked));
+    if (data.entries.empty())
+        return;
+    const int entries = static_cast<int>(data.entries.size());
+    const int state = data.ticked == 0 ? TICK_OFF : (data.ticked == entries ? TICK_ON : TICK_PARTLY);
+    if (state != data.state)
+        SetTickState(category, state);
+}
+
+void CCheckedTreeCtrl::ToggleTick(HTREEITEM row)
+{
+    const int newState = GetTickState(row) == TICK_ON ? TICK_OFF : TICK_ON;
+    const auto entry = m_entries.find(row);
+    if (entry != m_entries.end()) {
+        if (entry->second.state == newState)
+            return;
+        SetTickState(row, newState);
+        const HTREEITEM category = entry->second.category;
+        m_categories[category].ticked += newState == TICK_ON ? 1 : -1;
+        SetCategoryStateFromEntries(category);
+        AdjustSelectedCount(newState == TICK_ON ? 1 : -1);
+        return;
+    }
+    const auto found = m_categories.find(row);
+    if (found == m_categories.end())
+        return;
+    // A category: every entry takes its new state; the count moves by the entries that changed.
+    // The tree recomputes its scroll range for every visible row that changes, so the entries
+    // change while their category is folded, and the view is put back as it was.
+    CATEGORY_ROW& data = found->second;
+    const bool expanded = (GetItemState(row, TVIS_EXPANDED) & TVIS_EXPANDED) != 0;
+    const HTREEITEM firstVisible = TreeView_GetFirstVisible(m_hWnd);
+    const HTREEITEM selected = GetSelectedItem();
+    if (expanded) {
+        SendMessage(WM_SETREDRAW, FALSE);
+        Expand(row, TVE_COLLAPSE);
+    }
+    int changed = 0;
+    for (HTREEITEM child : data.entries) {
+        if (m_entries[child].state != newState) {
+            SetTickState(child, newState);
+            ++changed;
+        }
+    }
+    if (expanded) {
+        Expand(row, TVE_EXPAND);
+        if (selected && GetSelectedItem() != selected)
+            SelectItem(selected);
+        if (firstVisible)
+            TreeView_Select(m_hWnd, firstVisible, TVGN_FIRSTVISIBLE);
+        SendMessage(WM_SETREDRAW, TRUE);
+        Invalidate();
+    }
+    data.ticked = newState == TICK_ON ? static_cast<int>(data.entries.size()) : 0;
+    SetTickState(row, newState);
+    SetItemData(row, static_cast<DWORD_PTR>(data.ticked));
+    AdjustSelectedCount(newState == TICK_ON ? changed : -changed);
+}
+
+BOOL CCheckedTreeCtrl::RemoveEntry(HTREEITEM entry)
+{
+    const auto found = m_entries.find(entry);
+    if (found == m_entries.end())
+        return FALSE;
+    const HTREEITEM category = found->second.category;
+    const bool wasTicked = found->second.state == TICK_ON;
+    CATEGORY_ROW& data = m_categories[category];
+    data.byText.erase(FoldCase(found->second.text));
+    data.entries.erase(std::find(data.entries.begin(), data.entries.end(), entry));
+    if (wasTicked)
+        --data.ticked;
+    const auto count = m_categoryCounts.find(data.name);
+    if (count != m_categoryCounts.end()) {
+        --count->second;
+        --m_nTotalEntries;
+    }
+    m_entries.erase(found);
+    DeleteItem(entry);
+    // An ignored entry is no longer selected for the repair.
+    if (wasTicked)
+        AdjustSelectedCount(-1);
+    if (data.entries.empty()) {
+        m_categoryRows.erase(data.name);
+        m_categories.erase(category);
+        DeleteItem(category);
+    } else {
+        SetCategoryStateFromEntries(category);
+    }
+    return TRUE;
+}
+
+void CCheckedTreeCtrl::UpdateNodeLabels()
+{
+    for (const auto& category : m_categoryRows) {
+        const CATEGORY_ROW& data = m_categories[category.second];
+        SetItemText(category.second, CategoryRowLabel(data.name, static_cast<int>(data.entries.size())));
+    }
+}
+
+int CCheckedTreeCtrl::ExcludeUncheckedEntries(CAbstractScanItemsInfo* items)
+{
+    m_nExcludedCount = 0;
+    for (const auto& entry : m_entries) {
+        if (entry.second.state != TICK_ON)
+            ++m_nExcludedCount;
+    }
+    if (!items)
+        return 0;
+    int handedOver = 0;
+    for (const RESULT_CATEGORY_INFO& category : kResultCategories) {
+        std::vector<const char*> found;
+        if (!items->GetItems(&found, static_cast<int>(category.bit)))
+            continue;
+        const auto row = m_categoryRows.find(category.rowName);
+        const CATEGORY_ROW* data = row == m_categoryRows.end() ? nullptr : &m_categories[row->second];
+        // Keys first: the container may not be changed while its texts are borrowed.
+        std::vector<CString> keys;
+        for (const char* text : found) {
+            const CString item(text ? text : "");
+            if (data) {
+                const auto shown = data->byText.find(FoldCase(item));
+                if (shown != data->byText.end() && m_entries[shown->second].state == TICK_ON)
+                    continue;
+            }
+            keys.push_back(ExclusionKey(item, category.rowName));
+        }
+        for (const CString& key : keys)
+            items->SetIgnore(key, 0, 0);
+        handedOver += static_cast<int>(keys.size());
+    }
+    return handedOver;
+}
+
+int CCheckedTreeCtrl::GetTickedEntries() const
+{
+    int ticked = 0;
+    for (const auto& category : m_categories)
+        ticked += category.second.ticked;
+    return ticked;
+}
+
+int CCheckedTreeCtrl::GetCategoryCount(const CString& name) const
+{
+    const auto found = m_categoryCounts.find(name);
+    return found == m_categoryCounts.end() ? 0 : found->second;
+}
+
+std::map<CString, std::vector<CString>> CCheckedTreeCtrl::GetTickedEntriesByCategory() const
+{
+    std::map<CString, std::vector<CString>> ticked;
+    for (const auto& category : m_categories) {
+        std::vector<CString>& texts = ticked[category.second.name];
+        for (HTREEITEM child : category.second.entries) {
+            const ENTRY_ROW& entry = m_entries.at(child);
+            if (entry.state == TICK_ON)
+                texts.push_back(entry.text);
+        }
+    }
+    return ticked;
+}
+
+void CCheckedTreeCtrl::UpdateDescriptionFromSelection()
+{
+    HTREEITEM row = GetSelectedItem();
+    const auto entry = m_entries.find(row);
+    if (entry != m_entries.end())
+        row = entry->second.category;
+    const auto found = m_descriptions.find(GetCategoryName(row));
+    if (found != m_descriptions.end() && m_pOwner)
+        m_pOwner->UpdateDescription(found->second);
+}
+
+void CCheckedTreeCtrl::OnLButtonDown(UINT, CPoint point)
+{
+    UINT flags = 0;
+    const HTREEITEM row = HitTest(point, &flags);
+    if (row && (flags & TVHT_ONITEMSTATEICON))
+        ToggleTick(row);
+    Default();
+    UpdateDescriptionFromSelection();
+}
+
+void CCheckedTreeCtrl::OnKeyDown(UINT key, UINT, UINT)
+{
+    if (key == VK_SPACE) {
+        const HTREEITEM row = GetSelectedItem();
+        if (row && (IsCategory(row) || IsEntry(row)))
+            ToggleTick(row);
+    }
+    Default();
+    UpdateDescriptionFromSelection();
+}
+
+void CCheckedTreeCtrl::OnDblClk(NMHDR*, LRESULT* result)
+{
+    // A double click only expands or collapses; the page does not hear of it.
+    *result = 0;
+}

@@ -1,0 +1,119 @@
+// CCheckedTreeCtrl: the results page's tree. One row per scan category, one row per found entry
+// under it, a tick in front of every row. Ticking a category ticks all its entries; ticking
+// entries makes their category ticked, unticked or partly ticked. The tree keeps every entry's
+// text whole (the control itself is asked for display only), counts entries per category, tells
+// its owner how many entries are ticked and which description belongs to the selected row, and
+// before a repair hands the found-item container every item that is not ticked.
+#pragma once
+
+#include <map>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "Afx.h"
+#include "VexaEngine.h"
+
+// The window that shows what the tree counts: the results page.
+class CCheckedTreeOwner
+{
+public:
+    virtual ~CCheckedTreeOwner() = default;
+    // The number of ticked entries changed by delta.
+    virtual void OnSelectedCountChanged(int delta) = 0;
+    virtual void UpdateDescription(const CString& description) = 0;
+};
+
+class CCheckedTreeCtrl : public CTreeCtrl
+{
+public:
+    // Tick states: the tree's state images (bitmap 210).
+    enum { TICK_ON = 1, TICK_OFF = 2, TICK_PARTLY = 3 };
+
+    CCheckedTreeCtrl() = default;
+    ~CCheckedTreeCtrl() override = default;
+
+    void SetOwner(CCheckedTreeOwner* owner) { m_pOwner = owner; }
+    void InitImageLists();
+
+    // A ticked category row, after the rows already there. Its name is the text before '['.
+    HTREEITEM AddCategory(const CString& text, const CString& description, int image);
+    // A ticked entry under the category row of that name; null when there is no such row or the
+    // category already has an entry of that text in any letter case (the registry and the file
+    // system do not tell them apart, so one row stands for both).
+    HTREEITEM AddItem(const CString& categoryName, const CString& entryText, int image);
+    // Deletes every row and forgets every count.
+    void RemoveAll();
+
+    // What a click on the row's tick does: an entry toggles, a category sets all its entries.
+    void ToggleTick(HTREEITEM row);
+    int GetTickState(HTREEITEM row) const;
+    bool IsEntry(HTREEITEM row) const { return m_entries.count(row) != 0; }
+    bool IsCategory(HTREEITEM row) const { return m_categories.count(row) != 0; }
+    // The entry's text in full; empty for a row that is not an entry.
+    CString GetEntryText(HTREEITEM entry) const;
+    CString GetCategoryName(HTREEITEM row) const;
+    // Takes an entry out of the tree, and its category row with it when it was the last one.
+    // FALSE for a row that is not an entry.
+    BOOL RemoveEntry(HTREEITEM entry);
+    // Every category row's text becomes its name and "[n Error(s)]".
+    void UpdateNodeLabels();
+
+    // Hands the container, as repair exclusions, every item of the fourteen registry categories
+    // that no ticked entry stands for, whatever the letter case; counts the unticked entries as
+    // excluded. Returns the number of exclusions handed over.
+    int ExcludeUncheckedEntries(CAbstractScanItemsInfo* items);
+
+    int GetTotalEntries() const { return m_nTotalEntries; }
+    int GetExcludedCount() const { return m_nExcludedCount; }
+    int GetTickedEntries() const;
+    // Entries of a category, by its name (0 when it has no row).
+    int GetCategoryCount(const CString& name) const;
+    // Ticked entries of each category row, by name.
+    std::map<CString, std::vector<CString>> GetTickedEntriesByCategory() const;
+    const std::map<CString, CString>& GetDescriptions() const { return m_descriptions; }
+    // Shows the description of the selected row (or of the nearest category above it).
+    void UpdateDescriptionFromSelection();
+
+protected:
+    void OnLButtonDown(UINT flags, CPoint point);
+    void OnKeyDown(UINT key, UINT repeat, UINT flags);
+    void OnDblClk(NMHDR* header, LRESULT* result);
+    DECLARE_MESSAGE_MAP()
+
+private:
+    // The tree's own record of its rows: asking the control for a row costs a search through all
+    // its rows on some systems, so ticks and texts are kept here and only drawn by the control.
+    struct CATEGORY_ROW
+    {
+        CString name;
+        int state = TICK_ON;
+        int ticked = 0;
+        // Entry rows in the order they were added.
+        std::vector<HTREEITEM> entries;
+        // Lower-cased entry text -> its row.
+        std::unordered_map<std::string, HTREEITEM> byText;
+    };
+    struct ENTRY_ROW
+    {
+        CString text;
+        HTREEITEM category = nullptr;
+        int state = TICK_ON;
+    };
+
+    static std::string FoldCase(const CString& text);
+    void SetTickState(HTREEITEM row, int state);
+    void SetCategoryStateFromEntries(HTREEITEM category);
+    void AdjustSelectedCount(int delta);
+
+    CCheckedTreeOwner* m_pOwner = nullptr;
+    CImageList m_normalImages;
+    CImageList m_stateImages;
+    std::map<CString, int> m_categoryCounts;
+    std::map<CString, CString> m_descriptions;
+    std::map<CString, HTREEITEM> m_categoryRows;
+    std::unordered_map<HTREEITEM, CATEGORY_ROW> m_categories;
+    std::unordered_map<HTREEITEM, ENTRY_ROW> m_entries;
+    int m_nTotalEntries = 0;
+    int m_nExcludedCount = 0;
+};

@@ -1,0 +1,372 @@
+// The repair from the results page over the real engine: a whole run from a registry fixture
+// through the scan, the tree and the repair to the summary, the statistics and the partial
+// backup; a repair the engine refuses; the System Restore point around a repair; the automatic
+// repair and shutdown; the scan log; and the statistics page's own counts.
+#include "ResultsFixture.h"
+
+#include "JobWait.h"
+#include "RegistryKey.h"
+#include "ScanItemsInfo.h"
+#include "resource.h"
+
+namespace {
+
+const char kRun[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+const char kFonts[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
+const char kSharedDlls[] = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+const char kAppPaths[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths";
+const char kMissing[] = "C:\\KelvaraMissing\\";
+
+
+std::string FixtureKey(int i)
+{
+    return "Software\\Fixture\\Class" + std::to_string(i);
+}
+
+std::string FixtureItem(int i)
+{
+    return "HKEY_CURRENT_USER\\" + FixtureKey(i);
+}
+
+// Keys for a repair that needs no scan: each holds a value, so a deleted one is plainly gone.
+void AddFixtureKeys(int count)
+{
+    for (int i = 0; i < count; ++i)
+        ASSERT_TRUE(WriteRegString(HKEY_CURRENT_USER, FixtureKey(i).c_str(), "InprocServer32", "C:\\gone.dll"));
+}
+
+std::vector<std::pair<DWORD, std::string>> FixtureFindings(int count)
+{
+    std::vector<std::pair<DWORD, std::string>> findings;
+    for (int i = 0; i < count; ++i)
+        findings.push_back({ SCAN_AXO, FixtureItem(i) });
+    return findings;
+}
+
+class CQuietStatus : public CAbstractStatus
+{
+public:
+    void SetActivity(const char*, const char*) override {}
+    void SetProgress(int) override {}
+    void ReportItem(const char*, int, int, INT_PTR) override {}
+    int OperationFinished(int) override { return 1; }
+    int ReportResult(int) override { return 0; }
+};
+
+} // namespace
+
+TEST_F(ResultsTest, AScanRepairsWhatIsTickedAndItsBackupGivesItBack)
+{
+    CQuillonApp& app = TestApp();
+    AddBrokenRunEntries(3);
+    ASSERT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE, kFonts, "Gone (TrueType)", (std::string(kMissing) + "gone.ttf").c_str()));
+    ASSERT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE, kFonts, "Kept (TrueType)", "C:\\windows\\notepad.exe"));
+    ASSERT_TRUE(WriteRegDword(HKEY_LOCAL_MACHINE, kSharedDlls, (std::string(kMissing) + "gone.dll").c_str(), 2));
+    const std::string appPath = std::string(kAppPaths) + "\\kelvaragone.exe";
+    ASSERT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE, appPath.c_str(), "", (std::string(kMissing) + "gone.exe").c_str()));
+    ASSERT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE, appPath.c_str(), "Path", kMissing));
+    ASSERT_TRUE(WriteRegDword(HKEY_LOCAL_MACHINE, "Software\\Bellwort\\Kelvara", "LastTotalClnCnt", 40));
+    const REGISTRY_SNAPSHOT runBefore = SnapshotOf(HKEY_CURRENT_USER, kRun);
+    const REGISTRY_SNAPSHOT machineBefore = SnapshotOf(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft");
+    const REGISTRY_SNAPSHOT sharedBefore = SnapshotOf(HKEY_LOCAL_MACHINE, kSharedDlls);
+
+    ASSERT_TRUE(ScanAndWait(SCAN_SUI | SCAN_FNT | SCAN_SHD | SCAN_APP));
+    Click(app.m_scanningPage, IDC_SCANNING_NEXT);
+    ASSERT_EQ(STEP_RESULTS, app.m_scanPage.GetStep());
+    EXPECT_EQ("6 Errors Found", Text(Results(), IDC_RESULTS_FOUND));
+    EXPECT_EQ("6 of 6 Errors Selected for Repair", Text(Results(), IDC_RESULTS_SELECTED));
+    EXPECT_EQ(3, Tree().GetCategoryCount("Windows Startup Items"));
+    for (const char* category : { "Windows Fonts", "Shared DLLs", "Application Paths" })
+        EXPECT_EQ(1, Tree().GetCategoryCount(category)) << category;
+    const HTREEITEM startup = CategoryRow("Windows Startup Items");
+    ASSERT_NE(nullptr, startup);
+    // The startup entry of a value name.
+    auto RunEntry = [&](const char* name) {
+        for (HTREEITEM child = Tree().GetChildItem(startup); child; child = Tree().GetNextSiblingItem(child)) {
+            const CString text = Tree().GetEntryText(child);
+            if (text.Right(static_cast<int>(strlen(name)) + 1) == CString("\xAC") + name)
+                return child;
+        }
+        return static_cast<HTREEITEM>(nullptr);
+    };
+    EXPECT_EQ(CString("Windows Startup Items        [3 Error(s)]"), Tree().GetItemText(startup));
+    Tree().Expand(startup, TVE_EXPAND);
+    Tree().Expand(CategoryRow("Shared DLLs"), TVE_EXPAND);
+    SaveScreenshot("results-page-tree");
+
+    // Untick one startup entry and the shared DLL, ignore another startup entry.
+    ClickTick(RunEntry("Gone00001"));
+    PressSpace(Tree().GetChildItem(CategoryRow("Shared DLLs")));
+    Tree().SelectItem(RunEntry("Gone00002"));
+    Click(Results(), IDC_RESULTS_IGNORE);
+    EXPECT_EQ("3 of 6 Errors Selected for Repair", Text(Results(), IDC_RESULTS_SELECTED));
+    EXPECT_EQ(CString("Windows Startup Items        [2 Error(s)]"), Tree().GetItemText(startup));
+
+    ASSERT_TRUE(RepairAndWait());
+    EXPECT_TRUE(CMessageBoxRecorder::Texts().empty());
+    // Ticked: gone. Unticked or ignored: untouched, byte for byte.
+    EXPECT_FALSE(RegValueExists(HKEY_CURRENT_USER, kRun, "Gone00000"));
+    EXPECT_FALSE(RegValueExists(HKEY_LOCAL_MACHINE, kFonts, "Gone (TrueType)"));
+    EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, appPath.c_str()));
+    REGISTRY_SNAPSHOT runAfter = SnapshotOf(HKEY_CURRENT_USER, kRun);
+    REGISTRY_SNAPSHOT runExpected = runBefore;
+    runExpected.erase(std::string(kRun) + "\xAC" "Gone00000");
+    EXPECT_EQ(runExpected, runAfter);
+    EXPECT_EQ(sharedBefore, SnapshotOf(HKEY_LOCAL_MACHINE, kSharedDlls));
+    EXPECT_TRUE(RegValueExists(HKEY_LOCAL_MACHINE, kFonts, "Kept (TrueType)"));
+
+    // The summary and the statistics hold what was removed, and the running total grew from
+    // what the registry held.
+    EXPECT_EQ(STEP_SUMMARY, app.m_scanPage.GetStep());
+    EXPECT_TRUE(::IsWindowVisible(m_main->m_statisticsPage.m_hWnd));
+    CRepairResultDlg& summary = app.m_summaryPage;
+    EXPECT_EQ("5", Text(summary, IDC_SUMMARY_FOUND));
+    EXPECT_EQ("3", Text(summary, IDC_SUMMARY_REPAIRED));
+    EXPECT_EQ("2", Text(summary, IDC_SUMMARY_SKIPPED));
+    CStatusDlg& statistics = m_main->m_statisticsPage;
+    const struct { const char* value; int label; DWORD count; } cleaned[] = {
+        { "LastStartupCln", 1209, 1 }, { "LastFontCln", 1201, 1 }, { "LastAppPathCln", 1205, 1 },
+        { "LastSHDllCln", 1203, 0 }, { "LastActXCln", 1187, 0 },
+    };
+    for (const auto& row : cleaned) {
+        EXPECT_EQ(row.count, ReadSetting(row.value)) << row.value;
+        EXPECT_EQ(std::to_string(row.count), Text(statistics, row.label)) << row.value;
+    }
+    EXPECT_EQ(43u, ReadSetting("LastTotalClnCnt"));
+    EXPECT_EQ("43", Text(statistics, IDC_STATS_CLEANED_TO_DATE));
+    EXPECT_EQ("1", Text(statistics, 1210));  // the ignored startup entry
+    SaveScreenshot("statistics-after-repair");
+    Click(*m_main, IDC_NAV_SCAN);
+    EXPECT_TRUE(::IsWindowVisible(summary.m_hWnd));
+    SaveScreenshot("summary-after-repair");
+    Click(summary, IDC_SUMMARY_FINISH);
+    EXPECT_EQ(STEP_SELECT, app.m_scanPage.GetStep());
+
+    // The partial backup gives back every entry the repair removed.
+    const std::vector<std::string> backups = PartialBackups();
+    ASSERT_EQ(1u, backups.size());
+    CQuietStatus quiet;
+    EXPECT_EQ(1, app.m_pProcess->RestoreBackupNow(&quiet, backups[0].c_str()));
+    EXPECT_EQ(runBefore, SnapshotOf(HKEY_CURRENT_USER, kRun));
+    EXPECT_EQ(machineBefore, SnapshotOf(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft"));
+}
+
+TEST_F(ResultsTest, ARepairWithoutItsBackupIsRefusedAndCountsNothing)
+{
+    AddFixtureKeys(3);
+    ASSERT_TRUE(WriteRegDword(HKEY_LOCAL_MACHINE, "Software\\Bellwort\\Kelvara", "LastActXCln", 7));
+    ASSERT_TRUE(WriteRegDword(HKEY_LOCAL_MACHINE, "Software\\Bellwort\\Kelvara", "LastTotalClnCnt", 9));
+    ShowResults(FixtureFindings(3));
+    PressSpace(EntryRow(FixtureItem(0)));
+    BlockBackupFolder();
+
+    ASSERT_TRUE(RepairAndWait());
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(RegKeyExists(HKEY_CURRENT_USER, FixtureKey(i).c_str())) << i;
+    const std::string refused =
+        "The repair was not carried out: its registry backup could not be written. Nothing was deleted.";
+    EXPECT_EQ(std::vector<std::string>{ refused }, CMessageBoxRecorder::Texts());
+    EXPECT_EQ("Nothing was repaired: the registry backup could not be written.", Text(Results(), IDC_RESULTS_STATUS));
+    EXPECT_EQ(7u, ReadSetting("LastActXCln"));
+    EXPECT_EQ(9u, ReadSetting("LastTotalClnCnt"));
+    // The page is the user's again, as it was.
+    EXPECT_EQ(STEP_RESULTS, TestApp().m_scanPage.GetStep());
+    EXPECT_TRUE(IsEnabled(Results(), IDC_RESULTS_REPAIR));
+    EXPECT_TRUE(Tree().IsWindowEnabled());
+    EXPECT_EQ("2 of 3 Errors Selected for Repair", Text(Results(), IDC_RESULTS_SELECTED));
+    SaveScreenshot("results-repair-refused");
+
+    // Once the backup can be written, the repair follows the ticks as they are now: the entry
+    // ticked again is repaired, the one unticked since is not.
+    ClearBackupFolder();
+    PressSpace(EntryRow(FixtureItem(0)));
+    PressSpace(EntryRow(FixtureItem(2)));
+    CMessageBoxRecorder::ClearTexts();
+    ASSERT_TRUE(RepairAndWait());
+    EXPECT_TRUE(CMessageBoxRecorder::Texts().empty());
+    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, FixtureKey(0).c_str()));
+    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, FixtureKey(1).c_str()));
+    EXPECT_TRUE(RegKeyExists(HKEY_CURRENT_USER, FixtureKey(2).c_str()));
+    EXPECT_EQ(2u, ReadSetting("LastActXCln"));
+    EXPECT_EQ(11u, ReadSetting("LastTotalClnCnt"));
+}
+
+TEST_F(ResultsTest, CleanedCountsAreWhatIsReallyGone)
+{
+    // A font finding that names a key, not a value: the engine deletes only values for fonts, so
+    // the key stays and is not counted as cleaned.
+    const int keys = 300;
+    AddFixtureKeys(keys);
+    ASSERT_TRUE(WriteRegString(HKEY_CURRENT_USER, "Software\\Fixture\\FontKey", "x", "y"));
+    std::vector<std::pair<DWORD, std::string>> findings = FixtureFindings(keys);
+    findings.push_back({ SCAN_FNT, "HKEY_CURRENT_USER\\Software\\Fixture\\FontKey" });
+    ShowResults(findings);
+
+    // While the repair runs the page is the repair's.
+    CQuillonApp& app = TestApp();
+    ::SendMessageA(::GetDlgItem(Results().m_hWnd, IDC_RESULTS_REPAIR), BM_CLICK, 0, 0);
+    app.m_pProcess->Suspend();
+    EXPECT_EQ("Repairing Errors", Text(Results(), IDC_RESULTS_SELECTED));
+    EXPECT_EQ("Repairing registry corruption(s)", Text(Results(), IDC_RESULTS_STATUS));
+    for (int id : { IDC_RESULTS_REPAIR, IDC_RESULTS_NEXT, IDC_RESULTS_BACK })
+        EXPECT_FALSE(IsEnabled(Results(), id)) << id;
+    EXPECT_FALSE(IsShown(Results(), IDC_RESULTS_IGNORE));
+    SaveScreenshot("results-repairing");
+    app.m_pProcess->Resume();
+    ASSERT_TRUE(PumpUntil([&] { return app.m_scanPage.GetStep() == STEP_SUMMARY; }));
+
+    EXPECT_TRUE(RegKeyExists(HKEY_CURRENT_USER, "Software\\Fixture\\FontKey"));
+    EXPECT_EQ(static_cast<DWORD>(keys), ReadSetting("LastActXCln"));
+    EXPECT_EQ(0u, ReadSetting("LastFontCln"));
+    EXPECT_EQ(static_cast<DWORD>(keys), ReadSetting("LastTotalClnCnt"));
+    EXPECT_EQ(std::to_string(keys + 1), Text(app.m_summaryPage, IDC_SUMMARY_FOUND));
+    EXPECT_EQ(std::to_string(keys), Text(app.m_summaryPage, IDC_SUMMARY_REPAIRED));
+    EXPECT_EQ("0", Text(app.m_summaryPage, IDC_SUMMARY_SKIPPED));
+}
+
+TEST_F(ResultsTest, TheRestorePointIsBegunAndEndedWithTheSystemsNumber)
+{
+    TestApp().m_settings.m_bRestorePoint = 1;
+    const std::string description = std::string(ProductName()) + " Restore Point before Repair";
+
+    // The system refuses the point; the user would rather not repair without it.
+    AddFixtureKeys(2);
+    ShowResults(FixtureFindings(2));
+    CMessageBoxRecorder::SetAnswer(IDNO);
+    Click(Results(), IDC_RESULTS_REPAIR);
+    EXPECT_EQ(std::vector<std::string>{ "The System Restore point could not be set.\nDo you want to repair without it?" },
+              CMessageBoxRecorder::Texts());
+    EXPECT_FALSE(TestApp().m_pProcess->IsRunning());
+    EXPECT_TRUE(RegKeyExists(HKEY_CURRENT_USER, FixtureKey(0).c_str()));
+    EXPECT_TRUE(PartialBackups().empty());
+    EXPECT_TRUE(IsEnabled(Results(), IDC_RESULTS_REPAIR));
+    ASSERT_EQ(1u, s_restorePointCalls.size());
+    EXPECT_EQ(static_cast<DWORD>(BEGIN_SYSTEM_CHANGE), s_restorePointCalls[0].eventType);
+    EXPECT_EQ(static_cast<DWORD>(MODIFY_SETTINGS), s_restorePointCalls[0].restorePointType);
+    EXPECT_EQ(description, s_restorePointCalls[0].description);
+
+    // ... and then would: the repair goes on without it.
+    CMessageBoxRecorder::SetAnswer(IDYES);
+    CMessageBoxRecorder::ClearTexts();
+    ASSERT_TRUE(RepairAndWait());
+    EXPECT_EQ(1u, CMessageBoxRecorder::Texts().size());
+    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, FixtureKey(0).c_str()));
+    EXPECT_EQ(2u, s_restorePointCalls.size());
+
+    // The system sets it: the point is ended after the repair with the number it gave.
+    s_restorePointCalls.clear();
+    AnswerRestorePoints(TRUE, 4711);
+    AddFixtureKeys(2);
+    ShowResults(FixtureFindings(2));
+    CMessageBoxRecorder::ClearTexts();
+    ASSERT_TRUE(RepairAndWait());
+    EXPECT_TRUE(CMessageBoxRecorder::Texts().empty());
+    ASSERT_EQ(2u, s_restorePointCalls.size());
+    EXPECT_EQ(0, s_restorePointCalls[0].sequenceNumber);
+    EXPECT_EQ(static_cast<DWORD>(END_SYSTEM_CHANGE), s_restorePointCalls[1].eventType);
+    EXPECT_EQ(static_cast<DWORD>(MODIFY_SETTINGS), s_restorePointCalls[1].restorePointType);
+    EXPECT_EQ(4711, s_restorePointCalls[1].sequenceNumber);
+
+    // A repair the engine refuses cancels its point.
+    s_restorePointCalls.clear();
+    AddFixtureKeys(2);
+    ShowResults(FixtureFindings(2));
+    BlockBackupFolder();
+    ASSERT_TRUE(RepairAndWait());
+    ASSERT_EQ(2u, s_restorePointCalls.size());
+    EXPECT_EQ(static_cast<DWORD>(CANCELLED_OPERATION), s_restorePointCalls[1].restorePointType);
+    EXPECT_EQ(4711, s_restorePointCalls[1].sequenceNumber);
+    ClearBackupFolder();
+
+    // Nothing ticked: no point is asked for, and the repair still runs.
+    s_restorePointCalls.clear();
+    ShowResults(FixtureFindings(2));
+    ClickTick(CategoryRow("ActiveX Objects"));
+    ASSERT_TRUE(RepairAndWait());
+    EXPECT_TRUE(s_restorePointCalls.empty());
+    EXPECT_TRUE(RegKeyExists(HKEY_CURRENT_USER, FixtureKey(0).c_str()));
+    EXPECT_EQ(STEP_SUMMARY, TestApp().m_scanPage.GetStep());
+}
+
+TEST_F(ResultsTest, TheAutomaticRepairRunsOnceAndTheShutdownWaitsForItsThread)
+{
+    CQuillonApp& app = TestApp();
+    app.m_settings.m_bAutoRepair = 1;
+    app.m_settings.m_bAutoShutdown = 1;
+    AddBrokenRunEntries(2);
+    ASSERT_TRUE(ScanAndWait(SCAN_SUI));
+    ASSERT_TRUE(PumpUntil([&] { return Main().m_closeRequests > 0; }));
+    EXPECT_FALSE(RegValueExists(HKEY_CURRENT_USER, kRun, "Gone00000"));
+    EXPECT_EQ(2u, ReadSetting("LastStartupCln"));
+    EXPECT_EQ(1, Main().m_closeRequests);
+    EXPECT_TRUE(Main().m_jobThreadEndedAtClose);
+    EXPECT_TRUE(CMessageBoxRecorder::Texts().empty());
+    EXPECT_FALSE(::IsWindowVisible(m_main->m_hWnd));
+    // The results page keeps the repair's texts; the scan's end did not write over them.
+    EXPECT_EQ("Repairing Errors", Text(Results(), IDC_RESULTS_SELECTED));
+
+    // Neither re-showing the results, nor the summary's Back, nor the results' Back starts
+    // another repair.
+    m_main->ShowWindow(SW_SHOW);
+    AddBrokenRunEntries(2, "Again");
+    const DWORD repairThread = app.m_pProcess->GetThreadId();
+    app.m_summaryPage.OnBack();
+    EXPECT_EQ(STEP_RESULTS, app.m_scanPage.GetStep());
+    app.m_scanPage.ShowStep(STEP_RESULTS);
+    app.m_scanPage.ShowStep(STEP_RESHOW);
+    Click(*m_main, IDC_NAV_STATISTICS);
+    Click(*m_main, IDC_NAV_SCAN);
+    Results().OnBack();
+    EXPECT_EQ(STEP_SCANNING, app.m_scanPage.GetStep());
+    PumpUntil([] { return false; }, 100);
+    EXPECT_EQ(repairThread, app.m_pProcess->GetThreadId());
+    EXPECT_EQ(1, Main().m_closeRequests);
+}
+
+TEST_F(ResultsTest, TheScanLogGoesWhereItCanBeWrittenOrTheUserIsTold)
+{
+    TestApp().m_settings.m_bLogScanSummary = 1;
+    AddFixtureKeys(1);
+    ShowResults(FixtureFindings(1));
+    // The program's folder cannot take the log: the user's folder does.
+    m_folder->WriteFile("Scan Logs", "");
+    ASSERT_TRUE(RepairAndWait());
+    EXPECT_TRUE(CMessageBoxRecorder::Texts().empty());
+    WIN32_FIND_DATAA found;
+    HANDLE search = ::FindFirstFileA((m_folder->PathOf("Documents\\Scan Logs") + "\\*.txt").c_str(), &found);
+    ASSERT_NE(INVALID_HANDLE_VALUE, search);
+    ::FindClose(search);
+    const std::string log = ReadWholeFile(m_folder->PathOf("Documents\\Scan Logs") + "\\" + found.cFileName);
+    EXPECT_NE(std::string::npos, log.find(FixtureItem(0) + "^16384;"));
+
+    // Neither can: the user hears of it, and the repair still runs.
+    AddFixtureKeys(1);
+    ShowResults(FixtureFindings(1));
+    Results().m_strLogFallbackFolder = m_folder->WriteFile("NotAFolder", "").c_str();
+    ASSERT_TRUE(RepairAndWait());
+    EXPECT_EQ(std::vector<std::string>{ "The scan log could not be written." }, CMessageBoxRecorder::Texts());
+    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, FixtureKey(0).c_str()));
+}
+
+TEST_F(ResultsTest, TheStatisticsPageCountsIgnoredEntriesByTheirLastLabel)
+{
+    // Item texts may hold '^'; labels never do. Labels the tree does not use count nowhere.
+    CAbstractScanItemsInfo* items = TestApp().m_pItems;
+    const struct { const char* item; const char* label; } entries[] = {
+        { "a", "ActiveX Objects" }, { "HKEY_CURRENT_USER\\x^y", "Windows Fonts" }, { "b^", "ActiveX Objects" },
+        { "c", "File/Path References" }, { "d", "File Path Refferences" }, { "e", "Recycle Bin" },
+        { "f", " Shared DLLs " },
+    };
+    for (const auto& entry : entries)
+        ASSERT_EQ(1, items->AddToIgnoreList(entry.item, entry.label, SCAN_AXO, 0));
+    m_main->ShowPage(PAGE_STATISTICS);
+    CStatusDlg& statistics = m_main->m_statisticsPage;
+    const struct { int label; const char* count; } rows[] = {
+        { 1188, "2" }, { 1202, "1" }, { 1212, "1" }, { 1204, "1" }, { 1195, "0" }, { 1231, "0" },
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(row.count, Text(statistics, row.label)) << row.label;
+    EXPECT_EQ("0KB", Text(statistics, 1234));
+    EXPECT_EQ("Never", Text(statistics, IDC_STATS_LAST_SCAN));
+    SaveScreenshot("statistics-page");
+}

@@ -1,0 +1,188 @@
+// The results tree: ticks between entries and categories, the selection label, the description
+// of the selected row, entries that differ only in letter case, long entry texts, and a tree of
+// tens of thousands of entries.
+#include "ResultsFixture.h"
+
+#include <algorithm>
+
+#include "ResultCategories.h"
+#include "ScanItemsInfo.h"
+#include "resource.h"
+
+namespace {
+
+std::string AxoKey(int i)
+{
+    return "HKEY_CURRENT_USER\\Software\\Classes\\CLSID\\{Entry" + std::to_string(i) + "}";
+}
+
+// The items of the container that the repair would pass over.
+std::vector<std::string> ExcludedItems(CAbstractScanItemsInfo* items)
+{
+    std::vector<std::string> excluded;
+    for (BOOL more = items->MoveFirst(); more; more = items->MoveNext()) {
+        if (items->IsCurrentItemIgnored())
+            excluded.push_back(items->GetCurrentItem());
+    }
+    return excluded;
+}
+
+} // namespace
+
+TEST_F(ResultsTest, TicksPassBetweenEntriesAndTheirCategory)
+{
+    std::vector<std::pair<DWORD, std::string>> findings;
+    for (int i = 0; i < 5; ++i)
+        findings.push_back({ SCAN_AXO, AxoKey(i) });
+    findings.push_back({ SCAN_FNT, "HKEY_LOCAL_MACHINE\\Fonts\xAC" "Gone (TrueType)" });
+    ShowResults(findings);
+    CScanResultDlg& results = Results();
+    CCheckedTreeCtrl& tree = Tree();
+    const HTREEITEM activeX = CategoryRow("ActiveX Objects");
+    const HTREEITEM fonts = CategoryRow("Windows Fonts");
+    ASSERT_TRUE(activeX && fonts);
+    EXPECT_EQ("6 Errors Found", Text(results, IDC_RESULTS_FOUND));
+    EXPECT_EQ("6 of 6 Errors Selected for Repair", Text(results, IDC_RESULTS_SELECTED));
+    EXPECT_EQ(CString("ActiveX Objects        [5 Error(s)]"), tree.GetItemText(activeX));
+    EXPECT_EQ(CCheckedTreeCtrl::TICK_ON, tree.GetTickState(activeX));
+
+    // Two entries unticked, one by the mouse, one by the space key: the category is partly ticked.
+    ClickTick(EntryRow(AxoKey(1)));
+    PressSpace(EntryRow(AxoKey(3)));
+    EXPECT_EQ(CCheckedTreeCtrl::TICK_OFF, tree.GetTickState(EntryRow(AxoKey(1))));
+    EXPECT_EQ(CCheckedTreeCtrl::TICK_PARTLY, tree.GetTickState(activeX));
+    EXPECT_EQ(3u, tree.GetItemData(activeX));
+    EXPECT_EQ("4 of 6 Errors Selected for Repair", Text(results, IDC_RESULTS_SELECTED));
+    SaveScreenshot("results-tree-partly-ticked");
+
+    // The partly ticked category, clicked, ticks all its entries: the label counts the two.
+    ClickTick(activeX);
+    EXPECT_EQ(CCheckedTreeCtrl::TICK_ON, tree.GetTickState(activeX));
+    EXPECT_EQ(CCheckedTreeCtrl::TICK_ON, tree.GetTickState(EntryRow(AxoKey(3))));
+    EXPECT_EQ("6 of 6 Errors Selected for Repair", Text(results, IDC_RESULTS_SELECTED));
+    // Clicked again, it unticks all five.
+    ClickTick(activeX);
+    EXPECT_EQ(CCheckedTreeCtrl::TICK_OFF, tree.GetTickState(activeX));
+    EXPECT_EQ(0u, tree.GetItemData(activeX));
+    EXPECT_EQ("1 of 6 Errors Selected for Repair", Text(results, IDC_RESULTS_SELECTED));
+    // One entry back, then off again: the last ticked entry of a category unticks it.
+    PressSpace(EntryRow(AxoKey(4)));
+    EXPECT_EQ(CCheckedTreeCtrl::TICK_PARTLY, tree.GetTickState(activeX));
+    PressSpace(EntryRow(AxoKey(4)));
+    EXPECT_EQ(CCheckedTreeCtrl::TICK_OFF, tree.GetTickState(activeX));
+
+    // The only entry of a category moves its category's tick and the label alike, both ways.
+    const HTREEITEM font = tree.GetChildItem(fonts);
+    ClickTick(font);
+    EXPECT_EQ(CCheckedTreeCtrl::TICK_OFF, tree.GetTickState(fonts));
+    EXPECT_EQ("0 of 6 Errors Selected for Repair", Text(results, IDC_RESULTS_SELECTED));
+    ClickTick(fonts);
+    EXPECT_EQ(CCheckedTreeCtrl::TICK_ON, tree.GetTickState(font));
+    EXPECT_EQ("1 of 6 Errors Selected for Repair", Text(results, IDC_RESULTS_SELECTED));
+    EXPECT_EQ(tree.GetTickedEntries(), results.m_nSelectedErrors);
+}
+
+TEST_F(ResultsTest, TheSelectedRowShowsItsCategorysDescription)
+{
+    ShowResults({ { SCAN_AXO, AxoKey(0) }, { SCAN_SUI, "HKEY_CURRENT_USER\\Run\xAC" "Gone" },
+                  { SCAN_ERK, "HKEY_CURRENT_USER\\Software\\Empty" } });
+    CScanResultDlg& results = Results();
+    // The first row is selected when the page fills.
+    EXPECT_EQ(static_cast<const char*>(CleanDescription(LoadCategoryDescription(0))),
+              Text(results, IDC_RESULTS_DESCRIPTION));
+    // A click on a row's text changes no tick but shows the description; an entry shows its
+    // category's, without the "Description :" the string table holds.
+    ClickText(EntryRow("HKEY_CURRENT_USER\\Run\xAC" "Gone"));
+    EXPECT_EQ(CCheckedTreeCtrl::TICK_ON, Tree().GetTickState(EntryRow("HKEY_CURRENT_USER\\Run\xAC" "Gone")));
+    const std::string startup = Text(results, IDC_RESULTS_DESCRIPTION);
+    EXPECT_EQ(0u, startup.find("Errors in this sections refer")) << startup;
+    ClickText(CategoryRow("Empty Registry Keys"));
+    EXPECT_EQ("Empty Registry Keys", Text(results, IDC_RESULTS_DESCRIPTION));
+    EXPECT_EQ("3 of 3 Errors Selected for Repair", Text(results, IDC_RESULTS_SELECTED));
+
+    // The other view: the junk boxes instead of the tree; a box unticked skips its kind.
+    CAbstractScanItemsInfo* items = TestApp().m_pItems;
+    Click(results, IDC_RESULTS_OTHER_VIEW);
+    EXPECT_FALSE(Tree().IsWindowVisible());
+    EXPECT_TRUE(IsShown(results, IDC_RESULTS_RECYCLE_BOX));
+    EXPECT_FALSE(IsEnabled(results, IDC_RESULTS_OTHER_VIEW));
+    EXPECT_TRUE(IsEnabled(results, IDC_RESULTS_REGISTRY_VIEW));
+    EXPECT_FALSE(items->GetIgnoreRecycleBin());
+    Click(results, IDC_RESULTS_RECYCLE_BOX);
+    EXPECT_TRUE(items->GetIgnoreRecycleBin());
+    EXPECT_FALSE(items->GetIgnoreTempFiles());
+    SaveScreenshot("results-other-errors");
+    Click(results, IDC_RESULTS_RECYCLE_BOX);
+    EXPECT_FALSE(items->GetIgnoreRecycleBin());
+    Click(results, IDC_RESULTS_REGISTRY_VIEW);
+    EXPECT_TRUE(Tree().IsWindowVisible());
+    EXPECT_FALSE(IsShown(results, IDC_RESULTS_TEMP_BOX));
+}
+
+TEST_F(ResultsTest, WhatIsNotTickedReachesTheContainerWholeAndInEveryLetterCase)
+{
+    // Texts longer than the 260 characters a tree row is usually read back with, and one key
+    // found twice in different letter case.
+    const std::string longBase = "HKEY_CURRENT_USER\\Software\\" + std::string(120, 'L') + "\\" + std::string(120, 'M');
+    const std::string longKept = longBase + "\\Kept";
+    const std::string longRepaired = longBase + "\\Repaired";
+    const std::string mixed = "HKEY_CURRENT_USER\\Software\\Fixture\\MixedCase";
+    const std::string upper = "HKEY_CURRENT_USER\\SOFTWARE\\FIXTURE\\MIXEDCASE";
+    const std::string ignored = "HKEY_CURRENT_USER\\Software\\Fixture\\Caret^In^Name";
+    ShowResults({ { SCAN_AXO, longKept }, { SCAN_AXO, longRepaired }, { SCAN_AXO, mixed }, { SCAN_AXO, upper },
+                  { SCAN_AXO, ignored }, { SCAN_FAS, mixed } });
+    CAbstractScanItemsInfo* items = TestApp().m_pItems;
+    // One row stands for both spellings.
+    EXPECT_EQ(4, Tree().GetCategoryCount("ActiveX Objects"));
+    EXPECT_EQ("5 of 5 Errors Selected for Repair", Text(Results(), IDC_RESULTS_SELECTED));
+
+    PressSpace(EntryRow(longKept));
+    PressSpace(EntryRow(mixed));
+    Tree().SelectItem(EntryRow(ignored));
+    Click(Results(), IDC_RESULTS_IGNORE);
+    EXPECT_EQ(nullptr, EntryRow(ignored));
+    EXPECT_EQ("2 of 5 Errors Selected for Repair", Text(Results(), IDC_RESULTS_SELECTED));
+
+    auto* container = dynamic_cast<CScanItemsInfo*>(items);
+    ASSERT_NE(nullptr, container);
+    container->ClearRepairExclusions();
+    Tree().ExcludeUncheckedEntries(items);
+    EXPECT_EQ(2, Tree().GetExcludedCount());
+    std::vector<std::string> excluded = ExcludedItems(items);
+    std::sort(excluded.begin(), excluded.end());
+    // The key ticked under File Associations is still left alone: a repair never deletes what
+    // was unticked anywhere.
+    std::vector<std::string> expected = { longKept, mixed, mixed, upper, ignored };
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(expected, excluded);
+    // The ignore list holds the entry whole, '^' and all.
+    std::map<CString, int> list;
+    items->LoadIgnoreListForDisplay();
+    items->GetIgnoreList(&list);
+    EXPECT_EQ(1u, list.count(CString(ignored.c_str()) + "^ActiveX Objects"));
+}
+
+TEST_F(ResultsTest, ATreeOfTensOfThousandsOfEntries)
+{
+    const int count = 30000;
+    std::vector<std::pair<DWORD, std::string>> findings;
+    for (int i = 0; i < count; ++i)
+        findings.push_back({ SCAN_AXO, AxoKey(i) });
+    findings.push_back({ SCAN_SHD, "HKEY_LOCAL_MACHINE\\SharedDLLs\xAC" "C:\\gone.dll" });
+    ShowResults(findings);
+    EXPECT_EQ(count + 1, Tree().GetTotalEntries());
+    EXPECT_EQ(static_cast<UINT>(count + 3), Tree().GetCount());
+    EXPECT_EQ("30001 Errors Found", Text(Results(), IDC_RESULTS_FOUND));
+
+    const HTREEITEM activeX = CategoryRow("ActiveX Objects");
+    ClickTick(activeX);
+    EXPECT_EQ("1 of 30001 Errors Selected for Repair", Text(Results(), IDC_RESULTS_SELECTED));
+    PressSpace(EntryRow(AxoKey(count - 1)));
+    EXPECT_EQ("2 of 30001 Errors Selected for Repair", Text(Results(), IDC_RESULTS_SELECTED));
+
+    CAbstractScanItemsInfo* items = TestApp().m_pItems;
+    EXPECT_EQ(count - 1, Tree().ExcludeUncheckedEntries(items));
+    const std::vector<std::string> excluded = ExcludedItems(items);
+    EXPECT_EQ(static_cast<size_t>(count - 1), excluded.size());
+    EXPECT_EQ(excluded.end(), std::find(excluded.begin(), excluded.end(), AxoKey(count - 1)));
+}
