@@ -84,6 +84,8 @@ private:
     void InitSkin();
     void SetHeaderFonts();
     void DispatchCommandLine();
+    // What a tool page reads again each time it is shown.
+    void RefreshToolPage(int page);
     bool IsJobRunning() const;
 
     CxSkinButton m_navStatistics;
