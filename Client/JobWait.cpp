@@ -4,20 +4,22 @@
 
 namespace {
 
-void DispatchPendingMessages()
+// Dispatches what is queued; false when a quit request came, which the caller hands on to the
+// loop that owns it once the wait is over.
+bool DispatchPendingMessages(int* quitCode)
 {
     MSG msg;
     while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
         if (msg.message == WM_QUIT) {
-            // Leave the quit request for the loop that owns it.
-            ::PostQuitMessage(static_cast<int>(msg.wParam));
-            return;
+            *quitCode = static_cast<int>(msg.wParam);
+            return false;
         }
         if (!AfxPreTranslateMessage(&msg)) {
             ::TranslateMessage(&msg);
             ::DispatchMessageA(&msg);
         }
     }
+    return true;
 }
 
 } // namespace
@@ -35,6 +37,8 @@ BOOL WaitForEngineJob(CAbstractProcess* process, DWORD timeoutMs)
         return process->GetThreadHandle() == nullptr;
     const DWORD start = ::GetTickCount();
     BOOL ended = FALSE;
+    bool quit = false;
+    int quitCode = 0;
     for (;;) {
         DWORD remaining = INFINITE;
         if (timeoutMs != INFINITE) {
@@ -43,15 +47,19 @@ BOOL WaitForEngineJob(CAbstractProcess* process, DWORD timeoutMs)
                 break;
             remaining = timeoutMs - elapsed;
         }
-        const DWORD result = ::MsgWaitForMultipleObjects(1, &waitable, FALSE, remaining, QS_ALLINPUT);
+        // After a quit request the window thread only waits: the job never waits for it.
+        const DWORD result = quit ? ::WaitForSingleObject(waitable, remaining)
+                                  : ::MsgWaitForMultipleObjects(1, &waitable, FALSE, remaining, QS_ALLINPUT);
         if (result == WAIT_OBJECT_0) {
             ended = TRUE;
             break;
         }
-        if (result != WAIT_OBJECT_0 + 1)
+        if (quit || result != WAIT_OBJECT_0 + 1)
             break;
-        DispatchPendingMessages();
+        quit = !DispatchPendingMessages(&quitCode);
     }
     ::CloseHandle(waitable);
+    if (quit)
+        ::PostQuitMessage(quitCode);
     return ended;
 }

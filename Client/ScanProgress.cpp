@@ -1,5 +1,6 @@
 #include "ScanProgress.h"
 
+#include <cstring>
 #include <utility>
 
 class CScanProgress::CLock
@@ -58,10 +59,12 @@ void CScanProgress::Begin(const CString& whiteListPath)
 
 void CScanProgress::OnActivity(const char* text, const char* area)
 {
-    const CString areaText = area ? area : "";
+    // Called for every item the engine examines: area codes are ASCII, compared without the
+    // system's locale.
+    const char* areaText = area ? area : "";
     CLock lock(&m_lock);
     m_state.activity = text ? text : "";
-    if (areaText.CompareNoCase("Scanning") != 0 && areaText.CompareNoCase(m_currentArea) != 0) {
+    if (_stricmp(areaText, "Scanning") != 0 && _stricmp(areaText, m_currentArea) != 0) {
         m_currentArea = areaText;
         const int row = FindCategoryRowByCode(areaText);
         if (row >= 0)
@@ -97,7 +100,7 @@ void CScanProgress::OnItem(CAbstractScanItemsInfo* items, const char* itemText, 
     const int added = items->AddItem(item, category, value, extra);
 
     if (category == SCAN_RCB || category == SCAN_TPF) {
-        if (item.CompareNoCase(ITEM_SIZE_TOTAL) == 0) {
+        if (strcmp(itemText, ITEM_SIZE_TOTAL) == 0) {
             CLock lock(&m_lock);
             const double kilobytes = static_cast<double>(static_cast<DWORD>(value));
             (category == SCAN_RCB ? m_recycleBinKB : m_tempFilesKB) = kilobytes;

@@ -98,6 +98,8 @@ BOOL CScanningDlg::OnInitDialog()
     }
     for (int row = 0; row < kCategoryCount; ++row) {
         m_icons[row].SubclassDlgItem(kScanCategories[row].animatedIcon, this);
+        // Decoded once, here, so that starting a scan costs the window thread nothing.
+        m_icons[row].Load(MAKEINTRESOURCEA(IDG_SCAN_ANIMATION));
         m_images[row].SubclassDlgItem(kScanCategories[row].resultImage, this);
         if (row < kRegistryCategoryCount) {
             m_counts[row].SubclassDlgItem(kScanCategories[row].countLabel, this);
@@ -189,9 +191,7 @@ BOOL CScanningDlg::StartScan()
 
     for (int row = 0; row < kCategoryCount; ++row) {
         if (m_icons[row].m_hWnd) {
-            // The animation is decoded once and started again for every scan.
-            if (m_icons[row].IsInitialised() || m_icons[row].Load(MAKEINTRESOURCEA(IDG_SCAN_ANIMATION)))
-                m_icons[row].Draw();
+            // Only the row being scanned animates (see MarkCategoryRow).
             m_icons[row].SetBkColor(kScanCategories[row].iconBackground);
         }
         SetResultImage(row, static_cast<HBITMAP>(m_idle.m_hObject));
@@ -318,13 +318,24 @@ void CScanningDlg::OnGetShownItemText(NMHDR* header, LRESULT* result)
     lstrcpynA(info->item.pszText, text, info->item.cchTextMax);
 }
 
+void CScanningDlg::StopAnimation()
+{
+    if (m_nAnimatedRow >= 0)
+        m_icons[m_nAnimatedRow].Stop();
+    m_nAnimatedRow = -1;
+}
+
 void CScanningDlg::MarkCategoryRow(int row)
 {
     for (CPictureEx& icon : m_icons)
         Show(icon, false);
+    StopAnimation();
     if (row < 0 || row >= kCategoryCount)
         return;
     Show(m_icons[row], true);
+    if (m_icons[row].IsInitialised())
+        m_icons[row].Draw();
+    m_nAnimatedRow = row;
     // The row before it in the table is done, whether or not it was scanned.
     if (row > 0)
         Show(m_images[row - 1], true);
@@ -361,8 +372,8 @@ void CScanningDlg::OnPause()
     if (!app || !app->m_pProcess)
         return;
     app->m_pProcess->Suspend();
-    for (CPictureEx& icon : m_icons)
-        icon.Stop();
+    if (m_nAnimatedRow >= 0)
+        m_icons[m_nAnimatedRow].Stop();
     Enable(m_cancel, false);
     Show(m_pause, false);
     Show(m_resume, true);
@@ -374,10 +385,8 @@ void CScanningDlg::OnResume()
     if (!app || !app->m_pProcess)
         return;
     app->m_pProcess->Resume();
-    for (CPictureEx& icon : m_icons) {
-        if (icon.m_hWnd && icon.IsInitialised())
-            icon.Draw();
-    }
+    if (m_nAnimatedRow >= 0 && m_icons[m_nAnimatedRow].IsInitialised())
+        m_icons[m_nAnimatedRow].Draw();
     Show(m_resume, false);
     Show(m_pause, true);
     Enable(m_cancel, true);
@@ -392,10 +401,9 @@ LRESULT CScanningDlg::OnScanFinished(WPARAM, LPARAM)
     }
     ApplyProgress();
     ShowButtons(false);
-    for (CPictureEx& icon : m_icons) {
-        icon.Stop();
+    StopAnimation();
+    for (CPictureEx& icon : m_icons)
         Show(icon, false);
-    }
     Show(m_images[kCategoryCount - 1], true);
 
     CQuillonApp* app = QuillonApp();

@@ -64,6 +64,7 @@ protected:
 
 private:
     void MarkCategoryRow(int row);
+    void StopAnimation();
     void SaveLastScanCounts();
     void SetResultImage(int row, HBITMAP bitmap);
     void ShowButtons(bool scanning);
@@ -101,4 +102,5 @@ private:
     SCAN_PROGRESS_VIEW m_shown;
     DWORD m_drawnCrosses = 0;
     bool m_bTimerRunning = false;
+    int m_nAnimatedRow = -1;
 };

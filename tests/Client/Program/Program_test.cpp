@@ -218,21 +218,19 @@ TEST_F(ProgramTest, AMissingOrForeignEngineLibraryIsToldAndEndsTheProgram)
     CTempFolder alone;
     const std::string copy = alone.PathOf("Kelvara.exe");
     ASSERT_TRUE(::CopyFileA(m_exe.c_str(), copy.c_str(), FALSE));
-    {
+    const struct { const char* library; const char* message; } cases[] = {
+        { nullptr, "Module 'engine.dll' failed to load.\nError: '126'" },
+        // Loaded, but without the factory: no system error to tell.
+        { "noexport_engine.dll", "Module 'engine.dll' failed to load.\nError: '0'" },
+    };
+    for (const auto& c : cases) {
+        if (c.library) {
+            ASSERT_TRUE(::CopyFileA((BinFolder() + "\\" + c.library).c_str(), alone.PathOf("engine.dll").c_str(), FALSE));
+        }
         CProgram program("\"" + copy + "\"", "", alone.Path());
         HWND box = program.WaitForWindow(true);
         ASSERT_NE(nullptr, box);
-        EXPECT_EQ("Module 'engine.dll' failed to load.\nError: '126'", ItemText(box, 0xFFFF));
-        ::PostMessageA(box, WM_COMMAND, IDOK, 0);
-        EXPECT_EQ(0, program.WaitForExit(20000));
-    }
-
-    ASSERT_TRUE(::CopyFileA((BinFolder() + "\\noexport_engine.dll").c_str(), alone.PathOf("engine.dll").c_str(), FALSE));
-    {
-        CProgram program("\"" + copy + "\"", "", alone.Path());
-        HWND box = program.WaitForWindow(true);
-        ASSERT_NE(nullptr, box);
-        EXPECT_EQ("Module 'engine.dll' failed to load.\nError: '0'", ItemText(box, 0xFFFF));
+        EXPECT_EQ(c.message, ItemText(box, 0xFFFF));
         ::PostMessageA(box, WM_COMMAND, IDOK, 0);
         EXPECT_EQ(0, program.WaitForExit(20000));
     }
@@ -278,4 +276,25 @@ TEST_F(ProgramTest, AnInstanceMutexThatCannotBeCreatedStillStartsTheProgram)
         Close(mainWindow);
     EXPECT_EQ(0, program.WaitForExit(20000));
     ::CloseHandle(squatter);
+}
+
+TEST_F(ProgramTest, EndingWhileAScanRunsWaitsForTheScanAndExitsCleanly)
+{
+    {
+        CRegistryKey key;
+        ASSERT_TRUE(key.Open());
+        key.WriteDword("LastSelectedScanTypes", SCAN_ALL);
+    }
+    CProgram program("\"" + m_exe + "\"", "SCHEDULE", "");
+    HWND mainWindow = program.WaitForWindow(false);
+    ASSERT_NE(nullptr, mainWindow);
+    HWND scanning = FindScanningPage(mainWindow);
+    ASSERT_NE(nullptr, scanning);
+    ASSERT_TRUE(WaitUntil([](HWND page) { return ::IsWindowVisible(::GetDlgItem(page, IDC_SCANNING_CANCEL)) != FALSE; },
+                          scanning, 30000));
+    // The session ends the program's loop (as a WM_QUIT does) while the engine's thread works:
+    // the exit stops the job, waits for its thread and only then releases the engine.
+    const DWORD thread = ::GetWindowThreadProcessId(mainWindow, nullptr);
+    ASSERT_TRUE(::PostThreadMessageA(thread, WM_QUIT, 0, 0));
+    EXPECT_EQ(0, program.WaitForExit(60000));
 }
