@@ -340,22 +340,33 @@ void CStartupManager::EnumRunValues()
         if (!run.Open(root, kRunKey, KEY_READ))
             continue;
         DWORD longestName = 0;
+        DWORD longestData = 0;
         if (::RegQueryInfoKeyA(run, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &longestName,
-                               nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+                               &longestData, nullptr, nullptr) != ERROR_SUCCESS)
             continue;
         std::vector<char> name(longestName + 2);
+        std::vector<BYTE> data(std::min(longestData, kMaxValueBytes) + 1);
         // Any failure ends the walk: some keys never answer "no more items".
         for (DWORD index = 0;; ++index) {
             DWORD nameLength = static_cast<DWORD>(name.size());
-            DWORD size = 0;
-            if (::RegEnumValueA(run, index, name.data(), &nameLength, nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS)
+            DWORD size = static_cast<DWORD>(data.size());
+            REG_VALUE value;
+            const LONG result = ::RegEnumValueA(run, index, name.data(), &nameLength, nullptr, &value.type, data.data(), &size);
+            if (result == ERROR_MORE_DATA) {
+                // Grown since the key was asked: read it by name, as large as it is now.
+                nameLength = static_cast<DWORD>(name.size());
+                if (::RegEnumValueA(run, index, name.data(), &nameLength, nullptr, nullptr, nullptr, nullptr) !=
+                        ERROR_SUCCESS ||
+                    !ReadValue(run, CString(std::string(name.data(), nameLength)), &value))
+                    continue;
+            } else if (result != ERROR_SUCCESS) {
                 break;
-            if (size == 0)
+            } else {
+                value.data.assign(data.begin(), data.begin() + size);
+            }
+            if (value.data.empty())
                 continue;
             const CString valueName(std::string(name.data(), nameLength));
-            REG_VALUE value;
-            if (!ReadValue(run, valueName, &value) || value.data.empty())
-                continue;
             for (const RUN_STRING& text : RunStringsOf(value)) {
                 StartupRegItem item;
                 item.name = valueName;

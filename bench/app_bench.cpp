@@ -206,34 +206,50 @@ void DeleteNewBackups(const std::vector<BACKUP_RECORD>& before)
     }
 }
 
-void BenchBackupPage(CQuillonDlg& mainWindow)
+double BackupAlone()
 {
-    const std::vector<BACKUP_RECORD> before = EnumerateBackups(GetBackupFolder());
     CFinishStatus status;
-    LARGE_INTEGER start = Now();
+    const LARGE_INTEGER start = Now();
     g_app.m_pProcess->StartBackup("C:\\", &status);
     g_app.m_pProcess->Resume();
     WaitForEngineJob(g_app.m_pProcess);
-    const double alone = Seconds(start, Now());
+    return Seconds(start, Now());
+}
 
+double BackupThroughThePage(CQuillonDlg& mainWindow)
+{
     mainWindow.ShowPage(PAGE_BACKUP);
     g_messages.clear();
-    start = Now();
+    const LARGE_INTEGER start = Now();
     ::SendMessageA(::GetDlgItem(mainWindow.m_backupPage.m_hWnd, IDC_BACKUP_CREATE), BM_CLICK, 0, 0);
     Pump([] { return !g_messages.empty(); });
-    const double page = Seconds(start, Now());
+    return Seconds(start, Now());
+}
+
+void BenchBackupPage(CQuillonDlg& mainWindow)
+{
+    const std::vector<BACKUP_RECORD> before = EnumerateBackups(GetBackupFolder());
+    BackupAlone();  // warm-up
+    double alone = 1e30, page = 1e30;
+    for (int round = 0; round < 3; ++round) {
+        alone = std::min(alone, BackupAlone());
+        page = std::min(page, BackupThroughThePage(mainWindow));
+        DeleteNewBackups(before);
+    }
     printf("\n%-34s %12s %12s %7s\n", "whole-registry backup", "engine (s)", "page (s)", "ratio");
-    printf("%-34s %12.3f %12.3f %7.2f\n", g_messages[0].c_str(), alone, page, page / alone);
-    DeleteNewBackups(before);
+    printf("%-34s %12.3f %12.3f %7.2f\n", g_messages.empty() ? "" : g_messages[0].c_str(), alone, page, page / alone);
 }
 
 void BenchStartupList(CQuillonDlg& mainWindow)
 {
     WriteBrokenRunEntries(5000);
-    mainWindow.ShowPage(PAGE_WIZARD);
-    const LARGE_INTEGER start = Now();
-    mainWindow.ShowPage(PAGE_STARTUP);
-    const double seconds = Seconds(start, Now());
+    double seconds = 1e30;
+    for (int round = 0; round < 3; ++round) {
+        mainWindow.ShowPage(PAGE_WIZARD);
+        const LARGE_INTEGER start = Now();
+        mainWindow.ShowPage(PAGE_STARTUP);
+        seconds = std::min(seconds, Seconds(start, Now()));
+    }
     const int rows = ListView_GetItemCount(::GetDlgItem(mainWindow.m_startupPage.m_hWnd, IDC_STARTUP_LIST));
     printf("\n%-34s %12s\n", "startup manager list", "filled (s)");
     printf("%27d rows %12.3f\n", rows, seconds);

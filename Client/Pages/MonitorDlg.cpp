@@ -18,6 +18,7 @@ BEGIN_MESSAGE_MAP(CMonitorDlg, CSkinPage)
     ON_BN_CLICKED(IDC_STARTUP_ENABLE_SELECTED, OnEnableSelected)
     ON_BN_CLICKED(IDC_STARTUP_REMOVE_SELECTED, OnRemoveSelected)
     ON_NOTIFY(LVN_ITEMCHANGED, IDC_STARTUP_LIST, OnItemChanged)
+    ON_NOTIFY(LVN_GETDISPINFOA, IDC_STARTUP_LIST, OnGetItemText)
 END_MESSAGE_MAP()
 
 CMonitorDlg::CMonitorDlg() : CSkinPage(IDD_STARTUP, 171)
@@ -85,26 +86,34 @@ void CMonitorDlg::RefreshList()
 
 void CMonitorDlg::FillRows()
 {
-    const std::vector<StartupRegItem>& regItems = m_manager.RegItems();
-    const std::vector<StartupFolderItem>& folderItems = m_manager.FolderItems();
-    m_list.SendMessage(LVM_SETITEMCOUNT, regItems.size() + folderItems.size());
-    int row = 0;
-    for (const StartupRegItem& item : regItems) {
-        m_list.InsertItem(row, item.name);
-        m_list.SetItemText(row, 1, item.command);
-        m_list.SetItemText(row, 2, item.localMachine ? "HKLM" : "HKCU");
-        m_list.SetItemText(row, 3, item.disabled ? "Disabled" : "Enabled");
-        m_list.SetItemData(row, 1);
-        ++row;
+    // The list holds no text of its own: each row is read from the manager when it is drawn, so
+    // thousands of entries cost no more than one count.
+    const size_t rows = m_manager.RegItems().size() + m_manager.FolderItems().size();
+    ListView_SetItemCountEx(m_list.m_hWnd, static_cast<int>(rows), 0);
+}
+
+CString CMonitorDlg::CellText(int row, int column) const
+{
+    if (const StartupRegItem* item = RegItemOf(row)) {
+        const char* const cells[4] = { item->name, item->command, item->localMachine ? "HKLM" : "HKCU",
+                                       item->disabled ? "Disabled" : "Enabled" };
+        return column >= 0 && column < 4 ? CString(cells[column]) : CString();
     }
-    for (const StartupFolderItem& item : folderItems) {
-        m_list.InsertItem(row, item.name);
-        m_list.SetItemText(row, 1, item.command);
-        m_list.SetItemText(row, 2, item.common ? "Common Startup" : "Startup");
-        m_list.SetItemText(row, 3, item.disabled ? "Disabled" : "Enabled");
-        m_list.SetItemData(row, 0);
-        ++row;
+    if (const StartupFolderItem* item = FolderItemOf(row)) {
+        const char* const cells[4] = { item->name, item->command, item->common ? "Common Startup" : "Startup",
+                                       item->disabled ? "Disabled" : "Enabled" };
+        return column >= 0 && column < 4 ? CString(cells[column]) : CString();
     }
+    return CString();
+}
+
+void CMonitorDlg::OnGetItemText(NMHDR* header, LRESULT* result)
+{
+    *result = 0;
+    auto* info = reinterpret_cast<NMLVDISPINFOA*>(header);
+    if (!(info->item.mask & LVIF_TEXT) || !info->item.pszText || info->item.cchTextMax <= 0)
+        return;
+    lstrcpynA(info->item.pszText, CellText(info->item.iItem, info->item.iSubItem), info->item.cchTextMax);
 }
 
 int CMonitorDlg::SelectedRow() const

@@ -33,12 +33,15 @@ public:
 
 protected:
     void OnItemChanged(NMHDR* header, LRESULT* result);
+    void OnGetItemText(NMHDR* header, LRESULT* result);
     DECLARE_MESSAGE_MAP()
 
 private:
     void InitSkin();
     void ClearList();
     void FillRows();
+    // The text of a row's column: the registry items first, then the folder items.
+    CString CellText(int row, int column) const;
     int SelectedRow() const;
     const StartupRegItem* RegItemOf(int row) const;
     const StartupFolderItem* FolderItemOf(int row) const;
