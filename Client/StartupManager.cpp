@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <string>
 
+#include "RegistryValues.h"
+
 namespace {
 
 const char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
@@ -16,128 +18,6 @@ const char kTypeValue[] = "type";
 const char kDataValue[] = "data";
 const char kIndexValue[] = "index";
 const char kRemainingValue[] = "remaining";
-// No registry text is read beyond this, whatever a value's size claims.
-const DWORD kMaxValueBytes = 1u << 20;
-
-const REGSAM kView = KEY_WOW64_64KEY;
-
-// One open key, closed when the object goes.
-class CKey
-{
-public:
-    CKey() = default;
-    ~CKey() { Close(); }
-    CKey(const CKey&) = delete;
-    CKey& operator=(const CKey&) = delete;
-
-    BOOL Open(HKEY root, const char* path, REGSAM access)
-    {
-        Close();
-        if (::RegOpenKeyExA(root, path, 0, access | kView, &m_key) != ERROR_SUCCESS)
-            m_key = nullptr;
-        return m_key != nullptr;
-    }
-    BOOL Create(HKEY root, const char* path)
-    {
-        Close();
-        if (::RegCreateKeyExA(root, path, 0, nullptr, 0, KEY_ALL_ACCESS | kView, nullptr, &m_key, nullptr) != ERROR_SUCCESS)
-            m_key = nullptr;
-        return m_key != nullptr;
-    }
-    void Close()
-    {
-        if (m_key)
-            ::RegCloseKey(m_key);
-        m_key = nullptr;
-    }
-    operator HKEY() const { return m_key; }
-
-private:
-    HKEY m_key = nullptr;
-};
-
-struct REG_VALUE
-{
-    DWORD type = REG_NONE;
-    std::vector<BYTE> data;
-};
-
-// The value's type and bytes, whatever their size (up to the bound); FALSE when it cannot be read.
-BOOL ReadValue(HKEY key, const char* name, REG_VALUE* value)
-{
-    for (int attempt = 0; attempt < 4; ++attempt) {
-        DWORD type = REG_NONE;
-        DWORD size = 0;
-        if (::RegQueryValueExA(key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS || size > kMaxValueBytes)
-            return FALSE;
-        std::vector<BYTE> data(size);
-        DWORD read = size;
-        const LONG result = ::RegQueryValueExA(key, name, nullptr, &type, size ? data.data() : nullptr, &read);
-        if (result == ERROR_MORE_DATA)
-            continue;  // it grew meanwhile
-        if (result != ERROR_SUCCESS)
-            return FALSE;
-        data.resize(read);
-        value->type = type;
-        value->data = data;
-        return TRUE;
-    }
-    return FALSE;
-}
-
-// The bytes as text, up to their first NUL (registry text need not be terminated).
-CString TextOf(const std::vector<BYTE>& data)
-{
-    size_t length = 0;
-    while (length < data.size() && data[length])
-        ++length;
-    return CString(std::string(reinterpret_cast<const char*>(data.data()), length));
-}
-
-// A text value of the key, empty when it cannot be read.
-CString ReadText(HKEY key, const char* name)
-{
-    REG_VALUE value;
-    return ReadValue(key, name, &value) ? TextOf(value.data) : CString();
-}
-
-BOOL ReadDword(HKEY key, const char* name, DWORD* number)
-{
-    REG_VALUE value;
-    if (!ReadValue(key, name, &value) || value.type != REG_DWORD || value.data.size() != sizeof(DWORD))
-        return FALSE;
-    memcpy(number, value.data.data(), sizeof(DWORD));
-    return TRUE;
-}
-
-// Every string of a multi-string value, empty ones included, up to its terminating empty string
-// (or the end of the data, for a value written without one).
-std::vector<CString> SplitMultiString(const std::vector<BYTE>& data)
-{
-    std::vector<CString> strings;
-    size_t start = 0;
-    while (start < data.size()) {
-        size_t end = start;
-        while (end < data.size() && data[end])
-            ++end;
-        if (end == start && (end + 1 >= data.size()))
-            break;  // the final terminator
-        strings.push_back(CString(std::string(reinterpret_cast<const char*>(data.data()) + start, end - start)));
-        start = end + 1;
-    }
-    return strings;
-}
-
-std::vector<BYTE> JoinMultiString(const std::vector<CString>& strings)
-{
-    std::vector<BYTE> data;
-    for (const CString& text : strings) {
-        data.insert(data.end(), text.GetString(), text.GetString() + text.GetLength());
-        data.push_back(0);
-    }
-    data.push_back(0);
-    return data;
-}
 
 // The index of the item's string in a list: where it was listed if it is still there, else its
 // first occurrence; -1 when it is gone.
@@ -161,47 +41,17 @@ bool HasText(const std::vector<CString>& strings)
     return false;
 }
 
-BOOL WriteBytes(HKEY key, const char* name, DWORD type, const std::vector<BYTE>& data)
-{
-    return ::RegSetValueExA(key, name, 0, type, data.empty() ? nullptr : data.data(), static_cast<DWORD>(data.size())) ==
-           ERROR_SUCCESS;
-}
-
-// REG_SZ with its terminating NUL counted.
-BOOL WriteText(HKEY key, const char* name, const CString& text)
-{
-    return ::RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.GetString()),
-                            static_cast<DWORD>(text.GetLength() + 1)) == ERROR_SUCCESS;
-}
-
-BOOL WriteDword(HKEY key, const char* name, DWORD number)
-{
-    return ::RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof(number)) ==
-           ERROR_SUCCESS;
-}
-
-// Deletes a subkey of an open store key in its 64-bit view (where the system has no such call, in
-// the only view there is).
-BOOL DeleteStoreSubkey(HKEY store, const char* subkey)
-{
-    typedef LONG(WINAPI * DELETE_KEY_EX)(HKEY, LPCSTR, REGSAM, DWORD);
-    static const DELETE_KEY_EX deleteKeyEx = reinterpret_cast<DELETE_KEY_EX>(
-        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("advapi32.dll"), "RegDeleteKeyExA")));
-    const LONG result = deleteKeyEx ? deleteKeyEx(store, subkey, kView, 0) : ::RegDeleteKeyA(store, subkey);
-    return result == ERROR_SUCCESS;
-}
-
 BOOL DeleteStoreEntry(const char* store, const CString& subkey)
 {
     if (subkey.IsEmpty())
         return FALSE;
-    CKey key;
-    return key.Open(HKEY_LOCAL_MACHINE, store, KEY_ALL_ACCESS) && DeleteStoreSubkey(key, subkey);
+    CRegKey64 key;
+    return key.Open(HKEY_LOCAL_MACHINE, store, KEY_ALL_ACCESS) && DeleteRegSubkey64(key, subkey);
 }
 
 BOOL SubkeyExists(HKEY parent, const CString& name)
 {
-    CKey key;
+    CRegKey64 key;
     return key.Open(parent, name, KEY_READ);
 }
 
@@ -266,11 +116,11 @@ struct RUN_STRING
     CString text;
 };
 
-std::vector<RUN_STRING> RunStringsOf(const REG_VALUE& value)
+std::vector<RUN_STRING> RunStringsOf(const REG_VALUE_DATA& value)
 {
     std::vector<RUN_STRING> strings;
     if (value.type != REG_MULTI_SZ) {
-        strings.push_back({ -1, TextOf(value.data) });
+        strings.push_back({ -1, RegValueText(value.data) });
         return strings;
     }
     const std::vector<CString> all = SplitMultiString(value.data);
@@ -336,7 +186,7 @@ void CStartupManager::Refresh()
 void CStartupManager::EnumRunValues()
 {
     for (HKEY root : { HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE }) {
-        CKey run;
+        CRegKey64 run;
         if (!run.Open(root, kRunKey, KEY_READ))
             continue;
         DWORD longestName = 0;
@@ -345,19 +195,19 @@ void CStartupManager::EnumRunValues()
                                &longestData, nullptr, nullptr) != ERROR_SUCCESS)
             continue;
         std::vector<char> name(longestName + 2);
-        std::vector<BYTE> data(std::min(longestData, kMaxValueBytes) + 1);
+        std::vector<BYTE> data(std::min(longestData, kMaxRegValueBytes) + 1);
         // Any failure ends the walk: some keys never answer "no more items".
         for (DWORD index = 0;; ++index) {
             DWORD nameLength = static_cast<DWORD>(name.size());
             DWORD size = static_cast<DWORD>(data.size());
-            REG_VALUE value;
+            REG_VALUE_DATA value;
             const LONG result = ::RegEnumValueA(run, index, name.data(), &nameLength, nullptr, &value.type, data.data(), &size);
             if (result == ERROR_MORE_DATA) {
                 // Grown since the key was asked: read it by name, as large as it is now.
                 nameLength = static_cast<DWORD>(name.size());
                 if (::RegEnumValueA(run, index, name.data(), &nameLength, nullptr, nullptr, nullptr, nullptr) !=
                         ERROR_SUCCESS ||
-                    !ReadValue(run, CString(std::string(name.data(), nameLength)), &value))
+                    !ReadRegValue(run, CString(std::string(name.data(), nameLength)), &value))
                     continue;
             } else if (result != ERROR_SUCCESS) {
                 break;
@@ -381,22 +231,22 @@ void CStartupManager::EnumRunValues()
 
 void CStartupManager::ReadDisabledRegItems()
 {
-    CKey store;
+    CRegKey64 store;
     if (!store.Open(HKEY_LOCAL_MACHINE, kRegStore, KEY_READ))
         return;
     char subkey[256] = {};
     for (DWORD index = 0; ::RegEnumKeyA(store, index, subkey, sizeof(subkey)) == ERROR_SUCCESS; ++index) {
-        CKey entry;
+        CRegKey64 entry;
         if (!entry.Open(store, subkey, KEY_READ))
             break;
         StartupRegItem item;
         item.storeKey = subkey;
-        item.name = ReadText(entry, kNameValue);
+        item.name = ReadRegText(entry, kNameValue);
         if (item.name.IsEmpty())
             item.name = subkey;
-        item.command = ReadText(entry, "command");
+        item.command = ReadRegText(entry, "command");
         item.disabled = 1;
-        item.localMachine = ReadText(entry, "hkey") == "HKLM";
+        item.localMachine = ReadRegText(entry, "hkey") == "HKLM";
         if (!item.command.IsEmpty())
             m_regItems.push_back(item);
     }
@@ -457,20 +307,20 @@ BOOL CStartupManager::ResolveShortcut(const CString& path, CString* target)
 
 void CStartupManager::ReadDisabledFolderItems()
 {
-    CKey store;
+    CRegKey64 store;
     if (!store.Open(HKEY_LOCAL_MACHINE, kFolderStore, KEY_READ))
         return;
     char subkey[MAX_PATH + 1] = {};
     for (DWORD index = 0; ::RegEnumKeyA(store, index, subkey, sizeof(subkey)) == ERROR_SUCCESS; ++index) {
-        CKey entry;
+        CRegKey64 entry;
         if (!entry.Open(store, subkey, KEY_READ))
             break;
         StartupFolderItem item;
-        item.name = ReadText(entry, "item");
-        item.command = ReadText(entry, "command");
-        item.path = ReadText(entry, "path");
-        item.backupPath = ReadText(entry, "backup");
-        item.location = ReadText(entry, "location");
+        item.name = ReadRegText(entry, "item");
+        item.command = ReadRegText(entry, "command");
+        item.path = ReadRegText(entry, "path");
+        item.backupPath = ReadRegText(entry, "backup");
+        item.location = ReadRegText(entry, "location");
         item.common = item.location.CompareNoCase("common startup") == 0;
         item.storeKey = subkey;
         item.disabled = 1;
@@ -485,9 +335,9 @@ BOOL CStartupManager::Disable(const StartupRegItem& item)
 {
     if (item.disabled)
         return FALSE;
-    CKey run;
-    REG_VALUE value;
-    if (!run.Open(RootOf(item), kRunKey, KEY_ALL_ACCESS) || !ReadValue(run, item.name, &value))
+    CRegKey64 run;
+    REG_VALUE_DATA value;
+    if (!run.Open(RootOf(item), kRunKey, KEY_ALL_ACCESS) || !ReadRegValue(run, item.name, &value))
         return FALSE;
 
     // One string of a multi-string value goes; the others stay where they are.
@@ -500,39 +350,39 @@ BOOL CStartupManager::Disable(const StartupRegItem& item)
         if (index < 0)
             return FALSE;
         remaining.erase(remaining.begin() + index);
-    } else if (TextOf(value.data) != item.command) {
+    } else if (RegValueText(value.data) != item.command) {
         return FALSE;  // the value changed since it was listed
     }
     const bool valueStays = part && HasText(remaining);
 
-    CKey store;
+    CRegKey64 store;
     if (!store.Create(HKEY_LOCAL_MACHINE, kRegStore))
         return FALSE;
     const CString subkey = FreeStoreKeyName(store, item.name);
-    CKey entry;
+    CRegKey64 entry;
     if (!entry.Create(store, subkey))
         return FALSE;
     CString programName = ExtractProgramName(item.command);
     if (programName.IsEmpty())
         programName = item.name;
-    BOOL written = WriteText(entry, "item", programName) && WriteText(entry, "command", item.command) &&
-                   WriteText(entry, "key", kRunKey) && WriteText(entry, "hkey", item.localMachine ? "HKLM" : "HKCU") &&
-                   WriteText(entry, "inimapping", "0") && WriteText(entry, kNameValue, item.name) &&
-                   WriteDword(entry, kTypeValue, value.type) && WriteBytes(entry, kDataValue, REG_BINARY, value.data);
+    BOOL written = WriteRegText(entry, "item", programName) && WriteRegText(entry, "command", item.command) &&
+                   WriteRegText(entry, "key", kRunKey) && WriteRegText(entry, "hkey", item.localMachine ? "HKLM" : "HKCU") &&
+                   WriteRegText(entry, "inimapping", "0") && WriteRegText(entry, kNameValue, item.name) &&
+                   WriteRegDword(entry, kTypeValue, value.type) && WriteRegBytes(entry, kDataValue, REG_BINARY, value.data);
     if (written && part)
-        written = WriteDword(entry, kIndexValue, static_cast<DWORD>(index));
+        written = WriteRegDword(entry, kIndexValue, static_cast<DWORD>(index));
     const std::vector<BYTE> remainingData = JoinMultiString(remaining);
     if (written && valueStays)
-        written = WriteBytes(entry, kRemainingValue, REG_BINARY, remainingData);
+        written = WriteRegBytes(entry, kRemainingValue, REG_BINARY, remainingData);
     entry.Close();
 
     // Only a fully recorded entry leaves the Run key.
     BOOL moved = FALSE;
     if (written)
-        moved = valueStays ? WriteBytes(run, item.name, REG_MULTI_SZ, remainingData)
+        moved = valueStays ? WriteRegBytes(run, item.name, REG_MULTI_SZ, remainingData)
                            : ::RegDeleteValueA(run, item.name) == ERROR_SUCCESS;
     if (!moved)
-        DeleteStoreSubkey(store, subkey);
+        DeleteRegSubkey64(store, subkey);
     return moved;
 }
 
@@ -540,68 +390,68 @@ BOOL CStartupManager::Enable(const StartupRegItem& item)
 {
     if (!item.disabled)
         return FALSE;
-    CKey store;
-    CKey entry;
+    CRegKey64 store;
+    CRegKey64 entry;
     if (!store.Open(HKEY_LOCAL_MACHINE, kRegStore, KEY_ALL_ACCESS) || !entry.Open(store, item.storeKey, KEY_READ))
         return FALSE;
-    const CString command = ReadText(entry, "command");
-    CString name = ReadText(entry, kNameValue);
+    const CString command = ReadRegText(entry, "command");
+    CString name = ReadRegText(entry, kNameValue);
     if (name.IsEmpty())
         name = item.storeKey;
     DWORD type = REG_SZ;
-    REG_VALUE original;
-    const bool exact = ReadDword(entry, kTypeValue, &type) && ReadValue(entry, kDataValue, &original);
+    REG_VALUE_DATA original;
+    const bool exact = ReadRegDword(entry, kTypeValue, &type) && ReadRegValue(entry, kDataValue, &original);
     DWORD index = 0;
-    const bool part = exact && type == REG_MULTI_SZ && ReadDword(entry, kIndexValue, &index);
-    REG_VALUE remaining;
-    const bool leftOthers = part && ReadValue(entry, kRemainingValue, &remaining);
+    const bool part = exact && type == REG_MULTI_SZ && ReadRegDword(entry, kIndexValue, &index);
+    REG_VALUE_DATA remaining;
+    const bool leftOthers = part && ReadRegValue(entry, kRemainingValue, &remaining);
     entry.Close();
 
-    CKey run;
+    CRegKey64 run;
     if (!run.Create(RootOf(item), kRunKey))
         return FALSE;
     BOOL written = FALSE;
     if (!exact) {
         // An entry the system configuration tool disabled: its text, as a plain value.
-        written = WriteText(run, name, command);
+        written = WriteRegText(run, name, command);
     } else if (!part) {
-        written = WriteBytes(run, name, type, original.data);
+        written = WriteRegBytes(run, name, type, original.data);
     } else {
-        REG_VALUE current;
-        const bool present = ReadValue(run, name, &current);
+        REG_VALUE_DATA current;
+        const bool present = ReadRegValue(run, name, &current);
         if ((!present && !leftOthers) || (present && leftOthers && current.data == remaining.data)) {
             // The value is as this entry's disabling left it: it comes back byte for byte.
-            written = WriteBytes(run, name, REG_MULTI_SZ, original.data);
+            written = WriteRegBytes(run, name, REG_MULTI_SZ, original.data);
         } else if (!present) {
-            written = WriteBytes(run, name, REG_MULTI_SZ, JoinMultiString({ command }));
+            written = WriteRegBytes(run, name, REG_MULTI_SZ, JoinMultiString({ command }));
         } else if (current.type == REG_MULTI_SZ) {
             std::vector<CString> strings = SplitMultiString(current.data);
             strings.insert(strings.begin() + std::min<size_t>(index, strings.size()), command);
-            written = WriteBytes(run, name, REG_MULTI_SZ, JoinMultiString(strings));
+            written = WriteRegBytes(run, name, REG_MULTI_SZ, JoinMultiString(strings));
         }
         // A value of that name that is no longer a list is left alone, and the entry stays disabled.
     }
-    return written && DeleteStoreSubkey(store, item.storeKey);
+    return written && DeleteRegSubkey64(store, item.storeKey);
 }
 
 BOOL CStartupManager::RestoresExactly(const StartupRegItem& item)
 {
-    CKey entry;
+    CRegKey64 entry;
     CString path = CString(kRegStore) + "\\" + item.storeKey;
     if (!entry.Open(HKEY_LOCAL_MACHINE, path, KEY_READ))
         return FALSE;
     DWORD type = REG_SZ;
     DWORD index = 0;
-    if (!ReadDword(entry, kTypeValue, &type) || type != REG_MULTI_SZ || !ReadDword(entry, kIndexValue, &index))
+    if (!ReadRegDword(entry, kTypeValue, &type) || type != REG_MULTI_SZ || !ReadRegDword(entry, kIndexValue, &index))
         return TRUE;
-    REG_VALUE remaining;
-    const bool leftOthers = ReadValue(entry, kRemainingValue, &remaining);
-    CString name = ReadText(entry, kNameValue);
+    REG_VALUE_DATA remaining;
+    const bool leftOthers = ReadRegValue(entry, kRemainingValue, &remaining);
+    CString name = ReadRegText(entry, kNameValue);
     if (name.IsEmpty())
         name = item.storeKey;
-    CKey run;
-    REG_VALUE current;
-    const bool present = run.Open(RootOf(item), kRunKey, KEY_READ) && ReadValue(run, name, &current);
+    CRegKey64 run;
+    REG_VALUE_DATA current;
+    const bool present = run.Open(RootOf(item), kRunKey, KEY_READ) && ReadRegValue(run, name, &current);
     return (!present && !leftOthers) || (present && leftOthers && current.data == remaining.data);
 }
 
@@ -609,9 +459,9 @@ BOOL CStartupManager::Remove(const StartupRegItem& item)
 {
     if (item.disabled)
         return DeleteStoreEntry(kRegStore, item.storeKey);
-    CKey run;
-    REG_VALUE value;
-    if (!run.Open(RootOf(item), kRunKey, KEY_ALL_ACCESS) || !ReadValue(run, item.name, &value))
+    CRegKey64 run;
+    REG_VALUE_DATA value;
+    if (!run.Open(RootOf(item), kRunKey, KEY_ALL_ACCESS) || !ReadRegValue(run, item.name, &value))
         return FALSE;
     if (value.type != REG_MULTI_SZ)
         return ::RegDeleteValueA(run, item.name) == ERROR_SUCCESS;
@@ -623,7 +473,7 @@ BOOL CStartupManager::Remove(const StartupRegItem& item)
     strings.erase(strings.begin() + index);
     if (!HasText(strings))
         return ::RegDeleteValueA(run, item.name) == ERROR_SUCCESS;
-    return WriteBytes(run, item.name, REG_MULTI_SZ, JoinMultiString(strings));
+    return WriteRegBytes(run, item.name, REG_MULTI_SZ, JoinMultiString(strings));
 }
 
 // ---- Shortcuts ----------------------------------------------------------------------------------------
@@ -639,17 +489,17 @@ BOOL CStartupManager::Disable(const StartupFolderItem& item)
     if (FileExists(item.path))
         moved = ::MoveFileA(item.path, item.backupPath);
 
-    CKey store;
-    CKey entry;
+    CRegKey64 store;
+    CRegKey64 entry;
     BOOL written = store.Create(HKEY_LOCAL_MACHINE, kFolderStore) && entry.Create(store, item.storeKey) &&
-                   WriteText(entry, "item", item.name) && WriteText(entry, "command", item.command) &&
-                   WriteText(entry, "backup", item.backupPath) && WriteText(entry, "location", item.location) &&
-                   WriteText(entry, "path", item.path);
+                   WriteRegText(entry, "item", item.name) && WriteRegText(entry, "command", item.command) &&
+                   WriteRegText(entry, "backup", item.backupPath) && WriteRegText(entry, "location", item.location) &&
+                   WriteRegText(entry, "path", item.path);
     entry.Close();
     if (!written && moved) {
         // Unrecorded, the file would be lost to the list: it goes back.
         if (store)
-            DeleteStoreSubkey(store, item.storeKey);
+            DeleteRegSubkey64(store, item.storeKey);
         ::MoveFileA(item.backupPath, item.path);
         return FALSE;
     }

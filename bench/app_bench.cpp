@@ -170,6 +170,8 @@ int RecordMessage(HWND, const char* text, const char*, UINT)
     return IDOK;
 }
 
+// Runs the window's messages until `done` holds; it only becomes true in a message's handler, so
+// the wait sleeps until a message comes.
 void Pump(bool (*done)())
 {
     MSG msg;
@@ -180,7 +182,8 @@ void Pump(bool (*done)())
                 ::DispatchMessageA(&msg);
             }
         }
-        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+        if (!done())
+            ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 1000, QS_ALLINPUT);
     }
 }
 
