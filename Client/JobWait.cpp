@@ -35,6 +35,13 @@ BOOL WaitForEngineJob(CAbstractProcess* process, DWORD timeoutMs)
     HANDLE waitable = nullptr;
     if (!::DuplicateHandle(::GetCurrentProcess(), thread, ::GetCurrentProcess(), &waitable, SYNCHRONIZE, FALSE, 0))
         return process->GetThreadHandle() == nullptr;
+    const BOOL ended = WaitForThreadEnd(waitable, timeoutMs);
+    ::CloseHandle(waitable);
+    return ended;
+}
+
+BOOL WaitForThreadEnd(HANDLE thread, DWORD timeoutMs)
+{
     const DWORD start = ::GetTickCount();
     BOOL ended = FALSE;
     bool quit = false;
@@ -47,9 +54,9 @@ BOOL WaitForEngineJob(CAbstractProcess* process, DWORD timeoutMs)
                 break;
             remaining = timeoutMs - elapsed;
         }
-        // After a quit request the window thread only waits: the job never waits for it.
-        const DWORD result = quit ? ::WaitForSingleObject(waitable, remaining)
-                                  : ::MsgWaitForMultipleObjects(1, &waitable, FALSE, remaining, QS_ALLINPUT);
+        // After a quit request the window thread only waits: the thread never waits for it.
+        const DWORD result = quit ? ::WaitForSingleObject(thread, remaining)
+                                  : ::MsgWaitForMultipleObjects(1, &thread, FALSE, remaining, QS_ALLINPUT);
         if (result == WAIT_OBJECT_0) {
             ended = TRUE;
             break;
@@ -58,7 +65,6 @@ BOOL WaitForEngineJob(CAbstractProcess* process, DWORD timeoutMs)
             break;
         quit = !DispatchPendingMessages(&quitCode);
     }
-    ::CloseHandle(waitable);
     if (quit)
         ::PostQuitMessage(quitCode);
     return ended;

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 #include <objbase.h>
+#include <shellapi.h>
 
 #include <cstring>
 
@@ -223,11 +224,24 @@ void CQuillonApp::ReleaseEngine()
     }
 }
 
+BOOL CQuillonApp::StartPendingInstaller()
+{
+    if (m_strPendingInstaller.IsEmpty())
+        return FALSE;
+    const CString installer = m_strPendingInstaller;
+    m_strPendingInstaller.Empty();
+    const HINSTANCE started = ::ShellExecuteA(nullptr, "open", installer, nullptr, nullptr, SW_SHOWNORMAL);
+    return reinterpret_cast<INT_PTR>(started) > 32;
+}
+
 int CQuillonApp::ExitInstance()
 {
+    // A cancelled update download may still be winding down.
+    m_updateWorkers.WaitAll();
     // The engine goes first: its job thread may still use COM, and it must not outlive the
     // objects it was lent.
     ReleaseEngine();
+    StartPendingInstaller();
     if (m_bComInitialised) {
         ::CoUninitialize();
         m_bComInitialised = FALSE;

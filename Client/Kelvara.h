@@ -9,6 +9,7 @@
 #include "CommandLineInfoEx.h"
 #include "SystemTray.h"
 #include "VexaEngine.h"
+#include "WorkerThreads.h"
 #include "Pages/RepairResultDlg.h"
 #include "Pages/ScanDlg.h"
 #include "Pages/ScanResultDlg.h"
@@ -42,6 +43,9 @@ public:
     // backslash; the executable's folder unless a test points it elsewhere.
     CString GetProgramFolder() const { return m_strProgramFolder; }
     void SetProgramFolder(const CString& folder);
+    // Starts the installer that the update dialog left for the exit, if any; TRUE when one
+    // started. Exit calls it once the engine is released, since the installer replaces it.
+    BOOL StartPendingInstaller();
 
     CSystemTray m_tray;
     CScanDlg m_scanPage;
@@ -56,6 +60,10 @@ public:
     HMODULE m_hEngine = nullptr;
     CAbstractVexaEngineInterface* m_pEngineInterface = nullptr;
     HCURSOR m_hHandCursor = nullptr;
+    // The update dialog's workers, which exit waits for, and the downloaded installer that the
+    // user chose to run when the program has ended.
+    CWorkerThreads m_updateWorkers;
+    CString m_strPendingInstaller;
 
 private:
     // Releases the engine objects (after their job thread has ended) and unloads the library.

@@ -63,10 +63,18 @@ int CVexaEngineProcess::Stop(int stop)
         return 1;
     if (CRegistryManager* manager = m_activeRegistryManager.load())
         manager->Cancel();
-    m_running = 0;
+    RequestStop();
     // A paused job must wake up to notice the stop.
     ::SetEvent(m_resumeEvent);
     return 1;
+}
+
+void CVexaEngineProcess::RequestStop()
+{
+    // The request is written before the flag: Run sets the flag and then reads the request, so
+    // whichever order the two threads take, the flag ends up clear.
+    m_stopRequested = true;
+    m_running = 0;
 }
 
 int CVexaEngineProcess::WaitOrSignal(int wait)
@@ -131,13 +139,17 @@ DWORD CVexaEngineProcess::Run()
 {
     const int jobType = m_jobType;
     m_running = 1;
+    // A Stop that came between the start and this moment stands: the job is not begun at all.
+    if (m_stopRequested)
+        m_running = 0;
+    const bool stoppedBeforeRun = m_running == 0;
     ReportProgress(PROGRESS_BEGIN);
 
     bool redirectionOff = false;
-    if ((jobType == JOB_SCAN || jobType == JOB_REPAIR) && CWow64::IsWow64())
+    if (!stoppedBeforeRun && (jobType == JOB_SCAN || jobType == JOB_REPAIR) && CWow64::IsWow64())
         redirectionOff = CWow64::DisableRedirection(&m_redirectionCookie) != FALSE;
 
-    const int result = RunJob(jobType);
+    const int result = stoppedBeforeRun ? DropJob(jobType) : RunJob(jobType);
 
     if (redirectionOff)
         CWow64::RevertRedirection(m_redirectionCookie);
@@ -155,6 +167,14 @@ DWORD CVexaEngineProcess::Run()
     if (status)
         status->OperationFinished(finished);
     return static_cast<DWORD>(result);
+}
+
+int CVexaEngineProcess::DropJob(int jobType)
+{
+    // What a job was given that only its body would let go of.
+    if (jobType == JOB_UPDATE || jobType == JOB_FTP_UPDATE)
+        m_updater.Reset();
+    return 0;
 }
 
 int CVexaEngineProcess::RunJob(int jobType)

@@ -71,6 +71,11 @@ public:
 protected:
     // The body of one job; the result becomes the thread's exit code.
     virtual int RunJob(int jobType);
+    // Instead of the body, for a job stopped before its thread began: releases what the job
+    // was given and gives 0.
+    int DropJob(int jobType);
+    // Clears the running flag for good: also a job whose thread has not yet begun sees it.
+    void RequestStop();
 
     // The common start rule: refuses while another job owns the thread (after waiting a little
     // for one that is only ending), then lets storeArguments keep the job's arguments, and
@@ -289,19 +294,38 @@ protected:
 
     // Removes the found item (a key when it begins with "HKEY", else a file) and every entry of
     // the spyware's record: keys and values, modules, files and folders. 0 without a database.
+    // Runs inside a job: registry entries go only behind a partial backup (WriteBackup), keys
+    // of the system's shared structure are never deleted whole, and modules, files and folders
+    // only on plain local paths (SpywareRemovalRules.h).
     int RemoveSpyware(CString itemText, long spywareId);
     // Deletes a file, resetting its attributes, ending the processes that run it (when allowed)
     // or, while it stays in use, scheduling it for deletion at the next start (reported with
-    // ReportResult 1). 0 only when the file stays and could not be scheduled either.
+    // ReportResult 1). 0 when the file stays: the image of a process the terminator never ends
+    // is neither deleted nor scheduled, and a failed scheduling is no success either.
     int DeleteLockedFile(const char* file, int mayTerminate);
+    // Existing keys are deleted whole (unless protected), other entries as a value named after
+    // the last backslash; 0 when no backup could be written, and then nothing is deleted.
     int RemoveSpywareRegistry(const std::vector<CString>& entries);
     int RemoveSpywareModules(const std::vector<CString>& modules);
+    // Loads the module from a plain local file path and calls its "DllUnregisterServer". 0.
     int UnregisterModule(CString modulePath);
     int RemoveSpywareFiles(const std::vector<CString>& files);
     // The result of the last removal; 1 when none was tried.
     int RemoveSpywareFolders(const std::vector<CString>& folders);
     // Expands the path token of a record's entry; only entries with one are removed.
     virtual BOOL ExpandSpywarePath(CString& text);
+    // Expands an entry and judges the result; true with its full path when it may be removed.
+    bool ExpandRemovalPath(CString entry, CString* fullPath);
+
+    // One registry deletion of a removal: a key with all its subkeys, or a value.
+    struct _REGISTRY_REMOVAL {
+        CString Text;
+        bool IsKey;
+    };
+    std::vector<_REGISTRY_REMOVAL> PlanRegistryRemoval(const std::vector<CString>& entries);
+    // Writes the partial backup of every entry, then deletes them; 0 (nothing deleted) when the
+    // backup could not be written.
+    int RemoveRegistryEntries(const std::vector<_REGISTRY_REMOVAL>& removals);
     // Asks the system to delete the file at the next start.
     virtual BOOL ScheduleDeleteAtRestart(const char* file);
 
@@ -335,6 +359,8 @@ protected:
     CString m_systemFolder;
     CString m_programFilesFolder;
     std::atomic<int> m_running{0};
+    // Set by Stop, cleared by every start: a stop asked for before Run began.
+    std::atomic<bool> m_stopRequested{false};
     std::atomic<int> m_jobType{0};
     CAbstractStatus* m_status = nullptr;
     CAbstractScanItemsInfo* m_resultItems = nullptr;
@@ -371,6 +397,7 @@ int CVexaEngineProcess::StartJob(int jobType, CAbstractStatus* status, StoreArgu
     m_status = status;
     m_jobType = jobType;
     m_jobEnding = false;
+    m_stopRequested = false;
     m_pauseRequested = false;
     ::SetEvent(m_resumeEvent);
     return Start() == 1 ? 1 : -1;

@@ -54,7 +54,7 @@ int CVexaEngineProcess::CancelUpdate()
     // the job ends itself with its usual reports, seeing itself stopped.
     switch (m_updater.Cancel()) {
     case CUpdaterSlot::Cancelled:
-        m_running = 0;
+        RequestStop();
         return 1;
     case CUpdaterSlot::Busy:
         AfxMessageBox("The update process cannot be cancelled at this time", MB_OK);

@@ -228,15 +228,24 @@ BOOL CVexaEngineProcess::LoadWhiteList(CString text)
     content.MakeLower();
     text.MakeLower();
     // Entries end with ';'; the text after the last one is not an entry, and an empty entry
-    // ends the list.
-    for (int separator; (separator = content.Find(';')) >= 0;) {
-        CString entry = content.Left(separator);
+    // ends the list. The list is walked once, in place: a copy of the rest per entry would make
+    // a long list take quadratic time.
+    const std::string& list = content.Str();
+    size_t start = 0;
+    for (size_t i = 0; i < list.size(); ++i) {
+        if (list[i] != ';') {
+            // The second byte of a double-byte character is never a separator.
+            if (i + 1 < list.size() && ::IsDBCSLeadByte(static_cast<BYTE>(list[i])))
+                ++i;
+            continue;
+        }
+        CString entry(list.data() + start, static_cast<int>(i - start));
         entry.Trim();
         if (entry.IsEmpty())
             return FALSE;
         if (text.Find(entry) >= 0)
             return TRUE;
-        content = content.Mid(separator + 1);
+        start = i + 1;
     }
     return FALSE;
 }

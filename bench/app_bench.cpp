@@ -126,6 +126,7 @@ double ThroughThePage(CQuillonDlg& mainWindow, double* longestAnswerMs)
 {
     CQuillonApp& app = g_app;
     std::atomic<bool> watching{ true };
+    std::atomic<bool> watcherDone{ false };
     std::atomic<double> longest{ 0 };
     HWND target = mainWindow.m_hWnd;
     std::thread watcher([&] {
@@ -134,10 +135,12 @@ double ThroughThePage(CQuillonDlg& mainWindow, double* longestAnswerMs)
             DWORD_PTR ignored = 0;
             ::SendMessageTimeoutA(target, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored);
             const double ms = Seconds(sent, Now()) * 1000.0;
-            if (ms > longest)
+            // An answer that straddles the end of the scan is not the scan's.
+            if (watching && ms > longest)
                 longest = ms;
             ::Sleep(5);
         }
+        watcherDone = true;
     });
     CScanningDlg& scanning = app.m_scanningPage;
     const LARGE_INTEGER start = Now();
@@ -155,8 +158,12 @@ double ThroughThePage(CQuillonDlg& mainWindow, double* longestAnswerMs)
     }
     const double seconds = Seconds(start, Now());
     watching = false;
-    while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-        ::DispatchMessageA(&msg);
+    // The watcher may be waiting for an answer: keep answering until it has stopped.
+    while (!watcherDone) {
+        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+            ::DispatchMessageA(&msg);
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+    }
     watcher.join();
     *longestAnswerMs = longest;
     return seconds;

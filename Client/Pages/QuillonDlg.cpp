@@ -5,6 +5,7 @@
 #include "DialogLayout.h"
 #include "Kelvara.h"
 #include "Messages.h"
+#include "RegUpdateDlg.h"
 #include "SharedInstance.h"
 
 const char kMakerSite[] = "http://www.bellwort.com";
@@ -135,11 +136,17 @@ bool CQuillonDlg::IsJobRunning() const
 
 void CQuillonDlg::OnOK()
 {
+    TryClose();
+}
+
+BOOL CQuillonDlg::TryClose()
+{
     if (IsJobRunning()) {
         AfxMessageBox("Please stop active operation before closing.", MB_OK | MB_ICONINFORMATION);
-        return;
+        return FALSE;
     }
     EndDialog(IDOK);
+    return TRUE;
 }
 
 void CQuillonDlg::OnCancel()
@@ -272,13 +279,28 @@ LRESULT CQuillonDlg::OnScheduledScanRequest(WPARAM wParam, LPARAM)
 
 LRESULT CQuillonDlg::OnAutoUpdateCheck(WPARAM, LPARAM)
 {
-    // The program-update dialog answers this request.
+    RunUpdateDialog(this, TRUE);
     return 1;
 }
 
 void CQuillonDlg::OnUpdateButton()
 {
-    // The manual program-update check opens the program-update dialog.
+    RunUpdateDialog(nullptr, FALSE);
+}
+
+void CQuillonDlg::RunUpdateDialog(CWnd* parent, BOOL automatic)
+{
+    CRegUpdateDlg dialog(parent, automatic);
+    dialog.DoModal();
+    const CString installer = dialog.GetInstallerPath();
+    CQuillonApp* app = QuillonApp();
+    if (installer.IsEmpty() || !app)
+        return;
+    // The installer replaces the program's files: it starts from the program's exit, after the
+    // engine has been released, never while a job runs.
+    app->m_strPendingInstaller = installer;
+    if (!TryClose())
+        app->m_strPendingInstaller.Empty();
 }
 
 void CQuillonDlg::OnHelpButton()

@@ -34,6 +34,8 @@ public:
     BOOL OnInitDialog() override;
     // The close guard: refuses while an engine job runs. Every way of closing comes here.
     void OnOK() override;
+    // The close guard; TRUE when the window ends.
+    BOOL TryClose();
     void OnCancel() override;
 
     void ShowPage(int page);
@@ -83,6 +85,9 @@ protected:
 private:
     void InitSkin();
     void SetHeaderFonts();
+    // Runs the program-update dialog; an installer it downloaded runs when the program has
+    // ended through the close guard, and not at all when the guard keeps it open.
+    void RunUpdateDialog(CWnd* parent, BOOL automatic);
     void DispatchCommandLine();
     // What a tool page reads again each time it is shown.
     void RefreshToolPage(int page);

@@ -238,6 +238,19 @@ def page_background(resource_id, width=PAGE_W, height=PAGE_H, accent=TEAL, title
     bmp(path, resource_id)
 
 
+def update_background():
+    """363: the program-update dialog (332 x 94 dialog units): a white card with a frame, since
+    the window has no caption, and a light band under the title label."""
+    width, height = 498, 153
+    path = tmp("update.png")
+    convert("-size", "%dx%d" % (width, height), "xc:" + PAGE,
+            "(", "-size", "%dx38" % width, "gradient:#e3edf5-#ffffff", ")", "-geometry", "+0+0", "-composite",
+            "-fill", TEAL, "-draw", "rectangle 0,0 %d,3" % (width - 1),
+            "-fill", PAGE_LINE, "-draw", "rectangle 12,38 %d,38" % (width - 13),
+            "-fill", "none", "-stroke", NAVY, "-draw", "rectangle 0,0 %d,%d" % (width - 1, height - 1), path)
+    bmp(path, 363)
+
+
 PAGES = [
     (134, None), (172, None), (367, None),
 ]
@@ -545,7 +558,7 @@ def main():
         defrag_backgrounds()
         scan_page_background()
         scanning_page_background()
-        page_background(363, 420, 260, title="Program Update")
+        update_background()
         check_images()
         for resource_id, kind, shade in [(164, "cross", ROW_LIGHT), (343, "cross", ROW_DARK), (337, "idle", "#ffffff"),
                                          (163, "tick", ROW_LIGHT), (342, "tick", ROW_DARK)]:

@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "Database/XmlNesting.h"
 #include "Database/XmlNoCase.h"
 #include "Utf8Text.h"
 
@@ -56,7 +57,7 @@ int CConfigHandler::LoadConfig(const char* fileName)
     ResetDocument(fileName);
     if (!m_document)
         return 0;
-    if (!m_document->LoadFile(fileName, TIXML_ENCODING_UTF8)) {
+    if (!LoadXmlFile(m_document.get(), fileName, TIXML_ENCODING_UTF8)) {
         m_document.reset();
         return 0;
     }

@@ -8,7 +8,9 @@
 #include "AfxFileFind.h"
 #include "AfxMessageBox.h"
 #include "DataFileCipher.h"
+#include "DeviceNames.h"
 #include "TempDataFile.h"
+#include "XmlNesting.h"
 #include "XmlNoCase.h"
 
 namespace {
@@ -17,6 +19,35 @@ const char kAgent[] = "Bellwort Registry Reriraz";
 const char kArea[] = "Scanning";
 const char kSeparator[] = "<br>";
 const DWORD kVersionRequestFlags = INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE;
+// Far above any real answer to the version check (a word and a list of patch addresses).
+const size_t kLargestReply = 64 * 1024;
+const char kDatabaseName[] = "engine.dat";
+const char kOutputName[] = "engine.bak";
+const char kOutputExtension[] = ".bak";
+
+// Where an address points: its scheme, host and port.
+struct _SITE {
+    INTERNET_SCHEME Scheme = INTERNET_SCHEME_UNKNOWN;
+    CString Host;
+    INTERNET_PORT Port = 0;
+};
+
+bool CrackSite(const CString& address, _SITE* site)
+{
+    char host[INTERNET_MAX_HOST_NAME_LENGTH + 1] = {};
+    URL_COMPONENTSA parts = {};
+    parts.dwStructSize = sizeof(parts);
+    parts.lpszHostName = host;
+    parts.dwHostNameLength = sizeof(host);
+    if (address.IsEmpty() || !::InternetCrackUrlA(address, 0, 0, &parts) || parts.dwHostNameLength == 0)
+        return false;
+    if (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS)
+        return false;
+    site->Scheme = parts.nScheme;
+    site->Host = CString(host, static_cast<int>(parts.dwHostNameLength));
+    site->Port = parts.nPort;
+    return true;
+}
 
 // The addresses between consecutive separators, trimmed; *separators gets their number.
 std::vector<CString> SplitPatchList(const CString& list, int* separators)
@@ -33,6 +64,14 @@ std::vector<CString> SplitPatchList(const CString& list, int* separators)
     }
     *separators = count;
     return addresses;
+}
+
+// The position of the last path separator of a file path, -1 when there is none.
+int LastSeparator(const CString& path)
+{
+    const int backslash = path.ReverseFind('\\');
+    const int slash = path.ReverseFind('/');
+    return backslash > slash ? backslash : slash;
 }
 
 // The file name of a patch: what follows the last '/' of its address.
@@ -71,6 +110,14 @@ CAutoUpdater::~CAutoUpdater()
         ::CloseHandle(m_downloadFile);
     CloseRequest();
     CloseInternet();
+    // Patches of an update that ended before applying them are no use to the next one.
+    DeleteDownloadedPatches();
+}
+
+void CAutoUpdater::DeleteDownloadedPatches()
+{
+    for (const CString& name : m_downloadedFiles)
+        ::DeleteFileA(GetPatchFolder() + "\\" + name);
 }
 
 void CAutoUpdater::Activity(const char* text)
@@ -93,14 +140,30 @@ BOOL CAutoUpdater::IsConnected() const
 
 CString CAutoUpdater::GetDatabaseFolder() const
 {
-    CString folder = m_databasePath;
-    folder.Replace("engine.dat", "");
-    return folder;
+    return m_databasePath.Left(LastSeparator(m_databasePath) + 1);
 }
 
 CString CAutoUpdater::GetPatchFolder() const
 {
     return GetDatabaseFolder() + "updates";
+}
+
+CString CAutoUpdater::GetOutputPath() const
+{
+    const CString name = m_databasePath.Mid(LastSeparator(m_databasePath) + 1);
+    if (name.IsEmpty())
+        return CString();
+    CString output;
+    if (name.CompareNoCase(kDatabaseName) == 0) {
+        output = kOutputName;
+    } else {
+        const int dot = name.ReverseFind('.');
+        output = (dot > 0 ? name.Left(dot) : name) + kOutputExtension;
+    }
+    // The result never takes the place of the database it was made from.
+    if (output.CompareNoCase(name) == 0)
+        return CString();
+    return GetDatabaseFolder() + output;
 }
 
 bool CAutoUpdater::IsPlainFileName(const CString& name)
@@ -110,7 +173,16 @@ bool CAutoUpdater::IsPlainFileName(const CString& name)
     for (int i = 0; i < name.GetLength(); ++i)
         if (static_cast<unsigned char>(name[i]) < 0x20)
             return false;
-    return true;
+    // The system drops a trailing dot or blank, so the file would get another name.
+    const char last = name[name.GetLength() - 1];
+    return last != '.' && last != ' ' && !IsReservedDeviceName(name);
+}
+
+bool CAutoUpdater::IsOnUpdateSite(const CString& address) const
+{
+    _SITE site, updateSite;
+    return CrackSite(address, &site) && CrackSite(m_updateAddress, &updateSite) && site.Scheme == updateSite.Scheme
+           && site.Port == updateSite.Port && site.Host.CompareNoCase(updateSite.Host) == 0;
 }
 
 // ---- Internet requests ----
@@ -226,16 +298,13 @@ int CAutoUpdater::CheckForUpdate()
     if (!OpenRequest(address, kVersionRequestFlags))
         return IsCancelled() ? UPDATE_NOT_CONNECTED : UPDATE_REQUEST_FAILED;
     CString reply;
-    char piece[100];
-    DWORD read = 0;
-    while (::InternetReadFile(m_request.load(), piece, sizeof(piece) - 1, &read) && read > 0) {
-        piece[read] = '\0';
-        reply += piece;
-    }
+    const int read = ReadReply(&reply);
     ::DeleteUrlCacheEntry(address);
     CloseRequest();
     if (IsCancelled())
         return UPDATE_NOT_CONNECTED;
+    if (read != UPDATE_OK)
+        return read;
 
     if (reply.Left(8) == "noupdate")
         return UPDATE_NONE_AVAILABLE;
@@ -244,6 +313,22 @@ int CAutoUpdater::CheckForUpdate()
         return UPDATE_OK;
     }
     return UPDATE_BAD_REPLY;
+}
+
+int CAutoUpdater::ReadReply(CString* reply)
+{
+    char piece[100];
+    DWORD read = 0;
+    size_t total = 0;
+    while (::InternetReadFile(m_request.load(), piece, sizeof(piece) - 1, &read) && read > 0) {
+        total += read;
+        if (total > kLargestReply)
+            return UPDATE_REQUEST_FAILED;
+        if (std::memchr(piece, '\0', read))
+            return UPDATE_BAD_REPLY;
+        *reply += CString(piece, static_cast<int>(read));
+    }
+    return UPDATE_OK;
 }
 
 int CAutoUpdater::CheckAndDownload()
@@ -262,10 +347,10 @@ int CAutoUpdater::DownloadUpdates(CString patchList)
 {
     int separators = 0;
     const std::vector<CString> addresses = SplitPatchList(patchList, &separators);
-    // The names come from the network: refuse the whole list before anything is fetched when
-    // one of them is not a plain file name.
+    // The list comes from the network: refuse all of it before anything is fetched when one
+    // address leads away from the update site or does not end in a plain file name.
     for (const CString& address : addresses)
-        if (!IsPlainFileName(PatchNameOf(address)))
+        if (!IsOnUpdateSite(address) || !IsPlainFileName(PatchNameOf(address)))
             return UPDATE_REQUEST_FAILED;
 
     DWORD total = 0;
@@ -384,32 +469,30 @@ int CAutoUpdater::ApplyUpdates()
         return UPDATE_DATABASE_FAILED;
     Activity("Finishing Update Process");
     Activity("clearsize");
-    if (!m_database->SaveFile(plain.Path().GetString()))
+    const CString output = GetOutputPath();
+    if (output.IsEmpty() || !m_database->SaveFile(plain.Path().GetString()))
         return UPDATE_DATABASE_FAILED;
-    CString output = m_databasePath;
-    output.Replace("engine.dat", "engine.bak");
     return EncryptDataFile(plain.Path(), output) ? UPDATE_OK : UPDATE_DATABASE_FAILED;
 }
 
 int CAutoUpdater::LoadPatch(const CString& fileName)
 {
     m_patch.reset();
-    CTempDataFile plain;
-    if (!plain.IsValid())
-        return UPDATE_BAD_PATCH;
     const CString patchPath = GetPatchFolder() + "\\" + fileName;
-    if (!DecryptDataFile(patchPath, plain.Path()))
+    // A patch is read once, whether it can be used or not.
+    struct CPatchFile {
+        const CString& path;
+        ~CPatchFile() { ::DeleteFileA(path); }
+    } patchFile{patchPath};
+    CTempDataFile plain;
+    if (!plain.IsValid() || !DecryptDataFile(patchPath, plain.Path()))
         return UPDATE_BAD_PATCH;
-    m_patch.reset(new TiXmlDocument(plain.Path().GetString()));
-    if (!m_patch->LoadFile()) {
+    m_patch.reset(new TiXmlDocument);
+    if (!LoadXmlFile(m_patch.get(), plain.Path())
+        || !FirstChildElementNoCase(m_patch->RootElement(), "UpdateInfo")) {
         m_patch.reset();
         return UPDATE_BAD_PATCH;
     }
-    if (!FirstChildElementNoCase(m_patch->RootElement(), "UpdateInfo")) {
-        m_patch.reset();
-        return UPDATE_BAD_PATCH;
-    }
-    ::DeleteFileA(patchPath);
     return UPDATE_OK;
 }
 
@@ -442,8 +525,8 @@ int CAutoUpdater::PrepareApply()
         CTempDataFile plain;
         std::unique_ptr<TiXmlDocument> database;
         if (plain.IsValid() && DecryptDataFile(m_databasePath, plain.Path())) {
-            database.reset(new TiXmlDocument(plain.Path().GetString()));
-            if (!database->LoadFile())
+            database.reset(new TiXmlDocument);
+            if (!LoadXmlFile(database.get(), plain.Path()))
                 database.reset();
         }
         if (!database) {

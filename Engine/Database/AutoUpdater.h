@@ -72,12 +72,19 @@ public:
 
     const CString& GetPatchList() const { return m_patchList; }
     const std::vector<CString>& GetDownloadedFiles() const { return m_downloadedFiles; }
-    // The database folder (with its closing '\') and the "updates" folder in it.
+    // The folder of the database file (with its closing '\') and the "updates" folder in it,
+    // however the file is named.
     CString GetDatabaseFolder() const;
     CString GetPatchFolder() const;
+    // Where the updated database goes: "engine.bak" beside "engine.dat" (in any case), else the
+    // database's own name with the extension ".bak"; empty when that would be the database
+    // itself or the path names no file.
+    CString GetOutputPath() const;
 
-    // A patch name taken from an address: a plain file name, never a path.
+    // A patch name taken from an address: a plain file name, never a path or a device.
     static bool IsPlainFileName(const CString& name);
+    // Patches come only from the scheme, host and port of the update address.
+    bool IsOnUpdateSite(const CString& address) const;
 
 private:
     enum Phase { Checking, Applying, Cancelled };
@@ -88,6 +95,10 @@ private:
     void CloseInternet();
     bool IsCancelled() const { return m_phase == Cancelled; }
     int DownloadPatch(const CString& address, const CString& name);
+    // Reads the version check's reply: a communication error when it is longer than any real
+    // reply, a bad reply when it holds a NUL.
+    int ReadReply(CString* reply);
+    void DeleteDownloadedPatches();
     int ReadBodyInto(HANDLE file, DWORD expected);
 
     int PrepareApply();

@@ -6,6 +6,7 @@
 
 #include "DataFileCipher.h"
 #include "TempDataFile.h"
+#include "XmlNesting.h"
 #include "XmlNoCase.h"
 
 namespace {
@@ -118,8 +119,8 @@ int CDatabaseHandler::LoadDatabase()
         return 1;
     if (m_fileName.IsEmpty())
         return 0;
-    TiXmlDocument document(m_fileName.GetString());
-    if (!document.LoadFile())
+    TiXmlDocument document;
+    if (!LoadXmlFile(&document, m_fileName))
         return 0;
     const TiXmlElement* root = document.RootElement();
     if (!root)

@@ -7,6 +7,11 @@
 namespace {
 
 const ULONG kSystemProcessInformation = 5;
+
+// The session manager, the client/server runtime, logon, service control, security and the
+// shell.
+const char* const kSystemProcessNames[] = {"smss.exe",    "csrss.exe", "wininit.exe", "winlogon.exe",
+                                           "services.exe", "lsass.exe", "lsm.exe",     "explorer.exe"};
 const LONG kStatusInfoLengthMismatch = static_cast<LONG>(0xC0000004);
 const ULONG kFirstListSize = 0x8000;
 // Far above any real process list: a query that keeps asking for more is given up.
@@ -29,15 +34,18 @@ HANDLE OpenForQuery(DWORD processId)
     return process;
 }
 
-bool ImageIs(DWORD processId, const char* file)
+// The image path of an open process; empty when it cannot be read.
+CString ImagePathOf(HANDLE process)
 {
-    HANDLE process = OpenForQuery(processId);
-    if (!process)
-        return false;
     char image[MAX_PATH + 1] = {};
     const DWORD length = ::GetModuleFileNameExA(process, nullptr, image, MAX_PATH);
-    ::CloseHandle(process);
-    return length > 0 && length < MAX_PATH && ::lstrcmpiA(image, file) == 0;
+    return length > 0 && length < MAX_PATH ? CString(image, static_cast<int>(length)) : CString();
+}
+
+bool IsDrivePath(const CString& path)
+{
+    return path.GetLength() > 3 && path[1] == ':' && path[2] == '\\'
+           && ((path[0] >= 'a' && path[0] <= 'z') || (path[0] >= 'A' && path[0] <= 'Z'));
 }
 
 } // namespace
@@ -140,8 +148,57 @@ bool CProcessTerminator::CollectFromNativeList(std::vector<DWORD>* ids)
     return false;
 }
 
-bool CProcessTerminator::TerminateByImagePath(const char* file)
+CString CProcessTerminator::WindowsFolder() const
 {
+    char folder[MAX_PATH + 1] = {};
+    const UINT length = ::GetWindowsDirectoryA(folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return CString();
+    CString windows(folder);
+    windows.TrimRight('\\');
+    return windows;
+}
+
+DWORD CProcessTerminator::ShellProcessId() const
+{
+    DWORD shell = 0;
+    if (HWND window = ::GetShellWindow())
+        ::GetWindowThreadProcessId(window, &shell);
+    return shell;
+}
+
+bool CProcessTerminator::IsProtectedProcess(DWORD processId, const CString& image) const
+{
+    if (processId == 0 || processId == ShellProcessId())
+        return true;
+    const CString name = image.Mid(image.ReverseFind('\\') + 1);
+    for (const char* system : kSystemProcessNames)
+        if (name.CompareNoCase(system) == 0)
+            return true;
+    // "\SystemRoot\..." or "\??\C:\...": only the system starts processes that way.
+    if (!IsDrivePath(image))
+        return true;
+    const CString windows = WindowsFolder();
+    return !windows.IsEmpty() && image.GetLength() > windows.GetLength()
+           && image.Left(windows.GetLength()).CompareNoCase(windows) == 0 && image[windows.GetLength()] == '\\';
+}
+
+bool CProcessTerminator::TerminateByImagePath(const char* file, bool* protectedImage)
+{
+    return VisitImage(file, true, protectedImage);
+}
+
+bool CProcessTerminator::IsImageOfProtectedProcess(const char* file)
+{
+    bool protectedImage = false;
+    VisitImage(file, false, &protectedImage);
+    return protectedImage;
+}
+
+bool CProcessTerminator::VisitImage(const char* file, bool terminate, bool* protectedImage)
+{
+    if (protectedImage)
+        *protectedImage = false;
     std::vector<DWORD> ids;
     if (!file || !*file || !CollectProcessIds(&ids))
         return false;
@@ -149,14 +206,26 @@ bool CProcessTerminator::TerminateByImagePath(const char* file)
     bool terminated = false;
     for (DWORD id : ids) {
         // The engine never ends the process it runs in, even when asked to free its own image.
-        if (id == self || id == 0 || !ImageIs(id, file))
+        if (id == self || id == 0)
             continue;
-        HANDLE process = ::OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, id);
+        // Held open until the end: while it is, the id cannot pass to a process started since.
+        HANDLE process = OpenForQuery(id);
         if (!process)
             continue;
-        if (::TerminateProcess(process, 0)) {
-            terminated = true;
-            ::WaitForSingleObject(process, kTerminationWait);
+        const CString image = ImagePathOf(process);
+        if (!image.IsEmpty() && ::lstrcmpiA(image, file) == 0) {
+            if (IsProtectedProcess(id, image)) {
+                if (protectedImage)
+                    *protectedImage = true;
+            } else if (terminate) {
+                HANDLE victim = ::OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, id);
+                if (victim && ::TerminateProcess(victim, 0)) {
+                    terminated = true;
+                    ::WaitForSingleObject(victim, kTerminationWait);
+                }
+                if (victim)
+                    ::CloseHandle(victim);
+            }
         }
         ::CloseHandle(process);
     }

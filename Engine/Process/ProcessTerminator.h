@@ -8,6 +8,8 @@
 
 #include <vector>
 
+#include "AfxString.h"
+
 class CProcessTerminator
 {
 public:
@@ -30,8 +32,17 @@ public:
     bool IsLoaded() const { return m_kernel32 != nullptr; }
 
     // Ends every process whose image is the file (compared without regard to case), except
-    // this process itself. True when at least one was ended.
-    bool TerminateByImagePath(const char* file);
+    // this process itself and the processes the system cannot do without (IsProtectedProcess).
+    // True when at least one was ended; *protectedImage tells whether such a protected process
+    // runs the file.
+    bool TerminateByImagePath(const char* file, bool* protectedImage = nullptr);
+    // Whether a protected process runs the file; nothing is ended.
+    bool IsImageOfProtectedProcess(const char* file);
+
+    // The processes never ended: the system's session, logon, service-control and security
+    // processes and the shell (by name, and the process of the shell's window), and every
+    // process whose image lies in the Windows folder or is named the system's own way.
+    bool IsProtectedProcess(DWORD processId, const CString& image) const;
 
     // Terminates through an open handle and closes it; the termination's result.
     static BOOL TerminateAndClose(HANDLE process);
@@ -41,6 +52,14 @@ public:
 protected:
     // Looks up one entry point (a seam for tests that take some away).
     virtual FARPROC Lookup(HMODULE module, const char* name) { return ::GetProcAddress(module, name); }
+    // The Windows folder without a closing backslash, and the process of the shell's window
+    // (seams for tests, which use stand-ins and never a real system process).
+    virtual CString WindowsFolder() const;
+    virtual DWORD ShellProcessId() const;
+
+    // Visits every process whose image is the file: ends it when `terminate` is set and it is
+    // not protected. True when one was ended; *protectedImage as for TerminateByImagePath.
+    bool VisitImage(const char* file, bool terminate, bool* protectedImage);
 
     // The ids of all running processes; false when no list could be had.
     bool CollectProcessIds(std::vector<DWORD>* ids);

@@ -87,8 +87,11 @@ CString NormalizedPathKey(const CString& path)
     key.Trim();
     key.MakeLower();
     key.Replace('/', '\\');
-    while (key.GetLength() > 1 && key[key.GetLength() - 1] == '\\')
-        key = key.Left(key.GetLength() - 1);
+    // Cut once at the last character that is not a separator (the first one always stays).
+    int length = key.GetLength();
+    while (length > 1 && key[length - 1] == '\\')
+        --length;
+    key = key.Left(length);
     if (key.GetLength() == 2 && key[1] == ':')
         key += '\\';
     return key;

@@ -7,11 +7,16 @@ namespace {
 std::mutex g_mutex;
 std::vector<std::string> g_texts;
 int g_answer = IDOK;
+std::vector<std::pair<std::string, int>> g_answersByText;
 
 int RecordMessageBox(HWND, const char* text, const char*, UINT)
 {
     std::lock_guard<std::mutex> lock(g_mutex);
     g_texts.push_back(text);
+    for (const auto& rule : g_answersByText) {
+        if (std::string(text).compare(0, rule.first.size(), rule.first) == 0)
+            return rule.second;
+    }
     return g_answer;
 }
 
@@ -19,7 +24,11 @@ int RecordMessageBox(HWND, const char* text, const char*, UINT)
 
 CMessageBoxRecorder::CMessageBoxRecorder(int answer)
 {
-    g_answer = answer;
+    {
+        std::lock_guard<std::mutex> lock(g_mutex);
+        g_answer = answer;
+        g_answersByText.clear();
+    }
     ClearTexts();
     m_previous = AfxSetMessageBoxHandler(&RecordMessageBox);
 }
@@ -31,6 +40,18 @@ CMessageBoxRecorder::~CMessageBoxRecorder()
 
 const std::vector<std::string>& CMessageBoxRecorder::Texts()
 {
+    return g_texts;
+}
+
+void CMessageBoxRecorder::SetAnswerFor(const std::string& textStart, int answer)
+{
+    std::lock_guard<std::mutex> lock(g_mutex);
+    g_answersByText.emplace_back(textStart, answer);
+}
+
+std::vector<std::string> CMessageBoxRecorder::TextsNow()
+{
+    std::lock_guard<std::mutex> lock(g_mutex);
     return g_texts;
 }
 

@@ -14,7 +14,12 @@ public:
     ~CMessageBoxRecorder();
 
     static const std::vector<std::string>& Texts();
+    // A copy taken under the recorder's lock, for boxes that other threads may be showing.
+    static std::vector<std::string> TextsNow();
     static void ClearTexts();
+    // Boxes whose text begins with `textStart` get `answer` instead of the recorder's own,
+    // until the next recorder is made.
+    static void SetAnswerFor(const std::string& textStart, int answer);
 
 private:
     AfxMessageBoxHandler m_previous;

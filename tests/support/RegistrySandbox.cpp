@@ -23,9 +23,13 @@ std::atomic<int> g_sandboxCounter{0};
 
 CRegistrySandbox::CRegistrySandbox()
 {
+    // The process id alone does not do: Wine hands ids out again soon, and a sandbox that held a
+    // link key cannot be deleted, so a later process could find it in its way.
+    LARGE_INTEGER now = {};
+    ::QueryPerformanceCounter(&now);
     char base[128];
-    std::snprintf(base, sizeof(base), "Software\\KelvaraTests\\%lu_%d", ::GetCurrentProcessId(),
-                  g_sandboxCounter.fetch_add(1));
+    std::snprintf(base, sizeof(base), "Software\\KelvaraTests\\%lu_%d_%llx", ::GetCurrentProcessId(),
+                  g_sandboxCounter.fetch_add(1), static_cast<unsigned long long>(now.QuadPart));
     m_base = base;
     for (int i = 0; i < 4; ++i) {
         const std::string path = m_base + "\\" + RootLabel(kRoots[i]);

@@ -1,10 +1,12 @@
 // Kelvara.exe in its own process, driven from outside as the system and the user drive it.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
 #include <shlwapi.h>
 
+#include "LocalHttpServer.h"
 #include "RegistryKey.h"
 #include "ScheduledTasks.h"
 #include "VexaEngine.h"
@@ -47,6 +49,7 @@ public:
         ::CloseHandle(m_info.hThread);
     }
     bool Started() const { return m_started; }
+    DWORD ProcessId() const { return m_info.dwProcessId; }
     // The exit code, or -1 while it still runs after `ms`.
     long WaitForExit(DWORD ms)
     {
@@ -276,6 +279,194 @@ TEST_F(ProgramTest, AnInstanceMutexThatCannotBeCreatedStillStartsTheProgram)
         Close(mainWindow);
     EXPECT_EQ(0, program.WaitForExit(20000));
     ::CloseHandle(squatter);
+}
+
+namespace {
+
+const char kDownloadQuestion[] = "A new version of Bellwort Registry Reriraz is available, Do you want to download it";
+const char kInstallQuestion[] = "Do you want to install the downloaded updates.\r\nIf you select Yes, Bellwort "
+                                "Registry Reriraz will exit and update installer will be launched.";
+
+// The program's message box that shows `text`; null when none came.
+HWND WaitForBox(CProgram& program, const std::string& text)
+{
+    for (int tries = 0; tries < 100; ++tries) {
+        HWND box = program.WaitForWindow(true);
+        if (!box)
+            return nullptr;
+        if (ItemText(box, 0xFFFF) == text)
+            return box;
+        ::Sleep(100);  // the previous box is still going
+    }
+    return nullptr;
+}
+
+// The update dialog among the program's windows.
+HWND FindUpdateDialog(DWORD processId)
+{
+    struct SEARCH { DWORD processId; HWND found; } search = { processId, nullptr };
+    ::EnumWindows([](HWND window, LPARAM context) -> BOOL {
+        auto* s = reinterpret_cast<SEARCH*>(context);
+        DWORD owner = 0;
+        ::GetWindowThreadProcessId(window, &owner);
+        if (owner == s->processId && ::GetDlgItem(window, IDC_UPDATE_ANIMATION)) {
+            s->found = window;
+            return FALSE;
+        }
+        return TRUE;
+    }, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// The program's main window: the dialog with the product's title.
+HWND FindMainWindow(DWORD processId)
+{
+    struct SEARCH { DWORD processId; HWND found; } search = { processId, nullptr };
+    ::EnumWindows([](HWND window, LPARAM context) -> BOOL {
+        auto* s = reinterpret_cast<SEARCH*>(context);
+        DWORD owner = 0;
+        ::GetWindowThreadProcessId(window, &owner);
+        char title[128] = {};
+        ::GetWindowTextA(window, title, sizeof(title));
+        if (owner == s->processId && strcmp(title, kTitle) == 0 && ::GetDlgItem(window, IDC_CLOSE_BUTTON)) {
+            s->found = window;
+            return FALSE;
+        }
+        return TRUE;
+    }, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+bool WaitUntilGone(HWND window)
+{
+    for (int i = 0; i < 600 && ::IsWindow(window); ++i)
+        ::Sleep(50);
+    return !::IsWindow(window);
+}
+
+bool HasFiles(const std::string& folder)
+{
+    WIN32_FIND_DATAA found;
+    HANDLE search = ::FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return false;
+    bool any = false;
+    do {
+        any = any || !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+    } while (::FindNextFileA(search, &found));
+    ::FindClose(search);
+    return any;
+}
+
+// The program started with the update check at start-up against `server`, its temporary files in
+// `downloads`, and the stand-in installer's record at `record`.
+class CUpdatingProgram
+{
+public:
+    CUpdatingProgram(const std::string& exe, const CLocalHttpServer& server, const std::string& downloads,
+                     const std::string& record)
+    {
+        CRegistryKey key;
+        key.Open();
+        key.WriteDword("SoftwareUpdate", 1);
+        key.WriteString("UpdateSite", server.Url("").c_str());
+        char temp[MAX_PATH] = {};
+        ::GetEnvironmentVariableA("TMP", temp, sizeof(temp));
+        ::SetEnvironmentVariableA("TMP", downloads.c_str());
+        ::SetEnvironmentVariableA("KELVARA_STUB_RECORD", record.c_str());
+        m_program.reset(new CProgram("\"" + exe + "\"", "", ""));
+        ::SetEnvironmentVariableA("KELVARA_STUB_RECORD", nullptr);
+        ::SetEnvironmentVariableA("TMP", temp[0] ? temp : nullptr);
+    }
+    CProgram& operator*() { return *m_program; }
+    CProgram* operator->() { return m_program.get(); }
+
+private:
+    std::unique_ptr<CProgram> m_program;
+};
+
+} // namespace
+
+TEST_F(ProgramTest, AnUpdateAcceptedAtStartUpRunsTheInstallerOnceTheProgramHasEnded)
+{
+    CLocalHttpServer server;
+    ASSERT_TRUE(server.IsListening());
+    HttpRoute reply;
+    reply.body = "available " + server.Url("/files/setup.exe") + "<br>";
+    server.SetRoute("/update/versionRead.php", reply);
+    HttpRoute installer;
+    installer.body = ReadWholeFile(BinFolder() + "\\stub_installer.exe");
+    server.SetRoute("/files/setup.exe", installer);
+    CTempFolder downloads;
+    CTempFolder records;
+    const std::string record = records.PathOf("installer-ran.txt");
+    CUpdatingProgram program(m_exe, server, downloads.Path(), record);
+    ASSERT_TRUE(program->Started());
+
+    HWND box = WaitForBox(*program, kDownloadQuestion);
+    ASSERT_NE(nullptr, box);
+    if (HWND dialog = FindUpdateDialog(program->ProcessId())) {
+        // The question aside, and a moment to paint, for a picture of the dialog alone.
+        ::SetWindowPos(box, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        ::Sleep(500);
+        ::CreateDirectoryA(KELVARA_SCREENSHOT_DIR, nullptr);
+        SavePng(CaptureWindow(dialog), std::string(KELVARA_SCREENSHOT_DIR) + "/update-dialog.png");
+    }
+    ::PostMessageA(box, WM_COMMAND, IDYES, 0);
+    box = WaitForBox(*program, kInstallQuestion);
+    ASSERT_NE(nullptr, box);
+    ::PostMessageA(box, WM_COMMAND, IDYES, 0);
+
+    // The program ends through its normal exit; the installer runs after the engine is released.
+    EXPECT_EQ(0, program->WaitForExit(30000));
+    for (int i = 0; i < 600 && !FileExists(record); ++i)
+        ::Sleep(50);
+    const std::string ran = ReadWholeFile(record);
+    const size_t bar = ran.find('|');
+    ASSERT_NE(std::string::npos, bar) << ran;
+    const std::string started = ran.substr(0, bar);
+    EXPECT_EQ(0u, started.find(downloads.Path() + "\\reg")) << started;
+    EXPECT_NE("loaded\n", ran.substr(bar + 1));
+    EXPECT_TRUE(ReadWholeFile(started) == installer.body);
+}
+
+TEST_F(ProgramTest, ClosingTheProgramAfterACancelledDownloadEndsItCleanlyAndLeavesNothing)
+{
+    CLocalHttpServer server;
+    ASSERT_TRUE(server.IsListening());
+    HttpRoute reply;
+    reply.body = "available " + server.Url("/files/setup.exe");
+    server.SetRoute("/update/versionRead.php", reply);
+    HttpRoute slow;
+    slow.body = ReadWholeFile(BinFolder() + "\\stub_installer.exe");
+    slow.holdOnRequest = 1;
+    slow.holdAfter = 8192;
+    server.SetRoute("/files/setup.exe", slow);
+    CTempFolder downloads;
+    CTempFolder records;
+    const std::string record = records.PathOf("installer-ran.txt");
+    CUpdatingProgram program(m_exe, server, downloads.Path(), record);
+    ASSERT_TRUE(program->Started());
+
+    HWND box = WaitForBox(*program, kDownloadQuestion);
+    ASSERT_NE(nullptr, box);
+    ::PostMessageA(box, WM_COMMAND, IDYES, 0);
+    ASSERT_TRUE(server.WaitHeld());
+    HWND dialog = FindUpdateDialog(program->ProcessId());
+    ASSERT_NE(nullptr, dialog);
+    ::PostMessageA(dialog, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(WaitUntilGone(dialog));
+    HWND mainWindow = FindMainWindow(program->ProcessId());
+    ASSERT_NE(nullptr, mainWindow);
+    Close(mainWindow);
+    ASSERT_TRUE(WaitUntilGone(mainWindow));
+
+    // The windows are gone while the cancelled download may still wait for its data; the program
+    // ends normally and the half-written installer goes with the download.
+    server.ReleaseHold();
+    EXPECT_EQ(0, program->WaitForExit(30000));
+    EXPECT_FALSE(HasFiles(downloads.Path()));
+    EXPECT_FALSE(FileExists(record));
 }
 
 TEST_F(ProgramTest, EndingWhileAScanRunsWaitsForTheScanAndExitsCleanly)

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "Config/ConfigHandler.h"
+#include "Database/XmlNesting.h"
 #include "TempFolder.h"
 
 namespace {
@@ -166,6 +167,27 @@ TEST(ConfigHandler, FailedLoadLeavesNoDocument)
     EXPECT_EQ(config.SaveConfig(), 0);
     const std::string broken = folder.WriteFile("broken.xml", "<Config><CustomizePaths>");
     EXPECT_EQ(config.LoadConfig(broken.c_str()), 0);
+    EXPECT_EQ(config.GetFirstCustomizePath(), nullptr);
+}
+
+TEST(ConfigHandler, FileNestedBeyondTheLimitIsRefused)
+{
+    // The configuration nested as deep as allowed, the extra levels inside a startup program.
+    const auto configOfDepth = [](int depth) {
+        std::string inner;
+        for (int i = 0; i < depth - 3; ++i)
+            inner += "<x>";
+        for (int i = 0; i < depth - 3; ++i)
+            inner += "</x>";
+        return "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\" ?><Config><CustomizePaths>"
+               "<CustomizePath Path=\"c:\\deep\" /></CustomizePaths><StartupPrograms><StartupProgram Name=\"p\">"
+               + inner + "</StartupProgram></StartupPrograms></Config>";
+    };
+    CTempFolder folder;
+    CConfigHandler config;
+    EXPECT_EQ(config.LoadConfig(folder.WriteFile("deepest.xml", configOfDepth(kMaxXmlNesting)).c_str()), 1);
+    EXPECT_EQ(ReadAllPaths(config), std::vector<std::string>{"c:\\deep"});
+    EXPECT_EQ(config.LoadConfig(folder.WriteFile("deeper.xml", configOfDepth(kMaxXmlNesting + 1)).c_str()), 0);
     EXPECT_EQ(config.GetFirstCustomizePath(), nullptr);
 }
 

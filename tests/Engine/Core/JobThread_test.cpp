@@ -5,11 +5,53 @@
 #include <set>
 
 #include "EngineProcess.h"
+#include "FakeScanItems.h"
 #include "RecordingStatus.h"
+#include "RegistrySandbox.h"
 
 namespace {
 
 const int kTestJob = 99;
+
+// The job thread may be held at its very start, before Run, where the system may leave a
+// newly resumed thread for a while.
+template <class Base>
+class CHeldAtStart : public Base
+{
+public:
+    CHeldAtStart()
+        : m_atStart(::CreateEventA(nullptr, TRUE, FALSE, nullptr)),
+          m_release(::CreateEventA(nullptr, TRUE, FALSE, nullptr))
+    {
+    }
+    ~CHeldAtStart() override
+    {
+        Release();
+        this->AbandonSuspendedThread();
+        this->WaitForThreadExit(INFINITE);
+        ::CloseHandle(m_atStart);
+        ::CloseHandle(m_release);
+    }
+    bool WaitAtStart() { return ::WaitForSingleObject(m_atStart, 10000) == WAIT_OBJECT_0; }
+    void Release() { ::SetEvent(m_release); }
+
+    BOOL OnStart() override
+    {
+        ::SetEvent(m_atStart);
+        ::WaitForSingleObject(m_release, 10000);
+        return TRUE;
+    }
+
+private:
+    HANDLE m_atStart;
+    HANDLE m_release;
+};
+
+class CPlainProcess : public CVexaEngineProcess
+{
+public:
+    CPlainProcess() : CVexaEngineProcess(false) {}
+};
 
 class CTestJobProcess : public CVexaEngineProcess
 {
@@ -140,6 +182,56 @@ TEST(JobThread, ResumeAfterSuspendContinues)
     ASSERT_TRUE(status.WaitFinished());
     EXPECT_EQ(process.stepsDone, 20);
     EXPECT_EQ(status.FinishedResult(), 1);
+}
+
+TEST(JobThread, StopAfterTheStartIsHonouredBeforeTheThreadRuns)
+{
+    for (const bool resumedFirst : {false, true}) {
+        SCOPED_TRACE(resumedFirst ? "held at the thread's start" : "before Resume");
+        CHeldAtStart<CTestJobProcess> process;
+        CRecordingStatus status;
+        ASSERT_EQ(process.StartTestJob(&status, 3), 1);
+        if (resumedFirst) {
+            ASSERT_EQ(process.Resume(), 1);
+            ASSERT_TRUE(process.WaitAtStart());
+        }
+        EXPECT_EQ(process.Stop(1), 1);
+        process.Resume();
+        process.Release();
+        ASSERT_TRUE(status.WaitFinished());
+        EXPECT_EQ(process.stepsDone, 0);
+        EXPECT_EQ(status.FinishedResult(), 0);
+        // The job still ends as every stopped job does.
+        EXPECT_EQ(status.CountProgress(PROGRESS_BEGIN), 1);
+        EXPECT_EQ(status.CountProgress(PROGRESS_END), 1);
+        EXPECT_EQ(process.IsRunning(), 0);
+
+        // The stop belonged to that job only.
+        CRecordingStatus next;
+        ASSERT_EQ(process.StartTestJob(&next, 2), 1);
+        process.Resume();
+        ASSERT_TRUE(next.WaitFinished());
+        EXPECT_EQ(process.stepsDone, 2);
+        EXPECT_EQ(next.FinishedResult(), 1);
+    }
+}
+
+TEST(JobThread, RepairCancelledAtOnceDeletesNothing)
+{
+    CRegistrySandbox sandbox;
+    ASSERT_TRUE(sandbox.IsActive());
+    ASSERT_TRUE(WriteRegString(HKEY_CURRENT_USER, "Software\\Broken", "v", "1"));
+    CFakeScanItems items({{"HKEY_CURRENT_USER\\Software\\Broken", false}});
+    CHeldAtStart<CPlainProcess> process;
+    CRecordingStatus status;
+    ASSERT_EQ(process.StartRepair(&items, &status), 1);
+    ASSERT_EQ(process.Resume(), 1);
+    ASSERT_TRUE(process.WaitAtStart());
+    process.Stop(1);
+    process.Release();
+    ASSERT_TRUE(status.WaitFinished());
+    EXPECT_EQ(status.FinishedResult(), 0);
+    EXPECT_TRUE(RegKeyExists(HKEY_CURRENT_USER, "Software\\Broken"));
 }
 
 TEST(JobThread, StartFromTheEndOfJobHandlingWaitsForTheEndingThread)

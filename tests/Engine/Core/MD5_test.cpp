@@ -68,8 +68,9 @@ TEST(CMD5, FileHeldOpenForWritingIsStillRead)
 // not give the digest of the part that was read.
 TEST(CMD5, ReadThatFailsPartWayGivesNoDigest)
 {
-    const char name[] = "\\\\.\\pipe\\kelvara_md5_partial_read";
-    HANDLE pipe = ::CreateNamedPipeA(name, PIPE_ACCESS_OUTBOUND, PIPE_TYPE_BYTE | PIPE_WAIT, 1, 65536, 65536, 0,
+    // Named per process: two runs of the suite may share a wineserver.
+    const std::string name = "\\\\.\\pipe\\kelvara_md5_partial_read_" + std::to_string(::GetCurrentProcessId());
+    HANDLE pipe = ::CreateNamedPipeA(name.c_str(), PIPE_ACCESS_OUTBOUND, PIPE_TYPE_BYTE | PIPE_WAIT, 1, 65536, 65536, 0,
                                      nullptr);
     ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
     std::thread server([pipe] {
@@ -81,7 +82,7 @@ TEST(CMD5, ReadThatFailsPartWayGivesNoDigest)
         ::DisconnectNamedPipe(pipe);
     });
     CMD5 md5;
-    EXPECT_EQ(md5.DigestFile(name), nullptr);
+    EXPECT_EQ(md5.DigestFile(name.c_str()), nullptr);
     server.join();
     ::CloseHandle(pipe);
 }

@@ -4,6 +4,7 @@
 
 #include "Database/AutoUpdater.h"
 #include "Database/DatabaseHandler.h"
+#include "Database/XmlNesting.h"
 #include "LocalHttpServer.h"
 #include "MessageBoxRecorder.h"
 #include "TempFolder.h"
@@ -43,6 +44,31 @@ HttpRoute Ok(const std::string& body)
     HttpRoute route;
     route.body = body;
     return route;
+}
+
+// The files in a folder (none when it is missing).
+int FileCount(const std::string& folder)
+{
+    int count = 0;
+    WIN32_FIND_DATAA found;
+    HANDLE search = ::FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return 0;
+    do
+        count += (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? 0 : 1;
+    while (::FindNextFileA(search, &found));
+    ::FindClose(search);
+    return count;
+}
+
+std::string Nest(int levels, const std::string& name)
+{
+    std::string text;
+    for (int i = 0; i < levels; ++i)
+        text += "<" + name + ">";
+    for (int i = 0; i < levels; ++i)
+        text += "</" + name + ">";
+    return text;
 }
 
 bool Found(const CDatabaseHandler& database, const char* text)
@@ -103,7 +129,7 @@ protected:
 TEST_F(AutoUpdaterTest, SendsTheLocalVersionAndAcceptsOnlyAnExactReplyWithStatus200)
 {
     const struct {
-        const char* reply;
+        std::string reply;
         int status;
         int expected;
     } cases[] = {
@@ -114,9 +140,14 @@ TEST_F(AutoUpdaterTest, SendsTheLocalVersionAndAcceptsOnlyAnExactReplyWithStatus
         {" noupdate", 200, UPDATE_BAD_REPLY},
         {"noupdate", 404, UPDATE_REQUEST_FAILED},
         {"available<br>http://127.0.0.1:1/p.dat<br>", 500, UPDATE_REQUEST_FAILED},
+        // No real reply is this long: a communication error, whatever it begins with.
+        {"noupdate" + std::string(64 * 1024, ' '), 200, UPDATE_REQUEST_FAILED},
+        {"noupdate" + std::string(60 * 1024, ' '), 200, UPDATE_NONE_AVAILABLE},
+        // A NUL is not the end of the reply but a broken one.
+        {std::string("noupdate\0more", 13), 200, UPDATE_BAD_REPLY},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(::testing::Message() << c.status << " " << c.reply);
+        SCOPED_TRACE(::testing::Message() << c.status << " " << c.reply.substr(0, 40));
         Reply(c.reply, c.status);
         CRecordingStatus status;
         EXPECT_EQ(RunUpdate(status), std::vector<int>{c.expected});
@@ -185,9 +216,11 @@ TEST_F(AutoUpdaterTest, BadPatchesAndAddressesEndTheUpdateWithTheirCode)
 {
     const std::string good = Patch("PatchType=\"Addition\" LastUpdateDate=\"2026/12/01\" Version=\"13\"",
                                    "<Spywares><Spyware ID=\"3\" Name=\"Three\" /></Spywares>\n");
-    // Served under every form a hostile address might take, so only the name check stops it.
-    for (const char* path : {"/p/good.dat", "/good.dat", "/p/..\\good.dat", "/p/../good.dat", "/p/c:good.dat"})
+    // Served under every form a hostile address might take, so only the address check stops it.
+    for (const char* path : {"/p/good.dat", "/good.dat", "/p/..\\good.dat", "/p/../good.dat", "/p/c:good.dat",
+                             "/p/nul.dat", "/p/CON", "/p/com1.patch", "/p/foreign.dat"})
         m_server.SetRoute(path, Ok(Enciphered(good)));
+    const std::string port = m_server.Url("").substr(std::string("http://127.0.0.1:").size());
     m_server.SetRoute("/p/lowercase.dat",
                       Ok(Enciphered(Patch("PatchType=\"addition\" LastUpdateDate=\"x\" Version=\"13\"", ""))));
     m_server.SetRoute("/p/noversion.dat", Ok(Enciphered(Patch("PatchType=\"Edit\" LastUpdateDate=\"x\"", ""))));
@@ -208,6 +241,17 @@ TEST_F(AutoUpdaterTest, BadPatchesAndAddressesEndTheUpdateWithTheirCode)
         {"drive in name", "available<br>" + m_server.Url("/p/c:good.dat") + "<br>", UPDATE_REQUEST_FAILED},
         {"empty name", "available<br>" + m_server.Url("/p/") + "<br>", UPDATE_REQUEST_FAILED},
         {"good then bad name", Patches({"/p/good.dat"}) + "http://127.0.0.1:1/..<br>", UPDATE_REQUEST_FAILED},
+        {"device name", Patches({"/p/nul.dat"}), UPDATE_REQUEST_FAILED},
+        {"device name without extension", Patches({"/p/CON"}), UPDATE_REQUEST_FAILED},
+        {"numbered device", Patches({"/p/good.dat", "/p/com1.patch"}), UPDATE_REQUEST_FAILED},
+        // Patches come only from the update site: the same scheme, host and port.
+        {"other host", "available<br>http://localhost:" + port + "/p/foreign.dat<br>", UPDATE_REQUEST_FAILED},
+        {"other port", "available<br>http://127.0.0.1:1/p/foreign.dat<br>", UPDATE_REQUEST_FAILED},
+        {"other scheme", "available<br>https://127.0.0.1:" + port + "/p/foreign.dat<br>", UPDATE_REQUEST_FAILED},
+        {"host behind a user name", "available<br>http://127.0.0.1:" + port + "@localhost:" + port + "/p/foreign.dat<br>",
+         UPDATE_REQUEST_FAILED},
+        {"good then other host", Patches({"/p/good.dat"}) + "http://localhost:" + port + "/p/foreign.dat<br>",
+         UPDATE_REQUEST_FAILED},
         {"patch type in lower case", Patches({"/p/lowercase.dat"}), UPDATE_BAD_PATCH},
         {"patch without version", Patches({"/p/noversion.dat"}), UPDATE_BAD_PATCH},
         {"patch without UpdateInfo", Patches({"/p/noinfo.dat"}), UPDATE_BAD_PATCH},
@@ -223,12 +267,85 @@ TEST_F(AutoUpdaterTest, BadPatchesAndAddressesEndTheUpdateWithTheirCode)
         EXPECT_EQ(status.CountProgress(PROGRESS_UPDATE_DONE), 0);
         EXPECT_FALSE(FileExists(Output()));
         EXPECT_FALSE(FileExists(m_folder.PathOf("good.dat")));
-        EXPECT_FALSE(FileExists(PatchFolder() + "\\cut.dat"));
+        // A patch that could not be used is deleted like one that was applied.
+        EXPECT_EQ(FileCount(PatchFolder()), 0);
         EXPECT_EQ(m_temporary.EngineTempFileCount(), 0);
     }
-    // Names are checked before anything is fetched.
-    for (const std::string& request : m_server.Requests())
+    // Addresses are checked before anything is fetched.
+    for (const std::string& request : m_server.Requests()) {
         EXPECT_EQ(request.find(".."), std::string::npos) << request;
+        for (const char* refused : {"nul", "CON", "com1", "foreign"})
+            EXPECT_EQ(request.find(refused), std::string::npos) << request;
+    }
+}
+
+TEST_F(AutoUpdaterTest, DatabasePathInAnyCaseNeverOverwritesTheLiveDatabase)
+{
+    const std::string addition = Enciphered(Patch("PatchType=\"Addition\" LastUpdateDate=\"2\" Version=\"13\"",
+                                                  "<Spywares><Spyware ID=\"3\" /></Spywares>\n"));
+    m_server.SetRoute("/p/add.dat", Ok(addition));
+    const std::string address = m_server.Url("/update");
+    const struct {
+        const char* name;
+        int expected;
+        const char* output;
+    } cases[] = {
+        {"ENGINE.DAT", UPDATE_OK, "engine.bak"},
+        {"Live.Bak", UPDATE_DATABASE_FAILED, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        CTempFolder folder;
+        const std::string database = folder.PathOf(c.name);
+        WriteEncipheredFile(database, LocalDatabase());
+        Reply(Patches({"/p/add.dat"}));
+        CRecordingStatus status;
+        ASSERT_EQ(m_process.StartUpdate(address.c_str(), "", "", "", database.c_str(), &status), 1);
+        ASSERT_TRUE(RunToEnd(m_process, status));
+        EXPECT_EQ(status.Results(), std::vector<int>{c.expected});
+        EXPECT_EQ(ReadDecipheredFile(database), LocalDatabase());
+        if (c.output) {
+            EXPECT_NE(ReadDecipheredFile(folder.PathOf(c.output)).find("Version=\"13\""), std::string::npos);
+        }
+        // The patches went to the folder's "updates", and were deleted there.
+        EXPECT_EQ(FileCount(folder.Path()), c.output ? 2 : 1);
+        EXPECT_EQ(FileCount(folder.PathOf("updates")), 0);
+    }
+}
+
+TEST_F(AutoUpdaterTest, PatchesAndTheDatabaseNestedBeyondTheLimitAreRefused)
+{
+    // A patch root, "Spywares", a spyware, its item list, and a chain below it.
+    const auto patchOfDepth = [](int depth) {
+        return Patch("PatchType=\"Addition\" LastUpdateDate=\"2\" Version=\"13\"",
+                     "<Spywares><Spyware ID=\"3\"><Items>" + Nest(depth - 4, "Item") + "</Items></Spyware></Spywares>\n");
+    };
+    m_server.SetRoute("/p/deepest.dat", Ok(Enciphered(patchOfDepth(kMaxXmlNesting))));
+    m_server.SetRoute("/p/deeper.dat", Ok(Enciphered(patchOfDepth(kMaxXmlNesting + 1))));
+    const struct {
+        const char* what;
+        std::string reply;
+        std::string database;
+        int expected;
+    } cases[] = {
+        {"patch at the limit", Patches({"/p/deepest.dat"}), LocalDatabase(), UPDATE_OK},
+        {"patch beyond it", Patches({"/p/deeper.dat"}), LocalDatabase(), UPDATE_BAD_PATCH},
+        {"database beyond it", Patches({"/p/deepest.dat"}),
+         DatabaseXml("LastUpdateDate=\"1\" Version=\"12\"", kDatabaseSpywares + Nest(kMaxXmlNesting, "Deep"),
+                     kDatabaseSignatures),
+         UPDATE_DATABASE_FAILED},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ::DeleteFileA(Output().c_str());
+        WriteEncipheredFile(m_databasePath, c.database);
+        Reply(c.reply);
+        CRecordingStatus status;
+        EXPECT_EQ(RunUpdate(status), std::vector<int>{c.expected});
+        EXPECT_EQ(FileExists(Output()), c.expected == UPDATE_OK);
+        EXPECT_EQ(FileCount(PatchFolder()), 0);
+        EXPECT_EQ(m_temporary.EngineTempFileCount(), 0);
+    }
 }
 
 TEST_F(AutoUpdaterTest, DatabaseWithoutItsSectionsEndsTheApplyWithCode18)
@@ -258,11 +375,9 @@ TEST_F(AutoUpdaterTest, CancelDuringTheDownloadEndsTheJobWithoutKillingIt)
     ASSERT_EQ(m_process.StartUpdate(address.c_str(), "", "", "", m_databasePath.c_str(), &status), 1);
     m_process.Resume();
     ASSERT_TRUE(m_server.WaitHeld());
-    const DWORD start = ::GetTickCount();
     EXPECT_EQ(m_process.CancelUpdate(), 1);
-    // The job ends on its own well before the site would have sent the rest.
-    EXPECT_TRUE(status.WaitFinished(5000));
-    EXPECT_LT(::GetTickCount() - start, 5000u);
+    // The job ends on its own while the site still holds the rest back (for up to 10 s).
+    EXPECT_TRUE(status.WaitFinished(8000));
     m_server.ReleaseHold();
     ASSERT_TRUE(RunToEnd(m_process, status));
     EXPECT_EQ(status.FinishedResult(), 0);
@@ -313,12 +428,35 @@ TEST(AutoUpdater, LocalVersionAndFoldersComeFromTheDatabasePath)
     EXPECT_EQ(updater.GetDatabaseFolder(), (folder.Path() + "\\").c_str());
     EXPECT_EQ(updater.GetPatchFolder(), (folder.Path() + "\\updates").c_str());
 
-    CAutoUpdater elsewhere(nullptr, "", "", "", "", (folder.Path() + "\\data.bin").c_str());
-    EXPECT_EQ(elsewhere.GetPatchFolder(), (folder.Path() + "\\data.binupdates").c_str());
     EXPECT_EQ(temporary.EngineTempFileCount(), 0);
 
-    for (const char* name : {"patch1.dat", "a b.dat"})
+    // The folders and the output follow from the folder and the name, whatever their case; the
+    // output is never the database itself.
+    const std::string base = folder.Path() + "\\";
+    const struct {
+        std::string database;
+        std::string output;
+    } paths[] = {
+        {base + "engine.dat", base + "engine.bak"},
+        {base + "ENGINE.DAT", base + "engine.bak"},
+        {base + "Engine.Dat", base + "engine.bak"},
+        {base + "engine.dat.d\\engine.dat", base + "engine.dat.d\\engine.bak"},
+        {base + "data.bin", base + "data.bak"},
+        {base + "database", base + "database.bak"},
+        {base + "live.BAK", ""},
+        {base, ""},
+    };
+    for (const auto& p : paths) {
+        CAutoUpdater updater(nullptr, "", "", "", "", p.database.c_str());
+        const std::string folderOf = p.database.substr(0, p.database.rfind('\\') + 1);
+        EXPECT_EQ(updater.GetDatabaseFolder(), folderOf.c_str()) << p.database;
+        EXPECT_EQ(updater.GetPatchFolder(), (folderOf + "updates").c_str()) << p.database;
+        EXPECT_EQ(updater.GetOutputPath(), p.output.c_str()) << p.database;
+    }
+
+    for (const char* name : {"patch1.dat", "a b.dat", "console.dat", "com10.dat", "nul1.dat"})
         EXPECT_TRUE(CAutoUpdater::IsPlainFileName(name)) << name;
-    for (const char* name : {"", ".", "..", "..\\x", "a\\b", "a/b", "c:x", "x?y", "a\tb"})
+    for (const char* name : {"", ".", "..", "..\\x", "a\\b", "a/b", "c:x", "x?y", "a\tb", "CON", "nul.dat", "Aux.x.y",
+                             "com1", "LPT9.patch", "prn .dat", "CONOUT$", "patch.dat.", "patch.dat "})
         EXPECT_FALSE(CAutoUpdater::IsPlainFileName(name)) << name;
 }

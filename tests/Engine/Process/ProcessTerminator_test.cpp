@@ -56,6 +56,19 @@ private:
     bool m_fakeQuery;
 };
 
+// A terminator that takes a test folder for the Windows folder and a given process for the
+// shell's, so that stand-ins play the system's processes.
+class CStandInTerminator : public CProcessTerminator
+{
+public:
+    CString windows;
+    DWORD shell = 0;
+
+protected:
+    CString WindowsFolder() const override { return windows; }
+    DWORD ShellProcessId() const override { return shell; }
+};
+
 std::string OwnImage()
 {
     char path[MAX_PATH + 1] = {};
@@ -144,4 +157,55 @@ TEST(ProcessTerminator, NativeListFailureSetsTheLastError)
     EXPECT_EQ(::GetLastError(), 0xC0000022u);
     EXPECT_EQ(FakeQuery::sizes.size(), 1u);
     FakeQuery::failure = 0;
+}
+
+TEST(ProcessTerminator, NeverEndsTheSystemsOwnProcesses)
+{
+    CTempFolder folder;
+    folder.MakeFolder("Windows\\System32");
+    folder.MakeFolder("Apps");
+    const struct {
+        const char* what;
+        std::string image;
+        bool shell;
+    } cases[] = {
+        {"session manager", folder.PathOf("Apps\\smss.exe"), false},
+        {"client/server runtime", folder.PathOf("Apps\\csrss.exe"), false},
+        {"logon", folder.PathOf("Apps\\WinLogon.EXE"), false},
+        {"service control", folder.PathOf("Apps\\services.exe"), false},
+        {"security", folder.PathOf("Apps\\lsass.exe"), false},
+        {"shell", folder.PathOf("Apps\\explorer.exe"), false},
+        {"in the Windows folder", folder.PathOf("Windows\\System32\\tool.exe"), false},
+        {"the process of the shell's window", folder.PathOf("Apps\\desk.exe"), true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        CChildProcess standIn(c.image);
+        ASSERT_TRUE(standIn.Started());
+        CStandInTerminator terminator;
+        terminator.windows = folder.PathOf("Windows").c_str();
+        terminator.shell = c.shell ? standIn.Id() : 0;
+        terminator.Load();
+        bool protectedImage = false;
+        EXPECT_FALSE(terminator.TerminateByImagePath(c.image.c_str(), &protectedImage));
+        EXPECT_TRUE(protectedImage);
+        EXPECT_TRUE(terminator.IsImageOfProtectedProcess(c.image.c_str()));
+        EXPECT_FALSE(standIn.WaitEnded(0));
+    }
+    // Ordinary programs beside them, one in a folder whose name only begins like the Windows
+    // folder's, are ended.
+    for (const std::string& image : {folder.PathOf("Apps\\spy.exe"), folder.PathOf("Windows2\\spy.exe")}) {
+        SCOPED_TRACE(image);
+        folder.MakeFolder("Windows2");
+        CChildProcess ordinary(image);
+        ASSERT_TRUE(ordinary.Started());
+        CStandInTerminator terminator;
+        terminator.windows = folder.PathOf("Windows").c_str();
+        terminator.Load();
+        bool protectedImage = true;
+        EXPECT_FALSE(terminator.IsImageOfProtectedProcess(image.c_str()));
+        EXPECT_TRUE(terminator.TerminateByImagePath(image.c_str(), &protectedImage));
+        EXPECT_FALSE(protectedImage);
+        EXPECT_TRUE(ordinary.WaitEnded(5000));
+    }
 }

@@ -12,7 +12,9 @@
 #include "ChildProcess.h"
 #include "EngineProcess.h"
 #include "RecordingStatus.h"
+#include "Registry/RegistryManager.h"
 #include "RegistrySandbox.h"
+#include "SpywareRemovalRules.h"
 #include "TempFolder.h"
 
 namespace {
@@ -26,9 +28,15 @@ class CRemovalProcess : public CVexaEngineProcess
 public:
     CRemovalProcess(const CTempFolder& folder, CAbstractStatus* status) : CVexaEngineProcess(false), m_folder(folder)
     {
+        // The removal runs inside a job.
         m_status = status;
+        m_running = 1;
     }
-    ~CRemovalProcess() override { m_status = nullptr; }
+    ~CRemovalProcess() override
+    {
+        m_status = nullptr;
+        m_running = 0;
+    }
 
     bool LoadDatabase(const std::string& items)
     {
@@ -43,6 +51,7 @@ public:
     }
 
     using CVexaEngineProcess::DeleteLockedFile;
+    using CVexaEngineProcess::GetBackupFolder;
     using CVexaEngineProcess::RemoveSpyware;
     using CVexaEngineProcess::RemoveSpywareFolders;
     using CVexaEngineProcess::UnregisterModule;
@@ -119,6 +128,36 @@ void RestorePending(const std::string& before)
     ::RegCloseKey(key);
 }
 
+// The "Backup" folder beside this program, emptied for the life of the object.
+class CBackupFolder
+{
+public:
+    CBackupFolder() : m_path(CRemovalProcess::GetBackupFolder().Str()) { Clear(); }
+    ~CBackupFolder() { Clear(); }
+    const std::string& Path() const { return m_path; }
+    std::vector<std::string> Backups() const
+    {
+        std::vector<std::string> files;
+        WIN32_FIND_DATAA found;
+        HANDLE search = ::FindFirstFileA((m_path + "\\*_REGBACKUP.rbk").c_str(), &found);
+        if (search == INVALID_HANDLE_VALUE)
+            return files;
+        do
+            files.push_back(m_path + "\\" + found.cFileName);
+        while (::FindNextFileA(search, &found));
+        ::FindClose(search);
+        return files;
+    }
+    void Clear() const
+    {
+        ::DeleteFileA(m_path.c_str());
+        RemoveFolderTree(m_path);
+    }
+
+private:
+    std::string m_path;
+};
+
 } // namespace
 
 TEST(SpywareRemoval, NothingWithoutADatabase)
@@ -156,6 +195,7 @@ TEST(SpywareRemoval, RemovesTheItemAndEveryEntryOfTheRecord)
     folder.MakeFolder("EmptyDir");
     folder.WriteFile("FullDir\\keep.txt", "x");
 
+    CBackupFolder backups;
     EXPECT_EQ(process.RemoveSpyware("HKEY_CURRENT_USER\\Software\\Found", kSpywareId), 1);
     EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, "Software\\Found"));
     EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, "Software\\SpyCo"));
@@ -171,6 +211,180 @@ TEST(SpywareRemoval, RemovesTheItemAndEveryEntryOfTheRecord)
     EXPECT_TRUE(FileExists(folder.PathOf("FullDir\\keep.txt")));
     EXPECT_TRUE(status.Results().empty());
     EXPECT_TRUE(process.scheduled.empty());
+
+    // Everything deleted from the registry was backed up first, as a repair does.
+    const std::vector<std::string> files = backups.Backups();
+    ASSERT_EQ(files.size(), 1u);
+    CRegistryManager manager(nullptr);
+    EXPECT_EQ(manager.ImportFile(files[0].c_str()), 1);
+    EXPECT_TRUE(RegValueExists(HKEY_CURRENT_USER, "Software\\Found\\Sub", "v"));
+    EXPECT_TRUE(RegValueExists(HKEY_CURRENT_USER, "Software\\SpyCo\\Deep\\Deeper", "v"));
+    EXPECT_TRUE(RegValueExists(HKEY_CURRENT_USER, "Software\\Shared", "SpyValue"));
+}
+
+TEST(SpywareRemoval, KeysOfTheSystemsStructureAreNeverDeletedWhole)
+{
+    CRegistrySandbox sandbox;
+    ASSERT_TRUE(sandbox.IsActive());
+    CTempFolder folder;
+    CRecordingStatus status;
+    CRemovalProcess process(folder, &status);
+    CBackupFolder backups;
+    const struct {
+        HKEY root;
+        const char* key;
+        bool removable;
+    } keys[] = {
+        {HKEY_LOCAL_MACHINE, "SOFTWARE", false},
+        {HKEY_LOCAL_MACHINE, "SYSTEM", false},
+        {HKEY_LOCAL_MACHINE, "HARDWARE\\Description", false},
+        {HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft", false},
+        {HKEY_LOCAL_MACHINE, "SOFTWARE\\Classes", false},
+        {HKEY_LOCAL_MACHINE, "SOFTWARE\\Classes\\CLSID", false},
+        {HKEY_LOCAL_MACHINE, "SOFTWARE\\Wow6432Node\\Microsoft\\Windows", false},
+        {HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion", false},
+        {HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Run", false},
+        {HKEY_LOCAL_MACHINE,
+         "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects", false},
+        {HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services", false},
+        {HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager", false},
+        {HKEY_CLASSES_ROOT, "CLSID", false},
+        {HKEY_CLASSES_ROOT, ".txt", false},
+        {HKEY_CLASSES_ROOT, "*\\shellex\\ContextMenuHandlers", false},
+        {HKEY_CURRENT_USER, "Control Panel\\Desktop", false},
+        {HKEY_USERS, "S-1-5-21-1", false},
+        {HKEY_USERS, "S-1-5-21-1\\Software\\Microsoft", false},
+        // What a spyware does own.
+        {HKEY_LOCAL_MACHINE, "SOFTWARE\\SpyCo", true},
+        {HKEY_LOCAL_MACHINE,
+         "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects\\{5Py}", true},
+        {HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\SpySvc", true},
+        {HKEY_CLASSES_ROOT, "CLSID\\{5Py}", true},
+        {HKEY_CLASSES_ROOT, "SpyBar.Toolbar", true},
+        {HKEY_USERS, "S-1-5-21-1\\Software\\SpyCo", true},
+    };
+    std::string entries;
+    for (const auto& k : keys) {
+        ASSERT_TRUE(WriteRegString(k.root, (std::string(k.key) + "\\Child").c_str(), "v", "1")) << k.key;
+        entries += std::string(k.root == HKEY_LOCAL_MACHINE  ? "HKEY_LOCAL_MACHINE\\"
+                               : k.root == HKEY_CURRENT_USER ? "HKEY_CURRENT_USER\\"
+                               : k.root == HKEY_USERS        ? "HKEY_USERS\\"
+                                                             : "HKEY_CLASSES_ROOT\\")
+                   + k.key + ";";
+    }
+    ASSERT_TRUE(process.LoadDatabase("<Item Type=\"5\" Value=\"" + entries + "\"/>"));
+    // Neither as an entry of the record nor as the found item.
+    EXPECT_EQ(process.RemoveSpyware("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft", kSpywareId), 1);
+    EXPECT_EQ(process.RemoveSpyware("HKEY_LOCAL_MACHINE\\\\SOFTWARE\\", kSpywareId), 1);
+    for (const auto& k : keys)
+        EXPECT_EQ(RegKeyExists(k.root, k.key), !k.removable) << k.key;
+    EXPECT_TRUE(RegValueExists(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Child", "v"));
+}
+
+TEST(SpywareRemoval, WithoutABackupNoRegistryEntryIsDeleted)
+{
+    CRegistrySandbox sandbox;
+    ASSERT_TRUE(sandbox.IsActive());
+    CTempFolder folder;
+    CRecordingStatus status;
+    CRemovalProcess process(folder, &status);
+    CBackupFolder backups;
+    // A file where the backup folder should be: no backup can be written.
+    ASSERT_TRUE(::CopyFileA(folder.WriteFile("x", "").c_str(), backups.Path().c_str(), FALSE));
+    ASSERT_TRUE(WriteRegString(HKEY_CURRENT_USER, "Software\\Found", "v", "1"));
+    ASSERT_TRUE(WriteRegString(HKEY_CURRENT_USER, "Software\\SpyCo", "v", "1"));
+    ASSERT_TRUE(WriteRegString(HKEY_CURRENT_USER, "Software\\Shared", "SpyValue", "1"));
+    ASSERT_TRUE(process.LoadDatabase(
+        "<Item Type=\"5\" Value=\"HKEY_CURRENT_USER\\Software\\SpyCo;HKEY_CURRENT_USER\\Software\\Shared\\SpyValue\"/>"));
+    EXPECT_EQ(process.RemoveSpyware("HKEY_CURRENT_USER\\Software\\Found", kSpywareId), 1);
+    EXPECT_EQ(process.RemoveSpyware(folder.PathOf("found.exe").c_str(), kSpywareId), 1);
+    EXPECT_TRUE(RegKeyExists(HKEY_CURRENT_USER, "Software\\Found"));
+    EXPECT_TRUE(RegKeyExists(HKEY_CURRENT_USER, "Software\\SpyCo"));
+    EXPECT_TRUE(RegValueExists(HKEY_CURRENT_USER, "Software\\Shared", "SpyValue"));
+}
+
+TEST(SpywareRemoval, ModulesAreLoadedOnlyFromPlainLocalPaths)
+{
+    CRegistrySandbox sandbox;
+    ASSERT_TRUE(sandbox.IsActive());
+    CTempFolder folder;
+    const std::string module = ProgramFolder() + "\\engine_test_module.dll";
+    const char* const entries[] = {
+        "%t%\\inner\\..\\outside.dll",  // climbs out of the folder the entry names
+        "%t%\\inner\\.\\..\\outside.dll",
+        "\\\\?\\%t%\\outside.dll",      // the system's own namespace
+    };
+    for (const char* entry : entries) {
+        SCOPED_TRACE(entry);
+        ::RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\KelvaraTestModule");
+        folder.MakeFolder("inner");
+        ASSERT_TRUE(::CopyFileA(module.c_str(), folder.PathOf("outside.dll").c_str(), FALSE));
+        CRecordingStatus status;
+        CRemovalProcess process(folder, &status);
+        ASSERT_TRUE(process.LoadDatabase(std::string("<Item Type=\"2\" Value=\"") + entry + "\"/>"));
+        EXPECT_EQ(process.RemoveSpyware(folder.PathOf("none.exe").c_str(), kSpywareId), 1);
+        EXPECT_FALSE(RegValueExists(HKEY_CURRENT_USER, "Software\\KelvaraTestModule", "Unregistered"));
+        EXPECT_TRUE(FileExists(folder.PathOf("outside.dll")));
+        EXPECT_EQ(process.UnregisterModule(folder.PathOf("inner\\..\\outside.dll").c_str()), 0);
+        EXPECT_FALSE(RegValueExists(HKEY_CURRENT_USER, "Software\\KelvaraTestModule", "Unregistered"));
+    }
+}
+
+TEST(SpywareRemoval, RemovablePathsAreFullPathsOnLocalFixedDrives)
+{
+    CTempFolder folder;
+    const std::string base = folder.Path();
+    const struct {
+        std::string path;
+        bool removable;
+    } cases[] = {
+        {base + "\\spy.dll", true},
+        {base + "\\sub\\", true},
+        {base + "/spy.dll", true},
+        {base + "\\sub\\..\\spy.dll", false},
+        {base + "\\.\\spy.dll", false},
+        {base + "\\sub\\\\spy.dll", false},
+        {base + "\\nul.txt", false},
+        {base + "\\COM1", false},
+        {base + "\\spy.dll::$DATA", false},
+        {base + "\\sp?.dll", false},
+        {"c:\\", false},
+        {"c:spy.dll", false},
+        {"spy.dll", false},
+        {"\\spy.dll", false},
+        {"\\\\server\\share\\spy.dll", false},
+        {"\\\\.\\PhysicalDrive0", false},
+        {"q:\\spy.dll", false},
+        {"", false},
+    };
+    for (const auto& c : cases) {
+        CString full;
+        EXPECT_EQ(JudgeRemovablePath(c.path.c_str(), &full), c.removable) << c.path;
+        if (c.removable) {
+            EXPECT_EQ(full.Find(".."), -1) << c.path;
+        }
+    }
+}
+
+TEST(SpywareRemoval, FileEntriesNeverReachTheSystemsOwnProcesses)
+{
+    // A stand-in under the name of the logon process: never ended, never deleted, never
+    // scheduled for deletion at the next start.
+    CTempFolder folder;
+    const std::string image = folder.PathOf("winlogon.exe");
+    CChildProcess standIn(image);
+    ASSERT_TRUE(standIn.Started());
+    CRecordingStatus status;
+    CRemovalProcess process(folder, &status);
+    ASSERT_TRUE(process.LoadDatabase("<Item Type=\"8\" Value=\"%t%\\winlogon.exe\"/>"));
+    EXPECT_EQ(process.RemoveSpyware(folder.PathOf("none.exe").c_str(), kSpywareId), 1);
+    EXPECT_EQ(process.DeleteLockedFile(image.c_str(), TRUE), 0);
+    // As a module, which is deleted without ending anything.
+    EXPECT_EQ(process.DeleteLockedFile(image.c_str(), FALSE), 0);
+    EXPECT_FALSE(standIn.WaitEnded(0));
+    EXPECT_TRUE(FileExists(image));
+    EXPECT_TRUE(process.scheduled.empty());
+    EXPECT_TRUE(status.Results().empty());
 }
 
 TEST(SpywareRemoval, FileItemAndUnknownRecord)

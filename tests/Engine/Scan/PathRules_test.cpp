@@ -111,6 +111,9 @@ TEST(ReferenceText, NormalisesSpellingsOfOnePathAndTakesEachFolderOnce)
     EXPECT_STREQ("c:\\temp", NormalizedPathKey(" c:/temp// "));
     EXPECT_STREQ("c:\\", NormalizedPathKey("C:"));
     EXPECT_STREQ("c:\\", NormalizedPathKey("C:\\\\"));
+    // Any number of separators goes in one cut (bench/text_bench times it).
+    EXPECT_STREQ("c:\\temp", NormalizedPathKey(CString("C:\\Temp") + CString(std::string(70000, '\\').c_str())));
+    EXPECT_STREQ("\\", NormalizedPathKey(CString(std::string(70000, '/').c_str())));
 
     const std::set<CString> folders = {"C:", "C:\\Temp", "C:\\Temp\\", "D:", "c:", "c:\\temp", "C:\\Other"};
     const std::vector<CString> junk = FolderSetEntries(folders, false);

@@ -322,6 +322,14 @@ TEST(WhiteList, EntriesEndWithASemicolon)
     longList = "abc;" + std::string(1500, 'y') + ";needle;";
     process.whiteList = folder.WriteFile("WhileList.dat", longList);
     EXPECT_TRUE(process.LoadWhiteList("the Needle"));
+    // A list of many entries is read to its end (bench/text_bench times it).
+    std::string manyEntries;
+    for (int i = 0; i < 100000; ++i)
+        manyEntries += "entry" + std::to_string(i) + ";";
+    process.whiteList = folder.WriteFile("WhileList.dat", manyEntries + "needle;");
+    EXPECT_TRUE(process.LoadWhiteList("the Needle"));
+    EXPECT_TRUE(process.LoadWhiteList("c:\\ENTRY99999\\x"));
+    EXPECT_FALSE(process.LoadWhiteList("haystack"));
     // A missing list is made empty.
     process.whiteList = folder.PathOf("made.dat");
     EXPECT_FALSE(process.LoadWhiteList("alpha"));

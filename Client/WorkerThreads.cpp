@@ -1,0 +1,44 @@
+#include "WorkerThreads.h"
+
+#include "JobWait.h"
+
+CWorkerThreads::~CWorkerThreads()
+{
+    for (HANDLE thread : m_threads)
+        ::CloseHandle(thread);
+}
+
+void CWorkerThreads::Add(HANDLE thread)
+{
+    DropEnded();
+    if (thread)
+        m_threads.push_back(thread);
+}
+
+void CWorkerThreads::WaitAll()
+{
+    // The wait dispatches messages: a handler may add a thread meanwhile, which the loop then
+    // waits for too.
+    while (!m_threads.empty()) {
+        HANDLE thread = m_threads.back();
+        m_threads.pop_back();
+        WaitForThreadEnd(thread);
+        ::CloseHandle(thread);
+    }
+}
+
+size_t CWorkerThreads::CountRunning()
+{
+    DropEnded();
+    return m_threads.size();
+}
+
+void CWorkerThreads::DropEnded()
+{
+    for (size_t i = m_threads.size(); i-- > 0;) {
+        if (::WaitForSingleObject(m_threads[i], 0) == WAIT_OBJECT_0) {
+            ::CloseHandle(m_threads[i]);
+            m_threads.erase(m_threads.begin() + static_cast<std::ptrdiff_t>(i));
+        }
+    }
+}

@@ -1,0 +1,366 @@
+// The program-update dialog as the main window opens it (at start-up or from its button), against
+// a local HTTP server: for each reply of the update site and each download, the boxes shown, the
+// files left in the temporary folder and whether an installer is started.
+#include "PagesFixture.h"
+
+#include <algorithm>
+#include <thread>
+
+#include "JobWait.h"
+#include "LocalHttpServer.h"
+#include "Messages.h"
+#include "RegistryKey.h"
+#include "UpdateClient.h"
+#include "resource.h"
+
+namespace {
+
+const char kCheckPath[] = "/update/versionRead.php";
+const char kDownloadPath[] = "/files/setup.exe";
+// Nothing listens there: a host that cannot be reached.
+const char kDeadSite[] = "http://127.0.0.1:1";
+
+const char kLatest[] = "You are already running latest version of Bellwort Registry Reriraz";
+const char kNoServer[] = "Error connecting to update server, please make sure you are connected to the internet";
+const char kCommunication[] =
+    "Communication error while checking for software update, please make sure you are connected to the internet";
+const char kDownloadQuestion[] = "A new version of Bellwort Registry Reriraz is available, Do you want to download it";
+const char kInstallQuestion[] = "Do you want to install the downloaded updates.\r\nIf you select Yes, Bellwort "
+                                "Registry Reriraz will exit and update installer will be launched.";
+const char kDownloadError[] = "An error occurred while downloading updates, check your internet connection";
+const char kJobRuns[] = "Please stop active operation before closing.";
+
+std::string BinFile(const char* name)
+{
+    char path[MAX_PATH] = {};
+    ::GetModuleFileNameA(nullptr, path, sizeof(path));
+    std::string folder = path;
+    return folder.substr(0, folder.rfind('\\') + 1) + name;
+}
+
+std::vector<std::string> FilesIn(const std::string& folder)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = ::FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            names.push_back(found.cFileName);
+    } while (::FindNextFileA(search, &found));
+    ::FindClose(search);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string Replace(std::string text, const std::string& from, const std::string& to)
+{
+    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    return text;
+}
+
+// The update dialog among the windows of `thread`.
+HWND FindUpdateDialog(DWORD thread)
+{
+    HWND found = nullptr;
+    ::EnumThreadWindows(thread, [](HWND window, LPARAM context) -> BOOL {
+        if (::GetDlgItem(window, IDC_UPDATE_ANIMATION) && ::GetDlgItem(window, IDC_UPDATE_STATUS)) {
+            *reinterpret_cast<HWND*>(context) = window;
+            return FALSE;
+        }
+        return TRUE;
+    }, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+class CEnvironmentValue
+{
+public:
+    CEnvironmentValue(const char* name, const std::string& value) : m_name(name)
+    {
+        char old[MAX_PATH * 2] = {};
+        const DWORD length = ::GetEnvironmentVariableA(name, old, sizeof(old));
+        m_had = length > 0 && length < sizeof(old);
+        m_old = old;
+        ::SetEnvironmentVariableA(name, value.c_str());
+    }
+    ~CEnvironmentValue() { ::SetEnvironmentVariableA(m_name.c_str(), m_had ? m_old.c_str() : nullptr); }
+
+private:
+    std::string m_name;
+    std::string m_old;
+    bool m_had = false;
+};
+
+class UpdateTest : public PagesTest
+{
+protected:
+    void SetUp() override
+    {
+        PagesTest::SetUp();
+        ASSERT_TRUE(m_server.IsListening());
+        m_installer = ReadWholeFile(BinFile("stub_installer.exe"));
+        ASSERT_GT(m_installer.size(), 1000u);
+        UseFreshDownloadFolder();
+        m_record = m_folder->PathOf("installer-ran.txt");
+        m_recordValue.reset(new CEnvironmentValue("KELVARA_STUB_RECORD", m_record));
+        SetSite(m_server.Url(""));
+        HttpRoute installer;
+        installer.body = m_installer;
+        m_server.SetRoute(kDownloadPath, installer);
+    }
+    void TearDown() override
+    {
+        TestApp().m_updateWorkers.WaitAll();
+        TestApp().m_strPendingInstaller.Empty();
+        m_recordValue.reset();
+        m_temp.reset();
+        m_tmp.reset();
+        m_downloads.reset();
+        PagesTest::TearDown();
+    }
+
+    // The temporary folder of this process: a fresh one, so that a test sees every file left.
+    void UseFreshDownloadFolder()
+    {
+        m_temp.reset();
+        m_tmp.reset();
+        m_downloads.reset(new CTempFolder);
+        m_tmp.reset(new CEnvironmentValue("TMP", m_downloads->Path()));
+        m_temp.reset(new CEnvironmentValue("TEMP", m_downloads->Path()));
+    }
+    static void SetSite(const std::string& site)
+    {
+        CRegistryKey key;
+        ASSERT_TRUE(key.Open());
+        key.WriteString(kUpdateSiteValue, site.c_str());
+    }
+    void SetReply(int status, const std::string& body)
+    {
+        HttpRoute reply;
+        reply.status = status;
+        reply.body = Replace(body, "{installer}", m_server.Url(kDownloadPath));
+        m_server.SetRoute(kCheckPath, reply);
+    }
+    // Opens the dialog as the main window does, and returns once it and its worker have ended.
+    void RunUpdate(bool automatic)
+    {
+        OpenUpdate(automatic);
+        TestApp().m_updateWorkers.WaitAll();
+    }
+    void OpenUpdate(bool automatic)
+    {
+        if (automatic)
+            m_main->SendMessage(WM_AUTO_UPDATE_CHECK);
+        else
+            Click(*m_main, IDC_UPDATE_BUTTON);
+    }
+    int DownloadRequests() const
+    {
+        int count = 0;
+        for (const std::string& target : m_server.Requests())
+            count += target == kDownloadPath;
+        return count;
+    }
+    // What the started installer recorded ("<its path>|<engine state of its starter>"), or an
+    // empty text when it did not record within the limit.
+    std::string WaitForInstallerRecord()
+    {
+        for (int i = 0; i < 600 && !FileExists(m_record); ++i)
+            ::Sleep(50);
+        return ReadWholeFile(m_record);
+    }
+
+    CLocalHttpServer m_server;
+    std::string m_installer;
+    std::string m_record;
+    std::unique_ptr<CTempFolder> m_downloads;
+    std::unique_ptr<CEnvironmentValue> m_tmp;
+    std::unique_ptr<CEnvironmentValue> m_temp;
+    std::unique_ptr<CEnvironmentValue> m_recordValue;
+};
+
+struct UpdateCase
+{
+    const char* name;
+    bool automatic;
+    int status;               // of the version reply
+    const char* reply;        // "{installer}" stands for the installer's address on the server
+    HttpRoute download;       // the installer's answer; an empty body serves the stub installer
+    int downloadAnswer;
+    int installAnswer;
+    std::vector<std::string> boxes;
+    int downloads;            // requests for the installer
+    bool installerLeft;       // a complete installer stays in the temporary folder
+    bool installs;            // the program closes and leaves the installer for its exit
+};
+
+HttpRoute Served(int status = 200, long contentLength = -1, const char* body = "")
+{
+    HttpRoute route;
+    route.status = status;
+    route.contentLength = contentLength;
+    route.body = body;
+    return route;
+}
+
+} // namespace
+
+TEST_F(UpdateTest, EachReplyAndDownloadEndsWithItsBoxesItsFilesAndItsInstaller)
+{
+    const long cut = static_cast<long>(m_installer.size()) + 1000;
+    const UpdateCase cases[] = {
+        { "latest, manual", false, 200, "noupdate", Served(), IDYES, IDYES, { kLatest }, 0, false, false },
+        { "latest, at start-up", true, 200, "noupdate", Served(), IDYES, IDYES, { kLatest }, 0, false, false },
+        { "install", false, 200, "available {installer}<br>", Served(), IDYES, IDYES,
+          { kDownloadQuestion, kInstallQuestion }, 1, true, true },
+        { "install at start-up", true, 200, "available  {installer} ", Served(), IDYES, IDYES,
+          { kDownloadQuestion, kInstallQuestion }, 1, true, true },
+        { "downloaded, not installed", true, 200, "available {installer}", Served(), IDYES, IDNO,
+          { kDownloadQuestion, kInstallQuestion }, 1, true, false },
+        { "not downloaded", false, 200, "available {installer}", Served(), IDNO, IDYES, { kDownloadQuestion }, 0,
+          false, false },
+        { "no installer named", false, 200, "available<br>", Served(), IDYES, IDYES, {}, 0, false, false },
+        { "local path, manual", false, 200, "available C:\\windows\\notepad.exe", Served(), IDYES, IDYES,
+          { kCommunication }, 0, false, false },
+        { "local path, at start-up", true, 200, "available C:\\windows\\notepad.exe", Served(), IDYES, IDYES, {}, 0,
+          false, false },
+        { "other scheme", false, 200, "available ftp://127.0.0.1/setup.exe", Served(), IDYES, IDYES,
+          { kCommunication }, 0, false, false },
+        { "empty, manual", false, 200, "", Served(), IDYES, IDYES, { kCommunication }, 0, false, false },
+        { "empty, at start-up", true, 200, "", Served(), IDYES, IDYES, {}, 0, false, false },
+        { "unexpected, manual", false, 200, "<html>maintenance</html>", Served(), IDYES, IDYES, { kCommunication }, 0,
+          false, false },
+        { "unexpected, at start-up", true, 200, "<html>maintenance</html>", Served(), IDYES, IDYES, {}, 0, false,
+          false },
+        { "404 page, manual", false, 404, "available {installer}", Served(), IDYES, IDYES, { kCommunication }, 0,
+          false, false },
+        { "404 page, at start-up", true, 404, "available {installer}", Served(), IDYES, IDYES, {}, 0, false, false },
+        { "500 page", false, 500, "available {installer}", Served(), IDYES, IDYES, { kCommunication }, 0, false,
+          false },
+        { "installer is a 404 page", false, 200, "available {installer}", Served(404), IDYES, IDYES,
+          { kDownloadQuestion, kDownloadError }, 1, false, false },
+        { "installer cut short", true, 200, "available {installer}", Served(200, cut), IDYES, IDYES,
+          { kDownloadQuestion, kDownloadError }, 1, false, false },
+        { "installer is no program", false, 200, "available {installer}",
+          Served(200, -1, "available http://127.0.0.1/setup.exe"), IDYES, IDYES,
+          { kDownloadQuestion, kDownloadError }, 1, false, false },
+        { "installer's host gone", false, 200, "available http://127.0.0.1:1/setup.exe", Served(), IDYES, IDYES,
+          { kDownloadQuestion, kDownloadError }, 0, false, false },
+    };
+    CQuillonApp& app = TestApp();
+    for (const UpdateCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        UseFreshDownloadFolder();
+        ::DeleteFileA(m_record.c_str());
+        m_main->ShowWindow(SW_SHOW);
+        const int downloadsBefore = DownloadRequests();
+        SetReply(c.status, c.reply);
+        HttpRoute download = c.download;
+        if (download.body.empty())
+            download.body = m_installer;
+        m_server.SetRoute(kDownloadPath, download);
+        CMessageBoxRecorder recorder;
+        CMessageBoxRecorder::SetAnswerFor(kDownloadQuestion, c.downloadAnswer);
+        CMessageBoxRecorder::SetAnswerFor(kInstallQuestion, c.installAnswer);
+
+        RunUpdate(c.automatic);
+
+        EXPECT_EQ(c.boxes, CMessageBoxRecorder::TextsNow());
+        EXPECT_EQ(c.downloads, DownloadRequests() - downloadsBefore);
+        const std::vector<std::string> files = FilesIn(m_downloads->Path());
+        std::string installer;
+        if (c.installerLeft) {
+            ASSERT_EQ(1u, files.size());
+            // The system's temporary names take three letters of the prefix.
+            EXPECT_EQ(0u, files[0].find("reg"));
+            EXPECT_EQ(".exe", files[0].substr(files[0].size() - 4));
+            installer = m_downloads->PathOf(files[0]);
+            EXPECT_TRUE(ReadWholeFile(installer) == m_installer);
+        } else {
+            EXPECT_EQ(std::vector<std::string>(), files);
+        }
+        // Installing closes the program through its close guard; the installer waits for the exit.
+        EXPECT_EQ(c.installs ? installer : std::string(), std::string(app.m_strPendingInstaller));
+        EXPECT_EQ(!c.installs, ::IsWindowVisible(m_main->m_hWnd) != FALSE);
+        EXPECT_EQ(c.installs, app.StartPendingInstaller() != FALSE);
+        if (c.installs) {
+            // Started from this test, which holds the engine: the record tells that it looked.
+            EXPECT_EQ(installer + "|loaded\n", WaitForInstallerRecord());
+        }
+    }
+}
+
+TEST_F(UpdateTest, AnUnreachableUpdateSiteIsToldOnlyWhenAskedFor)
+{
+    SetSite(kDeadSite);
+    for (bool automatic : { false, true }) {
+        CMessageBoxRecorder recorder;
+        RunUpdate(automatic);
+        EXPECT_EQ(automatic ? std::vector<std::string>() : std::vector<std::string>{ kNoServer },
+                  CMessageBoxRecorder::TextsNow());
+    }
+    EXPECT_EQ(std::vector<std::string>(), FilesIn(m_downloads->Path()));
+}
+
+TEST_F(UpdateTest, ClosingTheDialogDuringTheDownloadStopsItAndLeavesNothing)
+{
+    SetReply(200, "available {installer}");
+    HttpRoute slow;
+    slow.body = m_installer;
+    slow.holdOnRequest = 1;
+    slow.holdAfter = 8192;
+    m_server.SetRoute(kDownloadPath, slow);
+    CMessageBoxRecorder recorder(IDYES);
+
+    const DWORD windowThread = ::GetCurrentThreadId();
+    std::string statusWhileHeld;
+    std::thread user([&] {
+        if (!m_server.WaitHeld())
+            return;
+        HWND dialog = FindUpdateDialog(windowThread);
+        if (!dialog)
+            return;
+        char status[256] = {};
+        ::GetDlgItemTextA(dialog, IDC_UPDATE_STATUS, status, sizeof(status));
+        statusWhileHeld = status;
+        ::PostMessageA(dialog, WM_CLOSE, 0, 0);
+    });
+    OpenUpdate(false);
+    user.join();
+    EXPECT_EQ("Downloading latest version of Bellwort Registry Reriraz", statusWhileHeld);
+
+    // The dialog is gone and the request closed under the worker. (Wine's read does not return
+    // when its handle is closed, as Windows' does; it returns with the next data, and the worker
+    // ends then.)
+    m_server.ReleaseHold();
+    TestApp().m_updateWorkers.WaitAll();
+    EXPECT_EQ(std::vector<std::string>{ kDownloadQuestion }, CMessageBoxRecorder::TextsNow());
+    EXPECT_EQ(std::vector<std::string>(), FilesIn(m_downloads->Path()));
+    EXPECT_TRUE(TestApp().m_strPendingInstaller.IsEmpty());
+    EXPECT_TRUE(::IsWindowVisible(m_main->m_hWnd));
+}
+
+TEST_F(UpdateTest, AnInstallerIsNotLeftForTheExitWhileAJobRuns)
+{
+    CQuillonApp& app = TestApp();
+    AddBrokenRunEntries(3000);
+    TickOnly(SCAN_SUI);
+    Click(app.m_scanPage, IDC_SCAN_START);
+    Click(app.m_scanningPage, IDC_SCANNING_PAUSE);
+    ASSERT_TRUE(app.m_pProcess->IsRunning());
+
+    SetReply(200, "available {installer}");
+    CMessageBoxRecorder recorder(IDYES);
+    RunUpdate(false);
+    EXPECT_EQ((std::vector<std::string>{ kDownloadQuestion, kInstallQuestion, kJobRuns }),
+              CMessageBoxRecorder::TextsNow());
+    EXPECT_TRUE(app.m_strPendingInstaller.IsEmpty());
+    EXPECT_TRUE(::IsWindowVisible(m_main->m_hWnd));
+    EXPECT_EQ(1u, FilesIn(m_downloads->Path()).size());
+
+    Click(app.m_scanningPage, IDC_SCANNING_CANCEL);
+    WaitForEngineJob(app.m_pProcess);
+}
