@@ -206,9 +206,11 @@ int CRegistryManager::KeyExists(const char* keyText)
     return 1;
 }
 
-bool CRegistryManager::EnumRawValues(HKEY key, std::vector<_REGISTRY_RAW_VALUE>* values)
+bool CRegistryManager::EnumRawValues(HKEY key, std::vector<_REGISTRY_RAW_VALUE>* values, int* unreadable)
 {
     values->clear();
+    if (unreadable)
+        *unreadable = 0;
     DWORD count = 0, longestName = 0, longestData = 0;
     if (::RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, &longestName,
                            &longestData, nullptr, nullptr) != ERROR_SUCCESS)
@@ -231,10 +233,14 @@ bool CRegistryManager::EnumRawValues(HKEY key, std::vector<_REGISTRY_RAW_VALUE>*
         }
         if (result == ERROR_NO_MORE_ITEMS)
             break;
-        if (result != ERROR_SUCCESS)
+        if (result != ERROR_SUCCESS) {
+            if (unreadable)
+                ++*unreadable;
             continue;
+        }
         _REGISTRY_RAW_VALUE value;
         value.Unnamed = nameLength == 0;
+        value.WideName.assign(name.data(), nameLength);
         std::string ansiName;
         value.NameLost = !WideToAnsiExact(name.data(), static_cast<int>(nameLength), &ansiName);
         value.Name = CString(ansiName);
