@@ -69,14 +69,16 @@ int CVexaEngineProcess::RunBackupJob()
 int CVexaEngineProcess::RunRestoreJob()
 {
     int result = -1;
-    if (IsFile(m_backupFile)) {
-        CRegistryManager* manager = new (std::nothrow) CRegistryManager(m_status);
-        if (manager) {
-            m_jobRegistryManager.reset(manager);
-            m_activeRegistryManager = manager;
-            result = manager->ImportFile(m_backupFile);
-            m_activeRegistryManager = nullptr;
-        }
+    CRegistryManager* manager = new (std::nothrow) CRegistryManager(m_status);
+    if (manager) {
+        // A missing file is read all the same, so that the status hears why nothing happened.
+        const bool exists = IsFile(m_backupFile);
+        m_jobRegistryManager.reset(manager);
+        m_activeRegistryManager = manager;
+        result = manager->ImportFile(m_backupFile);
+        m_activeRegistryManager = nullptr;
+        if (!exists)
+            result = -1;
     }
     // Tell the page that the registry was not (wholly) restored, so it keeps the file.
     if (result != 1)

@@ -16,8 +16,6 @@ const char kDefaultName[] = "(Default)";
 const char kValueNotSet[] = "(value not set)";
 const char kHexDigits[] = "0123456789abcdef";
 
-// Deeper than the registry itself nests keys: a guard against a loop, never a real limit.
-const int kMaxDeleteDepth = 512;
 // Longest value name the registry allows, plus its terminator.
 const DWORD kMaxValueNameChars = 16384;
 // A value that keeps growing between two reads is given up after this many tries.
@@ -110,7 +108,7 @@ int DeleteKeyTreeAt(HKEY parent, const wchar_t* subKey, int depth)
     const LONG openResult = ::RegOpenKeyExW(parent, subKey, 0, KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE, &opened);
     if (openResult == ERROR_FILE_NOT_FOUND)
         return 1;
-    if (openResult != ERROR_SUCCESS || depth >= kMaxDeleteDepth) {
+    if (openResult != ERROR_SUCCESS || depth >= CRegistryManager::kMaxKeyDepth) {
         if (opened)
             ::RegCloseKey(opened);
         return 0;

@@ -178,6 +178,10 @@ TEST_F(BackupJobTest, RestoreJobRestoresAFileAndReportsAMissingOneAsFailed)
     process.Resume();
     ASSERT_TRUE(missing.WaitFinished());
     EXPECT_EQ(missing.FinishedResult(), 0);
+    const auto why = missing.EventsOf(StatusEvent::Activity);
+    ASSERT_FALSE(why.empty());
+    EXPECT_EQ(why[0].text, "The backup file cannot be read");
+    EXPECT_EQ(why[0].area, ACTIVITY_RESTORE);
 
     ::RegDeleteTreeA(HKEY_CURRENT_USER, "Restored");
     CRecordingStatus now;
