@@ -7,8 +7,10 @@
 //   backup_bench.exe --fill VALUES        (child) fill the bench key with that many values
 //   backup_bench.exe --backup FILE        (child) back up the bench key into FILE
 //   backup_bench.exe --restore FILE       (child) delete the bench key, then restore FILE
-// A backup or restore child prints "<seconds> <peak MB> <result>" on its standard output; the
-// children let two builds be timed in turn on the same file.
+//   backup_bench.exe --reg-export FILE    (child) the same key by "reg export" into FILE
+//   backup_bench.exe --reg-import FILE    (child) delete the bench key, then "reg import" FILE
+// A backup, restore or reg child prints "<seconds> <peak MB> <result>" on its standard output;
+// the children let two builds, or a build and reg, be timed in turn on the same key.
 #include <windows.h>
 #include <psapi.h>
 
@@ -184,8 +186,16 @@ int ChildMain(const char* half, const char* file)
         ::RegDeleteTreeA(HKEY_CURRENT_USER, kBenchKey);
         return Fill(std::atoi(file)) ? 0 : 1;
     }
-    if (std::strcmp(half, "--restore") == 0)
+    if (std::strcmp(half, "--restore") == 0 || std::strcmp(half, "--reg-import") == 0)
         ::RegDeleteTreeA(HKEY_CURRENT_USER, kBenchKey);
+    if (std::strncmp(half, "--reg-", 6) == 0) {
+        const std::string keyName = std::string("HKEY_CURRENT_USER\\") + kBenchKey;
+        const double seconds = std::strcmp(half, "--reg-export") == 0
+                                   ? Run("reg.exe export \"" + keyName + "\" \"" + file + "\" /y")
+                                   : Run("reg.exe import \"" + std::string(file) + "\"");
+        std::printf("%.4f 0 %d\n", seconds, seconds >= 0 ? 1 : 0);
+        return 0;
+    }
     CRegistryManager manager(nullptr);
     const LARGE_INTEGER start = Now();
     int result = 0;

@@ -65,7 +65,7 @@ class CRegistryManager
 public:
     // Keys below a root are never deeper than this: a restore refuses a file that nests keys
     // deeper, a backup leaves deeper keys out, and the delete reaches this deep.
-    static const int kMaxKeyDepth = 512;
+    static constexpr int kMaxKeyDepth = 512;
 
     explicit CRegistryManager(CAbstractStatus* status) : m_status(status) {}
     virtual ~CRegistryManager() {}

@@ -2,6 +2,8 @@
 // damaged files are refused whole, before anything is written.
 #include <gtest/gtest.h>
 
+#include <shlwapi.h>
+
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -288,6 +290,34 @@ TEST_F(RegistryBackupTest, AKeyThatCannotBeReadIsLeftOutAndItsItemIsNotBackedUp)
     EXPECT_FALSE(manager.IsItemBackedUp(kFixtureText));
     EXPECT_FALSE(manager.IsItemBackedUp("HKEY_CURRENT_USER\\Software\\Fixture\\Locked\xAC" "v"));
     EXPECT_TRUE(manager.IsItemBackedUp("HKEY_CURRENT_USER\\Software\\Fixture\\Deep"));
+}
+
+TEST_F(RegistryBackupTest, KeysDeeperThanARestoreTakesAreLeftOutOfTheBackup)
+{
+    // One level more than a restore takes, each created below the one before.
+    HKEY key = nullptr;
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, kFixture, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    for (int level = 3; level <= CRegistryManager::kMaxKeyDepth + 1; ++level) {
+        HKEY child = nullptr;
+        const LONG created =
+            ::RegCreateKeyExW(key, L"L", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &child, nullptr);
+        ::RegCloseKey(key);
+        if (created != ERROR_SUCCESS)
+            GTEST_SKIP() << "this registry nests no deeper than " << level - 1 << " levels";
+        key = child;
+    }
+    ::RegCloseKey(key);
+
+    CRegistryManager manager(nullptr);
+    CFakeScanItems items({{kFixtureText, false}});
+    ASSERT_EQ(manager.ExportItems(BackupPath().c_str(), &items), 1);
+    EXPECT_EQ(manager.GetSkippedCount(), 1);
+    EXPECT_FALSE(manager.IsItemBackedUp(kFixtureText));
+    // What was written is a backup that a restore takes whole.
+    ASSERT_EQ(::SHDeleteKeyW(HKEY_CURRENT_USER, kFixture), ERROR_SUCCESS);
+    EXPECT_EQ(manager.ImportFile(BackupPath().c_str()), 1) << manager.GetRestoreResult().Error.Str();
+    EXPECT_EQ(manager.GetRestoreResult().KeysRestored, CRegistryManager::kMaxKeyDepth);
 }
 
 TEST_F(RegistryBackupTest, AStoppedExportReportsFailure)
