@@ -218,23 +218,25 @@ std::wstring StringText(DWORD type, const std::wstring& units)
 // dropped and two zeros after the last string (the empty text is one zero).
 void StringData(DWORD type, const std::wstring& text, std::vector<BYTE>* data)
 {
-    std::wstring units;
+    data->clear();
+    data->reserve((text.size() + 2) * sizeof(wchar_t));
+    auto append = [data](wchar_t unit) {
+        data->push_back(static_cast<BYTE>(unit & 0xFF));
+        data->push_back(static_cast<BYTE>(unit >> 8));
+    };
     if (type != REG_MULTI_SZ) {
-        units = text;
-        units += L'\0';
-    } else if (text.empty()) {
-        units = std::wstring(1, L'\0');
-    } else {
-        units.reserve(text.size() + 2);
-        for (wchar_t unit : text) {
-            if (unit == L'\r')
-                continue;
-            units += unit == L'\n' ? L'\0' : unit;
-        }
-        units.append(2, L'\0');
+        const BYTE* bytes = reinterpret_cast<const BYTE*>(text.data());
+        data->assign(bytes, bytes + text.size() * sizeof(wchar_t));
+        append(L'\0');
+        return;
     }
-    const BYTE* bytes = reinterpret_cast<const BYTE*>(units.data());
-    data->assign(bytes, bytes + units.size() * sizeof(wchar_t));
+    for (wchar_t unit : text) {
+        if (unit != L'\r')
+            append(unit == L'\n' ? L'\0' : unit);
+    }
+    append(L'\0');
+    if (!text.empty())
+        append(L'\0');
 }
 
 // The exact text form of a value; false when only the hex form keeps it.

@@ -69,19 +69,6 @@ void AppendReference(std::string* out, unsigned code)
     *out += reference;
 }
 
-// A code point as UTF-16: one unit, or a surrogate pair above 0xFFFF. A single surrogate is
-// taken as it stands: the registry holds such names, and the writer refers to them so.
-void AppendWide(std::wstring* out, unsigned long code)
-{
-    if (code < 0x10000) {
-        *out += static_cast<wchar_t>(code);
-        return;
-    }
-    code -= 0x10000;
-    *out += static_cast<wchar_t>(0xD800 + (code >> 10));
-    *out += static_cast<wchar_t>(0xDC00 + (code & 0x3FF));
-}
-
 // The code point of a reference body ("amp", "#13", "#x1a"); false for anything else.
 bool ParseReference(const char* body, size_t length, unsigned long* code)
 {
@@ -209,11 +196,21 @@ std::string WideToFileText(const wchar_t* text, size_t length)
 
 bool FileTextToWide(const std::string& text, std::wstring* wide)
 {
-    wide->clear();
-    wide->reserve(text.size());
+    // No byte of the file gives more than one UTF-16 unit, so the room is known up front.
+    wide->resize(text.size());
+    wchar_t* out = wide->empty() ? nullptr : &(*wide)[0];
+    size_t written = 0;
     size_t at = 0;
     while (at < text.size()) {
-        const char ch = text[at];
+        const unsigned char ch = static_cast<unsigned char>(text[at]);
+        if (ch < 0x80 && ch != '&' && ch != 0) {
+            out[written++] = static_cast<wchar_t>(ch);
+            ++at;
+            continue;
+        }
+        // The writer never puts a zero byte into the file; one found there is damage.
+        if (ch == 0)
+            return false;
         unsigned long code;
         if (ch == '&') {
             // The ";" is looked for only as far as the longest reference reaches, so a long run
@@ -224,20 +221,19 @@ bool FileTextToWide(const std::string& text, std::wstring* wide)
                 ++end;
             if (end >= limit || !ParseReference(text.data() + at + 1, end - at - 1, &code))
                 return false;
-            AppendWide(wide, code);
             at = end + 1;
-        } else if (ch == '\0') {
-            // The writer never puts a zero byte into the file; one found there is damage.
+        } else if (!ReadUtf8(text, &at, &code)) {
             return false;
-        } else if (static_cast<unsigned char>(ch) < 0x80) {
-            *wide += static_cast<wchar_t>(ch);
-            ++at;
+        }
+        if (code < 0x10000) {
+            out[written++] = static_cast<wchar_t>(code);
         } else {
-            if (!ReadUtf8(text, &at, &code))
-                return false;
-            AppendWide(wide, code);
+            code -= 0x10000;
+            out[written++] = static_cast<wchar_t>(0xD800 + (code >> 10));
+            out[written++] = static_cast<wchar_t>(0xDC00 + (code & 0x3FF));
         }
     }
+    wide->resize(written);
     return true;
 }
 

@@ -31,6 +31,8 @@ const int kQuotedLength = 40;
 const size_t kLargeValue = 1024 * 1024;
 
 enum ELEMENT_KIND { ELEMENT_REGISTRY, ELEMENT_KEY, ELEMENT_VALUE };
+// The element names, by kind.
+const char* const kElementNames[] = {"registry", "k", "v"};
 
 // The attributes of a value, one bit each, so that a repeated one is told.
 enum VALUE_ATTRIBUTE : unsigned {
@@ -79,7 +81,6 @@ CString Narrow(const std::wstring& text)
 // An element that is open in the file.
 struct OpenElement {
     ELEMENT_KIND kind = ELEMENT_REGISTRY;
-    CString tag;  // as the file spells it, for its end tag
     // Keys only.
     bool named = false;
     std::wstring name;
@@ -89,8 +90,17 @@ struct OpenElement {
 };
 
 // The value being read from its attributes. They act in the order they stand, as they always
-// have: "name" comes first, and "value" drops a type given before it.
+// have: "name" comes first, and "value" drops a type given before it. One is kept for the whole
+// reading, so that its buffers serve value after value.
 struct PendingValue {
+    void Start()
+    {
+        seen = 0;
+        name.clear();
+        data.clear();
+        typed = hex = literal = false;
+        typeName.Empty();
+    }
     unsigned seen = 0;
     std::wstring name;
     std::string data;  // as it stands in the file
@@ -201,7 +211,6 @@ bool CRestorePass::OnStartTag()
         return false;
     const CString& tag = m_reader->GetName();
     OpenElement element;
-    element.tag = tag;
     if (IsNamed(tag, "registry"))
         element.kind = ELEMENT_REGISTRY;
     else if (IsNamed(tag, "k"))
@@ -225,7 +234,7 @@ bool CRestorePass::OnStartTag()
     if (element.kind == ELEMENT_REGISTRY)
         m_rootSeen = true;
     if (element.kind == ELEMENT_VALUE)
-        m_value = PendingValue();
+        m_value.Start();
     m_open.push_back(element);
     m_inStartTag = true;
     return true;
@@ -351,8 +360,9 @@ bool CRestorePass::EndValue()
     if (!ParseBackupValue(m_value.data, m_value.typed ? &m_value.typeName : nullptr, m_value.hex, &type,
                           &m_data))
         return Fail("Bad data for the value's type");
-    // The text is not needed once its bytes are known.
-    std::string().swap(m_value.data);
+    // A large text is not kept once its bytes are known.
+    if (m_value.data.capacity() > kLargeValue)
+        std::string().swap(m_value.data);
     if (m_write)
         WriteValue(m_open[m_open.size() - 2], type);
     if (m_data.capacity() > kLargeValue)
@@ -384,8 +394,9 @@ bool CRestorePass::OnEndTag()
     if (m_open.empty())
         return Fail("End tag " + Quoted(tag) + " without its start");
     const OpenElement& element = m_open.back();
-    if (!IsNamed(tag, element.tag.GetString()))
-        return Fail("End tag " + Quoted(tag) + " where " + Quoted(element.tag) + " ends");
+    const char* expected = kElementNames[element.kind];
+    if (!IsNamed(tag, expected))
+        return Fail("End tag " + Quoted(tag) + " where " + Quoted(expected) + " ends");
     if (element.kind == ELEMENT_VALUE && !EndValue())
         return false;
     if (element.kind == ELEMENT_REGISTRY)

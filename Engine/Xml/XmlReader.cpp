@@ -275,7 +275,7 @@ void CXmlReader::StepInText()
 {
     const size_t open = m_line.find('<', static_cast<size_t>(m_position));
     const size_t end = open == std::string::npos ? m_line.size() : open;
-    m_text = CString(m_line.substr(static_cast<size_t>(m_position), end - m_position));
+    m_text = CString(m_line.data() + m_position, static_cast<int>(end) - m_position);
     if (open != std::string::npos)
         m_inText = false;
     m_position = static_cast<int>(end);
@@ -320,21 +320,22 @@ bool CXmlReader::StepAtMarkup(const char** detail)
                 break;
             ++m_position;
         }
-        const CString name(m_line.substr(static_cast<size_t>(first), m_position - first));
-        if (name.IsEmpty()) {
+        if (m_position == first) {
             *detail = kEmptyName;
             return false;
         }
+        const char* name = m_line.data() + first;
+        const int length = m_position - first;
         if (name[0] == '?' || name[0] == '!') {
             m_nodeType = NODE_DECLARATION;
-            m_declaration = name;
+            m_declaration = CString(name, length);
             m_name.Empty();
         } else if (name[0] == '/') {
             m_nodeType = NODE_END_TAG;
-            m_name = name.Mid(1);
+            m_name = CString(name + 1, length - 1);
         } else {
             m_nodeType = NODE_START_TAG;
-            m_name = name;
+            m_name = CString(name, length);
         }
         return true;
     }
@@ -383,7 +384,7 @@ bool CXmlReader::StepAtMarkup(const char** detail)
             break;
         ++m_position;
     }
-    m_attributeName = CString(m_line.substr(static_cast<size_t>(first), m_position - first));
+    m_attributeName = CString(m_line.data() + first, m_position - first);
     m_attributeValue.clear();
     m_attributeNamePending = true;
     return true;
