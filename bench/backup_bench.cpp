@@ -2,7 +2,8 @@
 // single 64 MiB value, beside the system's "reg export" and "reg import" of the same key: seconds,
 // the ratios (ours / reg's, below 1 is faster), the file size and the peak memory of each half.
 // Each backup and each restore runs in a child process of its own, so its peak memory is its own;
-// every time is the quickest of three runs.
+// ours and reg's run in turn five times (twice for the 64 MiB value): times are the quickest run,
+// ratios the median of the pairs.
 //   backup_bench.exe                      run under Wine (or Windows) by hand
 //   backup_bench.exe --fill VALUES        (child) fill the bench key with that many values
 //   backup_bench.exe --backup FILE        (child) back up the bench key into FILE
@@ -14,6 +15,7 @@
 #include <windows.h>
 #include <psapi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -215,52 +217,61 @@ double Ratio(double ours, double reference)
     return ours > 0 && reference > 0 ? ours / reference : 0.0;
 }
 
-// The quickest of a few runs: the machine's other work only ever adds time.
-const int kRuns = 3;
+// Runs per half. Ours and reg's run in turn, so that each pair meets the same load of the
+// machine (which only ever adds time); a ratio is the median of the pairs' ratios, a time the
+// quickest run.
+const int kRuns = 5;
 
-ChildFigures Quickest(const char* half, const std::string& file)
+struct HalfFigures {
+    double seconds = -1;       // the quickest run
+    double ratio = 0;          // median of ours / reg's over the pairs
+    double referenceSeconds = -1;
+    double peakMegabytes = 0;  // of the quickest run
+    bool complete = true;
+};
+
+double Median(std::vector<double> values)
 {
-    ChildFigures best;
-    for (int run = 0; run < kRuns; ++run) {
-        const ChildFigures figures = RunHalf(half, file);
-        if (figures.seconds < 0 || figures.result != 1)
-            return figures;
-        if (best.seconds < 0 || figures.seconds < best.seconds)
-            best = figures;
-    }
-    return best;
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
 }
 
-double QuickestReg(const std::string& command, bool deleteFirst)
+// One half of ours (--backup or --restore) against its reg command, run in turn.
+HalfFigures MeasureHalf(const char* half, const std::string& file, const char* regHalf, const std::string& reference,
+                        int runs)
 {
-    double best = -1;
-    for (int run = 0; run < kRuns; ++run) {
-        if (deleteFirst)
-            ::RegDeleteTreeA(HKEY_CURRENT_USER, kBenchKey);
-        const double seconds = Run(command);
-        if (seconds < 0)
-            return seconds;
-        if (best < 0 || seconds < best)
-            best = seconds;
+    HalfFigures figures;
+    std::vector<double> ratios;
+    for (int run = 0; run < runs; ++run) {
+        const ChildFigures ours = RunHalf(half, file);
+        const ChildFigures theirs = RunHalf(regHalf, reference);
+        if (ours.seconds < 0 || ours.result != 1 || theirs.seconds < 0) {
+            figures.complete = false;
+            continue;
+        }
+        if (figures.seconds < 0 || ours.seconds < figures.seconds) {
+            figures.seconds = ours.seconds;
+            figures.peakMegabytes = ours.peakMegabytes;
+        }
+        if (figures.referenceSeconds < 0 || theirs.seconds < figures.referenceSeconds)
+            figures.referenceSeconds = theirs.seconds;
+        ratios.push_back(Ratio(ours.seconds, theirs.seconds));
     }
-    return best;
+    figures.ratio = Median(ratios);
+    return figures;
 }
 
-// Backs up, deletes and restores the bench key, then the same with reg export and reg import.
-void MeasureRow(const char* label, const std::string& backup, const std::string& reference)
+// Backs up and restores the bench key, each in turn with reg export and reg import.
+void MeasureRow(const char* label, const std::string& backup, const std::string& reference, int runs = kRuns)
 {
-    const ChildFigures saved = Quickest("--backup", backup);
-    const ChildFigures restored = Quickest("--restore", backup);
-
-    const std::string keyName = std::string("HKEY_CURRENT_USER\\") + kBenchKey;
-    const double exportSeconds = QuickestReg("reg.exe export \"" + keyName + "\" \"" + reference + "\" /y", false);
-    const double importSeconds = QuickestReg("reg.exe import \"" + reference + "\"", true);
-
+    const HalfFigures saved = MeasureHalf("--backup", backup, "--reg-export", reference, runs);
+    const HalfFigures restored = MeasureHalf("--restore", backup, "--reg-import", reference, runs);
     std::printf("%-9s %9.3f %9.3f %6.2f %9.3f %9.3f %6.2f %8.2f %8.1f %8.1f%s\n", label, saved.seconds,
-                exportSeconds, Ratio(saved.seconds, exportSeconds), restored.seconds, importSeconds,
-                Ratio(restored.seconds, importSeconds), double(FileSize(backup)) / (1024.0 * 1024.0),
-                saved.peakMegabytes, restored.peakMegabytes,
-                saved.result == 1 && restored.result == 1 ? "" : "  (FAILED)");
+                saved.referenceSeconds, saved.ratio, restored.seconds, restored.referenceSeconds, restored.ratio,
+                double(FileSize(backup)) / (1024.0 * 1024.0), saved.peakMegabytes, restored.peakMegabytes,
+                saved.complete && restored.complete ? "" : "  (FAILED)");
     std::fflush(stdout);
 }
 
@@ -288,10 +299,11 @@ int main(int argc, char** argv)
     }
     ::RegDeleteTreeA(HKEY_CURRENT_USER, kBenchKey);
     if (FillLarge())
-        MeasureRow("64MiB", backup, reference);
+        MeasureRow("64MiB", backup, reference, 2);  // reg import takes a minute for it
     else
         std::printf("cannot create the 64 MiB value\n");
-    std::printf("ratio = ours / reg's (export for the backup, import for the restore); peaks in MB\n");
+    std::printf("ratio = median of ours / reg's over pairs run in turn (export for the backup, import for the "
+                "restore); peaks in MB\n");
     ::RegDeleteTreeA(HKEY_CURRENT_USER, kBenchKey);
     ::DeleteFileA(backup.c_str());
     ::DeleteFileA(reference.c_str());
