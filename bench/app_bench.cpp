@@ -17,7 +17,7 @@
 // Run entries (target: under one second).
 //
 // Run by hand under Wine with a display:  build/x86_64/wine-run.sh build/x86_64/bin/app_bench.exe
-// ("scan" or "repair" as argument runs only that part).
+// ("scan", "repair" or "tools" as argument runs only that part).
 #include <windows.h>
 #include <shlwapi.h>
 
@@ -366,8 +366,9 @@ void BenchStartupList(CQuillonDlg& mainWindow)
 
 int main(int argc, char** argv)
 {
-    const bool scanPart = argc < 2 || strcmp(argv[1], "repair") != 0;
-    const bool repairPart = argc < 2 || strcmp(argv[1], "scan") != 0;
+    const bool scanPart = argc < 2 || strcmp(argv[1], "scan") == 0;
+    const bool repairPart = argc < 2 || strcmp(argv[1], "repair") == 0;
+    const bool toolsPart = argc < 2 || strcmp(argv[1], "tools") == 0;
     ::CoInitialize(nullptr);
     CScratchRegistry registry;
     char temp[MAX_PATH] = {};
@@ -423,6 +424,15 @@ int main(int argc, char** argv)
         printf("%8d %12.3f %16.1f\n", findings[index], fillSeconds[index],
                fillSeconds[index] * 1e6 / (findings[index] ? findings[index] : 1));
 
+    // The tool pages, before the repair fixtures fill the registry.
+    if (toolsPart) {
+        AfxMessageBoxHandler previous = AfxSetMessageBoxHandler(&RecordMessage);
+        BenchBackupPage(mainWindow);
+        BenchStartupList(mainWindow);
+        AfxSetMessageBoxHandler(previous);
+        fflush(stdout);
+    }
+
     if (repairPart)
         printf("\nrepair\n%8s %12s %12s %7s\n", "findings", "engine (s)", "page (s)", "ratio");
     g_app.m_scanningPage.m_dwCategories = SCAN_AXO;
@@ -449,10 +459,6 @@ int main(int argc, char** argv)
         printf("%8d %12.3f %12.3f %7.2f\n", count, alone, page, page / alone);
         fflush(stdout);
     }
-    AfxSetMessageBoxHandler(&RecordMessage);
-    BenchBackupPage(mainWindow);
-    BenchStartupList(mainWindow);
-    fflush(stdout);
 
     g_app.m_pMainWnd = nullptr;
     mainWindow.DestroyWindow();
