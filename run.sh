@@ -57,7 +57,9 @@ fi
 if [ ! -f "$WINEPREFIX/.kelvara-run-ready" ]; then
   echo "== creating the Wine prefix $WINEPREFIX (once)"
   mkdir -p "$WINEPREFIX"
-  "$wine" wineboot -i >/dev/null 2>&1
+  # Plain wineboot: "-i" on a new prefix would start a second service manager, under which the
+  # Task Scheduler's service fails.
+  "$wine" wineboot >/dev/null 2>&1
   # A Windows version the program accepts without asking.
   "$wine" reg add 'HKCU\Software\Wine' /v Version /d win7 /f >/dev/null 2>&1
   touch "$WINEPREFIX/.kelvara-run-ready"

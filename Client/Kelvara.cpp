@@ -183,6 +183,19 @@ void CQuillonApp::SaveLastScan(const CString& text)
         mainWindow->m_statisticsPage.SetLastScanText(m_settings.m_strLastScan);
 }
 
+void CQuillonApp::DiscardScanResults()
+{
+    if (m_pItems)
+        m_pItems->Clear();
+    m_scanPage.ResetStep();
+    m_resultsPage.m_nTotalErrors = 0;
+    m_resultsPage.m_nSelectedErrors = 0;
+    m_resultsPage.m_nJunkFilesFound = 0;
+    m_resultsPage.m_strJunkText = "No";
+    if (m_resultsPage.m_hWnd)
+        m_resultsPage.FillResults();
+}
+
 void CQuillonApp::ReleaseEngine()
 {
     if (m_pProcess) {

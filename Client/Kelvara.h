@@ -35,6 +35,9 @@ public:
     void SaveSettings();
     // Stores the date of the last scan and shows it on the statistics page.
     void SaveLastScan(const CString& text);
+    // Empties the found-item container and takes the wizard back to its first step, so that
+    // nothing of the discarded scan can be shown or repaired any more.
+    void DiscardScanResults();
 
     // The folder of the program's own files (ignore list, white list, logs), with a trailing
     // backslash; the executable's folder unless a test points it elsewhere.

@@ -246,8 +246,10 @@ protected:
     void DeleteTempFile(const CString& item, _REPAIR_JUNK* junk);
     // Deletes the value of a value item (key text, byte 0xAC, value name). 1 when the key could
     // be opened for setting values, whether or not the value was there; 0 for a text that names
-    // no value below a key, or a key that cannot be opened.
-    static int DeleteRegistryValue(const char* valueItem);
+    // no value below a key, or a key that cannot be opened. With defaultIsUnnamed, the name
+    // "(Default)" (any case) stands for the unnamed value, which is emptied, and for a value so
+    // named only in a key without an unnamed value.
+    static int DeleteRegistryValue(const char* valueItem, bool defaultIsUnnamed = false);
     // Only a full path of a file on a drive or a share may reach DeleteFileA: never a size text,
     // a bare name or a relative path, which would name a file of the current folder.
     static bool IsDeletableFilePath(const CString& item);
@@ -260,8 +262,12 @@ protected:
     // complete (its path in *file when given); 0 when the folder or the file could not be made,
     // the export failed or it was stopped: then no file is left behind.
     int WriteBackup(bool partial, CString* file = nullptr);
-    // "ddmmyyyy_hhmmss_FULL_REGBACKUP.rbk", or "..._REGBACKUP.rbk" for a partial backup.
-    static CString MakeBackupFileName(const SYSTEMTIME& localTime, bool partial);
+    // "ddmmyyyy_hhmmss_FULL_REGBACKUP.rbk", or "..._REGBACKUP.rbk" for a partial backup; from
+    // the second backup of the same second on, "ddmmyyyy_hhmmss_2_..." and so on.
+    static CString MakeBackupFileName(const SYSTEMTIME& localTime, bool partial, int sequence = 1);
+    // Creates an empty backup file under the first name of the moment that no file has; an
+    // existing file is never opened. The path, or empty when no file could be created.
+    static CString CreateBackupFile(const CString& folder, const SYSTEMTIME& localTime, bool partial);
     // The "Backup" folder beside the running program, without a trailing backslash.
     static CString GetBackupFolder();
     // The manager of the last backup or restore job. It outlives its job, so a Stop that has

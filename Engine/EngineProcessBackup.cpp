@@ -10,6 +10,8 @@ namespace {
 const char kBackupFolderName[] = "Backup";
 const char kFullSuffix[] = "_FULL_REGBACKUP";
 const char kPartialSuffix[] = "_REGBACKUP";
+// Backups of one second beyond this many are refused rather than searched for a name forever.
+const int kMaxNamesPerSecond = 1000;
 
 bool IsFolder(const char* path)
 {
@@ -67,14 +69,16 @@ int CVexaEngineProcess::RunBackupJob()
 int CVexaEngineProcess::RunRestoreJob()
 {
     int result = -1;
-    if (IsFile(m_backupFile)) {
-        CRegistryManager* manager = new (std::nothrow) CRegistryManager(m_status);
-        if (manager) {
-            m_jobRegistryManager.reset(manager);
-            m_activeRegistryManager = manager;
-            result = manager->ImportFile(m_backupFile);
-            m_activeRegistryManager = nullptr;
-        }
+    CRegistryManager* manager = new (std::nothrow) CRegistryManager(m_status);
+    if (manager) {
+        // A missing file is read all the same, so that the status hears why nothing happened.
+        const bool exists = IsFile(m_backupFile);
+        m_jobRegistryManager.reset(manager);
+        m_activeRegistryManager = manager;
+        result = manager->ImportFile(m_backupFile);
+        m_activeRegistryManager = nullptr;
+        if (!exists)
+            result = -1;
     }
     // Tell the page that the registry was not (wholly) restored, so it keeps the file.
     if (result != 1)
@@ -82,12 +86,34 @@ int CVexaEngineProcess::RunRestoreJob()
     return result;
 }
 
-CString CVexaEngineProcess::MakeBackupFileName(const SYSTEMTIME& localTime, bool partial)
+CString CVexaEngineProcess::MakeBackupFileName(const SYSTEMTIME& localTime, bool partial, int sequence)
 {
     CString name;
-    name.Format("%02d%02d%04d_%02d%02d%02d%s.rbk", localTime.wDay, localTime.wMonth, localTime.wYear,
-                localTime.wHour, localTime.wMinute, localTime.wSecond, partial ? kPartialSuffix : kFullSuffix);
+    name.Format("%02d%02d%04d_%02d%02d%02d", localTime.wDay, localTime.wMonth, localTime.wYear, localTime.wHour,
+                localTime.wMinute, localTime.wSecond);
+    if (sequence > 1)
+        name.AppendFormat("_%d", sequence);
+    name += partial ? kPartialSuffix : kFullSuffix;
+    name += ".rbk";
     return name;
+}
+
+CString CVexaEngineProcess::CreateBackupFile(const CString& folder, const SYSTEMTIME& localTime, bool partial)
+{
+    for (int sequence = 1; sequence <= kMaxNamesPerSecond; ++sequence) {
+        const CString path = folder + "\\" + MakeBackupFileName(localTime, partial, sequence);
+        // Created only when new: a backup never replaces another one.
+        const HANDLE file =
+            ::CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE) {
+            ::CloseHandle(file);
+            return path;
+        }
+        const DWORD error = ::GetLastError();
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS)
+            return CString();
+    }
+    return CString();
 }
 
 CString CVexaEngineProcess::GetBackupFolder()
@@ -112,12 +138,14 @@ int CVexaEngineProcess::WriteBackup(bool partial, CString* file)
     const CString folder = GetBackupFolder();
     if (folder.IsEmpty() || (!IsFolder(folder) && !::CreateDirectoryA(folder, nullptr)))
         return 0;
-    const CString path = folder + "\\" + MakeBackupFileName(now, partial);
-
     CRegistryManager* manager = new (std::nothrow) CRegistryManager(m_status);
     if (!manager)
         return 0;
     m_jobRegistryManager.reset(manager);
+    const CString path = CreateBackupFile(folder, now, partial);
+    if (path.IsEmpty())
+        return 0;
+
     m_activeRegistryManager = manager;
     int result = partial ? manager->ExportItems(path, m_resultItems) : manager->ExportRegistry(path);
     m_activeRegistryManager = nullptr;

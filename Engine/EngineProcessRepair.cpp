@@ -68,6 +68,13 @@ bool IsValueItem(const CString& item)
     return SplitValueItem(item, nullptr, nullptr);
 }
 
+// The file-reference scan names a key's unnamed value "(Default)"; every other scanner reports
+// value names as the registry holds them, the unnamed value as an empty name.
+bool NamesUnnamedValueDefault(int category)
+{
+    return static_cast<DWORD>(category) == SCAN_FPR;
+}
+
 } // namespace
 
 int CVexaEngineProcess::StartRepair(CAbstractScanItemsInfo* items, CAbstractStatus* status)
@@ -92,6 +99,9 @@ int CVexaEngineProcess::RunRepairJob()
         return -1;
     }
 
+    // The backup's manager knows which items' keys it could not write whole: those are left
+    // alone, so nothing is deleted that the backup cannot give back.
+    const CRegistryManager* backup = m_jobRegistryManager.get();
     CRegistryManager manager(m_status);
     _REPAIR_JUNK junk;
     if (!items->MoveFirst())
@@ -99,8 +109,14 @@ int CVexaEngineProcess::RunRepairJob()
     while (KeepRunning()) {
         ReportProgress(PROGRESS_STEP);
         if (!items->IsCurrentItemIgnored()) {
-            const char* item = items->GetCurrentItem();
-            RepairItem(&manager, CString(item), items->GetCurrentCategory(), &junk);
+            const CString item(items->GetCurrentItem());
+            const int category = items->GetCurrentCategory();
+            if (backup && !backup->IsItemBackedUp(item)) {
+                if (m_status)
+                    m_status->ReportItem(item, category, ITEM_NOT_DONE, 0);
+            } else {
+                RepairItem(&manager, item, category, &junk);
+            }
         }
         if (!items->MoveNext())
             break;
@@ -126,7 +142,7 @@ void CVexaEngineProcess::RepairItem(CRegistryManager* manager, const CString& it
         // Items of these categories are values or keys: a key item (no value part) goes with
         // its subkeys, a value item only ever loses its value.
         if (IsValueItem(item))
-            DeleteRegistryValue(item);
+            DeleteRegistryValue(item, NamesUnnamedValueDefault(category));
         else
             manager->DeleteKey(item);
         break;
@@ -176,7 +192,7 @@ void CVexaEngineProcess::DeleteTempFile(const CString& item, _REPAIR_JUNK* junk)
     junk->tempFileKilobytes += static_cast<double>(bytes) / 1024;
 }
 
-int CVexaEngineProcess::DeleteRegistryValue(const char* valueItem)
+int CVexaEngineProcess::DeleteRegistryValue(const char* valueItem, bool defaultIsUnnamed)
 {
     CString keyText, valueName;
     if (!SplitValueItem(valueItem, &keyText, &valueName))
@@ -186,10 +202,13 @@ int CVexaEngineProcess::DeleteRegistryValue(const char* valueItem)
     if (!SplitRegistryKeyText(keyText, &root, &subKey))
         return 0;
     CRegistryKey key;
-    if (key.Open(root, subKey, KEY_SET_VALUE) != ERROR_SUCCESS)
+    if (key.Open(root, subKey, KEY_SET_VALUE | KEY_QUERY_VALUE) != ERROR_SUCCESS)
         return 0;
-    if (::RegDeleteValueA(key, valueName) != ERROR_SUCCESS && valueName.CompareNoCase("(default)") == 0)
+    if (defaultIsUnnamed && valueName.CompareNoCase("(default)") == 0 &&
+        ::RegQueryValueExA(key, nullptr, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS)
         ::RegSetValueA(key, nullptr, REG_SZ, "", 0);
+    else
+        ::RegDeleteValueA(key, valueName);
     return 1;
 }
 

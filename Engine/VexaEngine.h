@@ -71,6 +71,14 @@ enum DEFRAG_RESULT {
 const char ITEM_VALUE_SEPARATOR = '\xAC';
 // The item text of a size total of the junk categories.
 const char ITEM_SIZE_TOTAL[] = "-1";
+// The value of a ReportItem for something a job left undone: a repair item that was not
+// deleted because its backup is incomplete (with the item's own category), a key that a restore
+// could not write (category 0).
+const int ITEM_NOT_DONE = -2;
+// The area of a restore's SetActivity texts: why a backup file was refused before anything was
+// written ("Parse error in line %d : (%s)", or that it cannot be read), then what was restored,
+// what failed and what was skipped.
+const char ACTIVITY_RESTORE[] = "Restore";
 
 // One item of a spyware record: its kind and its text (several entries joined by ';').
 struct _SPYWARE_ITEM {

@@ -4,7 +4,9 @@
 #include <windows.h>
 
 #include "AfxColl.h"
+#include "AfxComboBox.h"
 #include "AfxCtrls.h"
+#include "AfxDateTimeCtrl.h"
 #include "AfxDialog.h"
 #include "AfxFile.h"
 #include "AfxFileFind.h"

@@ -65,3 +65,11 @@ BOOL CFileFind::GetLastWriteTime(FILETIME* time) const
     *time = m_current.ftLastWriteTime;
     return TRUE;
 }
+
+BOOL CFileFind::GetCreationTime(FILETIME* time) const
+{
+    if (!time)
+        return FALSE;
+    *time = m_current.ftCreationTime;
+    return TRUE;
+}

@@ -30,6 +30,7 @@ public:
     BOOL IsReparsePoint() const { return MatchesMask(FILE_ATTRIBUTE_REPARSE_POINT); }
     BOOL MatchesMask(DWORD mask) const { return (m_current.dwFileAttributes & mask) != 0; }
     BOOL GetLastWriteTime(FILETIME* time) const;
+    BOOL GetCreationTime(FILETIME* time) const;
 
 private:
     HANDLE m_hFind = INVALID_HANDLE_VALUE;

@@ -2,8 +2,9 @@
 #pragma once
 
 #include <windows.h>
-#include <string>
 #include <cstdarg>
+#include <string>
+#include <utility>
 
 class CString
 {
@@ -13,6 +14,7 @@ public:
     CString(const char* text, int length);
     CString(char ch, int repeat = 1);
     CString(const std::string& text) : m_text(text) {}
+    CString(std::string&& text) : m_text(std::move(text)) {}
 
     int GetLength() const { return static_cast<int>(m_text.size()); }
     bool IsEmpty() const { return m_text.empty(); }

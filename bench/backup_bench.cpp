@@ -1,10 +1,24 @@
-// Full backup and restore of a synthetic subtree of 10k, 40k and 160k values: values per second,
-// file size and peak memory, beside the same subtree exported by the system's "regedit /e".
-//   backup_bench.exe            run under Wine (or Windows) by hand
+// Backup and restore of synthetic subtrees of 10k, 40k and 160k values, and of one key holding a
+// single 64 MiB value, beside the system's "reg export" and "reg import" of the same key: seconds,
+// the ratios (ours / reg's, below 1 is faster), the file size and the peak memory of each half.
+// Each backup and each restore runs in a child process of its own, so its peak memory is its own;
+// ours and reg's run in turn five times (twice for the 64 MiB value): times are the quickest run,
+// ratios the median of the pairs.
+//   backup_bench.exe                      run under Wine (or Windows) by hand
+//   backup_bench.exe --fill VALUES        (child) fill the bench key with that many values
+//   backup_bench.exe --backup FILE        (child) back up the bench key into FILE
+//   backup_bench.exe --restore FILE       (child) delete the bench key, then restore FILE
+//   backup_bench.exe --reg-export FILE    (child) the same key by "reg export" into FILE
+//   backup_bench.exe --reg-import FILE    (child) delete the bench key, then "reg import" FILE
+// A backup, restore or reg child prints "<seconds> <peak MB> <result>" on its standard output;
+// the children let two builds, or a build and reg, be timed in turn on the same key.
 #include <windows.h>
 #include <psapi.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -16,6 +30,7 @@ namespace {
 
 const char kBenchKey[] = "Software\\KelvaraBackupBench";
 const int kValuesPerKey = 100;
+const DWORD kLargeValueBytes = 64 * 1024 * 1024;
 
 double Seconds(LARGE_INTEGER from, LARGE_INTEGER to)
 {
@@ -87,61 +102,208 @@ bool Fill(int values)
     return true;
 }
 
-// Seconds that "regedit /e" takes for the same subtree; negative when it could not run.
-double RegeditExport(const std::string& file)
+bool FillLarge()
 {
-    std::string command = "regedit.exe /e \"" + file + "\" \"HKEY_CURRENT_USER\\" + kBenchKey + "\"";
+    std::vector<BYTE> data(kLargeValueBytes);
+    for (size_t i = 0; i < data.size(); ++i)
+        data[i] = static_cast<BYTE>(i * 7 + (i >> 12));
+    HKEY key = nullptr;
+    if (::RegCreateKeyExA(HKEY_CURRENT_USER, kBenchKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
+        return false;
+    const LONG result = ::RegSetValueExA(key, "Large", 0, REG_BINARY, data.data(), kLargeValueBytes);
+    ::RegCloseKey(key);
+    return result == ERROR_SUCCESS;
+}
+
+// Runs a command line to its end; its standard output in *output when given. Seconds, negative
+// when it could not run or did not succeed.
+double Run(std::string command, std::string* output = nullptr)
+{
+    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    if (!::CreatePipe(&readEnd, &writeEnd, &inherit, 0))
+        return -1;
+    ::SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = writeEnd;
+    startup.hStdError = ::GetStdHandle(STD_ERROR_HANDLE);
+    startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
     PROCESS_INFORMATION process = {};
     const LARGE_INTEGER start = Now();
-    if (!::CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    const BOOL started =
+        ::CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process);
+    ::CloseHandle(writeEnd);
+    if (!started) {
+        ::CloseHandle(readEnd);
         return -1;
+    }
+    std::string text;
+    char buffer[4096];
+    DWORD read = 0;
+    while (::ReadFile(readEnd, buffer, sizeof(buffer), &read, nullptr) && read)
+        text.append(buffer, read);
     ::WaitForSingleObject(process.hProcess, INFINITE);
     const LARGE_INTEGER end = Now();
+    DWORD exitCode = 1;
+    ::GetExitCodeProcess(process.hProcess, &exitCode);
     ::CloseHandle(process.hThread);
     ::CloseHandle(process.hProcess);
-    return Seconds(start, end);
+    ::CloseHandle(readEnd);
+    if (output)
+        *output = text;
+    return exitCode == 0 ? Seconds(start, end) : -1;
+}
+
+std::string SelfPath()
+{
+    char path[MAX_PATH + 1] = {};
+    ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+    return path;
+}
+
+struct ChildFigures {
+    double seconds = -1;
+    double peakMegabytes = 0;
+    int result = 0;
+};
+
+// One half (backup or restore) in a child process of this program.
+ChildFigures RunHalf(const char* half, const std::string& file)
+{
+    std::string output;
+    ChildFigures figures;
+    if (Run("\"" + SelfPath() + "\" " + half + " \"" + file + "\"", &output) < 0)
+        return figures;
+    if (std::sscanf(output.c_str(), "%lf %lf %d", &figures.seconds, &figures.peakMegabytes, &figures.result) != 3)
+        figures.seconds = -1;
+    return figures;
+}
+
+int ChildMain(const char* half, const char* file)
+{
+    if (std::strcmp(half, "--fill") == 0) {
+        ::RegDeleteTreeA(HKEY_CURRENT_USER, kBenchKey);
+        return Fill(std::atoi(file)) ? 0 : 1;
+    }
+    if (std::strcmp(half, "--restore") == 0 || std::strcmp(half, "--reg-import") == 0)
+        ::RegDeleteTreeA(HKEY_CURRENT_USER, kBenchKey);
+    if (std::strncmp(half, "--reg-", 6) == 0) {
+        const std::string keyName = std::string("HKEY_CURRENT_USER\\") + kBenchKey;
+        const double seconds = std::strcmp(half, "--reg-export") == 0
+                                   ? Run("reg.exe export \"" + keyName + "\" \"" + file + "\" /y")
+                                   : Run("reg.exe import \"" + std::string(file) + "\"");
+        std::printf("%.4f 0 %d\n", seconds, seconds >= 0 ? 1 : 0);
+        return 0;
+    }
+    CRegistryManager manager(nullptr);
+    const LARGE_INTEGER start = Now();
+    int result = 0;
+    if (std::strcmp(half, "--backup") == 0) {
+        CFakeScanItems items({{std::string("HKEY_CURRENT_USER\\") + kBenchKey, false}});
+        result = manager.ExportItems(file, &items);
+    } else {
+        result = manager.ImportFile(file);
+    }
+    const double seconds = Seconds(start, Now());
+    std::printf("%.4f %.1f %d\n", seconds, PeakMegabytes(), result);
+    return 0;
+}
+
+double Ratio(double ours, double reference)
+{
+    return ours > 0 && reference > 0 ? ours / reference : 0.0;
+}
+
+// Runs per half. Ours and reg's run in turn, so that each pair meets the same load of the
+// machine (which only ever adds time); a ratio is the median of the pairs' ratios, a time the
+// quickest run.
+const int kRuns = 5;
+
+struct HalfFigures {
+    double seconds = -1;       // the quickest run
+    double ratio = 0;          // median of ours / reg's over the pairs
+    double referenceSeconds = -1;
+    double peakMegabytes = 0;  // of the quickest run
+    bool complete = true;
+};
+
+double Median(std::vector<double> values)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// One half of ours (--backup or --restore) against its reg command, run in turn.
+HalfFigures MeasureHalf(const char* half, const std::string& file, const char* regHalf, const std::string& reference,
+                        int runs)
+{
+    HalfFigures figures;
+    std::vector<double> ratios;
+    for (int run = 0; run < runs; ++run) {
+        const ChildFigures ours = RunHalf(half, file);
+        const ChildFigures theirs = RunHalf(regHalf, reference);
+        if (ours.seconds < 0 || ours.result != 1 || theirs.seconds < 0) {
+            figures.complete = false;
+            continue;
+        }
+        if (figures.seconds < 0 || ours.seconds < figures.seconds) {
+            figures.seconds = ours.seconds;
+            figures.peakMegabytes = ours.peakMegabytes;
+        }
+        if (figures.referenceSeconds < 0 || theirs.seconds < figures.referenceSeconds)
+            figures.referenceSeconds = theirs.seconds;
+        ratios.push_back(Ratio(ours.seconds, theirs.seconds));
+    }
+    figures.ratio = Median(ratios);
+    return figures;
+}
+
+// Backs up and restores the bench key, each in turn with reg export and reg import.
+void MeasureRow(const char* label, const std::string& backup, const std::string& reference, int runs = kRuns)
+{
+    const HalfFigures saved = MeasureHalf("--backup", backup, "--reg-export", reference, runs);
+    const HalfFigures restored = MeasureHalf("--restore", backup, "--reg-import", reference, runs);
+    std::printf("%-9s %9.3f %9.3f %6.2f %9.3f %9.3f %6.2f %8.2f %8.1f %8.1f%s\n", label, saved.seconds,
+                saved.referenceSeconds, saved.ratio, restored.seconds, restored.referenceSeconds, restored.ratio,
+                double(FileSize(backup)) / (1024.0 * 1024.0), saved.peakMegabytes, restored.peakMegabytes,
+                saved.complete && restored.complete ? "" : "  (FAILED)");
+    std::fflush(stdout);
 }
 
 } // namespace
 
-int main()
+int main(int argc, char** argv)
 {
+    if (argc == 3)
+        return ChildMain(argv[1], argv[2]);
+
     char temp[MAX_PATH + 1] = {};
     ::GetTempPathA(MAX_PATH, temp);
     const std::string backup = std::string(temp) + "kelvara_bench.rbk";
     const std::string reference = std::string(temp) + "kelvara_bench.reg";
-    const std::string item = std::string("HKEY_CURRENT_USER\\") + kBenchKey;
 
-    std::printf("%8s %10s %12s %10s %12s %10s %10s %8s %9s\n", "values", "backup s", "values/s", "file MB",
-                "restore s", "values/s", "regedit s", "ratio", "peak MB");
+    std::printf("%-9s %9s %9s %6s %9s %9s %6s %8s %8s %8s\n", "values", "backup s", "export s", "ratio",
+                "restore s", "import s", "ratio", "file MB", "bk peak", "rs peak");
     for (int values : {10000, 40000, 160000}) {
         ::RegDeleteTreeA(HKEY_CURRENT_USER, kBenchKey);
         if (!Fill(values)) {
             std::printf("cannot create the subtree\n");
             return 1;
         }
-        CFakeScanItems items({{item, false}});
-        CRegistryManager manager(nullptr);
-
-        LARGE_INTEGER start = Now();
-        const int exported = manager.ExportItems(backup.c_str(), &items);
-        const double backupSeconds = Seconds(start, Now());
-
-        ::RegDeleteTreeA(HKEY_CURRENT_USER, kBenchKey);
-        start = Now();
-        const int restored = manager.ImportFile(backup.c_str());
-        const double restoreSeconds = Seconds(start, Now());
-
-        const double regeditSeconds = RegeditExport(reference);
-        std::printf("%8d %10.3f %12.0f %10.2f %12.3f %10.0f %10.3f %8.2f %9.1f%s\n", values, backupSeconds,
-                    values / backupSeconds, double(FileSize(backup)) / (1024.0 * 1024.0), restoreSeconds,
-                    values / restoreSeconds, regeditSeconds,
-                    regeditSeconds > 0 ? backupSeconds / regeditSeconds : 0.0, PeakMegabytes(),
-                    exported == 1 && restored == 1 ? "" : "  (FAILED)");
+        MeasureRow(std::to_string(values).c_str(), backup, reference);
     }
-    std::printf("ratio = backup time / regedit export time (below 1: faster than regedit)\n");
+    ::RegDeleteTreeA(HKEY_CURRENT_USER, kBenchKey);
+    if (FillLarge())
+        MeasureRow("64MiB", backup, reference, 2);  // reg import takes a minute for it
+    else
+        std::printf("cannot create the 64 MiB value\n");
+    std::printf("ratio = median of ours / reg's over pairs run in turn (export for the backup, import for the "
+                "restore); peaks in MB\n");
     ::RegDeleteTreeA(HKEY_CURRENT_USER, kBenchKey);
     ::DeleteFileA(backup.c_str());
     ::DeleteFileA(reference.c_str());

@@ -1,11 +1,58 @@
-// CMonitorDlg: the startup manager page (its list and buttons are still to come).
+// CMonitorDlg: the startup manager page. It lists the programs that start with Windows (the Run
+// values of both roots and the shortcuts of both Startup folders) together with those disabled
+// earlier, and enables, disables or removes them through a CStartupManager. It shows no message:
+// the list after each action shows what resulted.
 #pragma once
 
+#include "ItemListCtrl.h"
+#include "Label.h"
 #include "SkinPage.h"
+#include "StartupManager.h"
+#include "xSkinButton.h"
 #include "resource.h"
 
 class CMonitorDlg : public CSkinPage
 {
 public:
-    CMonitorDlg() : CSkinPage(IDD_STARTUP, 171) {}
+    CMonitorDlg();
+    ~CMonitorDlg() override;
+
+    BOOL OnInitDialog() override;
+
+    // Reads everything again and fills the list.
+    void RefreshList();
+    CStartupManager& GetManager() { return m_manager; }
+
+    void OnEnableAll();
+    void OnDisableAll();
+    void OnDisableSelected();
+    void OnEnableSelected();
+    void OnRemoveSelected();
+    // Shows the one of the two buttons "Disable Selected" and "Enable Selected" that fits the row.
+    void UpdateButtons(int row);
+
+protected:
+    void OnItemChanged(NMHDR* header, LRESULT* result);
+    void OnGetItemText(NMHDR* header, LRESULT* result);
+    DECLARE_MESSAGE_MAP()
+
+private:
+    void InitSkin();
+    void ClearList();
+    void FillRows();
+    // The text of a row's column: the registry items first, then the folder items.
+    CString CellText(int row, int column) const;
+    int SelectedRow() const;
+    const StartupRegItem* RegItemOf(int row) const;
+    const StartupFolderItem* FolderItemOf(int row) const;
+
+    CStartupManager m_manager;
+    CItemListCtrl m_list;
+    CLabel m_information;
+    CLabel m_details;
+    CxSkinButton m_enableAll;
+    CxSkinButton m_disableAll;
+    CxSkinButton m_disableSelected;
+    CxSkinButton m_enableSelected;
+    CxSkinButton m_removeSelected;
 };

@@ -58,6 +58,7 @@ BOOL CQuillonDlg::OnInitDialog()
     SetIcon(m_hIcon, TRUE);
     SetIcon(m_hSmallIcon ? m_hSmallIcon : m_hIcon, FALSE);
     InitSkin();
+    m_settingsPage.InitPage();
     DispatchCommandLine();
     return TRUE;
 }
@@ -229,6 +230,27 @@ void CQuillonDlg::ShowPage(int page)
     if (page == PAGE_STATISTICS) {
         m_statisticsPage.UpdateFromScanItems();
         m_statisticsPage.LoadStatistics();
+    }
+    RefreshToolPage(page);
+}
+
+void CQuillonDlg::RefreshToolPage(int page)
+{
+    switch (page) {
+    case PAGE_STARTUP:
+        m_startupPage.RefreshList();
+        break;
+    case PAGE_SETTINGS:
+        m_settingsPage.InitPage();
+        break;
+    case PAGE_IGNORE_LIST:
+        m_ignoreListPage.FillIgnoreList();
+        break;
+    case PAGE_BACKUP:
+        m_backupPage.RefreshBackupList();
+        break;
+    default:
+        break;
     }
 }
 

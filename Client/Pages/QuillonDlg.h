@@ -89,6 +89,8 @@ private:
     // ended through the close guard, and not at all when the guard keeps it open.
     void RunUpdateDialog(CWnd* parent, BOOL automatic);
     void DispatchCommandLine();
+    // What a tool page reads again each time it is shown.
+    void RefreshToolPage(int page);
     bool IsJobRunning() const;
 
     CxSkinButton m_navStatistics;

@@ -49,6 +49,12 @@ public:
     // The scan that just ended asks for the automatic repair: the next step into the results
     // starts it, once.
     void RequestAutoRepair() { m_bAutoRepairRequested = true; }
+    // Back to the first step without showing anything (the findings were discarded).
+    void ResetStep()
+    {
+        m_nStep = STEP_SELECT;
+        m_bAutoRepairRequested = false;
+    }
 
     void LoadLastSelectedScanTypes();
     void UpdateSelectAll();

@@ -252,7 +252,7 @@ def update_background():
 
 
 PAGES = [
-    (134, None), (171, None), (172, None), (367, None), (197, None), (391, None), (386, None),
+    (134, None), (172, None), (367, None),
 ]
 
 
@@ -285,6 +285,70 @@ SCAN_ROWS = [
     ("Recycle Bin", "light"), ("Temp Files", "dark"),
 ]
 SCAN_COLUMNS = [14, 206, 398]
+
+
+# Tool pages whose headings are part of the picture: (id, title, lines of text under it).
+TOOL_PAGES = [
+    (171, "Programs that start with Windows",
+     ["Enable, disable or remove the programs that run each time you start your computer."]),
+    (197, "Registry backups",
+     ["Restore or remove registry backups, created during registry repair, or make a new one."]),
+]
+
+
+def tool_page_background(resource_id, title, lines):
+    path = tmp("toolpage.png")
+    args = ["-size", "%dx%d" % (PAGE_W, PAGE_H), "xc:" + PAGE,
+            "(", "-size", "%dx36" % PAGE_W, "gradient:#eef4f8-#ffffff", ")", "-geometry", "+0+0", "-composite",
+            "-fill", TEAL, "-draw", "rectangle 0,0 %d,2" % (PAGE_W - 1),
+            "-fill", PAGE_LINE, "-draw", "rectangle 12,%d %d,%d" % (PAGE_H - 40, PAGE_W - 13, PAGE_H - 40)]
+    text(args, 14, 22, title, 12, font=FONT_BOLD)
+    for index, line in enumerate(lines):
+        text(args, 14, 40 + index * 14, line, 9, "#404040")
+    convert(*args, path)
+    bmp(path, resource_id)
+
+
+def hive_blocks(args, x, y, compact):
+    """A row of hive pictures: blocks with gaps (free space), or packed when compacted."""
+    for hive in range(3):
+        left = x + hive * 120
+        args += ["-fill", "#eef2f6", "-stroke", "#9fb3c6", "-draw", "roundrectangle %d,%d %d,%d 4,4" %
+                 (left, y, left + 96, y + 64), "-stroke", "none"]
+        for cell in range(12):
+            row, column = divmod(cell, 4)
+            used = compact and cell < 8 or not compact and cell not in (1, 6, 7, 10)
+            if compact and cell >= 8:
+                continue
+            colour = (TEAL if hive % 2 == 0 else NAVY_LIGHT) if used else "#ffffff"
+            cx, cy = left + 8 + column * 21, y + 8 + row * 17
+            args += ["-fill", colour, "-draw", "rectangle %d,%d %d,%d" % (cx, cy, cx + 16, cy + 12)]
+
+
+def defrag_backgrounds():
+    """391: the compaction page before an analysis; 386: after one that found room to gain."""
+    for resource_id, title, lines, compact in [
+        (391, "Registry compaction",
+         ["Programs that are installed and removed leave gaps in the registry's hive files.",
+          "Analyse them first: the hives are copied without their gaps and the sizes compared.",
+          "Please save your work and close other programs before you start."], False),
+        (386, "The registry can be compacted",
+         ["The analysis found room to gain. Press Defrag to replace the hives by their",
+          "compacted copies; Windows puts them in place when it starts again.",
+          "Reset goes back without changing anything."], True)]:
+        path = tmp("defrag.png")
+        args = ["-size", "%dx%d" % (PAGE_W, PAGE_H), "xc:" + PAGE,
+                "(", "-size", "%dx36" % PAGE_W, "gradient:#eef4f8-#ffffff", ")", "-geometry", "+0+0", "-composite",
+                "-fill", TEAL, "-draw", "rectangle 0,0 %d,2" % (PAGE_W - 1),
+                "-fill", PAGE_LINE, "-draw", "rectangle 12,%d %d,%d" % (PAGE_H - 40, PAGE_W - 13, PAGE_H - 40)]
+        text(args, 14, 26, title, 13, font=FONT_BOLD)
+        for index, line in enumerate(lines):
+            text(args, 14, 56 + index * 18, line, 10, "#404040")
+        hive_blocks(args, 120, 150, compact)
+        if resource_id == 391:
+            text(args, 14, 308, "Progress", 9, INK, FONT_BOLD)
+        convert(*args, path)
+        bmp(path, resource_id)
 
 
 def scanning_page_background():
@@ -552,6 +616,9 @@ def main():
         button(376, 90, 36, "Visit Us", "over", background=NAVY_DARK)
         for resource_id, title in PAGES:
             page_background(resource_id, title=title)
+        for resource_id, title, lines in TOOL_PAGES:
+            tool_page_background(resource_id, title, lines)
+        defrag_backgrounds()
         scan_page_background()
         scanning_page_background()
         statistics_background()

@@ -1,16 +1,13 @@
 #include "BackupText.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
-bool IsAscii(const CString& text)
-{
-    for (unsigned char ch : text.Str())
-        if (ch >= 0x80)
-            return false;
-    return true;
-}
+// A character reference has at most this many characters between "&" and ";" ("#x10ffff").
+const size_t kLongestReference = 8;
 
 std::wstring ToWide(UINT codePage, DWORD flags, const char* text, int length)
 {
@@ -36,30 +33,121 @@ std::string FromWide(UINT codePage, const wchar_t* text, int length)
     return narrow;
 }
 
-// The code point of a character reference body ("#13", "#x1a"); -1 when it is none.
-long ParseCharacterReference(const std::string& body)
+bool IsHighSurrogate(unsigned unit)
 {
-    if (body.size() < 2 || body[0] != '#')
-        return -1;
+    return unit >= 0xD800 && unit <= 0xDBFF;
+}
+
+bool IsLowSurrogate(unsigned unit)
+{
+    return unit >= 0xDC00 && unit <= 0xDFFF;
+}
+
+void AppendUtf8(std::string* out, unsigned long code)
+{
+    if (code < 0x80) {
+        *out += static_cast<char>(code);
+    } else if (code < 0x800) {
+        *out += static_cast<char>(0xC0 | (code >> 6));
+        *out += static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        *out += static_cast<char>(0xE0 | (code >> 12));
+        *out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        *out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        *out += static_cast<char>(0xF0 | (code >> 18));
+        *out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+        *out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        *out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+}
+
+void AppendReference(std::string* out, unsigned code)
+{
+    char reference[12];
+    std::snprintf(reference, sizeof(reference), code < 0x20 ? "&#%u;" : "&#x%X;", code);
+    *out += reference;
+}
+
+// The code point of a reference body ("amp", "#13", "#x1a"); false for anything else.
+bool ParseReference(const char* body, size_t length, unsigned long* code)
+{
+    struct Entity {
+        const char* name;
+        char character;
+    };
+    static const Entity entities[] = {{"amp", '&'}, {"quot", '"'}, {"lt", '<'}, {"gt", '>'}, {"apos", '\''}};
+    for (const Entity& entity : entities) {
+        if (length == std::strlen(entity.name) && std::memcmp(body, entity.name, length) == 0) {
+            *code = static_cast<unsigned char>(entity.character);
+            return true;
+        }
+    }
+    if (length < 2 || body[0] != '#')
+        return false;
     const bool hex = body[1] == 'x' || body[1] == 'X';
     const size_t first = hex ? 2 : 1;
-    if (first >= body.size() || body.size() - first > 6)
-        return -1;
-    long value = 0;
-    for (size_t i = first; i < body.size(); ++i) {
+    if (first >= length)
+        return false;
+    unsigned long value = 0;
+    for (size_t i = first; i < length; ++i) {
         const char ch = body[i];
-        int digit;
+        unsigned digit;
         if (ch >= '0' && ch <= '9')
-            digit = ch - '0';
+            digit = static_cast<unsigned>(ch - '0');
         else if (hex && ch >= 'a' && ch <= 'f')
-            digit = ch - 'a' + 10;
+            digit = static_cast<unsigned>(ch - 'a' + 10);
         else if (hex && ch >= 'A' && ch <= 'F')
-            digit = ch - 'A' + 10;
+            digit = static_cast<unsigned>(ch - 'A' + 10);
         else
-            return -1;
+            return false;
         value = value * (hex ? 16 : 10) + digit;
+        if (value > 0x10FFFF)
+            return false;
     }
-    return value > 0 && value <= 0xFFFF ? value : -1;
+    if (value == 0)
+        return false;
+    *code = value;
+    return true;
+}
+
+// One UTF-8 sequence starting at text[*at]; false for bytes that are not UTF-8 (overlong forms,
+// encoded surrogates and code points above 0x10FFFF included).
+bool ReadUtf8(const std::string& text, size_t* at, unsigned long* code)
+{
+    const unsigned char lead = static_cast<unsigned char>(text[*at]);
+    size_t extra;
+    unsigned long value;
+    if (lead < 0x80) {
+        *code = lead;
+        ++*at;
+        return true;
+    } else if (lead >= 0xC2 && lead <= 0xDF) {
+        extra = 1;
+        value = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        extra = 2;
+        value = lead & 0x0F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        extra = 3;
+        value = lead & 0x07;
+    } else {
+        return false;
+    }
+    if (*at + extra >= text.size())
+        return false;
+    for (size_t i = 1; i <= extra; ++i) {
+        const unsigned char next = static_cast<unsigned char>(text[*at + i]);
+        if ((next & 0xC0) != 0x80)
+            return false;
+        value = (value << 6) | (next & 0x3F);
+    }
+    static const unsigned long smallest[] = {0, 0x80, 0x800, 0x10000};
+    if (value < smallest[extra] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))
+        return false;
+    *at += extra + 1;
+    *code = value;
+    return true;
 }
 
 } // namespace
@@ -80,99 +168,102 @@ bool WideToAnsiExact(const wchar_t* text, int length, std::string* ansi)
     return back.size() == static_cast<size_t>(length) && back.compare(0, back.size(), text, back.size()) == 0;
 }
 
-CString AnsiToUtf8(const CString& text)
+std::string WideToFileText(const wchar_t* text, size_t length)
 {
-    if (IsAscii(text))
-        return text;
-    const std::wstring wide = AnsiToWide(text);
-    return CString(FromWide(CP_UTF8, wide.data(), static_cast<int>(wide.size())));
-}
-
-bool Utf8ToAnsiExact(const CString& utf8, CString* ansi)
-{
-    if (IsAscii(utf8)) {
-        *ansi = utf8;
-        return true;
-    }
-    const std::wstring wide = ToWide(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.GetString(), utf8.GetLength());
-    if (wide.empty())
-        return false;
-    std::string narrow;
-    const bool exact = WideToAnsiExact(wide.data(), static_cast<int>(wide.size()), &narrow);
-    *ansi = CString(narrow);
-    return exact;
-}
-
-CString EscapeXml(const CString& text)
-{
-    const std::string& in = text.Str();
     std::string out;
-    out.reserve(in.size() + 16);
-    for (size_t i = 0; i < in.size(); ++i) {
-        const unsigned char ch = static_cast<unsigned char>(in[i]);
-        switch (ch) {
+    out.reserve(length + length / 8 + 16);
+    for (size_t i = 0; i < length; ++i) {
+        const unsigned unit = static_cast<unsigned short>(text[i]);
+        switch (unit) {
         case '&': out += "&amp;"; break;
         case '"': out += "&quot;"; break;
         case '<': out += "&lt;"; break;
         default:
-            if (ch == '\r' && i + 1 < in.size() && in[i + 1] == '\n') {
-                out += "\r\n";
-                ++i;
-            } else if (ch < 0x20) {
-                char reference[8];
-                std::snprintf(reference, sizeof(reference), "&#%u;", static_cast<unsigned>(ch));
-                out += reference;
+            if (unit < 0x20) {
+                AppendReference(&out, unit);
+            } else if (IsHighSurrogate(unit) && i + 1 < length && IsLowSurrogate(static_cast<unsigned short>(text[i + 1]))) {
+                const unsigned low = static_cast<unsigned short>(text[++i]);
+                AppendUtf8(&out, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
+            } else if (IsHighSurrogate(unit) || IsLowSurrogate(unit)) {
+                AppendReference(&out, unit);
             } else {
-                out += static_cast<char>(ch);
+                AppendUtf8(&out, unit);
             }
         }
     }
-    return CString(out);
+    return out;
 }
 
-CString UnescapeXml(const CString& text)
+bool FileTextToWide(const std::string& text, std::wstring* wide)
 {
-    const std::string& in = text.Str();
-    if (in.find('&') == std::string::npos)
-        return text;
-    std::string out;
-    out.reserve(in.size());
-    for (size_t i = 0; i < in.size(); ++i) {
-        const size_t end = in[i] == '&' ? in.find(';', i + 1) : std::string::npos;
-        if (end == std::string::npos || end - i > 10) {
-            out += in[i];
+    // No byte of the file gives more than one UTF-16 unit, so the room is known up front.
+    wide->resize(text.size());
+    wchar_t* out = wide->empty() ? nullptr : &(*wide)[0];
+    size_t written = 0;
+    size_t at = 0;
+    while (at < text.size()) {
+        const unsigned char ch = static_cast<unsigned char>(text[at]);
+        if (ch < 0x80 && ch != '&' && ch != 0) {
+            out[written++] = static_cast<wchar_t>(ch);
+            ++at;
             continue;
         }
-        const std::string body = in.substr(i + 1, end - i - 1);
-        if (body == "amp")
-            out += '&';
-        else if (body == "quot")
-            out += '"';
-        else if (body == "lt")
-            out += '<';
-        else if (body == "gt")
-            out += '>';
-        else if (body == "apos")
-            out += '\'';
-        else {
-            const long code = ParseCharacterReference(body);
-            if (code < 0) {
-                out += in[i];
-                continue;
-            }
-            if (code < 0x80) {
-                out += static_cast<char>(code);
-            } else {
-                const wchar_t wide = static_cast<wchar_t>(code);
-                std::string narrow;
-                if (!WideToAnsiExact(&wide, 1, &narrow)) {
-                    out += in[i];
-                    continue;
-                }
-                out += narrow;
-            }
+        // The writer never puts a zero byte into the file; one found there is damage.
+        if (ch == 0)
+            return false;
+        unsigned long code;
+        if (ch == '&') {
+            // The ";" is looked for only as far as the longest reference reaches, so a long run
+            // of "&" is read in linear time.
+            const size_t limit = std::min(text.size(), at + 2 + kLongestReference);
+            size_t end = at + 1;
+            while (end < limit && text[end] != ';')
+                ++end;
+            if (end >= limit || !ParseReference(text.data() + at + 1, end - at - 1, &code))
+                return false;
+            at = end + 1;
+        } else if (!ReadUtf8(text, &at, &code)) {
+            return false;
         }
-        i = end;
+        if (code < 0x10000) {
+            out[written++] = static_cast<wchar_t>(code);
+        } else {
+            code -= 0x10000;
+            out[written++] = static_cast<wchar_t>(0xD800 + (code >> 10));
+            out[written++] = static_cast<wchar_t>(0xDC00 + (code & 0x3FF));
+        }
     }
-    return CString(out);
+    wide->resize(written);
+    return true;
+}
+
+namespace {
+
+template <class Text>
+bool EqualsNoCase(const Text& text, const char* ascii)
+{
+    size_t i = 0;
+    for (; i < text.size() && ascii[i]; ++i) {
+        unsigned a = static_cast<unsigned>(text[i]) & (sizeof(text[i]) == 1 ? 0xFFu : 0xFFFFu);
+        unsigned b = static_cast<unsigned char>(ascii[i]);
+        if (a >= 'A' && a <= 'Z')
+            a += 'a' - 'A';
+        if (b >= 'A' && b <= 'Z')
+            b += 'a' - 'A';
+        if (a != b)
+            return false;
+    }
+    return i == text.size() && !ascii[i];
+}
+
+} // namespace
+
+bool EqualsNoCaseAscii(const std::wstring& text, const char* ascii)
+{
+    return EqualsNoCase(text, ascii);
+}
+
+bool EqualsNoCaseAscii(const std::string& text, const char* ascii)
+{
+    return EqualsNoCase(text, ascii);
 }

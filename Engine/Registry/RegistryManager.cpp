@@ -16,8 +16,6 @@ const char kDefaultName[] = "(Default)";
 const char kValueNotSet[] = "(value not set)";
 const char kHexDigits[] = "0123456789abcdef";
 
-// Deeper than the registry itself nests keys: a guard against a loop, never a real limit.
-const int kMaxDeleteDepth = 512;
 // Longest value name the registry allows, plus its terminator.
 const DWORD kMaxValueNameChars = 16384;
 // A value that keeps growing between two reads is given up after this many tries.
@@ -110,7 +108,7 @@ int DeleteKeyTreeAt(HKEY parent, const wchar_t* subKey, int depth)
     const LONG openResult = ::RegOpenKeyExW(parent, subKey, 0, KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE, &opened);
     if (openResult == ERROR_FILE_NOT_FOUND)
         return 1;
-    if (openResult != ERROR_SUCCESS || depth >= kMaxDeleteDepth) {
+    if (openResult != ERROR_SUCCESS || depth >= CRegistryManager::kMaxKeyDepth) {
         if (opened)
             ::RegCloseKey(opened);
         return 0;
@@ -206,9 +204,11 @@ int CRegistryManager::KeyExists(const char* keyText)
     return 1;
 }
 
-bool CRegistryManager::EnumRawValues(HKEY key, std::vector<_REGISTRY_RAW_VALUE>* values)
+bool CRegistryManager::EnumRawValues(HKEY key, std::vector<_REGISTRY_RAW_VALUE>* values, int* unreadable)
 {
     values->clear();
+    if (unreadable)
+        *unreadable = 0;
     DWORD count = 0, longestName = 0, longestData = 0;
     if (::RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, &longestName,
                            &longestData, nullptr, nullptr) != ERROR_SUCCESS)
@@ -231,10 +231,14 @@ bool CRegistryManager::EnumRawValues(HKEY key, std::vector<_REGISTRY_RAW_VALUE>*
         }
         if (result == ERROR_NO_MORE_ITEMS)
             break;
-        if (result != ERROR_SUCCESS)
+        if (result != ERROR_SUCCESS) {
+            if (unreadable)
+                ++*unreadable;
             continue;
+        }
         _REGISTRY_RAW_VALUE value;
         value.Unnamed = nameLength == 0;
+        value.WideName.assign(name.data(), nameLength);
         std::string ansiName;
         value.NameLost = !WideToAnsiExact(name.data(), static_cast<int>(nameLength), &ansiName);
         value.Name = CString(ansiName);

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <atomic>
+#include <set>
+#include <string>
 #include <vector>
 
 #include "VexaEngine.h"
@@ -29,7 +31,8 @@ struct _REGISTRY_VALUE {
 // One value of a key exactly as stored: the bytes are those the wide-character registry calls
 // give, so strings are UTF-16.
 struct _REGISTRY_RAW_VALUE {
-    CString Name;         // in the system code page; empty for the unnamed value
+    std::wstring WideName;  // the name as the registry holds it; empty for the unnamed value
+    CString Name;           // in the system code page; empty for the unnamed value
     bool Unnamed = false;
     // The name holds characters the system code page cannot carry: Name is not usable.
     bool NameLost = false;
@@ -37,9 +40,33 @@ struct _REGISTRY_RAW_VALUE {
     std::vector<BYTE> Data;
 };
 
+// What one restore did. Keys and values are counted below the roots; what stands in or below a
+// key that could not be written is skipped.
+struct _RESTORE_RESULT {
+    int KeysRestored = 0;
+    int KeysFailed = 0;
+    int KeysSkipped = 0;
+    int ValuesRestored = 0;
+    int ValuesFailed = 0;
+    int ValuesSkipped = 0;
+    // The keys that could not be written, as full paths.
+    std::vector<CString> FailedKeys;
+    // Why the file was refused as a whole, before anything was written; empty when it was read.
+    CString Error;
+
+    bool IsComplete() const
+    {
+        return Error.IsEmpty() && KeysFailed + KeysSkipped + ValuesFailed + ValuesSkipped == 0;
+    }
+};
+
 class CRegistryManager
 {
 public:
+    // Keys below a root are never deeper than this: a restore refuses a file that nests keys
+    // deeper, a backup leaves deeper keys out, and the delete reaches this deep.
+    static constexpr int kMaxKeyDepth = 512;
+
     explicit CRegistryManager(CAbstractStatus* status) : m_status(status) {}
     virtual ~CRegistryManager() {}
     CRegistryManager(const CRegistryManager&) = delete;
@@ -70,8 +97,9 @@ public:
     // Lists a key's values as text, unnamed value first as "(Default)". A value that grows
     // while it is listed is read again, never dropped.
     void EnumValues(HKEY key, std::vector<_REGISTRY_VALUE>* values);
-    // The values of a key with their bytes as stored, in enumeration order.
-    static bool EnumRawValues(HKEY key, std::vector<_REGISTRY_RAW_VALUE>* values);
+    // The values of a key with their bytes as stored, in enumeration order. False when the key
+    // cannot be queried; values that could not be read are counted in *unreadable when given.
+    static bool EnumRawValues(HKEY key, std::vector<_REGISTRY_RAW_VALUE>* values, int* unreadable = nullptr);
 
     // Value data as text by type; never reads past `size` bytes.
     static CString FormatValueData(const BYTE* data, DWORD type, DWORD size);
@@ -92,28 +120,40 @@ public:
     // written completely (the caller then deletes it).
     int ExportRegistry(const char* file);
     // The keys named by the container's items that are not excluded; value items export their
-    // key. 1 / 0 as ExportRegistry.
+    // key. 1 / 0 as ExportRegistry. An item whose key could not be written whole is remembered
+    // (IsItemBackedUp).
     int ExportItems(const char* file, CAbstractScanItemsInfo* items);
-    // Restores a backup file. 1 when everything in it was restored; 0 when the file could not
-    // be read to its end or a key or value could not be restored (the rest is still restored).
+    // Restores a backup file. The whole file is read and checked first: a file that fails the
+    // check (cut short, damaged, nesting keys too deep) writes nothing. 1 when everything in it
+    // was restored; else 0, with GetRestoreResult telling what happened (a key that cannot be
+    // written does not stop the rest). The status hears the same: see ACTIVITY_RESTORE.
     int ImportFile(const char* file);
 
-    // What the last export or import left out or could not restore.
+    // What the last export left out (keys and values that could not be read).
     int GetSkippedCount() const { return m_skipped; }
-    int GetFailedCount() const { return m_failed; }
+    // Whether the last ExportItems wrote the item's key with everything below it (or found it
+    // gone); only such an item may be deleted.
+    bool IsItemBackedUp(const char* item) const { return m_incompleteItems.count(CString(item)) == 0; }
+    const _RESTORE_RESULT& GetRestoreResult() const { return m_restore; }
 
 protected:
-    // One key chain from its root (writes nothing when the key cannot be opened).
-    int ExportKey(const CString& keyText, CXmlWriter* writer);
-    // The values and subkeys of an open key, one level below the writer's depth. 0 only when
-    // the export was stopped; a key that cannot be read is left out and counted.
-    int WriteKey(CXmlWriter* writer, const CString& name, HKEY key);
+    // One key chain from its root (writes nothing when the key cannot be opened). *complete
+    // tells whether the key and everything below it were written, or the key does not exist.
+    int ExportKey(const CString& keyText, CXmlWriter* writer, bool* complete = nullptr);
+    // The values and subkeys of an open key `depth` levels below its root, one level below the
+    // writer's depth. 0 only when the export was stopped; a key that cannot be read, or lies
+    // deeper than kMaxKeyDepth, is left out and counted.
+    int WriteKey(CXmlWriter* writer, const std::wstring& name, HKEY key, int depth);
     void WriteValue(CXmlWriter* writer, const _REGISTRY_RAW_VALUE& value);
+    // Both readings of a restore: the check, then the writing.
     int ImportXml(CXmlReader* reader);
+    // Tells the status what the last restore did.
+    void ReportRestore();
 
     CAbstractStatus* m_status;
     // Written by the user-interface thread, read by the job thread.
     std::atomic<int> m_continue{0};
     int m_skipped = 0;
-    int m_failed = 0;
+    std::set<CString> m_incompleteItems;
+    _RESTORE_RESULT m_restore;
 };

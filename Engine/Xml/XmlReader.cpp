@@ -6,6 +6,12 @@
 
 namespace {
 
+// The file is read in pieces of this size; lines of any length are put together from them.
+const size_t kReadSize = 64 * 1024;
+// A value longer than this takes over the line's buffer instead of being copied out of it.
+const size_t kLargeValue = 64 * 1024;
+const char kByteOrderMark[] = "\xEF\xBB\xBF";
+
 const char kBadOpen[] = "Bad '<' symbol";
 const char kOpenAtLineEnd[] = "'<' symbol not allowed at the end of a line";
 const char kEmptyName[] = "Empty element name";
@@ -25,7 +31,7 @@ void CXmlReader::GetAttribute(CString* name, CString* value) const
     if (name)
         *name = m_attributeName;
     if (value)
-        *value = m_attributeValue;
+        *value = CString(m_attributeValue);
 }
 
 int CXmlReader::SetFileName(const char* path)
@@ -39,6 +45,9 @@ int CXmlReader::Close()
 {
     m_file.Close();
     Reset();
+    m_buffer = std::vector<char>();
+    std::string().swap(m_line);
+    std::string().swap(m_attributeValue);
     return 1;
 }
 
@@ -51,12 +60,33 @@ void CXmlReader::Reset()
 bool CXmlReader::Open()
 {
     // Binary: a 0x1A byte is data and line ends reach the reader as they are in the file.
-    if (!m_file.Open(m_fileName, CFile::modeRead | CFile::shareDenyNone | CFile::typeBinary))
+    // Nobody may write the file meanwhile, so a second reading (Rewind) reads the same.
+    if (!m_file.Open(m_fileName, CFile::modeRead | CFile::shareDenyWrite | CFile::typeBinary))
         return false;
     m_opened = 1;
+    ResetState();
+    return true;
+}
+
+bool CXmlReader::Rewind()
+{
+    if (!m_opened || m_file.Seek(0, CFile::begin) != 0)
+        return false;
+    ResetState();
+    return true;
+}
+
+void CXmlReader::ResetState()
+{
     m_failed = false;
+    m_buffer.resize(kReadSize);
+    m_bufferUsed = m_bufferRead = 0;
+    m_atEnd = false;
+    m_line.clear();
+    m_lineEnd = "";
     m_position = -1;
     m_lineNumber = 0;
+    m_nodeType = NODE_NONE;
     m_inComment = m_inCData = m_inTag = m_expectingValue = m_inText = false;
     m_quote = 0;
     m_attributeNamePending = false;
@@ -64,9 +94,43 @@ bool CXmlReader::Open()
     m_name.Empty();
     m_text.Empty();
     m_attributeName.Empty();
-    m_attributeValue.Empty();
+    m_attributeValue.clear();
     m_declaration.Empty();
-    return true;
+}
+
+bool CXmlReader::ReadLine()
+{
+    m_line.clear();
+    bool gotAny = false;
+    for (;;) {
+        if (m_bufferRead >= m_bufferUsed) {
+            m_bufferUsed = m_bufferRead = 0;
+            if (!m_atEnd)
+                m_bufferUsed = m_file.Read(m_buffer.data(), static_cast<UINT>(m_buffer.size()));
+            if (m_bufferUsed == 0) {
+                m_atEnd = true;
+                m_lineEnd = "";
+                return gotAny;
+            }
+        }
+        gotAny = true;
+        const char* start = m_buffer.data() + m_bufferRead;
+        const size_t available = m_bufferUsed - m_bufferRead;
+        const char* newline = static_cast<const char*>(std::memchr(start, '\n', available));
+        if (!newline) {
+            m_line.append(start, available);
+            m_bufferRead = m_bufferUsed;
+            continue;
+        }
+        m_line.append(start, static_cast<size_t>(newline - start));
+        m_bufferRead += static_cast<size_t>(newline - start) + 1;
+        m_lineEnd = "\n";
+        if (!m_line.empty() && m_line.back() == '\r') {
+            m_line.pop_back();
+            m_lineEnd = "\r\n";
+        }
+        return true;
+    }
 }
 
 void CXmlReader::Fail(const char* detail)
@@ -86,21 +150,16 @@ int CXmlReader::Read()
     if (m_failed)
         return 0;
     if (m_position == -1) {
-        CString line;
-        if (!m_file.ReadString(line)) {
+        if (!ReadLine()) {
             // A file that ends inside markup was cut short.
             if (m_inTag || m_expectingValue || m_inComment || m_inCData)
                 Fail(kUnexpectedEnd);
             return 0;
         }
-        m_line = line.Str();
-        m_lineEnd = "\n";
-        if (!m_line.empty() && m_line.back() == '\r') {
-            m_line.pop_back();
-            m_lineEnd = "\r\n";
-        }
         ++m_lineNumber;
         m_position = 0;
+        if (m_lineNumber == 1 && m_line.compare(0, 3, kByteOrderMark) == 0)
+            m_position = 3;
     }
     const char* detail = nullptr;
     if (!Step(&detail)) {
@@ -119,6 +178,10 @@ void CXmlReader::SkipBlanks()
 bool CXmlReader::Step(const char** detail)
 {
     m_nodeType = NODE_NONE;
+    // Inside a value every line end is part of it, also that of an empty line or of a line
+    // that ends with the opening quote.
+    if (m_expectingValue && m_quote)
+        return StepInValue(detail);
     const int length = static_cast<int>(m_line.size());
     if (m_position >= length) {
         m_position = -1;
@@ -170,30 +233,49 @@ bool CXmlReader::StepInValue(const char** detail)
             return false;
         }
         m_quote = ch;
-        m_attributeValue.Empty();
+        // A large value read before leaves its room to the system, not to the next value.
+        if (m_attributeValue.capacity() > kLargeValue)
+            std::string().swap(m_attributeValue);
+        m_attributeValue.clear();
         ++m_position;
         return true;
     }
     const size_t close = m_line.find(m_quote, static_cast<size_t>(m_position));
     if (close == std::string::npos) {
-        m_attributeValue += CString(m_line.substr(static_cast<size_t>(m_position)));
+        m_attributeValue.append(m_line, static_cast<size_t>(m_position), std::string::npos);
         m_attributeValue += m_lineEnd;
         m_position = -1;
         return true;
     }
-    m_attributeValue += CString(m_line.substr(static_cast<size_t>(m_position), close - m_position));
+    TakeValue(close);
     m_nodeType = NODE_ATTRIBUTE;
     m_expectingValue = false;
     m_quote = 0;
-    m_position = static_cast<int>(close) + 1;
     return true;
+}
+
+void CXmlReader::TakeValue(size_t close)
+{
+    const size_t first = static_cast<size_t>(m_position);
+    if (m_attributeValue.empty() && close - first > kLargeValue) {
+        // The value takes over the line's buffer, so a large value is held once, not twice.
+        std::string rest = m_line.substr(close + 1);
+        m_attributeValue.swap(m_line);
+        m_attributeValue.resize(close);
+        m_attributeValue.erase(0, first);
+        m_line.swap(rest);
+        m_position = 0;
+        return;
+    }
+    m_attributeValue.append(m_line, first, close - first);
+    m_position = static_cast<int>(close) + 1;
 }
 
 void CXmlReader::StepInText()
 {
     const size_t open = m_line.find('<', static_cast<size_t>(m_position));
     const size_t end = open == std::string::npos ? m_line.size() : open;
-    m_text = CString(m_line.substr(static_cast<size_t>(m_position), end - m_position));
+    m_text = CString(m_line.data() + m_position, static_cast<int>(end) - m_position);
     if (open != std::string::npos)
         m_inText = false;
     m_position = static_cast<int>(end);
@@ -238,22 +320,32 @@ bool CXmlReader::StepAtMarkup(const char** detail)
                 break;
             ++m_position;
         }
-        const CString name(m_line.substr(static_cast<size_t>(first), m_position - first));
-        if (name.IsEmpty()) {
+        if (m_position == first) {
             *detail = kEmptyName;
             return false;
         }
+        const char* name = m_line.data() + first;
+        const int length = m_position - first;
         if (name[0] == '?' || name[0] == '!') {
             m_nodeType = NODE_DECLARATION;
-            m_declaration = name;
+            m_declaration = CString(name, length);
             m_name.Empty();
         } else if (name[0] == '/') {
             m_nodeType = NODE_END_TAG;
-            m_name = name.Mid(1);
+            m_name = CString(name + 1, length - 1);
         } else {
             m_nodeType = NODE_START_TAG;
-            m_name = name;
+            m_name = CString(name, length);
         }
+        return true;
+    }
+    if (!m_inTag) {
+        // Only blanks may stand before the first element.
+        if (!IsBlank(ch)) {
+            *detail = kSyntaxError;
+            return false;
+        }
+        SkipBlanks();
         return true;
     }
     if (ch == '?') {
@@ -274,10 +366,6 @@ bool CXmlReader::StepAtMarkup(const char** detail)
         ++m_position;
         return true;
     }
-    if (!m_inTag) {
-        *detail = kSyntaxError;
-        return false;
-    }
     if (ch == '=') {
         if (!m_attributeNamePending) {
             *detail = kMissingAttributeName;
@@ -296,8 +384,8 @@ bool CXmlReader::StepAtMarkup(const char** detail)
             break;
         ++m_position;
     }
-    m_attributeName = CString(m_line.substr(static_cast<size_t>(first), m_position - first));
-    m_attributeValue.Empty();
+    m_attributeName = CString(m_line.data() + first, m_position - first);
+    m_attributeValue.clear();
     m_attributeNamePending = true;
     return true;
 }

@@ -4,6 +4,9 @@
 // A syntax error ends the reading with a message that names the line.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "AfxFile.h"
 
 class CXmlReader
@@ -34,6 +37,15 @@ public:
     const CString& GetText() const { return m_text; }
     const CString& GetDeclaration() const { return m_declaration; }
     void GetAttribute(CString* name, CString* value) const;
+    const CString& GetAttributeName() const { return m_attributeName; }
+    // The value of the attribute node without a copy (a value can be as large as the file).
+    const std::string& GetAttributeValue() const { return m_attributeValue; }
+    // Moves the value of the attribute node into *value, so that it is held once.
+    void TakeAttributeValue(std::string* value)
+    {
+        value->clear();
+        value->swap(m_attributeValue);
+    }
     int GetLineNumber() const { return m_lineNumber; }
     // "Parse error in line %d : (%s)" after a parse error.
     const CString& GetErrorMessage() const { return m_errorMessage; }
@@ -44,28 +56,41 @@ public:
     int SetFileName(const char* path);
     // 1: a parse error is also shown in a message box.
     void SetShowErrors(int show) { m_showErrors = show; }
+    // Starts again at the first line of the open file. False when no file is open or it cannot
+    // be read again. Nobody can write the file while it is open, so both readings see the same.
+    bool Rewind();
     int Close();
     void Reset();
 
 private:
     bool Open();
+    void ResetState();
+    // The next line into m_line, without its line end (kept in m_lineEnd); false at the end.
+    bool ReadLine();
     // One tokenizer step on the current line; false with a detail text on a syntax error.
     bool Step(const char** detail);
     bool StepInValue(const char** detail);
     bool StepAtMarkup(const char** detail);
     void StepInText();
+    void TakeValue(size_t close);
     void SkipBlanks();
     void Fail(const char* detail);
 
-    CStdioFile m_file;
+    CFile m_file;
     int m_opened = 0;
     CString m_fileName;
     int m_showErrors = 0;
     bool m_failed = false;
     CString m_errorMessage;
 
+    std::vector<char> m_buffer;
+    size_t m_bufferUsed = 0;
+    size_t m_bufferRead = 0;
+    bool m_atEnd = false;
+
     std::string m_line;
-    // What ended the current line in the file ("\r\n" or "\n"): a value that spans lines keeps it.
+    // What ended the current line in the file ("\r\n", "\n", or nothing for the last line): a
+    // value that spans lines keeps it.
     const char* m_lineEnd = "";
     int m_position = -1;  // -1: read the next line
     int m_lineNumber = 0;
@@ -74,7 +99,7 @@ private:
     CString m_name;
     CString m_text;
     CString m_attributeName;
-    CString m_attributeValue;
+    std::string m_attributeValue;
     CString m_declaration;
 
     bool m_inComment = false;

@@ -57,6 +57,12 @@ void CXmlWriter::Append(const CString& text)
 {
     if (m_failed)
         return;
+    if (text.GetLength() >= static_cast<int>(kFlushSize)) {
+        // A large text goes to the file as it is, without a copy in the buffer.
+        if (Flush() && !m_file->Write(text.GetString(), static_cast<UINT>(text.GetLength())))
+            m_failed = true;
+        return;
+    }
     m_buffer += text.Str();
     if (m_buffer.size() >= kFlushSize)
         Flush();

@@ -1,14 +1,30 @@
 #include "PagesFixture.h"
 
+#include <shlwapi.h>
+
 #include "JobWait.h"
 #include "RegistryKey.h"
 #include "ScanItemsInfo.h"
+#include "ScheduledTasks.h"
 #include "WindowCapture.h"
 #include "resource.h"
 
 namespace {
 
 const char kRun[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+const char kComputerName[] = "System\\CurrentControlSet\\Control\\ComputerName";
+
+// The Task Scheduler asks for the computer's name, which lives in HKEY_LOCAL_MACHINE: the
+// sandbox gets a copy of the prefix's.
+void CopyComputerNameIntoSandbox(HKEY realKey)
+{
+    HKEY copy = nullptr;
+    if (!realKey || ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kComputerName, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &copy,
+                                      nullptr) != ERROR_SUCCESS)
+        return;
+    ::SHCopyKeyA(realKey, nullptr, copy, 0);
+    ::RegCloseKey(copy);
+}
 
 } // namespace
 
@@ -20,7 +36,12 @@ CQuillonApp& TestApp()
 
 void PagesTest::SetUp()
 {
+    HKEY computerName = nullptr;
+    ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kComputerName, 0, KEY_READ, &computerName);
     m_sandbox.reset(new CRegistrySandbox);
+    CopyComputerNameIntoSandbox(computerName);
+    if (computerName)
+        ::RegCloseKey(computerName);
     m_folder.reset(new CTempFolder);
     CMessageBoxRecorder::ClearTexts();
     CQuillonApp& app = TestApp();
@@ -62,6 +83,12 @@ void PagesTest::TearDown()
     delete m_main;
     m_main = nullptr;
     app.m_pMainWnd = nullptr;
+    // The settings page keeps the program's jobs in the prefix's Task Scheduler.
+    CString user;
+    if (GetJobUserName(&user)) {
+        CTask().Delete(ScheduledScanJobName(user));
+        CTask().Delete(LogonJobName(user));
+    }
     m_sandbox.reset();
     m_folder.reset();
 }

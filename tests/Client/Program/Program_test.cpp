@@ -8,6 +8,7 @@
 
 #include "LocalHttpServer.h"
 #include "RegistryKey.h"
+#include "ScheduledTasks.h"
 #include "VexaEngine.h"
 #include "TempFolder.h"
 #include "WindowCapture.h"
@@ -156,6 +157,11 @@ protected:
     }
     void TearDown() override
     {
+        CString user;
+        if (GetJobUserName(&user)) {
+            CTask().Delete(ScheduledScanJobName(user));
+            CTask().Delete(LogonJobName(user));
+        }
         ::SHDeleteKeyA(HKEY_LOCAL_MACHINE, kSettingsKey);
         ::SHDeleteKeyA(HKEY_CLASSES_ROOT, "*\\shell\\Bellwort Registry Reriraz");
         ::SHDeleteKeyA(HKEY_CLASSES_ROOT, "Folder\\shell\\Bellwort Registry Reriraz");
@@ -249,6 +255,13 @@ TEST_F(ProgramTest, TheExplorerVerbRunsTheProgramByItsFullPathAfterARelativeStar
     CString command;
     ASSERT_TRUE(verb.ReadString(nullptr, command));
     EXPECT_EQ(CString("\"" + m_exe + "\" \"%1\""), command);
+    // So does the scheduled scan that the first start creates.
+    CString user;
+    ASSERT_TRUE(GetJobUserName(&user));
+    CTask job;
+    ASSERT_EQ(S_OK, job.Load(ScheduledScanJobName(user)));
+    EXPECT_EQ(CString(m_exe.c_str()), job.GetApplicationName());
+    EXPECT_EQ(CString("SCHEDULE"), job.GetParameters());
     Close(mainWindow);
     EXPECT_EQ(0, program.WaitForExit(20000));
 }

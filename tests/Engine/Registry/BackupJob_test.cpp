@@ -7,6 +7,7 @@
 #include "AfxFileFind.h"
 #include "EngineProcess.h"
 #include "FakeScanItems.h"
+#include "MessageBoxRecorder.h"
 #include "RecordingStatus.h"
 #include "RegistrySandbox.h"
 #include "TempFolder.h"
@@ -27,6 +28,7 @@ public:
         m_running = 0;
         return result;
     }
+    using CVexaEngineProcess::CreateBackupFile;
     using CVexaEngineProcess::GetBackupFolder;
     using CVexaEngineProcess::MakeBackupFileName;
 };
@@ -87,6 +89,25 @@ TEST(BackupFileName, NamesTheMomentAndTheKindOfBackup)
     };
     for (const Row& row : rows)
         EXPECT_EQ(CBackupProcess::MakeBackupFileName(row.time, row.partial), row.name);
+    EXPECT_EQ(CBackupProcess::MakeBackupFileName({2027, 1, 0, 3, 9, 5, 7, 0}, true, 2),
+              "03012027_090507_2_REGBACKUP.rbk");
+}
+
+TEST(BackupFileName, ABackupOfTheSameSecondNeverReplacesAnother)
+{
+    CTempFolder folder;
+    const SYSTEMTIME moment = {2027, 1, 0, 3, 9, 5, 7, 0};
+    const std::string first = folder.WriteFile("03012027_090507_REGBACKUP.rbk", "the first repair's backup");
+    const CString second = CBackupProcess::CreateBackupFile(folder.Path().c_str(), moment, true);
+    const CString third = CBackupProcess::CreateBackupFile(folder.Path().c_str(), moment, true);
+    EXPECT_EQ(second, CString(folder.PathOf("03012027_090507_2_REGBACKUP.rbk")));
+    EXPECT_EQ(third, CString(folder.PathOf("03012027_090507_3_REGBACKUP.rbk")));
+    EXPECT_EQ(ReadWholeFile(first), "the first repair's backup");
+    EXPECT_TRUE(FileExists(second.Str()));
+    // A full backup of the same second has a name of its own.
+    EXPECT_EQ(CBackupProcess::CreateBackupFile(folder.Path().c_str(), moment, false),
+              CString(folder.PathOf("03012027_090507_FULL_REGBACKUP.rbk")));
+    EXPECT_TRUE(CBackupProcess::CreateBackupFile(folder.PathOf("missing").c_str(), moment, true).IsEmpty());
 }
 
 TEST_F(BackupJobTest, AFullBackupWritesOneFileInTheBackupFolderWithFiveSteps)
@@ -147,18 +168,54 @@ TEST_F(BackupJobTest, RestoreJobRestoresAFileAndReportsAMissingOneAsFailed)
     ASSERT_TRUE(restored.WaitFinished());
     EXPECT_EQ(restored.FinishedResult(), 1);
     EXPECT_TRUE(RegValueExists(HKEY_CURRENT_USER, "Restored", "v"));
+    const auto summary = restored.EventsOf(StatusEvent::Activity);
+    ASSERT_FALSE(summary.empty());
+    EXPECT_EQ(summary[0].text, "Restored 1 keys and 1 values. Not restored: 0 keys and 0 values. Skipped below "
+                               "them: 0 keys and 0 values.");
 
     CRecordingStatus missing;
     ASSERT_EQ(process.StartRestore(folder.PathOf("missing.rbk").c_str(), &missing), 1);
     process.Resume();
     ASSERT_TRUE(missing.WaitFinished());
     EXPECT_EQ(missing.FinishedResult(), 0);
+    const auto why = missing.EventsOf(StatusEvent::Activity);
+    ASSERT_FALSE(why.empty());
+    EXPECT_EQ(why[0].text, "The backup file cannot be read");
+    EXPECT_EQ(why[0].area, ACTIVITY_RESTORE);
 
     ::RegDeleteTreeA(HKEY_CURRENT_USER, "Restored");
     CRecordingStatus now;
     EXPECT_EQ(process.RestoreBackupNow(&now, file.c_str()), 1);
     EXPECT_TRUE(RegValueExists(HKEY_CURRENT_USER, "Restored", "v"));
     EXPECT_EQ(process.RestoreBackupNow(&now, folder.PathOf("missing.rbk").c_str()), 0);
+}
+
+TEST_F(BackupJobTest, ADamagedFileIsRefusedThroughTheJobsStatus)
+{
+    CMessageBoxRecorder messages;
+    CTempFolder folder;
+    // Cut inside a tag after a complete key: nothing of it may be written.
+    const std::string file = folder.WriteFile("cut.rbk",
+                                              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
+                                              " <registry>\r\n"
+                                              "  <k name=\"HKEY_CURRENT_USER\">\r\n"
+                                              "   <k name=\"Restored\">\r\n"
+                                              "    <v name=\"v\" value=\"x\"/>\r\n"
+                                              "   </k>\r\n"
+                                              "   <k name=\"Cut");
+    CVexaEngineProcess process(false);
+    CRecordingStatus status;
+    ASSERT_EQ(process.StartRestore(file.c_str(), &status), 1);
+    process.Resume();
+    ASSERT_TRUE(status.WaitFinished());
+    EXPECT_EQ(status.FinishedResult(), 0);
+    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, "Restored"));
+    EXPECT_TRUE(CMessageBoxRecorder::Texts().empty());
+    std::vector<std::string> texts;
+    for (const StatusEvent& event : status.EventsOf(StatusEvent::Activity))
+        if (event.area == ACTIVITY_RESTORE)
+            texts.push_back(event.text);
+    EXPECT_EQ(texts, std::vector<std::string>{"Parse error in line 7 : (Unexpected end of file)"});
 }
 
 TEST_F(BackupJobTest, APartialBackupWritesTheItemsKeysUnderItsOwnName)
@@ -173,4 +230,13 @@ TEST_F(BackupJobTest, APartialBackupWritesTheItemsKeysUnderItsOwnName)
     EXPECT_EQ(file.Right(14), "_REGBACKUP.rbk");
     EXPECT_EQ(file.Find("_FULL_"), -1);
     EXPECT_NE(ReadWholeFile(file.Str()).find("<k name=\"Key\">"), std::string::npos);
+
+    // The next repair's backup, perhaps of the same second, leaves this one as it was.
+    const std::string firstText = ReadWholeFile(file.Str());
+    CFakeScanItems others({{"HKEY_CURRENT_USER\\Software\\Other", false}});
+    CString second;
+    ASSERT_EQ(process.WritePartialBackup(&others, &second), 1);
+    EXPECT_NE(second, file);
+    EXPECT_EQ(NewFiles(m_before, BackupFiles(".rbk")).size(), 2u);
+    EXPECT_EQ(ReadWholeFile(file.Str()), firstText);
 }

@@ -6,13 +6,17 @@
 #include <shellapi.h>
 #include <shlwapi.h>
 #include <map>
+#include <cstring>
 #include <memory>
 #include <string>
 
+#include "BackupFixture.h"
 #include "EngineProcess.h"
+#include "KeyAccess.h"
 #include "RecordingStatus.h"
 #include "Registry/RegistryManager.h"
 #include "RegistrySandbox.h"
+#include "RegistrySnapshot.h"
 #include "ScanItemsInfo.h"
 #include "TempFolder.h"
 
@@ -198,6 +202,78 @@ TEST_F(RepairTest, ValueNamedDefaultEmptiesTheUnnamedValue)
     EXPECT_EQ(state.at(std::string("Software\\Fixture") + kSep), std::to_string(REG_SZ) + ":" + std::string(1, '\0'));
 }
 
+TEST_F(RepairTest, AValueNamedDefaultIsTheOneTheScanJudged)
+{
+    // The file-reference scan calls the unnamed value "(Default)"; the other scanners report
+    // names as the registry holds them, the unnamed value as an empty name.
+    const struct {
+        int category;
+        const char* name;
+        bool withUnnamed;
+        const char* unnamedAfter;  // null: gone; "" emptied
+        bool literalKept;
+    } rows[] = {
+        {SCAN_FPR, "(Default)", true, "", true},
+        {SCAN_FPR, "(default)", true, "", true},
+        {SCAN_FPR, "(Default)", false, nullptr, false},
+        {SCAN_SUI, "(Default)", true, "C:\\gone.exe", false},
+        {SCAN_FNT, "(Default)", true, "C:\\gone.exe", false},
+        {SCAN_SUI, "", true, nullptr, true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::to_string(row.category) + " '" + row.name + "'");
+        ::SHDeleteKeyA(HKEY_CURRENT_USER, "Software\\Fixture");
+        ASSERT_TRUE(WriteRegString(HKEY_CURRENT_USER, "Software\\Fixture", "(Default)", "healthy"));
+        if (row.withUnnamed) {
+            ASSERT_TRUE(WriteRegString(HKEY_CURRENT_USER, "Software\\Fixture", nullptr, "C:\\gone.exe"));
+        }
+        items->Clear();
+        items->AddItem(std::string("HKEY_CURRENT_USER\\Software\\Fixture") + kSep + row.name, row.category, 0, 0);
+        EXPECT_EQ(Repair(), 0u);
+
+        const auto state = SnapshotOf(HKEY_CURRENT_USER, "Software\\Fixture");
+        const auto unnamed = state.find(std::string("Software\\Fixture") + kSep);
+        if (row.unnamedAfter) {
+            ASSERT_NE(unnamed, state.end());
+            EXPECT_EQ(unnamed->second,
+                      std::to_string(REG_SZ) + ":" + std::string(row.unnamedAfter, std::strlen(row.unnamedAfter) + 1));
+        } else {
+            EXPECT_EQ(unnamed, state.end());
+        }
+        EXPECT_EQ(state.count(std::string("Software\\Fixture") + kSep + "(Default)"), row.literalKept ? 1u : 0u);
+    }
+}
+
+TEST_F(RepairTest, AnItemWhoseKeyIsNotWhollyInTheBackupIsLeftAndReported)
+{
+    WriteRegString(HKEY_CURRENT_USER, "Software\\Fixture\\Class", "a", "1");
+    WriteRegString(HKEY_CURRENT_USER, "Software\\Fixture\\Class\\Locked", "v", "x");
+    WriteRegString(HKEY_CURRENT_USER, "Software\\Fixture\\Other", "a", "1");
+    // It may be deleted, but not read: the backup cannot hold it.
+    CDeniedKey locked(HKEY_CURRENT_USER, "Software\\Fixture\\Class\\Locked", "KR");
+    ASSERT_TRUE(locked.IsActive());
+    items->AddItem("HKEY_CURRENT_USER\\Software\\Fixture\\Class", SCAN_AXO, 0, 0);
+    items->AddItem(std::string("HKEY_CURRENT_USER\\Software\\Fixture\\Class") + kSep + "a", SCAN_FPR, 0, 0);
+    items->AddItem("HKEY_CURRENT_USER\\Software\\Fixture\\Other", SCAN_AXO, 0, 0);
+
+    EXPECT_EQ(Repair(), 0u);
+    EXPECT_TRUE(RegValueExists(HKEY_CURRENT_USER, "Software\\Fixture\\Class", "a"));
+    // Still there, though nobody may open it.
+    HKEY lockedKey = nullptr;
+    EXPECT_EQ(::RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Fixture\\Class\\Locked", 0, KEY_READ, &lockedKey),
+              ERROR_ACCESS_DENIED);
+    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, "Software\\Fixture\\Other"));
+    std::vector<std::string> notDone;
+    for (const StatusEvent& event : status.EventsOf(StatusEvent::Item))
+        if (event.value == ITEM_NOT_DONE)
+            notDone.push_back(event.text + " " + std::to_string(event.number));
+    const std::vector<std::string> expected = {
+        "HKEY_CURRENT_USER\\Software\\Fixture\\Class " + std::to_string(SCAN_AXO),
+        "HKEY_CURRENT_USER\\Software\\Fixture\\Class" + std::string(kSep) + "a " + std::to_string(SCAN_FPR),
+    };
+    EXPECT_EQ(notDone, expected);
+}
+
 TEST_F(RepairTest, TextsThatNameNoKeyDeleteNothing)
 {
     WriteRegString(HKEY_CURRENT_USER, "Software\\Fixture", "a", "1");
@@ -262,6 +338,10 @@ TEST_F(RepairTest, BackupRestoresEverythingTheRepairDeleted)
     WriteRegString(HKEY_CURRENT_USER, "Software\\Fixture\\Fonts", "Kept (TrueType)", "kept.ttf");
     WriteRegDword(HKEY_CURRENT_USER, "Software\\Fixture\\Shared", "C:\\gone.dll", 3);
     WriteRegString(HKEY_LOCAL_MACHINE, "Software\\Fixture\\Run", "Gone", "C:\\gone.exe /x", REG_EXPAND_SZ);
+    // Below the class key: every value type and every kind of name a backup must keep.
+    ASSERT_TRUE(WriteBackupFixture(HKEY_CURRENT_USER, L"Software\\Fixture\\Class\\Tree"));
+    RegistrySnapshot wideBefore;
+    ASSERT_TRUE(TakeSnapshot(HKEY_CURRENT_USER, L"Software\\Fixture", &wideBefore));
     const auto userBefore = SnapshotOf(HKEY_CURRENT_USER, "Software\\Fixture");
     const auto machineBefore = SnapshotOf(HKEY_LOCAL_MACHINE, "Software\\Fixture");
 
@@ -277,8 +357,11 @@ TEST_F(RepairTest, BackupRestoresEverythingTheRepairDeleted)
     const auto backups = BackupFiles();
     ASSERT_EQ(backups.size(), 1u);
     CRegistryManager manager(nullptr);
-    EXPECT_EQ(manager.ImportFile(backups[0].c_str()), 1);
+    EXPECT_EQ(manager.ImportFile(backups[0].c_str()), 1) << manager.GetRestoreResult().Error.Str();
     EXPECT_EQ(SnapshotOf(HKEY_CURRENT_USER, "Software\\Fixture"), userBefore);
+    RegistrySnapshot wideAfter;
+    ASSERT_TRUE(TakeSnapshot(HKEY_CURRENT_USER, L"Software\\Fixture", &wideAfter));
+    EXPECT_EQ(CompareSnapshots(wideBefore, wideAfter), "");
     EXPECT_EQ(SnapshotOf(HKEY_LOCAL_MACHINE, "Software\\Fixture"), machineBefore);
 }
 

@@ -1,6 +1,7 @@
 // The pull reader: the nodes of small documents, binary reading, and errors with their lines.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -77,6 +78,40 @@ TEST_F(XmlReaderTest, AValueOverSeveralLinesKeepsTheLineEndsOfTheFile)
               (std::vector<std::string>{"1:v", "3:v value=a\r\nb\nc", "2:v"}));
 }
 
+TEST_F(XmlReaderTest, AValueKeepsALineBreakAfterItsOpeningQuoteAndItsBlankLines)
+{
+    EXPECT_EQ(Read("<v a=\"\r\n\r\nx\r\n\r\n\" b=\"\n\n\"/>"),
+              (std::vector<std::string>{"1:v", "3:v a=\r\n\r\nx\r\n\r\n", "3:v b=\n\n", "2:v"}));
+}
+
+TEST_F(XmlReaderTest, AByteOrderMarkAndBlanksMayStandBeforeTheFirstElement)
+{
+    EXPECT_EQ(Read("\xEF\xBB\xBF \t\r\n\r\n  <r/>"), (std::vector<std::string>{"1:r", "2:r"}));
+    std::string error;
+    Read("<r/>\r\n\xEF\xBB\xBF<s/>", &error);
+    EXPECT_TRUE(error.empty()) << error;
+    Read(" \xEF\xBB\xBF<r/>", &error);
+    EXPECT_EQ(error, "Parse error in line 1 : (Syntax error)");
+}
+
+TEST_F(XmlReaderTest, RewindReadsTheSameNodesAgain)
+{
+    const std::string path = m_folder.WriteFile("again.xml", "<r a=\"1\">\r\n <s b='2'/>\r\n</r>\r\n");
+    CXmlReader reader;
+    reader.SetFileName(path.c_str());
+    EXPECT_FALSE(reader.Rewind());
+    std::vector<std::vector<std::string>> readings(2);
+    for (auto& nodes : readings) {
+        while (reader.Read())
+            nodes.push_back(std::to_string(reader.GetNodeType()) + reader.GetName().Str() +
+                            reader.GetAttributeValue() + ":" + std::to_string(reader.GetLineNumber()));
+        EXPECT_FALSE(reader.HasFailed());
+        ASSERT_TRUE(reader.Rewind());
+    }
+    EXPECT_EQ(readings[0], readings[1]);
+    EXPECT_NE(std::find(readings[0].begin(), readings[0].end(), "3s2:2"), readings[0].end());
+}
+
 TEST_F(XmlReaderTest, ReadsBinaryBytesAndLinesOfAnyLength)
 {
     const std::string longValue(200000, 'x');
@@ -114,6 +149,12 @@ TEST_F(XmlReaderTest, ParseErrorsNameTheirLine)
         {"<k =\"x\">", "Parse error in line 1 : (Missing attribute name before '=')"},
         {"<k a=x>", "Parse error in line 1 : (Syntax error)"},
         {"<r>\r\n<k a=\"open", "Parse error in line 2 : (Unexpected end of file)"},
+        {"<r>\r\n<k a=\"1\"", "Parse error in line 2 : (Unexpected end of file)"},
+        {"<r>\r\n<k a=\"1\"/", "Parse error in line 2 : (Unexpected end of file)"},
+        {"<r>\r\n</r", "Parse error in line 2 : (Unexpected end of file)"},
+        {"<r>\r\n<!-- open", "Parse error in line 2 : (Unexpected end of file)"},
+        {">", "Parse error in line 1 : (Syntax error)"},
+        {"/r>", "Parse error in line 1 : (Syntax error)"},
     };
     for (const Row& row : rows) {
         std::string error;

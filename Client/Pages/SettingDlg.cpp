@@ -1,0 +1,451 @@
+#include "SettingDlg.h"
+
+#include <commctrl.h>
+
+#include "Kelvara.h"
+#include "QuillonDlg.h"
+
+namespace {
+
+const int kGeneralControls[] = { IDC_SETTINGS_START_ON_STARTUP, IDC_SETTINGS_RESTORE_POINT, IDC_SETTINGS_AUTO_REPAIR,
+                                 IDC_SETTINGS_AUTO_SHUTDOWN, IDC_SETTINGS_SOFTWARE_UPDATE, IDC_SETTINGS_UPDATE };
+const int kGeneralMoreControls[] = { IDC_SETTINGS_RESTORE_POINT, IDC_SETTINGS_AUTO_REPAIR, IDC_SETTINGS_LOG_SUMMARY,
+                                     IDC_SETTINGS_CONTEXT_MENU };
+const int kScheduleControls[] = { IDC_SETTINGS_DISABLE_SCHEDULE, IDC_SETTINGS_SCHEDULE_TEXT, IDC_SETTINGS_TYPE_LABEL,
+                                  IDC_SETTINGS_TYPE, IDC_SETTINGS_DAY_LABEL, IDC_SETTINGS_DAY,
+                                  IDC_SETTINGS_TIME_LABEL, IDC_SETTINGS_TIME };
+
+const char* const kDayNames[7] = { "Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday" };
+
+CQuillonDlg* MainWindow()
+{
+    CQuillonApp* app = QuillonApp();
+    return app ? dynamic_cast<CQuillonDlg*>(app->m_pMainWnd) : nullptr;
+}
+
+CString LoadText(UINT id)
+{
+    char text[256] = {};
+    ::LoadStringA(AfxGetResourceHandle(), id, text, sizeof(text));
+    return CString(text);
+}
+
+SYSTEMTIME LocalNow()
+{
+    SYSTEMTIME now = {};
+    ::GetLocalTime(&now);
+    return now;
+}
+
+} // namespace
+
+BEGIN_MESSAGE_MAP(CSettingDlg, CSkinPage)
+    ON_BN_CLICKED(IDC_SETTINGS_APPLY, OnApply)
+    ON_BN_CLICKED(IDC_SETTINGS_AUTO_SHUTDOWN, OnOptionBox)
+    ON_BN_CLICKED(IDC_SETTINGS_SOFTWARE_UPDATE, OnOptionBox)
+    ON_BN_CLICKED(IDC_SETTINGS_LOG_SUMMARY, OnOptionBox)
+    ON_BN_CLICKED(IDC_SETTINGS_CONTEXT_MENU, OnOptionBox)
+    ON_BN_CLICKED(IDC_SETTINGS_RESTORE_POINT, OnOptionBox)
+    ON_BN_CLICKED(IDC_SETTINGS_AUTO_REPAIR, OnOptionBox)
+    ON_BN_CLICKED(IDC_SETTINGS_START_ON_STARTUP, OnStartOnStartup)
+    ON_BN_CLICKED(IDC_SETTINGS_DISABLE_SCHEDULE, OnDisableSchedule)
+    ON_BN_CLICKED(IDC_SETTINGS_TAB_GENERAL, OnGeneralTab)
+    ON_BN_CLICKED(IDC_SETTINGS_TAB_SCHEDULE, OnScheduleTab)
+    ON_BN_CLICKED(IDC_SETTINGS_TAB_IGNORE, OnIgnoreListTab)
+    ON_BN_CLICKED(IDC_SETTINGS_UPDATE, OnUpdateButton)
+    ON_CBN_SELCHANGE(IDC_SETTINGS_TYPE, OnTypeChanged)
+    ON_CONTROL(CBN_KILLFOCUS, IDC_SETTINGS_TYPE, OnScheduleControlLeft)
+    ON_CONTROL(CBN_KILLFOCUS, IDC_SETTINGS_DAY, OnScheduleControlLeft)
+    ON_NOTIFY(NM_KILLFOCUS, IDC_SETTINGS_TIME, OnPickerLeft)
+    ON_WM_SHOWWINDOW()
+    ON_WM_DESTROY()
+    ON_WM_CTLCOLOR()
+    ON_WM_SETCURSOR()
+END_MESSAGE_MAP()
+
+CSettingDlg::CSettingDlg() : CSkinPage(IDD_SETTINGS, 172)
+{
+    m_hWhiteBrush = ::CreateSolidBrush(RGB(255, 255, 255));
+    // The time picker's window class is not among those the application registers at start-up.
+    INITCOMMONCONTROLSEX dates = { sizeof(dates), ICC_DATE_CLASSES };
+    ::InitCommonControlsEx(&dates);
+}
+
+CSettingDlg::~CSettingDlg()
+{
+    ::DeleteObject(m_hWhiteBrush);
+}
+
+BOOL CSettingDlg::OnInitDialog()
+{
+    CSkinPage::OnInitDialog();
+    InitSkin();
+    return TRUE;
+}
+
+void CSettingDlg::InitSkin()
+{
+    const struct { CxSkinButton* button; int id; UINT normal, down, over, disabled; } buttons[] = {
+        { &m_generalTab, IDC_SETTINGS_TAB_GENERAL, 297, 297, 0, 298 },
+        { &m_scheduleTab, IDC_SETTINGS_TAB_SCHEDULE, 301, 301, 0, 302 },
+        { &m_ignoreTab, IDC_SETTINGS_TAB_IGNORE, 303, 303, 0, 304 },
+        { &m_updateButton, IDC_SETTINGS_UPDATE, 373, 374, 374, 0 },
+    };
+    for (const auto& b : buttons) {
+        b.button->SubclassDlgItem(b.id, this);
+        b.button->SetSkin(b.normal, b.down, b.over, b.disabled);
+    }
+    m_type.SubclassDlgItem(IDC_SETTINGS_TYPE, this);
+    m_day.SubclassDlgItem(IDC_SETTINGS_DAY, this);
+    m_timePicker.SubclassDlgItem(IDC_SETTINGS_TIME, this);
+    m_saved.SubclassDlgItem(IDC_SETTINGS_SAVED, this);
+    m_scheduleText.SubclassDlgItem(IDC_SETTINGS_SCHEDULE_TEXT, this);
+    m_saved.SetFontName("Arial")->SetFontSize(12)->SetTransparent(TRUE)->SetTextColor(0xBF3700);
+    m_scheduleText.SetFontName("Arial")->SetFontSize(9)->SetTransparent(TRUE);
+    FillCombos();
+    m_bInitialised = TRUE;
+}
+
+void CSettingDlg::FillCombos()
+{
+    m_type.ResetContent();
+    m_type.AddString("Daily");
+    m_type.AddString("Weekly");
+    m_day.ResetContent();
+    for (const char* day : kDayNames)
+        m_day.AddString(day);
+}
+
+void CSettingDlg::DoDataExchange(CDataExchange* pDX)
+{
+    if (!m_timePicker.m_hWnd)
+        return;
+    if (pDX->m_bSaveAndValidate) {
+        SYSTEMTIME shown = {};
+        if (m_timePicker.GetTime(&shown) == GDT_VALID)
+            m_time = shown;
+    } else {
+        m_timePicker.SetTime(m_time);
+    }
+}
+
+void CSettingDlg::InitPage()
+{
+    SetView(VIEW_GENERAL);
+    LoadLogonTask();
+    LoadOptions();
+    CQuillonApp* app = QuillonApp();
+    if (!LoadScheduleTask() && app && app->m_settings.m_bFirstRun && m_bDefaultTaskPending) {
+        m_bDefaultTaskPending = FALSE;
+        if (SaveScheduleTask(TRUE))
+            LoadScheduleTask();
+    }
+    ShowSaved(false);
+    UpdateData(FALSE);
+}
+
+// ---- Views ----------------------------------------------------------------------------------------
+
+void CSettingDlg::HideAllViews()
+{
+    ShowControls(kGeneralControls, SW_HIDE);
+    ShowControls(kGeneralMoreControls, SW_HIDE);
+    ShowControls(kScheduleControls, SW_HIDE);
+}
+
+void CSettingDlg::SetView(int view)
+{
+    m_nView = view;
+    ShowSaved(false);
+    for (CxSkinButton* tab : { &m_generalTab, &m_scheduleTab, &m_ignoreTab }) {
+        if (tab->m_hWnd)
+            tab->EnableWindow(TRUE);
+    }
+    HideAllViews();
+    CQuillonDlg* mainWindow = MainWindow();
+    switch (view) {
+    case VIEW_GENERAL:
+        if (mainWindow)
+            mainWindow->SetCaptions("SETTINGS - GENERAL", "");
+        if (m_generalTab.m_hWnd)
+            m_generalTab.EnableWindow(FALSE);
+        ShowControls(kGeneralControls, SW_SHOW);
+        break;
+    case VIEW_SCHEDULE:
+        if (mainWindow)
+            mainWindow->SetCaptions("SETTINGS - SCHEDULE", "");
+        if (m_scheduleTab.m_hWnd)
+            m_scheduleTab.EnableWindow(FALSE);
+        ShowControls(kScheduleControls, SW_SHOW);
+        break;
+    case VIEW_IGNORE_LIST:
+        if (mainWindow)
+            mainWindow->ShowPage(PAGE_IGNORE_LIST);
+        break;
+    case VIEW_GENERAL_MORE:
+        ShowControls(kGeneralMoreControls, SW_SHOW);
+        break;
+    default:
+        break;
+    }
+}
+
+void CSettingDlg::OnIgnoreListTab()
+{
+    ShowSaved(false);
+    for (CxSkinButton* tab : { &m_generalTab, &m_scheduleTab, &m_ignoreTab }) {
+        if (tab->m_hWnd)
+            tab->EnableWindow(TRUE);
+    }
+    HideAllViews();
+    if (CQuillonDlg* mainWindow = MainWindow())
+        mainWindow->ShowPage(PAGE_IGNORE_LIST);
+}
+
+// ---- Options --------------------------------------------------------------------------------------
+
+void CSettingDlg::LoadOptions()
+{
+    CQuillonApp* app = QuillonApp();
+    if (!app)
+        return;
+    const AppSettings& settings = app->m_settings;
+    Check(IDC_SETTINGS_SOFTWARE_UPDATE, settings.m_bSoftwareUpdate != 0);
+    Check(IDC_SETTINGS_RESTORE_POINT, settings.m_bRestorePoint != 0);
+    Check(IDC_SETTINGS_AUTO_REPAIR, settings.m_bAutoRepair != 0);
+    Check(IDC_SETTINGS_LOG_SUMMARY, settings.m_bLogScanSummary != 0);
+    Check(IDC_SETTINGS_CONTEXT_MENU, settings.m_bContextMenu != 0);
+    Check(IDC_SETTINGS_AUTO_SHUTDOWN, settings.m_bAutoShutdown != 0);
+}
+
+void CSettingDlg::SaveOptions()
+{
+    CQuillonApp* app = QuillonApp();
+    if (!app || !m_hWnd)
+        return;
+    AppSettings& settings = app->m_settings;
+    settings.m_bSoftwareUpdate = IsChecked(IDC_SETTINGS_SOFTWARE_UPDATE);
+    settings.m_bRestorePoint = IsChecked(IDC_SETTINGS_RESTORE_POINT);
+    settings.m_bAutoRepair = IsChecked(IDC_SETTINGS_AUTO_REPAIR);
+    settings.m_bLogScanSummary = IsChecked(IDC_SETTINGS_LOG_SUMMARY);
+    settings.m_bContextMenu = IsChecked(IDC_SETTINGS_CONTEXT_MENU);
+    settings.m_bAutoShutdown = IsChecked(IDC_SETTINGS_AUTO_SHUTDOWN);
+    app->SaveSettings();
+}
+
+void CSettingDlg::StoreOptionsAndShowSaved()
+{
+    UpdateData(TRUE);
+    SaveOptions();
+    ShowSaved(true);
+}
+
+void CSettingDlg::ShowSaved(bool show)
+{
+    if (m_saved.m_hWnd)
+        m_saved.ShowWindow(show ? SW_SHOW : SW_HIDE);
+}
+
+void CSettingDlg::OnApply()
+{
+    StoreOptionsAndShowSaved();
+}
+
+void CSettingDlg::OnOptionBox()
+{
+    ShowSaved(false);
+}
+
+void CSettingDlg::OnShowWindow(BOOL show, UINT status)
+{
+    Default();
+    // Leaving the page through any navigation stores the options; a parent being minimised
+    // (a status other than 0) does not.
+    if (!show && status == 0 && (GetStyle() & WS_VISIBLE) && m_bInitialised)
+        StoreOptionsAndShowSaved();
+}
+
+void CSettingDlg::OnDestroy()
+{
+    if (m_bInitialised)
+        StoreOptionsAndShowSaved();
+    m_bInitialised = FALSE;
+    Default();
+}
+
+// ---- The scheduled scan ---------------------------------------------------------------------------
+
+BOOL CSettingDlg::LoadScheduleTask()
+{
+    m_time = LocalNow();
+    BOOL found = FALSE;
+    CString user;
+    CTask task;
+    if (GetJobUserName(&user) && SUCCEEDED(task.Load(ScheduledScanJobName(user))) &&
+        IsSameProgramPath(task.GetApplicationName(), GetProgramPath())) {
+        m_scheduleText.SetText(task.GetScheduleText());
+        if (task.m_start.wYear != 0) {
+            SYSTEMTIME start = task.m_start;
+            start.wSecond = 0;
+            start.wMilliseconds = 0;
+            m_time = start;
+        }
+        const bool daily = task.m_nLoadedType == CTask::SCHEDULE_DAILY;
+        m_type.SetCurSel(daily ? 0 : 1);
+        m_day.SetCurSel(daily ? 0 : task.m_start.wDayOfWeek % 7);
+        Check(IDC_SETTINGS_DISABLE_SCHEDULE, FALSE);
+        found = TRUE;
+    } else {
+        Check(IDC_SETTINGS_DISABLE_SCHEDULE, TRUE);
+        m_type.SetCurSel(0);
+        m_day.SetCurSel(0);
+    }
+    EnableScheduleControls();
+    UpdateData(FALSE);
+    return found;
+}
+
+BOOL CSettingDlg::SaveScheduleTask(BOOL defaultTask)
+{
+    UpdateData(TRUE);
+    CString user;
+    if (!GetJobUserName(&user))
+        return FALSE;
+    SCHEDULE_CHOICE choice;
+    choice.defaultTask = defaultTask;
+    choice.typeSelection = m_type.m_hWnd ? m_type.GetCurSel() : 0;
+    choice.daySelection = m_day.m_hWnd ? m_day.GetCurSel() : 0;
+    choice.time = m_time;
+    CTask task;
+    FillScheduledScanJob(task, GetProgramPath(), user, LocalNow(), choice, LoadText(IDS_SCHEDULE_SCAN_COMMENT));
+    return task.Save(ScheduledScanJobName(user)) == S_OK;
+}
+
+BOOL CSettingDlg::DeleteScheduleTask()
+{
+    CString user;
+    if (!GetJobUserName(&user))
+        return FALSE;
+    CTask task;
+    if (task.Delete(ScheduledScanJobName(user)) != S_OK)
+        return FALSE;
+    m_scheduleText.SetText("");
+    return TRUE;
+}
+
+void CSettingDlg::EnableScheduleControls()
+{
+    const BOOL scheduled = !IsChecked(IDC_SETTINGS_DISABLE_SCHEDULE);
+    if (m_type.m_hWnd)
+        m_type.EnableWindow(scheduled);
+    if (m_timePicker.m_hWnd)
+        m_timePicker.EnableWindow(scheduled);
+    if (m_day.m_hWnd)
+        m_day.EnableWindow(scheduled && m_type.GetCurSel() == 1);
+}
+
+void CSettingDlg::OnDisableSchedule()
+{
+    if (IsChecked(IDC_SETTINGS_DISABLE_SCHEDULE)) {
+        DeleteScheduleTask();
+    } else if (SaveScheduleTask(TRUE)) {
+        LoadScheduleTask();
+    } else {
+        Check(IDC_SETTINGS_DISABLE_SCHEDULE, TRUE);
+    }
+    ShowSaved(false);
+    EnableScheduleControls();
+}
+
+void CSettingDlg::OnTypeChanged()
+{
+    EnableScheduleControls();
+}
+
+void CSettingDlg::OnScheduleControlLeft()
+{
+    if (SaveScheduleTask(FALSE))
+        LoadScheduleTask();
+}
+
+void CSettingDlg::OnPickerLeft(NMHDR*, LRESULT* result)
+{
+    *result = 0;
+    OnScheduleControlLeft();
+}
+
+// ---- The start at logon ---------------------------------------------------------------------------
+
+void CSettingDlg::LoadLogonTask()
+{
+    CString user;
+    if (!GetJobUserName(&user))
+        return;
+    const CString name = LogonJobName(user);
+    BOOL ours = FALSE;
+    {
+        CTask task;
+        ours = SUCCEEDED(task.Load(name)) && IsSameProgramPath(task.GetApplicationName(), GetProgramPath());
+    }
+    Check(IDC_SETTINGS_START_ON_STARTUP, ours);
+    // A job left by a copy of the program in another folder starts that copy: it goes.
+    if (!ours)
+        CTask().Delete(name);
+}
+
+BOOL CSettingDlg::CreateLogonTask()
+{
+    CString user;
+    if (!GetJobUserName(&user))
+        return FALSE;
+    CTask task;
+    FillLogonJob(task, GetProgramPath(), user, LocalNow(), LoadText(IDS_LOGON_COMMENT));
+    return task.Save(LogonJobName(user)) == S_OK;
+}
+
+BOOL CSettingDlg::DeleteLogonTask()
+{
+    CString user;
+    if (!GetJobUserName(&user))
+        return FALSE;
+    return CTask().Delete(LogonJobName(user)) == S_OK;
+}
+
+void CSettingDlg::OnStartOnStartup()
+{
+    if (IsChecked(IDC_SETTINGS_START_ON_STARTUP))
+        CreateLogonTask();
+    else
+        DeleteLogonTask();
+    ShowSaved(false);
+}
+
+void CSettingDlg::OnUpdateButton()
+{
+    // The main window runs the manual program-update check.
+    if (CQuillonDlg* mainWindow = MainWindow())
+        mainWindow->SendMessage(WM_COMMAND, MAKEWPARAM(IDC_UPDATE_BUTTON, BN_CLICKED), 0);
+}
+
+// ---- Looks ----------------------------------------------------------------------------------------
+
+HBRUSH CSettingDlg::OnCtlColor(CDC* pDC, CWnd* pWnd, UINT ctlColor)
+{
+    if (pWnd == this)
+        return m_hWhiteBrush;
+    return CSkinPage::OnCtlColor(pDC, pWnd, ctlColor);
+}
+
+BOOL CSettingDlg::OnSetCursor(CWnd* pWnd, UINT hitTest, UINT message)
+{
+    CQuillonApp* app = QuillonApp();
+    if (pWnd && app && app->m_hHandCursor) {
+        for (CxSkinButton* tab : { &m_generalTab, &m_scheduleTab, &m_ignoreTab }) {
+            if (pWnd->m_hWnd == tab->m_hWnd) {
+                ::SetCursor(app->m_hHandCursor);
+                return TRUE;
+            }
+        }
+    }
+    return CSkinPage::OnSetCursor(pWnd, hitTest, message);
+}

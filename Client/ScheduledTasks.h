@@ -1,0 +1,35 @@
+// The two Task Scheduler jobs of the settings page: the scheduled scan, which starts the program
+// with "SCHEDULE", and the start of the program at logon. What they are called, how they are
+// filled from the page's choices, and whether a job found under our name runs this program.
+#pragma once
+
+#include "Task.h"
+
+// The user the jobs are named after and run as; FALSE when the system cannot tell.
+BOOL GetJobUserName(CString* user);
+// "<product> Scheduled Scan - <user>" and "<product> on user logon - <user>".
+CString ScheduledScanJobName(const CString& user);
+CString LogonJobName(const CString& user);
+
+// A program path as the system would resolve it: without surrounding quotes or blanks, made
+// full, in its long form when the file exists, and in lower case.
+CString NormalizeProgramPath(const CString& path);
+// Whether two program paths name the same program (quotes, case, relative or short forms aside).
+BOOL IsSameProgramPath(const CString& a, const CString& b);
+
+// What the schedule controls hold when a job is saved from them.
+struct SCHEDULE_CHOICE
+{
+    BOOL defaultTask = FALSE;  // the first-run job: weekly, Sunday, 03:00
+    int typeSelection = 0;     // 0 "Daily", else "Weekly"
+    int daySelection = 0;      // 0 Sunday ... 6 Saturday; anything else counts as Sunday
+    SYSTEMTIME time = {};      // local time of day of the picker
+};
+
+// Fills a job that runs `programPath` with "SCHEDULE" from `today` (the local date) on the chosen
+// schedule, under the user's account.
+void FillScheduledScanJob(CTask& task, const CString& programPath, const CString& user, const SYSTEMTIME& today,
+                          const SCHEDULE_CHOICE& choice, const CString& comment);
+// Fills a job that runs `programPath` at logon, beginning `now`.
+void FillLogonJob(CTask& task, const CString& programPath, const CString& user, const SYSTEMTIME& now,
+                  const CString& comment);
