@@ -1,8 +1,14 @@
-// CRepairReport: what the engine's job thread reports during a repair (the junk it removed),
-// kept under a lock for the window thread, which reads it once the job has ended.
+// CRepairReport: what the engine's job thread reports during a repair (the junk it removed, the
+// items it left alone because their backup is incomplete), kept under a lock for the window
+// thread, which reads it once the job has ended.
 #pragma once
 
 #include <windows.h>
+
+#include <utility>
+#include <vector>
+
+#include "AfxString.h"
 
 class CRepairReport
 {
@@ -17,7 +23,23 @@ public:
         ::EnterCriticalSection(&m_lock);
         m_recycleBinKB = 0;
         m_tempFilesKB = 0;
+        m_notDone.clear();
         ::LeaveCriticalSection(&m_lock);
+    }
+    // An item the repair did not delete: the backup could not hold its key whole.
+    void OnNotDone(const char* item, int category)
+    {
+        ::EnterCriticalSection(&m_lock);
+        m_notDone.emplace_back(category, CString(item ? item : ""));
+        ::LeaveCriticalSection(&m_lock);
+    }
+    // (category, item) of every item left alone.
+    std::vector<std::pair<int, CString>> GetNotDone()
+    {
+        ::EnterCriticalSection(&m_lock);
+        const std::vector<std::pair<int, CString>> copy = m_notDone;
+        ::LeaveCriticalSection(&m_lock);
+        return copy;
     }
     // A size row of the repair: the kilobytes removed from the Recycle Bin or the temporary files.
     void OnSizeRow(bool recycleBin, int kilobytes)
@@ -41,4 +63,5 @@ private:
     CRITICAL_SECTION m_lock;
     double m_recycleBinKB = 0;
     double m_tempFilesKB = 0;
+    std::vector<std::pair<int, CString>> m_notDone;
 };

@@ -461,6 +461,10 @@ int main(int argc, char** argv)
     }
 
     g_app.m_pMainWnd = nullptr;
+    // Every window of the application object goes before the program's exit tears down the map
+    // of windows that their objects would still look themselves up in.
+    if (g_app.m_tray.m_hWnd)
+        g_app.m_tray.DestroyWindow();
     mainWindow.DestroyWindow();
     return 0;
 }

@@ -1,6 +1,7 @@
 #include "CheckedTreeCtrl.h"
 
 #include <algorithm>
+#include <set>
 #include <vector>
 
 #include "ResultCategories.h"
@@ -312,6 +313,38 @@ std::map<CString, std::vector<CString>> CCheckedTreeCtrl::GetTickedEntriesByCate
         }
     }
     return ticked;
+}
+
+int CCheckedTreeCtrl::RemoveEntriesNamed(const std::vector<std::pair<int, CString>>& items,
+                                          std::map<CString, std::vector<CString>>* entries) const
+{
+    std::set<HTREEITEM> rows;
+    for (const auto& item : items) {
+        const int index = FindResultCategoryByBit(static_cast<DWORD>(item.first));
+        const auto category = index < 0 ? m_categoryRows.end() : m_categoryRows.find(kResultCategories[index].rowName);
+        if (category == m_categoryRows.end())
+            continue;
+        const CATEGORY_ROW& data = m_categories.at(category->second);
+        const auto row = data.byText.find(FoldCase(item.second));
+        if (row != data.byText.end())
+            rows.insert(row->second);
+    }
+    // Per category, the texts to take out; each list is filtered once.
+    std::map<CString, std::set<CString>> byCategory;
+    for (HTREEITEM row : rows) {
+        const ENTRY_ROW& entry = m_entries.at(row);
+        byCategory[m_categories.at(entry.category).name].insert(entry.text);
+    }
+    int removed = 0;
+    for (const auto& category : byCategory) {
+        std::vector<CString>& texts = (*entries)[category.first];
+        const size_t before = texts.size();
+        texts.erase(std::remove_if(texts.begin(), texts.end(),
+                                   [&](const CString& text) { return category.second.count(text) != 0; }),
+                    texts.end());
+        removed += static_cast<int>(before - texts.size());
+    }
+    return removed;
 }
 
 void CCheckedTreeCtrl::UpdateDescriptionFromSelection()

@@ -71,6 +71,10 @@ public:
     int GetCategoryCount(const CString& name) const;
     // Ticked entries of each category row, by name.
     std::map<CString, std::vector<CString>> GetTickedEntriesByCategory() const;
+    // Takes out of `entries` the rows that the (category bit, item text) pairs stand for, in any
+    // letter case; returns how many rows that were.
+    int RemoveEntriesNamed(const std::vector<std::pair<int, CString>>& items,
+                           std::map<CString, std::vector<CString>>* entries) const;
     const std::map<CString, CString>& GetDescriptions() const { return m_descriptions; }
     // Shows the description of the selected row (or of the nearest category above it).
     void UpdateDescriptionFromSelection();

@@ -15,6 +15,8 @@ namespace {
 const char kRepairRefused[] =
     "The repair was not carried out: its registry backup could not be written. Nothing was deleted.";
 const char kRepairRefusedStatus[] = "Nothing was repaired: the registry backup could not be written.";
+const char kEntriesLeftAlone[] =
+    "Not repaired: %d of the selected entries, whose registry backup could not be written whole.";
 const char kRestorePointFailed[] = "The System Restore point could not be set.\nDo you want to repair without it?";
 const char kScanLogFailed[] = "The scan log could not be written.";
 const char kJobRunning[] = "Please stop other active operation before starting repair.";
@@ -457,7 +459,9 @@ void CScanResultDlg::OnRepair()
 
 void CScanResultDlg::ReportItem(const char* item, int category, int value, INT_PTR)
 {
-    if ((category == SCAN_RCB || category == SCAN_TPF) && item && CString(item) == ITEM_SIZE_TOTAL)
+    if (value == ITEM_NOT_DONE)
+        m_report.OnNotDone(item, category);
+    else if ((category == SCAN_RCB || category == SCAN_TPF) && item && CString(item) == ITEM_SIZE_TOTAL)
         m_report.OnSizeRow(category == SCAN_RCB, value);
 }
 
@@ -489,23 +493,30 @@ LRESULT CScanResultDlg::OnRepairFinished(WPARAM result, LPARAM)
     if (m_restorePoint.IsOpen())
         m_restorePoint.End();
     m_status.SetText("");
-    StoreRepairResults();
+    const int leftAlone = StoreRepairResults();
 
     app->m_scanPage.SetStep(STEP_SUMMARY);
     CQuillonDlg* mainWindow = MainWindow();
     if (mainWindow)
         mainWindow->ShowPage(PAGE_STATISTICS);
+    if (leftAlone > 0) {
+        CString message;
+        message.Format(kEntriesLeftAlone, leftAlone);
+        AfxMessageBox(message, MB_OK | MB_ICONWARNING);
+    }
     if (mainWindow && app->m_settings.m_bAutoShutdown == 1)
         mainWindow->OnOK();
     return 0;
 }
 
-void CScanResultDlg::StoreRepairResults()
+int CScanResultDlg::StoreRepairResults()
 {
-    // What the repair really removed: the ticked entries that are gone now, and the junk sizes
-    // the engine reported.
+    // What the repair really removed: the ticked entries that are gone now and that the engine
+    // did not report as left alone, and the junk sizes the engine reported.
+    std::map<CString, std::vector<CString>> ticked = m_tree.GetTickedEntriesByCategory();
+    const int leftAlone = m_tree.RemoveEntriesNamed(m_report.GetNotDone(), &ticked);
     CRepairOutcome outcome;
-    const std::map<CString, int> gone = outcome.CountGone(m_tree.GetTickedEntriesByCategory());
+    const std::map<CString, int> gone = outcome.CountGone(ticked);
     REPAIR_COUNTS counts;
     int repaired = 0;
     for (const auto& category : gone) {
@@ -525,7 +536,8 @@ void CScanResultDlg::StoreRepairResults()
     StoreRepairStatistics(counts, &totals);
     if (mainWindow)
         mainWindow->m_statisticsPage.ShowRepairCounts(counts, totals);
-    FillSummary(m_tree.GetTotalEntries(), repaired, m_tree.GetExcludedCount());
+    FillSummary(m_tree.GetTotalEntries(), repaired, m_tree.GetExcludedCount() + leftAlone);
+    return leftAlone;
 }
 
 void CScanResultDlg::FillSummary(int found, int repaired, int skipped)

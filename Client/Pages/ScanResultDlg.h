@@ -110,8 +110,9 @@ private:
     // Disables the page for a repair, or gives it back when a repair did not start or was refused.
     void SetRepairing(bool repairing);
     void ShowSelection();
-    // The repair ended: what it removed goes to the statistics and the summary.
-    void StoreRepairResults();
+    // The repair ended: what it removed goes to the statistics and the summary. Returns the
+    // number of ticked entries the engine left alone.
+    int StoreRepairResults();
     void FillSummary(int found, int repaired, int skipped);
     static CString RestorePointDescription();
 

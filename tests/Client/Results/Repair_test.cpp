@@ -4,7 +4,10 @@
 // repair and shutdown; the scan log; and the statistics page's own counts.
 #include "ResultsFixture.h"
 
+#include <algorithm>
+
 #include "JobWait.h"
+#include "KeyAccess.h"
 #include "RegistryKey.h"
 #include "ScanItemsInfo.h"
 #include "resource.h"
@@ -12,8 +15,10 @@
 namespace {
 
 const char kRun[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+const wchar_t kRunW[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const char kFonts[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
 const char kSharedDlls[] = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+const wchar_t kSharedDllsW[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
 const char kAppPaths[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths";
 const char kMissing[] = "C:\\KelvaraMissing\\";
 
@@ -66,9 +71,9 @@ TEST_F(ResultsTest, AScanRepairsWhatIsTickedAndItsBackupGivesItBack)
     ASSERT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE, appPath.c_str(), "", (std::string(kMissing) + "gone.exe").c_str()));
     ASSERT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE, appPath.c_str(), "Path", kMissing));
     ASSERT_TRUE(WriteRegDword(HKEY_LOCAL_MACHINE, "Software\\Bellwort\\Kelvara", "LastTotalClnCnt", 40));
-    const REGISTRY_SNAPSHOT runBefore = SnapshotOf(HKEY_CURRENT_USER, kRun);
-    const REGISTRY_SNAPSHOT machineBefore = SnapshotOf(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft");
-    const REGISTRY_SNAPSHOT sharedBefore = SnapshotOf(HKEY_LOCAL_MACHINE, kSharedDlls);
+    const RegistrySnapshot runBefore = SnapshotOf(HKEY_CURRENT_USER, kRunW);
+    const RegistrySnapshot machineBefore = SnapshotOf(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft");
+    const RegistrySnapshot sharedBefore = SnapshotOf(HKEY_LOCAL_MACHINE, kSharedDllsW);
 
     ASSERT_TRUE(ScanAndWait(SCAN_SUI | SCAN_FNT | SCAN_SHD | SCAN_APP));
     Click(app.m_scanningPage, IDC_SCANNING_NEXT);
@@ -108,11 +113,10 @@ TEST_F(ResultsTest, AScanRepairsWhatIsTickedAndItsBackupGivesItBack)
     EXPECT_FALSE(RegValueExists(HKEY_CURRENT_USER, kRun, "Gone00000"));
     EXPECT_FALSE(RegValueExists(HKEY_LOCAL_MACHINE, kFonts, "Gone (TrueType)"));
     EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, appPath.c_str()));
-    REGISTRY_SNAPSHOT runAfter = SnapshotOf(HKEY_CURRENT_USER, kRun);
-    REGISTRY_SNAPSHOT runExpected = runBefore;
-    runExpected.erase(std::string(kRun) + "\xAC" "Gone00000");
-    EXPECT_EQ(runExpected, runAfter);
-    EXPECT_EQ(sharedBefore, SnapshotOf(HKEY_LOCAL_MACHINE, kSharedDlls));
+    RegistrySnapshot runExpected = runBefore;
+    ASSERT_EQ(1u, runExpected[L""].erase(L"Gone00000"));
+    EXPECT_EQ("", CompareSnapshots(runExpected, SnapshotOf(HKEY_CURRENT_USER, kRunW)));
+    EXPECT_EQ("", CompareSnapshots(sharedBefore, SnapshotOf(HKEY_LOCAL_MACHINE, kSharedDllsW)));
     EXPECT_TRUE(RegValueExists(HKEY_LOCAL_MACHINE, kFonts, "Kept (TrueType)"));
 
     // The summary and the statistics hold what was removed, and the running total grew from
@@ -147,8 +151,8 @@ TEST_F(ResultsTest, AScanRepairsWhatIsTickedAndItsBackupGivesItBack)
     ASSERT_EQ(1u, backups.size());
     CQuietStatus quiet;
     EXPECT_EQ(1, app.m_pProcess->RestoreBackupNow(&quiet, backups[0].c_str()));
-    EXPECT_EQ(runBefore, SnapshotOf(HKEY_CURRENT_USER, kRun));
-    EXPECT_EQ(machineBefore, SnapshotOf(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft"));
+    EXPECT_EQ("", CompareSnapshots(runBefore, SnapshotOf(HKEY_CURRENT_USER, kRunW)));
+    EXPECT_EQ("", CompareSnapshots(machineBefore, SnapshotOf(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft")));
 }
 
 TEST_F(ResultsTest, ARepairWithoutItsBackupIsRefusedAndCountsNothing)
@@ -222,6 +226,32 @@ TEST_F(ResultsTest, CleanedCountsAreWhatIsReallyGone)
     EXPECT_EQ(std::to_string(keys + 1), Text(app.m_summaryPage, IDC_SUMMARY_FOUND));
     EXPECT_EQ(std::to_string(keys), Text(app.m_summaryPage, IDC_SUMMARY_REPAIRED));
     EXPECT_EQ("0", Text(app.m_summaryPage, IDC_SUMMARY_SKIPPED));
+}
+
+TEST_F(ResultsTest, EntriesTheBackupCannotHoldAreLeftAloneAndSaySo)
+{
+    AddFixtureKeys(3);
+    // A key below the first that may not be read: the backup cannot hold the first whole.
+    ASSERT_TRUE(WriteRegString(HKEY_CURRENT_USER, (FixtureKey(0) + "\\Locked").c_str(), "v", "x"));
+    CDeniedKey locked(HKEY_CURRENT_USER, (FixtureKey(0) + "\\Locked").c_str(), "KR");
+    ASSERT_TRUE(locked.IsActive());
+    std::vector<std::pair<DWORD, std::string>> findings = FixtureFindings(3);
+    // The same key once more, in other letters: still one entry, left alone as one.
+    std::string upper = FixtureItem(0);
+    std::transform(upper.begin(), upper.end(), upper.begin(), ::toupper);
+    findings.push_back({ SCAN_AXO, upper });
+    ShowResults(findings);
+    ASSERT_EQ(3, Tree().GetTotalEntries());
+
+    ASSERT_TRUE(RepairAndWait());
+    EXPECT_TRUE(RegKeyExists(HKEY_CURRENT_USER, FixtureKey(0).c_str()));
+    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, FixtureKey(1).c_str()));
+    EXPECT_EQ(std::vector<std::string>{ "Not repaired: 1 of the selected entries, whose registry backup could not "
+                                        "be written whole." },
+              CMessageBoxRecorder::Texts());
+    EXPECT_EQ(2u, ReadSetting("LastActXCln"));
+    EXPECT_EQ("2", Text(TestApp().m_summaryPage, IDC_SUMMARY_REPAIRED));
+    EXPECT_EQ("1", Text(TestApp().m_summaryPage, IDC_SUMMARY_SKIPPED));
 }
 
 TEST_F(ResultsTest, TheRestorePointIsBegunAndEndedWithTheSystemsNumber)

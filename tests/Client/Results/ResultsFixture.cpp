@@ -10,44 +10,11 @@ std::vector<RESTORE_POINT_CALL> ResultsTest::s_restorePointCalls;
 BOOL ResultsTest::s_begun = FALSE;
 INT64 ResultsTest::s_sequenceNumber = 0;
 
-namespace {
-
-void Snapshot(HKEY parent, const std::string& path, REGISTRY_SNAPSHOT* out)
+RegistrySnapshot SnapshotOf(HKEY root, const wchar_t* key)
 {
-    HKEY key = nullptr;
-    if (::RegOpenKeyExA(parent, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return;
-    (*out)[path + "\\"] = "key";
-    for (DWORD i = 0;; ++i) {
-        char name[16384];
-        DWORD nameLength = sizeof(name);
-        std::vector<BYTE> data(65536);
-        DWORD size = static_cast<DWORD>(data.size()), type = 0;
-        if (::RegEnumValueA(key, i, name, &nameLength, nullptr, &type, data.data(), &size) != ERROR_SUCCESS)
-            break;
-        (*out)[path + "\xAC" + name] =
-            std::to_string(type) + ":" + std::string(reinterpret_cast<char*>(data.data()), size);
-    }
-    std::vector<std::string> children;
-    for (DWORD i = 0;; ++i) {
-        char name[256];
-        DWORD nameLength = sizeof(name);
-        if (::RegEnumKeyExA(key, i, name, &nameLength, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-            break;
-        children.push_back(name);
-    }
-    ::RegCloseKey(key);
-    for (const std::string& child : children)
-        Snapshot(parent, path + "\\" + child, out);
-}
-
-} // namespace
-
-REGISTRY_SNAPSHOT SnapshotOf(HKEY root, const char* path)
-{
-    REGISTRY_SNAPSHOT state;
-    Snapshot(root, path, &state);
-    return state;
+    RegistrySnapshot snapshot;
+    TakeSnapshot(root, key, &snapshot);
+    return snapshot;
 }
 
 void CWatchedMainWindow::OnOK()

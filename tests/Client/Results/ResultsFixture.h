@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "PagesFixture.h"
+#include "RegistrySnapshot.h"
 #include "RestorePoint.h"
 
 // One call of the System Restore function.
@@ -21,9 +22,8 @@ struct RESTORE_POINT_CALL
     std::string description;
 };
 
-// Every key and value below a key, with type and bytes.
-typedef std::map<std::string, std::string> REGISTRY_SNAPSHOT;
-REGISTRY_SNAPSHOT SnapshotOf(HKEY root, const char* path);
+// Everything below a key, with names, types and exact bytes.
+RegistrySnapshot SnapshotOf(HKEY root, const wchar_t* key);
 
 // The main window, watched: whether the repair's job thread had ended when it was asked to close.
 class CWatchedMainWindow : public CQuillonDlg
