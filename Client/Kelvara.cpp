@@ -179,7 +179,7 @@ void CQuillonApp::SaveLastScan(const CString& text)
 {
     if (!m_settings.SaveLastScan(text))
         return;
-    if (auto* mainWindow = dynamic_cast<CQuillonDlg*>(m_pMainWnd))
+    if (CQuillonDlg* mainWindow = QuillonMainWindow())
         mainWindow->m_statisticsPage.SetLastScanText(m_settings.m_strLastScan);
 }
 

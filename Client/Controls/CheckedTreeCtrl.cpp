@@ -42,11 +42,10 @@ std::string CCheckedTreeCtrl::FoldCase(const CString& text)
     return std::string(folded.GetString(), static_cast<size_t>(folded.GetLength()));
 }
 
-HTREEITEM CCheckedTreeCtrl::AddCategory(const CString& text, const CString& description, int image)
+HTREEITEM CCheckedTreeCtrl::InsertTickedRow(HTREEITEM parent, const CString& text, int image)
 {
-    const CString name = CategoryNameOfRowText(text);
     TVINSERTSTRUCTA insert = {};
-    insert.hParent = TVI_ROOT;
+    insert.hParent = parent;
     insert.hInsertAfter = TVI_LAST;
     insert.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM | TVIF_STATE;
     insert.item.pszText = const_cast<char*>(text.GetString());
@@ -56,6 +55,13 @@ HTREEITEM CCheckedTreeCtrl::AddCategory(const CString& text, const CString& desc
     insert.item.state = StateImageBits(TICK_ON);
     insert.item.stateMask = TVIS_STATEIMAGEMASK;
     const HTREEITEM row = InsertItem(&insert);
+    return row;
+}
+
+HTREEITEM CCheckedTreeCtrl::AddCategory(const CString& text, const CString& description, int image)
+{
+    const CString name = CategoryNameOfRowText(text);
+    const HTREEITEM row = InsertTickedRow(TVI_ROOT, text, image);
     if (!row)
         return nullptr;
     m_categoryCounts.insert(std::make_pair(name, 0));
@@ -75,17 +81,7 @@ HTREEITEM CCheckedTreeCtrl::AddItem(const CString& categoryName, const CString& 
     const std::string key = FoldCase(entryText);
     if (data.byText.count(key))
         return nullptr;
-    TVINSERTSTRUCTA insert = {};
-    insert.hParent = category;
-    insert.hInsertAfter = TVI_LAST;
-    insert.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM | TVIF_STATE;
-    insert.item.pszText = const_cast<char*>(entryText.GetString());
-    insert.item.iImage = image;
-    insert.item.iSelectedImage = image;
-    insert.item.lParam = 0;
-    insert.item.state = StateImageBits(TICK_ON);
-    insert.item.stateMask = TVIS_STATEIMAGEMASK;
-    const HTREEITEM row = InsertItem(&insert);
+    const HTREEITEM row = InsertTickedRow(category, entryText, image);
     if (!row)
         return nullptr;
     data.byText.insert(std::make_pair(key, row));

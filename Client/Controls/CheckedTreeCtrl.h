@@ -86,6 +86,8 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 private:
+    // A new row at the end of `parent`, ticked.
+    HTREEITEM InsertTickedRow(HTREEITEM parent, const CString& text, int image);
     // The tree's own record of its rows: asking the control for a row costs a search through all
     // its rows on some systems, so ticks and texts are kept here and only drawn by the control.
     struct CATEGORY_ROW

@@ -316,3 +316,11 @@ void CxSkinButton::DrawBitmap(CDC* dc, CBitmap* bitmap, int mode, const CRect& r
     mask.SelectObject(oldMask);
     image.SelectObject(oldImage);
 }
+
+void BindSkinButtons(CWnd* parent, std::initializer_list<SKIN_BUTTON> buttons)
+{
+    for (const SKIN_BUTTON& b : buttons) {
+        b.button->SubclassDlgItem(b.id, parent);
+        b.button->SetSkin(b.normal, b.down, b.over, b.disabled);
+    }
+}

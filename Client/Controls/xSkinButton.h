@@ -3,6 +3,8 @@
 // an owner-drawn button cannot be by itself. The template's button style decides the kind.
 #pragma once
 
+#include <initializer_list>
+
 #include "Afx.h"
 
 // Posted by a radio-style skin button that becomes checked to the other buttons of its group.
@@ -64,3 +66,15 @@ private:
     CBitmap m_bmpOver;
     CBitmap m_bmpFocus;
 };
+
+// One skin button of a window: the object, its control and its bitmaps (over and disabled may
+// be 0).
+struct SKIN_BUTTON
+{
+    CxSkinButton* button;
+    int id;
+    UINT normal, down, over, disabled;
+};
+
+// Binds each button to its control in `parent` and gives it its skin.
+void BindSkinButtons(CWnd* parent, std::initializer_list<SKIN_BUTTON> buttons);

@@ -130,15 +130,11 @@ BOOL CAdvanceOptions::OnInitDialog()
 void CAdvanceOptions::InitSkin()
 {
     m_bTransparentStatics = TRUE;
-    const struct { CxSkinButton* button; int id; UINT normal, down, over; } buttons[] = {
-        { &m_backupButton, IDC_BACKUP_CREATE, 228, 228, 229 },
-        { &m_restoreButton, IDC_BACKUP_RESTORE, 230, 230, 231 },
-        { &m_deleteButton, IDC_BACKUP_DELETE, 188, 188, 189 },
-    };
-    for (const auto& b : buttons) {
-        b.button->SubclassDlgItem(b.id, this);
-        b.button->SetSkin(b.normal, b.down, b.over, 0);
-    }
+    BindSkinButtons(this, {
+        { &m_backupButton, IDC_BACKUP_CREATE, 228, 228, 229, 0 },
+        { &m_restoreButton, IDC_BACKUP_RESTORE, 230, 230, 231, 0 },
+        { &m_deleteButton, IDC_BACKUP_DELETE, 188, 188, 189, 0 },
+    });
     m_list.SubclassDlgItem(IDC_BACKUP_LIST, this);
     m_progress.SubclassDlgItem(IDC_BACKUP_PROGRESS, this);
     m_progress.SetRange(0, kProgressRange);

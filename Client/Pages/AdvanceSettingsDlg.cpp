@@ -4,16 +4,6 @@
 #include "Kelvara.h"
 #include "QuillonDlg.h"
 
-namespace {
-
-CQuillonDlg* MainWindow()
-{
-    CQuillonApp* app = QuillonApp();
-    return app ? dynamic_cast<CQuillonDlg*>(app->m_pMainWnd) : nullptr;
-}
-
-} // namespace
-
 std::vector<IGNORE_LIST_ROW> MakeIgnoreListRows(const std::map<CString, int>& list)
 {
     std::vector<IGNORE_LIST_ROW> rows;
@@ -56,17 +46,13 @@ BOOL CAdvanceSettingsDlg::OnInitDialog()
 
 void CAdvanceSettingsDlg::InitSkin()
 {
-    const struct { CxSkinButton* button; int id; UINT normal, down, over, disabled; } buttons[] = {
+    BindSkinButtons(this, {
         { &m_remove, IDC_IGNORE_REMOVE, 368, 368, 369, 0 },
         { &m_generalTab, IDC_IGNORE_TAB_GENERAL, 297, 297, 0, 298 },
         { &m_scheduleTab, IDC_IGNORE_TAB_SCHEDULE, 301, 301, 0, 302 },
         { &m_ignoreTab, IDC_IGNORE_TAB_IGNORE, 303, 303, 0, 304 },
         { &m_scanTab, IDC_IGNORE_TAB_SCAN, 299, 299, 0, 300 },
-    };
-    for (const auto& b : buttons) {
-        b.button->SubclassDlgItem(b.id, this);
-        b.button->SetSkin(b.normal, b.down, b.over, b.disabled);
-    }
+    });
     m_list.SubclassDlgItem(IDC_IGNORE_LIST, this);
     SetFonts();
 }
@@ -149,7 +135,7 @@ void CAdvanceSettingsDlg::OnRemove()
 
 void CAdvanceSettingsDlg::OnGeneralTab()
 {
-    if (CQuillonDlg* mainWindow = MainWindow()) {
+    if (CQuillonDlg* mainWindow = QuillonMainWindow()) {
         mainWindow->ShowPage(PAGE_SETTINGS);
         mainWindow->m_settingsPage.SetView(CSettingDlg::VIEW_GENERAL);
     }
@@ -157,7 +143,7 @@ void CAdvanceSettingsDlg::OnGeneralTab()
 
 void CAdvanceSettingsDlg::OnScheduleTab()
 {
-    if (CQuillonDlg* mainWindow = MainWindow()) {
+    if (CQuillonDlg* mainWindow = QuillonMainWindow()) {
         mainWindow->ShowPage(PAGE_SETTINGS);
         mainWindow->m_settingsPage.SetView(CSettingDlg::VIEW_SCHEDULE);
     }
@@ -165,7 +151,7 @@ void CAdvanceSettingsDlg::OnScheduleTab()
 
 void CAdvanceSettingsDlg::OnAdvanceTab()
 {
-    if (CQuillonDlg* mainWindow = MainWindow()) {
+    if (CQuillonDlg* mainWindow = QuillonMainWindow()) {
         mainWindow->ShowPage(PAGE_SETTINGS);
         mainWindow->m_settingsPage.SetView(CSettingDlg::VIEW_GENERAL_MORE);
     }
@@ -174,7 +160,7 @@ void CAdvanceSettingsDlg::OnAdvanceTab()
 void CAdvanceSettingsDlg::OnGeneralLink(NMHDR*, LRESULT* result)
 {
     *result = 0;
-    if (CQuillonDlg* mainWindow = MainWindow())
+    if (CQuillonDlg* mainWindow = QuillonMainWindow())
         mainWindow->ShowPage(PAGE_SETTINGS);
 }
 

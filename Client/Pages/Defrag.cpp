@@ -95,15 +95,11 @@ BOOL CDefrag::OnInitDialog()
 void CDefrag::InitPage()
 {
     SetBackground(kStartBackground);
-    const struct { CxSkinButton* button; int id; UINT normal, down, over; } buttons[] = {
-        { &m_analyse, IDC_DEFRAG_ANALYSE, 389, 390, 390 },
-        { &m_defrag, IDC_DEFRAG_DEFRAG, 387, 388, 388 },
-        { &m_reset, IDC_DEFRAG_RESET, 178, 179, 179 },
-    };
-    for (const auto& b : buttons) {
-        b.button->SubclassDlgItem(b.id, this);
-        b.button->SetSkin(b.normal, b.down, b.over, 0);
-    }
+    BindSkinButtons(this, {
+        { &m_analyse, IDC_DEFRAG_ANALYSE, 389, 390, 390, 0 },
+        { &m_defrag, IDC_DEFRAG_DEFRAG, 387, 388, 388, 0 },
+        { &m_reset, IDC_DEFRAG_RESET, 178, 179, 179, 0 },
+    });
     m_progress.SubclassDlgItem(IDC_DEFRAG_PROGRESS, this);
     m_progress.SetRange(0, kProgressRange);
     ApplyState(DEFRAG_STATE_START);

@@ -37,17 +37,13 @@ BOOL CMonitorDlg::OnInitDialog()
 
 void CMonitorDlg::InitSkin()
 {
-    const struct { CxSkinButton* button; int id; UINT normal, down, over; } buttons[] = {
-        { &m_enableAll, IDC_STARTUP_ENABLE_ALL, 344, 344, 345 },
-        { &m_disableAll, IDC_STARTUP_DISABLE_ALL, 346, 346, 347 },
-        { &m_disableSelected, IDC_STARTUP_DISABLE_SELECTED, 348, 348, 349 },
-        { &m_enableSelected, IDC_STARTUP_ENABLE_SELECTED, 354, 354, 355 },
-        { &m_removeSelected, IDC_STARTUP_REMOVE_SELECTED, 350, 350, 351 },
-    };
-    for (const auto& b : buttons) {
-        b.button->SubclassDlgItem(b.id, this);
-        b.button->SetSkin(b.normal, b.down, b.over, 0);
-    }
+    BindSkinButtons(this, {
+        { &m_enableAll, IDC_STARTUP_ENABLE_ALL, 344, 344, 345, 0 },
+        { &m_disableAll, IDC_STARTUP_DISABLE_ALL, 346, 346, 347, 0 },
+        { &m_disableSelected, IDC_STARTUP_DISABLE_SELECTED, 348, 348, 349, 0 },
+        { &m_enableSelected, IDC_STARTUP_ENABLE_SELECTED, 354, 354, 355, 0 },
+        { &m_removeSelected, IDC_STARTUP_REMOVE_SELECTED, 350, 350, 351, 0 },
+    });
     m_list.SubclassDlgItem(IDC_STARTUP_LIST, this);
     m_information.SubclassDlgItem(IDC_STARTUP_INFORMATION, this);
     m_details.SubclassDlgItem(IDC_STARTUP_DETAILS, this);

@@ -10,6 +10,12 @@
 
 const char kMakerSite[] = "http://www.bellwort.com";
 
+CQuillonDlg* QuillonMainWindow()
+{
+    CQuillonApp* app = QuillonApp();
+    return app ? dynamic_cast<CQuillonDlg*>(app->m_pMainWnd) : nullptr;
+}
+
 BEGIN_MESSAGE_MAP(CQuillonDlg, CBitmapDialog)
     ON_BN_CLICKED(IDC_NAV_STATISTICS, OnNavStatistics)
     ON_BN_CLICKED(IDC_NAV_SCAN, OnNavScan)
@@ -71,7 +77,7 @@ void CQuillonDlg::InitSkin()
     SetBitmap(129);
     SetWindowText(ProductName());
 
-    const struct { CxSkinButton* button; int id; UINT normal, down, over, disabled; } buttons[] = {
+    BindSkinButtons(this, {
         { &m_navScan, IDC_NAV_SCAN, 135, 135, 137, 136 },
         { &m_navStartup, IDC_NAV_STARTUP, 138, 138, 139, 140 },
         { &m_navDefrag, IDC_NAV_DEFRAG, 371, 371, 372, 370 },
@@ -84,11 +90,7 @@ void CQuillonDlg::InitSkin()
         { &m_closeButton, IDC_CLOSE_BUTTON, 144, 158, 158, 0 },
         { &m_webButton, IDC_WEB_BUTTON, 375, 376, 376, 0 },
         { &m_badge, IDC_BADGE, 146, 146, 146, 0 },
-    };
-    for (const auto& b : buttons) {
-        b.button->SubclassDlgItem(b.id, this);
-        b.button->SetSkin(b.normal, b.down, b.over, b.disabled);
-    }
+    });
     m_caption.SubclassDlgItem(IDC_CAPTION_LABEL, this);
     m_step.SubclassDlgItem(IDC_STEP_LABEL, this);
 

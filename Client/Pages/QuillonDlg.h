@@ -111,5 +111,8 @@ private:
     HICON m_hSmallIcon = nullptr;
 };
 
+// The application's main window, when it is one (null before it exists and in tests without one).
+CQuillonDlg* QuillonMainWindow();
+
 // The maker's web site, which the help and web buttons open.
 extern const char kMakerSite[];

@@ -8,12 +8,6 @@ namespace {
 
 const char kScanChoiceValue[] = "LastSelectedScanTypes";
 
-CQuillonDlg* MainWindow()
-{
-    CQuillonApp* app = QuillonApp();
-    return app ? dynamic_cast<CQuillonDlg*>(app->m_pMainWnd) : nullptr;
-}
-
 void ShowPage(CWnd& page, bool show)
 {
     if (page.m_hWnd)
@@ -197,7 +191,7 @@ void CScanDlg::ShowStep(int step)
     m_bAutoRepairRequested = false;
     if (step != STEP_RESHOW)
         m_nStep = step;
-    if (CQuillonDlg* mainWindow = MainWindow())
+    if (CQuillonDlg* mainWindow = QuillonMainWindow())
         mainWindow->ShowPage(2);
     else
         DisplayCurrentStep();
@@ -218,7 +212,7 @@ void CScanDlg::DisplayCurrentStep()
     CQuillonApp* app = QuillonApp();
     if (!app)
         return;
-    CQuillonDlg* mainWindow = MainWindow();
+    CQuillonDlg* mainWindow = QuillonMainWindow();
     for (CWnd* page : { static_cast<CWnd*>(this), static_cast<CWnd*>(&app->m_scanningPage),
                         static_cast<CWnd*>(&app->m_resultsPage), static_cast<CWnd*>(&app->m_summaryPage) })
         ShowPage(*page, false);

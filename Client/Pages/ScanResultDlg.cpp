@@ -29,12 +29,6 @@ const int kTreeInsetBottom = 33;
 const DWORD kTreeStyle = WS_CHILD | WS_VISIBLE | WS_TABSTOP | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT |
                          TVS_SHOWSELALWAYS;
 
-CQuillonDlg* MainWindow()
-{
-    CQuillonApp* app = QuillonApp();
-    return app ? dynamic_cast<CQuillonDlg*>(app->m_pMainWnd) : nullptr;
-}
-
 void Show(CWnd& window, bool show)
 {
     if (window.m_hWnd)
@@ -102,18 +96,14 @@ BOOL CScanResultDlg::OnInitDialog()
 void CScanResultDlg::InitSkin()
 {
     m_bTransparentStatics = FALSE;
-    const struct { CxSkinButton* button; int id; UINT normal, down, over, disabled; } buttons[] = {
+    BindSkinButtons(this, {
         { &m_repair, IDC_RESULTS_REPAIR, 202, 203, 203, 0 },
         { &m_next, IDC_RESULTS_NEXT, 323, 325, 325, 0 },
         { &m_back, IDC_RESULTS_BACK, 320, 322, 322, 0 },
         { &m_ignore, IDC_RESULTS_IGNORE, 356, 357, 357, 0 },
         { &m_registryView, IDC_RESULTS_REGISTRY_VIEW, 380, 380, 0, 379 },
         { &m_otherView, IDC_RESULTS_OTHER_VIEW, 382, 382, 0, 381 },
-    };
-    for (const auto& b : buttons) {
-        b.button->SubclassDlgItem(b.id, this);
-        b.button->SetSkin(b.normal, b.down, b.over, b.disabled);
-    }
+    });
     m_recycleBinBox.SubclassDlgItem(IDC_RESULTS_RECYCLE_BOX, this);
     m_tempFilesBox.SubclassDlgItem(IDC_RESULTS_TEMP_BOX, this);
     m_progress.SubclassDlgItem(IDC_RESULTS_PROGRESS, this);
@@ -496,7 +486,7 @@ LRESULT CScanResultDlg::OnRepairFinished(WPARAM result, LPARAM)
     const int leftAlone = StoreRepairResults();
 
     app->m_scanPage.SetStep(STEP_SUMMARY);
-    CQuillonDlg* mainWindow = MainWindow();
+    CQuillonDlg* mainWindow = QuillonMainWindow();
     if (mainWindow)
         mainWindow->ShowPage(PAGE_STATISTICS);
     if (leftAlone > 0) {
@@ -529,7 +519,7 @@ int CScanResultDlg::StoreRepairResults()
     counts.recycleBinKB = m_report.GetRecycleBinKB();
     counts.tempFilesKB = m_report.GetTempFilesKB();
 
-    CQuillonDlg* mainWindow = MainWindow();
+    CQuillonDlg* mainWindow = QuillonMainWindow();
     if (mainWindow)
         mainWindow->m_statisticsPage.ResetCleanCounts();
     REPAIR_TOTALS totals;

@@ -15,12 +15,6 @@ const UINT_PTR kDrawTimer = 1;
 // nothing beside the scan.
 const UINT kDrawIntervalMs = 100;
 
-CQuillonDlg* MainWindow()
-{
-    CQuillonApp* app = QuillonApp();
-    return app ? dynamic_cast<CQuillonDlg*>(app->m_pMainWnd) : nullptr;
-}
-
 CString Decimal(int value)
 {
     CString text;
@@ -87,15 +81,11 @@ BOOL CScanningDlg::OnInitDialog()
     m_errors.SubclassDlgItem(IDC_SCANNING_ERRORS, this);
     m_junk.SubclassDlgItem(IDC_SCANNING_JUNK, this);
     m_shownItems.SubclassDlgItem(IDC_SCANNING_ITEM_LIST, this);
-    const struct { CxSkinButton* button; int id; UINT normal; UINT down; } buttons[] = {
-        { &m_cancel, IDC_SCANNING_CANCEL, 191, 192 }, { &m_pause, IDC_SCANNING_PAUSE, 377, 378 },
-        { &m_resume, IDC_SCANNING_RESUME, 383, 384 }, { &m_back, IDC_SCANNING_BACK, 320, 322 },
-        { &m_next, IDC_SCANNING_NEXT, 323, 325 },
-    };
-    for (const auto& b : buttons) {
-        b.button->SubclassDlgItem(b.id, this);
-        b.button->SetSkin(b.normal, b.down, b.down, 0);
-    }
+    BindSkinButtons(this, {
+        { &m_cancel, IDC_SCANNING_CANCEL, 191, 192, 192, 0 }, { &m_pause, IDC_SCANNING_PAUSE, 377, 378, 378, 0 },
+        { &m_resume, IDC_SCANNING_RESUME, 383, 384, 384, 0 }, { &m_back, IDC_SCANNING_BACK, 320, 322, 322, 0 },
+        { &m_next, IDC_SCANNING_NEXT, 323, 325, 325, 0 },
+    });
     for (int row = 0; row < kCategoryCount; ++row) {
         m_icons[row].SubclassDlgItem(kScanCategories[row].animatedIcon, this);
         // Decoded once, here, so that starting a scan costs the window thread nothing.
@@ -200,7 +190,7 @@ BOOL CScanningDlg::StartScan()
         if (row < kRegistryCategoryCount)
             m_counts[row].SetText("0");
     }
-    if (CQuillonDlg* mainWindow = MainWindow()) {
+    if (CQuillonDlg* mainWindow = QuillonMainWindow()) {
         mainWindow->m_statisticsPage.ResetCleanCounts();
         mainWindow->m_statisticsPage.ResetErrorCounts();
     }
@@ -343,7 +333,7 @@ void CScanningDlg::MarkCategoryRow(int row)
 
 void CScanningDlg::OnCancelScan()
 {
-    if (CQuillonDlg* mainWindow = MainWindow())
+    if (CQuillonDlg* mainWindow = QuillonMainWindow())
         mainWindow->SetCaptions("SCAN", nullptr);
     // What was found so far, as the job thread recorded it: the container is the job's until
     // its end message.
@@ -417,7 +407,7 @@ LRESULT CScanningDlg::OnScanFinished(WPARAM, LPARAM)
     m_progress.ResetCounts();
     results.FillResults();
 
-    if (CQuillonDlg* mainWindow = MainWindow())
+    if (CQuillonDlg* mainWindow = QuillonMainWindow())
         mainWindow->SetCaptions("SCAN", nullptr);
     if (m_bScanning)
         app->SaveLastScan(CTime::GetCurrentTime().Format("%d %B %Y, %I:%M%p"));
@@ -439,7 +429,7 @@ void CScanningDlg::SaveLastScanCounts()
     CQuillonApp* app = QuillonApp();
     int counts[24] = {};
     const int total = CScanResultDlg::CountPerCategory(app ? app->m_pItems : nullptr, counts);
-    CQuillonDlg* mainWindow = MainWindow();
+    CQuillonDlg* mainWindow = QuillonMainWindow();
     for (int row = 0; row < kRegistryCategoryCount; ++row) {
         const DWORD bit = kScanCategories[row].bit;
         int bitNumber = 0;

@@ -17,12 +17,6 @@ const int kScheduleControls[] = { IDC_SETTINGS_DISABLE_SCHEDULE, IDC_SETTINGS_SC
 
 const char* const kDayNames[7] = { "Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday" };
 
-CQuillonDlg* MainWindow()
-{
-    CQuillonApp* app = QuillonApp();
-    return app ? dynamic_cast<CQuillonDlg*>(app->m_pMainWnd) : nullptr;
-}
-
 CString LoadText(UINT id)
 {
     char text[256] = {};
@@ -85,16 +79,12 @@ BOOL CSettingDlg::OnInitDialog()
 
 void CSettingDlg::InitSkin()
 {
-    const struct { CxSkinButton* button; int id; UINT normal, down, over, disabled; } buttons[] = {
+    BindSkinButtons(this, {
         { &m_generalTab, IDC_SETTINGS_TAB_GENERAL, 297, 297, 0, 298 },
         { &m_scheduleTab, IDC_SETTINGS_TAB_SCHEDULE, 301, 301, 0, 302 },
         { &m_ignoreTab, IDC_SETTINGS_TAB_IGNORE, 303, 303, 0, 304 },
         { &m_updateButton, IDC_SETTINGS_UPDATE, 373, 374, 374, 0 },
-    };
-    for (const auto& b : buttons) {
-        b.button->SubclassDlgItem(b.id, this);
-        b.button->SetSkin(b.normal, b.down, b.over, b.disabled);
-    }
+    });
     m_type.SubclassDlgItem(IDC_SETTINGS_TYPE, this);
     m_day.SubclassDlgItem(IDC_SETTINGS_DAY, this);
     m_timePicker.SubclassDlgItem(IDC_SETTINGS_TIME, this);
@@ -162,7 +152,7 @@ void CSettingDlg::SetView(int view)
             tab->EnableWindow(TRUE);
     }
     HideAllViews();
-    CQuillonDlg* mainWindow = MainWindow();
+    CQuillonDlg* mainWindow = QuillonMainWindow();
     switch (view) {
     case VIEW_GENERAL:
         if (mainWindow)
@@ -198,7 +188,7 @@ void CSettingDlg::OnIgnoreListTab()
             tab->EnableWindow(TRUE);
     }
     HideAllViews();
-    if (CQuillonDlg* mainWindow = MainWindow())
+    if (CQuillonDlg* mainWindow = QuillonMainWindow())
         mainWindow->ShowPage(PAGE_IGNORE_LIST);
 }
 
@@ -423,7 +413,7 @@ void CSettingDlg::OnStartOnStartup()
 void CSettingDlg::OnUpdateButton()
 {
     // The main window runs the manual program-update check.
-    if (CQuillonDlg* mainWindow = MainWindow())
+    if (CQuillonDlg* mainWindow = QuillonMainWindow())
         mainWindow->SendMessage(WM_COMMAND, MAKEWPARAM(IDC_UPDATE_BUTTON, BN_CLICKED), 0);
 }
 
