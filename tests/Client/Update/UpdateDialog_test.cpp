@@ -168,9 +168,15 @@ protected:
     // empty text when it did not record within the limit.
     std::string WaitForInstallerRecord()
     {
-        for (int i = 0; i < 600 && !FileExists(m_record); ++i)
+        // The stub creates its record and then writes it: wait for the whole line.
+        std::string record;
+        for (int i = 0; i < 600; ++i) {
+            record = FileExists(m_record) ? ReadWholeFile(m_record) : std::string();
+            if (!record.empty() && record.back() == '\n')
+                break;
             ::Sleep(50);
-        return ReadWholeFile(m_record);
+        }
+        return record;
     }
 
     CLocalHttpServer m_server;
