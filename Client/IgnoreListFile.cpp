@@ -111,13 +111,18 @@ std::vector<IGNORE_LIST_RECORD> CIgnoreListFile::Parse(const CString& text)
     int start = 0;
     for (;;) {
         const int separator = FindSeparator(text, ';', start, escaped);
-        if (separator < 0)
+        // The last record may lack its ';' (a write that was cut short): it is read all the
+        // same, as an append closes it, so a rewrite of the file does not lose it.
+        const int end = separator < 0 ? text.GetLength() : separator;
+        if (start >= end && separator < 0)
             break;
-        CString record = text.Mid(start, separator - start);
+        CString record = text.Mid(start, end - start);
         record.Trim();
+        start = end + 1;
+        // An empty record (";;") ends nothing: the records after it are read and kept through
+        // every rewrite of the file.
         if (record.IsEmpty())
-            break;
-        start = separator + 1;
+            continue;
         if (record == ESCAPED_MARKER) {
             escaped = true;
             continue;

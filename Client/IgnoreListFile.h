@@ -25,8 +25,9 @@ class CIgnoreListFile
 public:
     static const char ESCAPED_MARKER[];
 
-    // The accepted records in file order. Parsing ends at the first record without its ';' and
-    // at the first empty record; a record without '^' (such as the marker) is skipped.
+    // The accepted records in file order: every record with its fields, also after an empty
+    // record and at the end of a file whose last ';' is missing; a record without '^' (such as
+    // the marker) is skipped.
     static std::vector<IGNORE_LIST_RECORD> Parse(const CString& text);
 
     // One record with its line end, for a map key "item^label" (split at its last '^', since

@@ -7,6 +7,7 @@
 #include "Afx.h"
 #include "AppSettings.h"
 #include "CommandLineInfoEx.h"
+#include "ScanItemsInfo.h"
 #include "SystemTray.h"
 #include "VexaEngine.h"
 #include "WorkerThreads.h"
@@ -55,7 +56,8 @@ public:
     AppSettings m_settings;
     CCommandLineInfoEx m_commandLine;
     CAbstractProcess* m_pProcess = nullptr;
-    CAbstractScanItemsInfo* m_pItems = nullptr;
+    // The program's own container: the engine borrows it as a CAbstractScanItemsInfo.
+    CScanItemsInfo* m_pItems = nullptr;
 
     HMODULE m_hEngine = nullptr;
     CAbstractVexaEngineInterface* m_pEngineInterface = nullptr;

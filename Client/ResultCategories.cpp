@@ -2,6 +2,7 @@
 
 #include "Afx.h"
 #include "IgnoreListFile.h"
+#include "ItemLocation.h"
 
 const RESULT_CATEGORY_INFO kResultCategories[kRegistryCategoryCount] = {
     { SCAN_AXO, "ActiveX Objects", 139, nullptr, 1 },
@@ -88,13 +89,23 @@ void CountIgnoredPerCategory(const std::map<CString, int>& displayList, int coun
 {
     for (int index = 0; index < kRegistryCategoryCount; ++index)
         counts[index] = 0;
+    // An entry ignored under several labels or texts counts once, under the first category of
+    // the table that holds it.
+    const CItemLocation locations;
+    std::map<std::string, int> firstCategory;
     for (const auto& entry : displayList) {
-        CString label;
-        SplitIgnoreKey(entry.first, nullptr, &label);
+        CString item, label;
+        SplitIgnoreKey(entry.first, &item, &label);
         const int index = FindResultCategory(label.Trim());
-        if (index >= 0)
-            ++counts[index];
+        if (index < 0)
+            continue;
+        const std::string identity = locations.IdentityOf(item, static_cast<int>(kResultCategories[index].bit));
+        const auto known = firstCategory.insert(std::make_pair(identity, index));
+        if (!known.second && index < known.first->second)
+            known.first->second = index;
     }
+    for (const auto& entry : firstCategory)
+        ++counts[entry.second];
 }
 
 CString ExclusionKey(const CString& item, const CString& categoryName)

@@ -35,7 +35,8 @@ CString CleanDescription(const CString& description);
 CString LoadCategoryDescription(int index);
 
 // Ignore-list entries ("item^label") per category, by the label after the last '^' (item texts
-// may hold '^' themselves, labels never do). Entries of other labels are counted nowhere.
+// may hold '^' themselves, labels never do); an entry ignored under several labels or texts
+// counts once, in the first of its categories. Entries of other labels are counted nowhere.
 void CountIgnoredPerCategory(const std::map<CString, int>& displayList, int counts[kRegistryCategoryCount]);
 
 // The key under which an entry of a category is excluded from a repair or ignored.

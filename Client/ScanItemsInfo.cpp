@@ -2,6 +2,7 @@
 
 #include "AfxFile.h"
 #include "IgnoreListFile.h"
+#include "ResultCategories.h"
 
 namespace {
 
@@ -18,6 +19,22 @@ void AppendEntry(CString* text, const CString& name, int number)
 {
     *text += name;
     text->AppendFormat("^%d;\r\n", number);
+}
+
+// The category bit of a results-tree label; 0 for a label no category has.
+int CategoryOfLabel(const CString& label)
+{
+    const int index = FindResultCategory(label);
+    return index < 0 ? 0 : static_cast<int>(kResultCategories[index].bit);
+}
+
+// The registry category row of a category bit, or -1 (the junk categories have none).
+int RegistryRowOf(int category)
+{
+    for (int row = 0; row < kRegistryCategoryCount; ++row)
+        if (kScanCategories[row].bit == static_cast<DWORD>(category))
+            return row;
+    return -1;
 }
 
 } // namespace
@@ -54,6 +71,7 @@ void CScanItemsInfo::Clear()
 {
     m_items.clear();
     m_categoryCounts.clear();
+    m_findingRows.clear();
     m_cursor = m_items.end();
     m_spywareDetections.clear();
     m_spywareRecords.clear();
@@ -64,13 +82,29 @@ int CScanItemsInfo::AddItem(CString item, int category, int, INT_PTR)
 {
     m_foundCategories |= static_cast<DWORD>(category);
     LoadIgnoreList();
-    if (m_ignoreList.count(item))
+    std::string identity = m_locations.IdentityOf(item, category);
+    if (m_ignoredIdentities.count(identity))
         return 0;
+    const int row = RegistryRowOf(category);
+    if (row >= 0)
+        m_findingRows[identity] |= 1u << row;
     // A multimap keeps equal keys in insertion order, so items of a category stay in the order
     // in which they were found.
-    m_items.insert(FoundItems::value_type(category, item));
+    m_items.insert(FoundItems::value_type(category, FOUND_ITEM{ item, std::move(identity) }));
     ++m_categoryCounts[category];
     return 1;
+}
+
+void CScanItemsInfo::CountFindingsOnce(int counts[kRegistryCategoryCount]) const
+{
+    for (int row = 0; row < kRegistryCategoryCount; ++row)
+        counts[row] = 0;
+    for (const auto& finding : m_findingRows) {
+        int row = 0;
+        while (row < kRegistryCategoryCount - 1 && !(finding.second & (1u << row)))
+            ++row;
+        ++counts[row];
+    }
 }
 
 BOOL CScanItemsInfo::HasCategory(int category)
@@ -100,7 +134,7 @@ BOOL CScanItemsInfo::GetItems(std::vector<const char*>* items, int category)
     if (range.first == range.second)
         return FALSE;
     for (auto it = range.first; it != range.second; ++it)
-        items->push_back(it->second);
+        items->push_back(it->second.text);
     return TRUE;
 }
 
@@ -120,7 +154,7 @@ BOOL CScanItemsInfo::MoveNext()
 
 const char* CScanItemsInfo::GetCurrentItem()
 {
-    return m_cursor == m_items.end() ? nullptr : m_cursor->second.GetString();
+    return m_cursor == m_items.end() ? nullptr : m_cursor->second.text.GetString();
 }
 
 int CScanItemsInfo::GetCurrentCategory()
@@ -146,15 +180,17 @@ void CScanItemsInfo::AddExclusion(const CString& key, int value)
 {
     if (!m_repairExclusions.insert(std::make_pair(key, value)).second)
         return;
-    CString item;
-    SplitIgnoreKey(key, &item, nullptr);
+    CString item, label;
+    SplitIgnoreKey(key, &item, &label);
     m_excludedItems.insert(item);
+    m_excludedIdentities.insert(m_locations.IdentityOf(item, CategoryOfLabel(label)));
 }
 
 void CScanItemsInfo::ClearRepairExclusions()
 {
     m_repairExclusions.clear();
     m_excludedItems.clear();
+    m_excludedIdentities.clear();
 }
 
 BOOL CScanItemsInfo::ReadIgnoreRecords(std::vector<IGNORE_LIST_RECORD>* records)
@@ -176,9 +212,13 @@ int CScanItemsInfo::LoadIgnoreList()
     if (!ReadIgnoreRecords(&records))
         return 0;
     m_ignoreList.clear();
-    for (const IGNORE_LIST_RECORD& record : records)
-        if (!record.Item.IsEmpty())
-            m_ignoreList.insert(std::make_pair(record.Item, record.Number));
+    m_ignoredIdentities.clear();
+    for (const IGNORE_LIST_RECORD& record : records) {
+        if (record.Item.IsEmpty())
+            continue;
+        m_ignoreList.insert(std::make_pair(record.Item, record.Number));
+        m_ignoredIdentities.insert(m_locations.IdentityOf(record.Item, CategoryOfLabel(record.Category)));
+    }
     m_ignoreListLoaded = TRUE;
     return 1;
 }
@@ -232,13 +272,19 @@ int CScanItemsInfo::GetIgnoreList(std::map<CString, int>* list)
 
 int CScanItemsInfo::AddToIgnoreList(CString item, CString categoryLabel, int, int)
 {
-    LoadIgnoreListForDisplay();
+    // The file is rewritten whole: from a list that could not be read it would lose records.
+    if (!LoadIgnoreListForDisplay())
+        return 0;
     std::map<CString, int> entries;
     GetIgnoreList(&entries);
     const CString key = item + "^" + categoryLabel;
     entries.insert(std::make_pair(key, 0));
+    // An entry whose record could not be written is not ignored: the page keeps its row and says
+    // so, and the next scan would list it again.
+    if (!SaveIgnoreList(&entries))
+        return 0;
     AddExclusion(key, 0);
-    return SaveIgnoreList(&entries) ? 1 : 0;
+    return 1;
 }
 
 void CScanItemsInfo::GetSpywareInfo(int id, _SPYWARE_INFORMATION* info)
@@ -298,6 +344,9 @@ BOOL CScanItemsInfo::IsCurrentItemIgnored()
     const char* current = GetCurrentItem();
     if (!current)
         return FALSE;
+    // Excluded under any text that names the same entry: the user kept the entry, not a text.
+    if (m_excludedIdentities.count(m_cursor->second.identity))
+        return TRUE;
     const CString item(current);
     const CString reducedName = ReduceItemName(item);
     if (m_excludedItems.count(item) || m_excludedItems.count(reducedName))
@@ -342,7 +391,7 @@ int CScanItemsInfo::WriteScanLogInto(const CString& logFolder, const SYSTEMTIME&
     text.Format("Scan Log Created At :%d:%d:%d\r\n", localTime.wHour, localTime.wMinute, localTime.wSecond);
     text += "========================Items Detected During Scan=======================\r\n";
     for (const auto& found : m_items)
-        AppendEntry(&text, found.second, found.first);
+        AppendEntry(&text, found.second.text, found.first);
     text += "======================= Spyware Items Detected===========================\r\n";
     for (const auto& detection : m_spywareDetections)
         AppendEntry(&text, detection.first, detection.second);

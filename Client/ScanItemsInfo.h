@@ -8,8 +8,13 @@
 
 #include <map>
 #include <set>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
+#include "ItemLocation.h"
+#include "ScanCategories.h"
 #include "VexaEngine.h"
 
 struct IGNORE_LIST_RECORD;
@@ -60,6 +65,13 @@ public:
     // The folder of the scan logs beside the program.
     CString GetScanLogFolder() const;
 
+    // One registry entry (or file) found by several categories under several texts counts once.
+    // The number of distinct entries the registry categories found.
+    int CountFindings() const { return static_cast<int>(m_findingRows.size()); }
+    // counts[row] := the distinct entries of each registry category's row (ScanCategories.h) that
+    // no row before it found too; the counts add up to CountFindings().
+    void CountFindingsOnce(int counts[kRegistryCategoryCount]) const;
+
     // The folder of the container's files, with its trailing backslash.
     const CString& GetProgramFolder() const { return m_programFolder; }
     CString GetIgnoreListPath() const { return m_programFolder + "IgnoreList.dat"; }
@@ -67,7 +79,12 @@ private:
     // The name that an item is reduced to when it is compared with exclusions by name: without
     // ".txt", after its last '@', and without its bracketed part.
     static CString ReduceItemName(const CString& item);
-    typedef std::multimap<int, CString> FoundItems;
+    struct FOUND_ITEM
+    {
+        CString text;
+        std::string identity;   // CItemLocation::IdentityOf the text
+    };
+    typedef std::multimap<int, FOUND_ITEM> FoundItems;
 
     static CString RunningProgramFolder();
     BOOL ReadIgnoreRecords(std::vector<IGNORE_LIST_RECORD>* records);
@@ -87,8 +104,15 @@ private:
     // The item part of every exclusion key: a repair asks for each of its items, so the lookup
     // must not walk all exclusions.
     std::set<CString> m_excludedItems;
-    // Item text -> number: what AddItem refuses.
+    // The entries those items name: an entry excluded under one text is excluded under all.
+    std::unordered_set<std::string> m_excludedIdentities;
+    // Item text -> number: the ignore list's records by their first field.
     std::map<CString, int> m_ignoreList;
+    // The entries the ignore list names: what AddItem refuses, whatever text names them.
+    std::unordered_set<std::string> m_ignoredIdentities;
+    // Each distinct entry of the registry categories -> the rows that found it (1 << row).
+    std::unordered_map<std::string, DWORD> m_findingRows;
+    CItemLocation m_locations;
     // Item text + "^" + category label -> number: what the ignore-list page shows and edits.
     std::map<CString, int> m_displayIgnoreList;
     BOOL m_saveExclusions = FALSE;

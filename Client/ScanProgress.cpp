@@ -23,13 +23,6 @@ int StepBar(int position, int range)
     return position + 1 > range ? 0 : position + 1;
 }
 
-std::string LowerKey(const CString& text)
-{
-    CString lower = text;
-    lower.MakeLower();
-    return std::string(static_cast<const char*>(lower), static_cast<size_t>(lower.GetLength()));
-}
-
 } // namespace
 
 CScanProgress::CScanProgress()
@@ -51,7 +44,7 @@ void CScanProgress::Begin(const CString& whiteListPath)
     m_whiteList = whiteList;
     m_currentArea.Empty();
     m_state = SCAN_PROGRESS_VIEW();
-    m_listedItems.clear();
+    m_entryRows.clear();
     m_foundRows = 0;
     m_recycleBinKB = 0;
     m_tempFilesKB = 0;
@@ -112,7 +105,7 @@ void CScanProgress::OnItem(CAbstractScanItemsInfo* items, const char* itemText, 
             m_junkText = item;
         }
         if (category == SCAN_RCB || value != -1) {
-            UpdateRowCount(items, item, category);
+            RecordEntry(item, category);
             CLock lock(&m_lock);
             ++m_state.junkCount;
         }
@@ -124,43 +117,36 @@ void CScanProgress::OnItem(CAbstractScanItemsInfo* items, const char* itemText, 
     }
     if (added != 1)
         return;
-    UpdateRowCount(items, item, category);
+    const bool newEntry = RecordEntry(item, category);
     CLock lock(&m_lock);
-    ++m_state.errorCount;
+    if (newEntry)
+        ++m_state.errorCount;
     for (int row = 0; row < kCategoryCount; ++row) {
         if (RowHasBit(row, static_cast<DWORD>(category)))
             m_foundRows |= 1u << row;
     }
 }
 
-int CScanProgress::UpdateRowCount(CAbstractScanItemsInfo* items, const CString& item, int category)
+bool CScanProgress::RecordEntry(const CString& item, int category)
 {
-    const std::string key = LowerKey(item);
-    {
-        CLock lock(&m_lock);
-        if (m_listedItems.count(key))
-            return 0;
-    }
-    // The container is the job thread's alone while the scan runs: count outside the lock.
-    int counts[kRegistryCategoryCount] = {};
-    for (int row = 0; row < kRegistryCategoryCount; ++row) {
-        if (RowHasBit(row, static_cast<DWORD>(category)))
-            counts[row] = items->CountCategory(static_cast<int>(kScanCategories[row].bit));
-    }
+    // One entry found under several texts, or by several categories, is one error: each of its
+    // categories' rows counts it once and turns to a cross, the list of shown items shows it once.
+    const std::string identity = m_locations.IdentityOf(item, category);
     CLock lock(&m_lock);
+    DWORD& rowsThatFoundIt = m_entryRows[identity];
+    const bool newEntry = rowsThatFoundIt == 0;
     for (int row = 0; row < kCategoryCount; ++row) {
-        if (!RowHasBit(row, static_cast<DWORD>(category)))
+        if (!RowHasBit(row, static_cast<DWORD>(category)) || (rowsThatFoundIt & (1u << row)))
             continue;
-        // Only the first eleven categories enter the list of shown items.
-        if (row < 11) {
-            m_state.newEntries.push_back({ kScanCategories[row].name, item });
-            m_listedItems.insert(key);
-        }
+        rowsThatFoundIt |= 1u << row;
         m_state.crossedRows |= 1u << row;
         if (row < kRegistryCategoryCount)
-            m_state.rowCounts[row] = counts[row];
+            ++m_state.rowCounts[row];
+        // Only the first eleven categories enter the list of shown items.
+        if (newEntry && row < 11)
+            m_state.newEntries.push_back({ kScanCategories[row].name, item });
     }
-    return 1;
+    return newEntry;
 }
 
 void CScanProgress::Take(SCAN_PROGRESS_VIEW& view)

@@ -5,9 +5,10 @@
 #pragma once
 
 #include <string>
-#include <unordered_set>
+#include <unordered_map>
 #include <vector>
 
+#include "ItemLocation.h"
 #include "ScanCategories.h"
 #include "WhiteList.h"
 
@@ -68,14 +69,17 @@ public:
 
 private:
     class CLock;
-    // Returns 0 for an item already in the list of shown items (nothing changes), else 1.
-    int UpdateRowCount(CAbstractScanItemsInfo* items, const CString& item, int category);
+    // Counts a finding on its category's rows, once per entry and row; true for an entry that
+    // no category had found before.
+    bool RecordEntry(const CString& item, int category);
 
     CRITICAL_SECTION m_lock;
     CWhiteList m_whiteList;
     CString m_currentArea;
     SCAN_PROGRESS_VIEW m_state;
-    std::unordered_set<std::string> m_listedItems;
+    CItemLocation m_locations;
+    // Each entry found so far (CItemLocation) -> the rows that found it (1 << row).
+    std::unordered_map<std::string, DWORD> m_entryRows;
     DWORD m_foundRows = 0;
     double m_recycleBinKB = 0;
     double m_tempFilesKB = 0;

@@ -35,11 +35,30 @@ void CCheckedTreeCtrl::InitImageLists()
     SetImageList(&m_stateImages, TVSIL_STATE);
 }
 
-std::string CCheckedTreeCtrl::FoldCase(const CString& text)
+std::string CCheckedTreeCtrl::IdentityOf(const CString& text, const CString& categoryName) const
 {
-    CString folded = text;
-    folded.MakeLower();
-    return std::string(folded.GetString(), static_cast<size_t>(folded.GetLength()));
+    const int index = FindResultCategory(categoryName);
+    return m_locations.IdentityOf(text, index < 0 ? 0 : static_cast<int>(kResultCategories[index].bit));
+}
+
+HTREEITEM CCheckedTreeCtrl::FindRow(const CString& text, const CString& categoryName) const
+{
+    const auto found = m_rowsByIdentity.find(IdentityOf(text, categoryName));
+    return found == m_rowsByIdentity.end() ? nullptr : found->second;
+}
+
+void CCheckedTreeCtrl::NoteAlsoFoundBy(HTREEITEM row, const CString& categoryName)
+{
+    ENTRY_ROW& entry = m_entries[row];
+    const CString& ownCategory = m_categories[entry.category].name;
+    if (categoryName == ownCategory ||
+        std::find(entry.alsoFoundBy.begin(), entry.alsoFoundBy.end(), categoryName) != entry.alsoFoundBy.end())
+        return;
+    entry.alsoFoundBy.push_back(categoryName);
+    CString shown = entry.text + "    (also found by ";
+    for (size_t i = 0; i < entry.alsoFoundBy.size(); ++i)
+        shown += (i ? ", " : "") + entry.alsoFoundBy[i];
+    SetItemText(row, shown + ")");
 }
 
 HTREEITEM CCheckedTreeCtrl::InsertTickedRow(HTREEITEM parent, const CString& text, int image)
@@ -73,21 +92,26 @@ HTREEITEM CCheckedTreeCtrl::AddCategory(const CString& text, const CString& desc
 
 HTREEITEM CCheckedTreeCtrl::AddItem(const CString& categoryName, const CString& entryText, int image)
 {
+    // A category whose findings all stand under earlier categories has no row of its own.
+    std::string identity = IdentityOf(entryText, categoryName);
+    const auto twin = m_rowsByIdentity.find(identity);
+    if (twin != m_rowsByIdentity.end()) {
+        NoteAlsoFoundBy(twin->second, categoryName);
+        return nullptr;
+    }
     const auto found = m_categoryRows.find(categoryName);
     if (found == m_categoryRows.end())
         return nullptr;
     const HTREEITEM category = found->second;
-    CATEGORY_ROW& data = m_categories[category];
-    const std::string key = FoldCase(entryText);
-    if (data.byText.count(key))
-        return nullptr;
     const HTREEITEM row = InsertTickedRow(category, entryText, image);
     if (!row)
         return nullptr;
-    data.byText.insert(std::make_pair(key, row));
+    CATEGORY_ROW& data = m_categories[category];
     data.entries.push_back(row);
+    m_rowsByIdentity.insert(std::make_pair(identity, row));
     ENTRY_ROW& entry = m_entries[row];
     entry.text = entryText;
+    entry.identity = std::move(identity);
     entry.category = category;
     ++data.ticked;
     SetItemData(category, static_cast<DWORD_PTR>(data.ticked));
@@ -105,6 +129,7 @@ void CCheckedTreeCtrl::RemoveAll()
     m_categoryRows.clear();
     m_categories.clear();
     m_entries.clear();
+    m_rowsByIdentity.clear();
     m_nTotalEntries = 0;
     m_nExcludedCount = 0;
 }
@@ -217,7 +242,7 @@ BOOL CCheckedTreeCtrl::RemoveEntry(HTREEITEM entry)
     const HTREEITEM category = found->second.category;
     const bool wasTicked = found->second.state == TICK_ON;
     CATEGORY_ROW& data = m_categories[category];
-    data.byText.erase(FoldCase(found->second.text));
+    m_rowsByIdentity.erase(found->second.identity);
     data.entries.erase(std::find(data.entries.begin(), data.entries.end(), entry));
     if (wasTicked)
         --data.ticked;
@@ -263,17 +288,13 @@ int CCheckedTreeCtrl::ExcludeUncheckedEntries(CAbstractScanItemsInfo* items)
         std::vector<const char*> found;
         if (!items->GetItems(&found, static_cast<int>(category.bit)))
             continue;
-        const auto row = m_categoryRows.find(category.rowName);
-        const CATEGORY_ROW* data = row == m_categoryRows.end() ? nullptr : &m_categories[row->second];
         // Keys first: the container may not be changed while its texts are borrowed.
         std::vector<CString> keys;
         for (const char* text : found) {
             const CString item(text ? text : "");
-            if (data) {
-                const auto shown = data->byText.find(FoldCase(item));
-                if (shown != data->byText.end() && m_entries[shown->second].state == TICK_ON)
-                    continue;
-            }
+            const HTREEITEM row = FindRow(item, category.rowName);
+            if (row && m_entries[row].state == TICK_ON)
+                continue;
             keys.push_back(ExclusionKey(item, category.rowName));
         }
         for (const CString& key : keys)
@@ -317,13 +338,9 @@ int CCheckedTreeCtrl::RemoveEntriesNamed(const std::vector<std::pair<int, CStrin
     std::set<HTREEITEM> rows;
     for (const auto& item : items) {
         const int index = FindResultCategoryByBit(static_cast<DWORD>(item.first));
-        const auto category = index < 0 ? m_categoryRows.end() : m_categoryRows.find(kResultCategories[index].rowName);
-        if (category == m_categoryRows.end())
-            continue;
-        const CATEGORY_ROW& data = m_categories.at(category->second);
-        const auto row = data.byText.find(FoldCase(item.second));
-        if (row != data.byText.end())
-            rows.insert(row->second);
+        const HTREEITEM row = FindRow(item.second, index < 0 ? CString() : CString(kResultCategories[index].rowName));
+        if (row)
+            rows.insert(row);
     }
     // Per category, the texts to take out; each list is filtered once.
     std::map<CString, std::set<CString>> byCategory;

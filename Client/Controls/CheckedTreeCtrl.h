@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "Afx.h"
+#include "ItemLocation.h"
 #include "VexaEngine.h"
 
 // The window that shows what the tree counts: the results page.
@@ -38,9 +39,10 @@ public:
 
     // A ticked category row, after the rows already there. Its name is the text before '['.
     HTREEITEM AddCategory(const CString& text, const CString& description, int image);
-    // A ticked entry under the category row of that name; null when there is no such row or the
-    // category already has an entry of that text in any letter case (the registry and the file
-    // system do not tell them apart, so one row stands for both).
+    // A ticked entry under the category row of that name; null when there is no such row or a
+    // row already stands for the entry the text names (CItemLocation: in any letter case, under
+    // any root's name, in this or another category). One entry is one row, ticked or not as a
+    // whole: the row says which other categories found it too.
     HTREEITEM AddItem(const CString& categoryName, const CString& entryText, int image);
     // Deletes every row and forgets every count.
     void RemoveAll();
@@ -60,8 +62,8 @@ public:
     void UpdateNodeLabels();
 
     // Hands the container, as repair exclusions, every item of the fourteen registry categories
-    // that no ticked entry stands for, whatever the letter case; counts the unticked entries as
-    // excluded. Returns the number of exclusions handed over.
+    // that no ticked row stands for, under whatever text or category it was found; counts the
+    // unticked entries as excluded. Returns the number of exclusions handed over.
     int ExcludeUncheckedEntries(CAbstractScanItemsInfo* items);
 
     int GetTotalEntries() const { return m_nTotalEntries; }
@@ -71,8 +73,8 @@ public:
     int GetCategoryCount(const CString& name) const;
     // Ticked entries of each category row, by name.
     std::map<CString, std::vector<CString>> GetTickedEntriesByCategory() const;
-    // Takes out of `entries` the rows that the (category bit, item text) pairs stand for, in any
-    // letter case; returns how many rows that were.
+    // Takes out of `entries` the rows that the (category bit, item text) pairs stand for, under
+    // any of their texts; returns how many rows that were.
     int RemoveEntriesNamed(const std::vector<std::pair<int, CString>>& items,
                            std::map<CString, std::vector<CString>>* entries) const;
     const std::map<CString, CString>& GetDescriptions() const { return m_descriptions; }
@@ -97,17 +99,21 @@ private:
         int ticked = 0;
         // Entry rows in the order they were added.
         std::vector<HTREEITEM> entries;
-        // Lower-cased entry text -> its row.
-        std::unordered_map<std::string, HTREEITEM> byText;
     };
     struct ENTRY_ROW
     {
         CString text;
+        std::string identity;
         HTREEITEM category = nullptr;
         int state = TICK_ON;
+        // The other categories that found the same entry, as the row shows them.
+        std::vector<CString> alsoFoundBy;
     };
 
-    static std::string FoldCase(const CString& text);
+    std::string IdentityOf(const CString& text, const CString& categoryName) const;
+    // The row that stands for an item of a category, or null.
+    HTREEITEM FindRow(const CString& text, const CString& categoryName) const;
+    void NoteAlsoFoundBy(HTREEITEM row, const CString& categoryName);
     void SetTickState(HTREEITEM row, int state);
     void SetCategoryStateFromEntries(HTREEITEM category);
     void AdjustSelectedCount(int delta);
@@ -120,6 +126,9 @@ private:
     std::map<CString, HTREEITEM> m_categoryRows;
     std::unordered_map<HTREEITEM, CATEGORY_ROW> m_categories;
     std::unordered_map<HTREEITEM, ENTRY_ROW> m_entries;
+    // Each entry's identity -> its one row.
+    std::unordered_map<std::string, HTREEITEM> m_rowsByIdentity;
+    CItemLocation m_locations;
     int m_nTotalEntries = 0;
     int m_nExcludedCount = 0;
 };

@@ -267,16 +267,25 @@ void CQuillonDlg::StartScanRequest(int scanMode, const CString& path)
     app->m_scanPage.StartScan();
 }
 
+bool CQuillonDlg::CanStartForwardedScan() const
+{
+    // A new scan empties the found-item container: never behind the back of a repair being
+    // prepared or run, nor of results the user is choosing from. The request is dropped; the
+    // next one (or the user) starts a scan when the results are dealt with.
+    CQuillonApp* app = QuillonApp();
+    return app && !IsJobRunning() && !app->m_resultsPage.IsHoldingUserChoices();
+}
+
 LRESULT CQuillonDlg::OnScanPathRequest(WPARAM, LPARAM)
 {
-    if (!IsJobRunning())
+    if (CanStartForwardedScan())
         StartScanRequest(SCAN_MODE_PATH, GetSharedPath());
     return 1;
 }
 
 LRESULT CQuillonDlg::OnScheduledScanRequest(WPARAM wParam, LPARAM)
 {
-    if (!IsJobRunning())
+    if (CanStartForwardedScan())
         StartScanRequest(static_cast<int>(wParam), CString());
     return 1;
 }

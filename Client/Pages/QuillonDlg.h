@@ -92,6 +92,8 @@ private:
     // What a tool page reads again each time it is shown.
     void RefreshToolPage(int page);
     bool IsJobRunning() const;
+    // Whether a scan asked for by a second instance may start now.
+    bool CanStartForwardedScan() const;
 
     CxSkinButton m_navStatistics;
     CxSkinButton m_navScan;

@@ -20,6 +20,8 @@ const char kEntriesLeftAlone[] =
 const char kRestorePointFailed[] = "The System Restore point could not be set.\nDo you want to repair without it?";
 const char kScanLogFailed[] = "The scan log could not be written.";
 const char kJobRunning[] = "Please stop other active operation before starting repair.";
+const char kIgnoreListNotSaved[] =
+    "The entry could not be put on the ignore list: \"IgnoreList.dat\" could not be written. It stays in the list.";
 const char kScanLogFolder[] = "Scan Logs";
 // The tree fills the page below its headings and above its buttons.
 const int kTreeInsetLeft = 8;
@@ -198,13 +200,10 @@ CString CScanResultDlg::RestorePointDescription()
     return description;
 }
 
-BOOL CScanResultDlg::WriteScanLog(CAbstractScanItemsInfo* items, const CString& otherFolder, CString* path)
+BOOL CScanResultDlg::WriteScanLog(CScanItemsInfo* container, const CString& otherFolder, CString* path)
 {
-    if (!items)
-        return FALSE;
-    auto* container = dynamic_cast<CScanItemsInfo*>(items);
     if (!container)
-        return items->WriteScanLog() ? TRUE : FALSE;
+        return FALSE;
     SYSTEMTIME now;
     ::GetLocalTime(&now);
     if (container->WriteScanLogInto(container->GetScanLogFolder(), now, path))
@@ -259,26 +258,22 @@ void CScanResultDlg::FillResults()
         }
     }
 
-    // The label counts what the tree shows: one row for entries that differ only in case.
-    const int total = m_tree.GetTotalEntries();
-    m_nTotalErrors = total;
-    m_nSelectedErrors = m_tree.GetTickedEntries();
-    CString found;
-    found.Format("%d Errors Found", total);
-    m_found.SetText(found);
-    if (total == 0)
+    ShowCounts();
+    if (m_nTotalErrors == 0)
         FillSummary(0, 0, m_tree.GetExcludedCount());
 }
 
 void CScanResultDlg::AddCategoryRows(DWORD mask)
 {
     CQuillonApp* app = QuillonApp();
-    CAbstractScanItemsInfo* items = app ? app->m_pItems : nullptr;
-    int counts[24] = {};
-    CountPerCategory(items, counts);
+    // An entry found by several categories stands under the first of them only: a category
+    // whose every finding stands elsewhere gets no row.
+    int counts[kRegistryCategoryCount] = {};
+    if (app && app->m_pItems)
+        app->m_pItems->CountFindingsOnce(counts);
     for (int index = 0; index < kRegistryCategoryCount; ++index) {
         const RESULT_CATEGORY_INFO& category = kResultCategories[index];
-        const int count = counts[BitNumber(category.bit)];
+        const int count = counts[index];
         if (!(mask & category.bit) || count == 0 || m_bCategoryAdded[index])
             continue;
         if (m_tree.m_hWnd)
@@ -364,15 +359,39 @@ void CScanResultDlg::OnIgnore()
     if (!app || !m_tree.m_hWnd)
         return;
     const HTREEITEM row = m_tree.GetSelectedItem();
-    if (!row || !m_tree.IsEntry(row))
+    if (!row || !m_tree.IsEntry(row) || !app->m_pItems)
         return;
     const CString category = m_tree.GetCategoryName(m_tree.GetParentItem(row));
-    if (app->m_pItems)
-        app->m_pItems->AddToIgnoreList(m_tree.GetEntryText(row), category, SCAN_AXO, 0);
+    // The row leaves the tree only when its record is in the file: otherwise the entry would
+    // look ignored and come back with the next scan.
+    if (!app->m_pItems->AddToIgnoreList(m_tree.GetEntryText(row), category, SCAN_AXO, 0)) {
+        AfxMessageBox(kIgnoreListNotSaved, MB_OK | MB_ICONWARNING);
+        return;
+    }
     m_tree.RemoveEntry(row);
     m_tree.UpdateNodeLabels();
+    ShowCounts();
     if (m_tree.GetTotalEntries() == 0)
         app->m_scanPage.ShowStep(STEP_SELECT);
+}
+
+void CScanResultDlg::ShowCounts()
+{
+    // The labels say what the tree holds: one row per entry, however many texts named it.
+    m_nTotalErrors = m_tree.GetTotalEntries();
+    m_nSelectedErrors = m_tree.GetTickedEntries();
+    CString found;
+    found.Format("%d Errors Found", m_nTotalErrors);
+    m_found.SetText(found);
+    ShowSelection();
+}
+
+bool CScanResultDlg::IsHoldingUserChoices() const
+{
+    if (m_bRepairPending)
+        return true;
+    CQuillonApp* app = QuillonApp();
+    return app && app->m_scanPage.GetStep() == STEP_RESULTS && m_tree.GetTotalEntries() > 0;
 }
 
 void CScanResultDlg::OnBack()
@@ -405,7 +424,7 @@ void CScanResultDlg::OnRepair()
     if (!app)
         return;
     CAbstractProcess* process = app->m_pProcess;
-    CAbstractScanItemsInfo* items = app->m_pItems;
+    CScanItemsInfo* items = app->m_pItems;
     if (process && process->IsRunning()) {
         AfxMessageBox(kJobRunning, MB_OK | MB_ICONINFORMATION);
         return;
@@ -416,9 +435,11 @@ void CScanResultDlg::OnRepair()
     m_report.Reset();
 
     // What is not ticked, handed over afresh: an entry ticked again since an earlier attempt
-    // is repaired, and an ignored one (no longer in the tree) is not.
-    if (auto* container = dynamic_cast<CScanItemsInfo*>(items))
-        container->ClearRepairExclusions();
+    // is repaired, and an ignored one (no longer in the tree) is not. From here to the end of
+    // the repair the container holds the user's choice: nothing may refill it (see
+    // IsHoldingUserChoices), not even while a question below waits for an answer.
+    m_bRepairPending = true;
+    items->ClearRepairExclusions();
     m_tree.ExcludeUncheckedEntries(items);
 
     if (app->m_settings.m_bRestorePoint == 1 && m_tree.GetTotalEntries() > m_tree.GetExcludedCount()) {
@@ -426,6 +447,7 @@ void CScanResultDlg::OnRepair()
         const BOOL set = m_restorePoint.Begin(RestorePointDescription());
         m_status.SetText("");
         if (!set && AfxMessageBox(kRestorePointFailed, MB_YESNO | MB_ICONQUESTION) != IDYES) {
+            m_bRepairPending = false;
             SetRepairing(false);
             ShowSelection();
             return;
@@ -436,6 +458,7 @@ void CScanResultDlg::OnRepair()
 
     m_status.SetText("Repairing registry corruption(s)");
     if (process->StartRepair(items, this) != 1) {
+        m_bRepairPending = false;
         if (m_restorePoint.IsOpen())
             m_restorePoint.Cancel();
         m_status.SetText("");
@@ -470,6 +493,7 @@ LRESULT CScanResultDlg::OnRepairFinished(WPARAM result, LPARAM)
     // Whatever follows (the statistics, a restore point's end, closing) waits for the job's
     // thread to have ended.
     WaitForEngineJob(app->m_pProcess);
+    m_bRepairPending = false;
     if (result != 1) {
         // The engine wrote no backup, so it deleted nothing: nothing counts as cleaned.
         if (m_restorePoint.IsOpen())

@@ -16,6 +16,7 @@
 #include "Label.h"
 #include "RepairReport.h"
 #include "RestorePoint.h"
+#include "ScanItemsInfo.h"
 #include "ScanCategories.h"
 #include "SkinPage.h"
 #include "VexaEngine.h"
@@ -38,8 +39,13 @@ public:
     void OnOtherErrorsView();
     void OnBack();
     void EnableBack();
-    // Puts the selected entry on the ignore list and takes it out of the tree.
+    // Puts the selected entry on the ignore list and takes it out of the tree; when the list
+    // cannot be saved it says so and the entry stays.
     void OnIgnore();
+    // From Fix Errors to the end of the repair's job (questions included), and while the wizard
+    // waits on this page with entries to choose from: the found-item container and the tree hold
+    // the user's choice then, and no scan may replace it.
+    bool IsHoldingUserChoices() const;
 
     // CCheckedTreeOwner
     void OnSelectedCountChanged(int delta) override;
@@ -59,7 +65,7 @@ public:
     static CString FormatSize(double kilobytes);
     // Writes the scan log beside the program, or into the "Scan Logs" folder of `otherFolder`
     // when that cannot be written. FALSE when neither could; `path` gets the file written.
-    static BOOL WriteScanLog(CAbstractScanItemsInfo* items, const CString& otherFolder, CString* path);
+    static BOOL WriteScanLog(CScanItemsInfo* items, const CString& otherFolder, CString* path);
     // The selection label's text.
     CString SelectionText() const;
 
@@ -110,6 +116,8 @@ private:
     // Disables the page for a repair, or gives it back when a repair did not start or was refused.
     void SetRepairing(bool repairing);
     void ShowSelection();
+    // The found and selected labels from the tree's counts.
+    void ShowCounts();
     // The repair ended: what it removed goes to the statistics and the summary. Returns the
     // number of ticked entries the engine left alone.
     int StoreRepairResults();
@@ -118,5 +126,6 @@ private:
 
     HBRUSH m_hPageBrush;
     bool m_bCategoryAdded[kRegistryCategoryCount] = {};
+    bool m_bRepairPending = false;
     CRepairReport m_report;
 };

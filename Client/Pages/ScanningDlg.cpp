@@ -427,17 +427,19 @@ void CScanningDlg::SaveLastScanCounts()
     if (!key.Open())
         return;
     CQuillonApp* app = QuillonApp();
-    int counts[24] = {};
-    const int total = CScanResultDlg::CountPerCategory(app ? app->m_pItems : nullptr, counts);
+    // Each entry counts once, under the first category that found it, as the results tree
+    // shows it: the counts add up to the total.
+    int counts[kRegistryCategoryCount] = {};
+    int total = 0;
+    if (app && app->m_pItems) {
+        app->m_pItems->CountFindingsOnce(counts);
+        total = app->m_pItems->CountFindings();
+    }
     CQuillonDlg* mainWindow = QuillonMainWindow();
     for (int row = 0; row < kRegistryCategoryCount; ++row) {
-        const DWORD bit = kScanCategories[row].bit;
-        int bitNumber = 0;
-        while (!(bit & (1u << bitNumber)))
-            ++bitNumber;
         if (mainWindow)
-            mainWindow->m_statisticsPage.SetErrorText(row, Decimal(counts[bitNumber]));
-        key.WriteDword(kScanCategories[row].errorValue, static_cast<DWORD>(counts[bitNumber]));
+            mainWindow->m_statisticsPage.SetErrorText(row, Decimal(counts[row]));
+        key.WriteDword(kScanCategories[row].errorValue, static_cast<DWORD>(counts[row]));
     }
     const double junkKB[2] = { m_progress.GetRecycleBinKB(), m_progress.GetTempFilesKB() };
     for (int junk = 0; junk < 2; ++junk) {

@@ -30,6 +30,9 @@ public:
     BOOL StartScan();
     // The folders that the scan walks for shortcuts and temporary files.
     static std::set<CString> BuildFolderSet();
+    // The pictures of a category row's result: found nothing, found something.
+    HBITMAP TickOf(int row) const;
+    HBITMAP CrossOf(int row) const;
 
     // CAbstractStatus, called on the engine's job thread.
     void SetActivity(const char* text, const char* area) override;
@@ -68,8 +71,6 @@ private:
     void SaveLastScanCounts();
     void SetResultImage(int row, HBITMAP bitmap);
     void ShowButtons(bool scanning);
-    HBITMAP TickOf(int row) const;
-    HBITMAP CrossOf(int row) const;
 
     HBRUSH m_hWhiteBrush;
     HBRUSH m_hActivityBrush;

@@ -60,28 +60,42 @@ TEST_F(ScanProgressTest, WhiteListedFindingsAreNeitherStoredNorCounted)
     EXPECT_EQ(2, view.errorCount);
 }
 
-TEST_F(ScanProgressTest, ARepeatedTextCountsTwiceButMarksItsRowOnce)
+TEST_F(ScanProgressTest, OneEntryCountsOnceAndMarksTheRowOfEachCategoryThatFoundIt)
 {
     Begin("");
     const std::string item = std::string(kRunKey) + "Tray";
     std::string upper = item;
     for (char& c : upper)
         c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+    const std::string underUsers = "HKEY_USERS\\" + std::string(CItemLocation::CurrentUserSid()) +
+                                   "\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\xAC" "tray";
+    const int startup = FindCategoryRowByCode("SUI");
+    const int references = FindCategoryRowByCode("FPR");
     m_progress.OnItem(&m_items, item.c_str(), SCAN_SUI, 0, 0);
     SCAN_PROGRESS_VIEW view;
     m_progress.Take(view);
-    const int row = FindCategoryRowByCode("SUI");
-    EXPECT_EQ(1, view.rowCounts[row]);
+    EXPECT_EQ(1, view.rowCounts[startup]);
     ASSERT_EQ(1u, view.newEntries.size());
     EXPECT_EQ(CString("Windows Startup Items"), view.newEntries[0].category);
 
+    // The same entry again in other letters, then found by the file-reference scan under the
+    // user's key: one error, each category's row counts it once and shows its cross.
     m_progress.OnItem(&m_items, upper.c_str(), SCAN_SUI, 0, 0);
+    m_progress.OnItem(&m_items, underUsers.c_str(), SCAN_FPR, 0, 0);
     m_progress.Take(view);
-    EXPECT_EQ(2, view.errorCount);
+    EXPECT_EQ(1, view.errorCount);
     EXPECT_EQ(2, m_items.CountCategory(SCAN_SUI));
     EXPECT_TRUE(view.newEntries.empty());
-    EXPECT_EQ(1, view.rowCounts[row]);
-    EXPECT_EQ(1u << row, view.crossedRows);
+    EXPECT_EQ(1, view.rowCounts[startup]);
+    EXPECT_EQ(1, view.rowCounts[references]);
+    EXPECT_EQ((1u << startup) | (1u << references), view.crossedRows);
+    EXPECT_EQ((1u << startup) | (1u << references), m_progress.GetFoundRows());
+
+    // Another entry counts as another error.
+    m_progress.OnItem(&m_items, (std::string(kRunKey) + "Other").c_str(), SCAN_SUI, 0, 0);
+    m_progress.Take(view);
+    EXPECT_EQ(2, view.errorCount);
+    EXPECT_EQ(2, view.rowCounts[startup]);
 }
 
 TEST_F(ScanProgressTest, JunkRowsFollowTheirOwnRules)

@@ -8,6 +8,7 @@
 
 #include "JobWait.h"
 #include "KeyAccess.h"
+#include "Messages.h"
 #include "RegistryKey.h"
 #include "ScanItemsInfo.h"
 #include "resource.h"
@@ -104,7 +105,8 @@ TEST_F(ResultsTest, AScanRepairsWhatIsTickedAndItsBackupGivesItBack)
     PressSpace(Tree().GetChildItem(CategoryRow("Shared DLLs")));
     Tree().SelectItem(RunEntry("Gone00002"));
     Click(Results(), IDC_RESULTS_IGNORE);
-    EXPECT_EQ("3 of 6 Errors Selected for Repair", Text(Results(), IDC_RESULTS_SELECTED));
+    EXPECT_EQ("5 Errors Found", Text(Results(), IDC_RESULTS_FOUND));
+    EXPECT_EQ("3 of 5 Errors Selected for Repair", Text(Results(), IDC_RESULTS_SELECTED));
     EXPECT_EQ(CString("Windows Startup Items        [2 Error(s)]"), Tree().GetItemText(startup));
 
     ASSERT_TRUE(RepairAndWait());
@@ -399,4 +401,166 @@ TEST_F(ResultsTest, TheStatisticsPageCountsIgnoredEntriesByTheirLastLabel)
     EXPECT_EQ("0KB", Text(statistics, 1234));
     EXPECT_EQ("Never", Text(statistics, IDC_STATS_LAST_SCAN));
     SaveScreenshot("statistics-page");
+}
+
+// Run values as Windows shows them to two scans: the startup scan reads the current user's and
+// the machine's Run keys; the file-reference scan walks the user's key under HKEY_USERS and the
+// machine's "SOFTWARE", and so names the same values under other texts. (The sandbox keeps the
+// user's two views apart, so each holds a copy.)
+TEST_F(ResultsTest, AnEntryTwoCategoriesFindIsOneEntryThatIsKeptIgnoredOrRepairedAsOne)
+{
+    CQuillonApp& app = TestApp();
+    const std::string usersRun = std::string(CItemLocation::CurrentUserSid()) + "\\" + kRun;
+    const char* const userValues[] = { "Kept", "Ignored", "Repaired" };
+    for (const char* name : userValues) {
+        const std::string program = std::string(kMissing) + name + ".exe";
+        ASSERT_TRUE(WriteRegString(HKEY_CURRENT_USER, kRun, name, program.c_str()));
+        ASSERT_TRUE(WriteRegString(HKEY_USERS, usersRun.c_str(), name, program.c_str()));
+    }
+    for (const char* name : { "MachineKept", "MachineRepaired" })
+        ASSERT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE, kRun, name, (std::string(kMissing) + name + ".exe").c_str()));
+    const RegistrySnapshot userBefore = SnapshotOf(HKEY_CURRENT_USER, kRunW);
+
+    ASSERT_TRUE(ScanAndWait(SCAN_SUI | SCAN_FPR));
+    // The scanning page: both categories found all five, each row counts and crosses them, and
+    // the errors count each entry once.
+    CScanningDlg& scanning = app.m_scanningPage;
+    EXPECT_EQ("5 Errors Found!", Text(scanning, IDC_SCANNING_ERRORS));
+    for (const char* code : { "SUI", "FPR" }) {
+        const int row = FindCategoryRowByCode(code);
+        EXPECT_EQ("5", Text(scanning, kScanCategories[row].countLabel)) << code;
+        const LRESULT shown = ::SendDlgItemMessageA(scanning.m_hWnd, kScanCategories[row].resultImage, STM_GETIMAGE,
+                                                    IMAGE_BITMAP, 0);
+        EXPECT_EQ(reinterpret_cast<LRESULT>(scanning.CrossOf(row)), shown) << code;
+    }
+    // The statistics count each entry once, under the first category that found it.
+    EXPECT_EQ(5u, ReadSetting("LastTotalErrCnt"));
+    EXPECT_EQ(5u, ReadSetting(kScanCategories[FindCategoryRowByCode("SUI")].errorValue));
+    EXPECT_EQ(0u, ReadSetting(kScanCategories[FindCategoryRowByCode("FPR")].errorValue));
+
+    Click(scanning, IDC_SCANNING_NEXT);
+    ASSERT_EQ(STEP_RESULTS, app.m_scanPage.GetStep());
+    EXPECT_EQ("5 Errors Found", Text(Results(), IDC_RESULTS_FOUND));
+    EXPECT_EQ("5 of 5 Errors Selected for Repair", Text(Results(), IDC_RESULTS_SELECTED));
+    EXPECT_EQ(nullptr, CategoryRow("File Path Refferences"));
+    const HTREEITEM startup = CategoryRow("Windows Startup Items");
+    ASSERT_NE(nullptr, startup);
+    auto Row = [&](const char* name) {
+        for (HTREEITEM child = Tree().GetChildItem(startup); child; child = Tree().GetNextSiblingItem(child)) {
+            if (Tree().GetEntryText(child).Right(static_cast<int>(strlen(name)) + 1) == CString("\xAC") + name)
+                return child;
+        }
+        return static_cast<HTREEITEM>(nullptr);
+    };
+    ASSERT_NE(nullptr, Row("Kept"));
+    EXPECT_NE(-1, Tree().GetItemText(Row("Kept")).Find("(also found by File Path Refferences)"));
+    Tree().Expand(startup, TVE_EXPAND);
+    SaveScreenshot("results-entry-of-two-categories");
+
+    ClickTick(Row("Kept"));
+    ClickTick(Row("MachineKept"));
+    Tree().SelectItem(Row("Ignored"));
+    Click(Results(), IDC_RESULTS_IGNORE);
+    EXPECT_EQ("4 Errors Found", Text(Results(), IDC_RESULTS_FOUND));
+    EXPECT_EQ("2 of 4 Errors Selected for Repair", Text(Results(), IDC_RESULTS_SELECTED));
+    ASSERT_TRUE(RepairAndWait());
+    EXPECT_TRUE(CMessageBoxRecorder::Texts().empty());
+
+    // Kept and ignored: untouched under both texts. Repaired: gone under both, counted once.
+    for (const char* name : { "Kept", "Ignored" }) {
+        EXPECT_TRUE(RegValueExists(HKEY_CURRENT_USER, kRun, name)) << name;
+        EXPECT_TRUE(RegValueExists(HKEY_USERS, usersRun.c_str(), name)) << name;
+    }
+    EXPECT_TRUE(RegValueExists(HKEY_LOCAL_MACHINE, kRun, "MachineKept"));
+    EXPECT_FALSE(RegValueExists(HKEY_CURRENT_USER, kRun, "Repaired"));
+    EXPECT_FALSE(RegValueExists(HKEY_USERS, usersRun.c_str(), "Repaired"));
+    EXPECT_FALSE(RegValueExists(HKEY_LOCAL_MACHINE, kRun, "MachineRepaired"));
+    EXPECT_EQ(2u, ReadSetting("LastStartupCln"));
+    EXPECT_EQ(0u, ReadSetting("LastFilePathCln"));
+    EXPECT_EQ(2u, ReadSetting("LastTotalClnCnt"));
+    EXPECT_EQ("4", Text(app.m_summaryPage, IDC_SUMMARY_FOUND));
+    EXPECT_EQ("2", Text(app.m_summaryPage, IDC_SUMMARY_REPAIRED));
+    EXPECT_EQ("2", Text(app.m_summaryPage, IDC_SUMMARY_SKIPPED));
+    EXPECT_EQ("1", Text(m_main->m_statisticsPage, 1210));   // ignored under Windows Startup Items
+    EXPECT_EQ("0", Text(m_main->m_statisticsPage, 1212));   // and not again under File Path Refferences
+
+    // The partial backup gives the repaired value back.
+    const std::vector<std::string> backups = PartialBackups();
+    ASSERT_EQ(1u, backups.size());
+    CQuietStatus quiet;
+    EXPECT_EQ(1, app.m_pProcess->RestoreBackupNow(&quiet, backups[0].c_str()));
+    EXPECT_EQ("", CompareSnapshots(userBefore, SnapshotOf(HKEY_CURRENT_USER, kRunW)));
+
+    // The next scan lists the ignored entry under neither category.
+    Click(app.m_summaryPage, IDC_SUMMARY_FINISH);
+    ASSERT_TRUE(ScanAndWait(SCAN_SUI | SCAN_FPR));
+    for (DWORD category : { SCAN_SUI, SCAN_FPR }) {
+        std::vector<const char*> texts;
+        app.m_pItems->GetItems(&texts, static_cast<int>(category));
+        for (const char* text : texts)
+            EXPECT_EQ(nullptr, strstr(text, "Ignored")) << text;
+        EXPECT_FALSE(texts.empty());
+    }
+}
+
+namespace {
+
+// The answer to the restore-point question, given only after a second instance has forwarded
+// a scheduled scan and the window has handled it, as happens while the question waits.
+HWND g_mainWindow = nullptr;
+std::vector<std::string> g_questions;
+
+int ForwardAScanThenAnswerYes(HWND, const char* text, const char*, UINT)
+{
+    g_questions.push_back(text);
+    ::SendMessageA(g_mainWindow, WM_SCHEDULED_SCAN_REQUEST, SCAN_MODE_SCHEDULED, 0);
+    CQuillonApp* app = QuillonApp();
+    // Had the request started a scan, it would end here, behind the question.
+    const DWORD start = ::GetTickCount();
+    while (app->m_pProcess->IsRunning() && ::GetTickCount() - start < 60000) {
+        MSG msg;
+        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageA(&msg);
+        }
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+    return IDYES;
+}
+
+} // namespace
+
+TEST_F(ResultsTest, AScanForwardedWhileTheResultsOrTheRepairWaitOnTheUserChangesNothing)
+{
+    CQuillonApp& app = TestApp();
+    const int count = 20;
+    AddFixtureKeys(count);
+    ShowResults(FixtureFindings(count));
+    ClickTick(CategoryRow("ActiveX Objects"));
+    ClickTick(EntryRow(FixtureItem(0)));
+    ASSERT_EQ("1 of 20 Errors Selected for Repair", Text(Results(), IDC_RESULTS_SELECTED));
+
+    // While the results wait for the user, a forwarded scan is dropped.
+    m_main->SendMessage(WM_SCHEDULED_SCAN_REQUEST, SCAN_MODE_SCHEDULED, 0);
+    EXPECT_FALSE(app.m_pProcess->IsRunning());
+    EXPECT_EQ(STEP_RESULTS, app.m_scanPage.GetStep());
+    EXPECT_EQ("1 of 20 Errors Selected for Repair", Text(Results(), IDC_RESULTS_SELECTED));
+
+    // And while Fix Errors asks whether to go on without a restore point.
+    app.m_settings.m_bRestorePoint = 1;
+    g_mainWindow = m_main->m_hWnd;
+    g_questions.clear();
+    const AfxMessageBoxHandler recorder = AfxSetMessageBoxHandler(&ForwardAScanThenAnswerYes);
+    const bool repaired = RepairAndWait();
+    AfxSetMessageBoxHandler(recorder);
+    ASSERT_TRUE(repaired);
+    ASSERT_EQ(1u, g_questions.size());
+    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, FixtureKey(0).c_str()));
+    for (int i = 1; i < count; ++i)
+        EXPECT_TRUE(RegKeyExists(HKEY_CURRENT_USER, FixtureKey(i).c_str())) << i;
+    EXPECT_EQ(1u, ReadSetting("LastActXCln"));
+
+    // Once the repair is over, a forwarded scan runs again.
+    m_main->SendMessage(WM_SCHEDULED_SCAN_REQUEST, SCAN_MODE_SCHEDULED, 0);
+    EXPECT_TRUE(PumpUntil([&] { return app.m_scanPage.GetStep() != STEP_SUMMARY && !app.m_pProcess->IsRunning(); }));
 }

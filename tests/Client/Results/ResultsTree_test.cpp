@@ -1,6 +1,6 @@
 // The results tree: ticks between entries and categories, the selection label, the description
-// of the selected row, entries that differ only in letter case, long entry texts, and a tree of
-// tens of thousands of entries.
+// of the selected row, one entry under several texts and categories, long entry texts, ignoring,
+// and a tree of tens of thousands of entries.
 #include "ResultsFixture.h"
 
 #include <algorithm>
@@ -119,10 +119,10 @@ TEST_F(ResultsTest, TheSelectedRowShowsItsCategorysDescription)
     EXPECT_FALSE(IsShown(results, IDC_RESULTS_TEMP_BOX));
 }
 
-TEST_F(ResultsTest, WhatIsNotTickedReachesTheContainerWholeAndInEveryLetterCase)
+TEST_F(ResultsTest, WhatIsNotTickedReachesTheContainerUnderEveryTextOfItsEntry)
 {
     // Texts longer than the 260 characters a tree row is usually read back with, and one key
-    // found twice in different letter case.
+    // found twice in different letter case, once more by another category.
     const std::string longBase = "HKEY_CURRENT_USER\\Software\\" + std::string(120, 'L') + "\\" + std::string(120, 'M');
     const std::string longKept = longBase + "\\Kept";
     const std::string longRepaired = longBase + "\\Repaired";
@@ -131,27 +131,31 @@ TEST_F(ResultsTest, WhatIsNotTickedReachesTheContainerWholeAndInEveryLetterCase)
     const std::string ignored = "HKEY_CURRENT_USER\\Software\\Fixture\\Caret^In^Name";
     ShowResults({ { SCAN_AXO, longKept }, { SCAN_AXO, longRepaired }, { SCAN_AXO, mixed }, { SCAN_AXO, upper },
                   { SCAN_AXO, ignored }, { SCAN_FAS, mixed } });
-    CAbstractScanItemsInfo* items = TestApp().m_pItems;
-    // One row stands for both spellings.
+    CScanItemsInfo* items = TestApp().m_pItems;
+    // One row stands for every text of the entry, in whichever category: the first category's
+    // row, which says who else found it.
     EXPECT_EQ(4, Tree().GetCategoryCount("ActiveX Objects"));
-    EXPECT_EQ("5 of 5 Errors Selected for Repair", Text(Results(), IDC_RESULTS_SELECTED));
+    EXPECT_EQ(nullptr, CategoryRow("File Associations"));
+    EXPECT_EQ(CString(mixed.c_str()) + "    (also found by File Associations)", Tree().GetItemText(EntryRow(mixed)));
+    EXPECT_EQ("4 Errors Found", Text(Results(), IDC_RESULTS_FOUND));
+    EXPECT_EQ("4 of 4 Errors Selected for Repair", Text(Results(), IDC_RESULTS_SELECTED));
 
     PressSpace(EntryRow(longKept));
     PressSpace(EntryRow(mixed));
     Tree().SelectItem(EntryRow(ignored));
     Click(Results(), IDC_RESULTS_IGNORE);
     EXPECT_EQ(nullptr, EntryRow(ignored));
-    EXPECT_EQ("2 of 5 Errors Selected for Repair", Text(Results(), IDC_RESULTS_SELECTED));
+    // The labels follow what the tree holds.
+    EXPECT_EQ("3 Errors Found", Text(Results(), IDC_RESULTS_FOUND));
+    EXPECT_EQ("1 of 3 Errors Selected for Repair", Text(Results(), IDC_RESULTS_SELECTED));
 
-    auto* container = dynamic_cast<CScanItemsInfo*>(items);
-    ASSERT_NE(nullptr, container);
-    container->ClearRepairExclusions();
+    items->ClearRepairExclusions();
     Tree().ExcludeUncheckedEntries(items);
     EXPECT_EQ(2, Tree().GetExcludedCount());
     std::vector<std::string> excluded = ExcludedItems(items);
     std::sort(excluded.begin(), excluded.end());
-    // The key ticked under File Associations is still left alone: a repair never deletes what
-    // was unticked anywhere.
+    // The entry unticked under ActiveX Objects is left alone under File Associations too: a
+    // repair never deletes what was unticked anywhere.
     std::vector<std::string> expected = { longKept, mixed, mixed, upper, ignored };
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(expected, excluded);
@@ -160,6 +164,31 @@ TEST_F(ResultsTest, WhatIsNotTickedReachesTheContainerWholeAndInEveryLetterCase)
     items->LoadIgnoreListForDisplay();
     items->GetIgnoreList(&list);
     EXPECT_EQ(1u, list.count(CString(ignored.c_str()) + "^ActiveX Objects"));
+}
+
+TEST_F(ResultsTest, IgnoringTheOnlyUntickedEntryTicksItsCategoryAgain)
+{
+    ShowResults({ { SCAN_AXO, AxoKey(0) }, { SCAN_AXO, AxoKey(1) }, { SCAN_AXO, AxoKey(2) } });
+    const HTREEITEM activeX = CategoryRow("ActiveX Objects");
+    ClickTick(EntryRow(AxoKey(1)));
+    ASSERT_EQ(CCheckedTreeCtrl::TICK_PARTLY, Tree().GetTickState(activeX));
+    Tree().SelectItem(EntryRow(AxoKey(1)));
+    Click(Results(), IDC_RESULTS_IGNORE);
+    EXPECT_EQ(CCheckedTreeCtrl::TICK_ON, Tree().GetTickState(activeX));
+    EXPECT_EQ(2u, Tree().GetItemData(activeX));
+    EXPECT_EQ("2 of 2 Errors Selected for Repair", Text(Results(), IDC_RESULTS_SELECTED));
+
+    // An ignore list that cannot be written: the user is told, the row stays where it was.
+    HANDLE reader = ::CreateFileA((m_folder->Path() + "\\IgnoreList.dat").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, reader);
+    Tree().SelectItem(EntryRow(AxoKey(2)));
+    Click(Results(), IDC_RESULTS_IGNORE);
+    ::CloseHandle(reader);
+    EXPECT_NE(nullptr, EntryRow(AxoKey(2)));
+    ASSERT_EQ(1u, CMessageBoxRecorder::Texts().size());
+    EXPECT_EQ(0u, CMessageBoxRecorder::Texts()[0].find("The entry could not be put on the ignore list"));
+    EXPECT_EQ("2 Errors Found", Text(Results(), IDC_RESULTS_FOUND));
 }
 
 TEST_F(ResultsTest, ATreeOfTensOfThousandsOfEntries)

@@ -25,10 +25,11 @@ TEST(IgnoreListFile, ParsesRecordsAsOlderFilesWroteThem)
 {
     const ParseCase cases[] = {
         {"x^ActiveX Objects^0;y^Windows Fonts^3;", {{"x", "ActiveX Objects", "0"}, {"y", "Windows Fonts", "3"}}},
-        // The last record lacks its ';': it is not read.
-        {"x^ActiveX Objects^0;y^Windows Fonts^3", {{"x", "ActiveX Objects", "0"}}},
-        // An empty record ends the parse; "a" alone has no item.
-        {"a;;b^c^1;", {}},
+        // The last record lacks its ';' (a write cut short): it is read all the same.
+        {"x^ActiveX Objects^0;y^Windows Fonts^3", {{"x", "ActiveX Objects", "0"}, {"y", "Windows Fonts", "3"}}},
+        // An empty record ends nothing: what follows it is read; "a" alone has no item.
+        {"a;;b^c^1;", {{"b", "c", "1"}}},
+        {"alpha^L^0;;beta^L^0; ;gamma^L^0;", {{"alpha", "L", "0"}, {"beta", "L", "0"}, {"gamma", "L", "0"}}},
         {"^Windows Fonts^1;z^Temp Files^2;", {{"", "Windows Fonts", "1"}, {"z", "Temp Files", "2"}}},
         {"a^7;", {{"a", "", "7"}}},
         {"a^b^x7;", {{"a", "b", "0"}}},

@@ -54,8 +54,10 @@ TEST_F(ScanItemsInfoTest, RefusesIgnoredItemsButRecordsTheirCategory)
     EXPECT_EQ(items->AddItem("HKEY_CLASSES_ROOT\\CLSID\\{1}", SCAN_AXO, 0, 0), 0);
     EXPECT_EQ(items->CountCategory(SCAN_AXO), 0);
     EXPECT_EQ(items->GetFoundCategories(), static_cast<DWORD>(SCAN_AXO));
-    // The lookup is exact and case-sensitive.
-    EXPECT_EQ(items->AddItem("HKEY_CLASSES_ROOT\\clsid\\{1}", SCAN_AXO, 0, 0), 1);
+    // The ignored entry, not its text: another spelling of it is refused too, another entry is not.
+    EXPECT_EQ(items->AddItem("HKEY_LOCAL_MACHINE\\Software\\Classes\\clsid\\{1}", SCAN_FPR, 0, 0), 0);
+    EXPECT_EQ(items->AddItem("HKEY_CLASSES_ROOT\\CLSID\\{2}", SCAN_AXO, 0, 0), 1);
+    EXPECT_EQ(items->CountCategory(SCAN_FPR), 0);
 }
 
 TEST_F(ScanItemsInfoTest, KeepsDuplicatesAndCountsPerCategory)
@@ -201,7 +203,8 @@ TEST_F(ScanItemsInfoTest, ExclusionRules)
     };
     const Case cases[] = {
         {"HKEY_CLASSES_ROOT\\CLSID\\{1}^ActiveX Objects", "HKEY_CLASSES_ROOT\\CLSID\\{1}", true},
-        {"HKEY_CLASSES_ROOT\\CLSID\\{1}^ActiveX Objects", "HKEY_CLASSES_ROOT\\clsid\\{1}", false},
+        // The entry, in any of its texts: the registry ignores letter case.
+        {"HKEY_CLASSES_ROOT\\CLSID\\{1}^ActiveX Objects", "HKEY_CLASSES_ROOT\\clsid\\{1}", true},
         {"HKEY_CLASSES_ROOT\\CLSID\\{1}^ActiveX Objects", "HKEY_CLASSES_ROOT\\CLSID\\{1}\\Sub", false},
         // Items with '^' or ';' match their own key, and only it.
         {"HKEY_CURRENT_USER\\Software\\a^b^File Path Refferences", "HKEY_CURRENT_USER\\Software\\a^b", true},
@@ -326,4 +329,70 @@ TEST_F(ScanItemsInfoTest, SpywareIsIgnoredByNameAndId)
     record.Name = "Other";
     record.ID = 12;
     EXPECT_FALSE(items->IsSpywareIgnored("", 0, &record));
+}
+
+// One Run value as two scans report it: the startup scan under HKEY_CURRENT_USER, the
+// file-reference scan under the user's own key of HKEY_USERS, in other letters.
+TEST_F(ScanItemsInfoTest, OneEntryUnderTwoTextsIsKeptExcludedIgnoredAndCountedAsOne)
+{
+    const std::string startupText = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\xACTool";
+    const std::string referenceText = "HKEY_USERS\\" + std::string(CItemLocation::CurrentUserSid()) +
+                                      "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run\xACtool";
+    const std::string otherText = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\xAC" "Other";
+    auto items = MakeItems();
+    ASSERT_EQ(items->AddItem(startupText.c_str(), SCAN_SUI, 0, 0), 1);
+    ASSERT_EQ(items->AddItem(otherText.c_str(), SCAN_SUI, 0, 0), 1);
+    ASSERT_EQ(items->AddItem(referenceText.c_str(), SCAN_FPR, 0, 0), 1);
+    // Each category keeps what it found; the entry counts once, under the first of them.
+    EXPECT_EQ(items->CountCategory(SCAN_FPR), 1);
+    EXPECT_EQ(items->CountFindings(), 2);
+    int counts[kRegistryCategoryCount] = {};
+    items->CountFindingsOnce(counts);
+    EXPECT_EQ(counts[FindCategoryRowByCode("SUI")], 2);
+    EXPECT_EQ(counts[FindCategoryRowByCode("FPR")], 0);
+
+    // Kept under one text: the repair's walk skips it under both.
+    items->SetIgnore((startupText + "^Windows Startup Items").c_str(), 0, 0);
+    ASSERT_TRUE(MoveTo(*items, referenceText.c_str()));
+    EXPECT_TRUE(items->IsCurrentItemIgnored());
+    ASSERT_TRUE(MoveTo(*items, otherText.c_str()));
+    EXPECT_FALSE(items->IsCurrentItemIgnored());
+
+    // Ignored under one text: no later scan lists it under either.
+    ASSERT_EQ(items->AddToIgnoreList(referenceText.c_str(), "File Path Refferences", 0x4000, 0), 1);
+    auto later = MakeItems();
+    EXPECT_EQ(later->AddItem(startupText.c_str(), SCAN_SUI, 0, 0), 0);
+    EXPECT_EQ(later->AddItem(referenceText.c_str(), SCAN_FPR, 0, 0), 0);
+    EXPECT_EQ(later->AddItem(otherText.c_str(), SCAN_SUI, 0, 0), 1);
+}
+
+TEST_F(ScanItemsInfoTest, AnIgnoreThatCannotBeSavedIgnoresNothingAndLosesNothing)
+{
+    const std::string before = "alpha^Shared DLLs^0;;beta^Shared DLLs^0;\r\r\ngamma^Shared DLLs^0";
+    WriteIgnoreList(before);
+    auto items = MakeItems();
+    items->AddItem("C:\\x.dll", SCAN_SHD, 0, 0);
+    {
+        // A reader that lets nobody write, as another program may hold the file.
+        HANDLE reader = ::CreateFileA(IgnoreListPath().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+        EXPECT_EQ(items->AddToIgnoreList("C:\\x.dll", "Shared DLLs", 0x4000, 0), 0);
+        ::CloseHandle(reader);
+    }
+    EXPECT_EQ(ReadWholeFile(IgnoreListPath()), before);
+    ASSERT_TRUE(items->MoveFirst());
+    EXPECT_FALSE(items->IsCurrentItemIgnored());
+
+    // Saved at last, the rewrite keeps every record, also those after the empty one and the
+    // last one without its ';'.
+    ASSERT_EQ(items->AddToIgnoreList("C:\\x.dll", "Shared DLLs", 0x4000, 0), 1);
+    ASSERT_EQ(items->LoadIgnoreListForDisplay(), 1);
+    std::map<CString, int> shown;
+    items->GetIgnoreList(&shown);
+    EXPECT_EQ(shown.size(), 4u);
+    for (const char* kept : { "alpha^Shared DLLs", "beta^Shared DLLs", "gamma^Shared DLLs", "C:\\x.dll^Shared DLLs" })
+        EXPECT_EQ(shown.count(kept), 1u) << kept;
+    ASSERT_TRUE(items->MoveFirst());
+    EXPECT_TRUE(items->IsCurrentItemIgnored());
 }
