@@ -12,6 +12,14 @@
 // milliseconds, or until the queue is empty when `ms` is 0.
 void PumpMessages(DWORD ms = 0);
 
+// Whether `window` or a visible window inside it still has a part to paint (any process's).
+bool HasPendingPaint(HWND window);
+
+// Runs the message queue until `window` and every window inside it have painted what they were
+// asked to (no update region left) and the queue is empty, or `timeoutMs` has passed; false on
+// time-out. It asks for no painting itself: what is on screen afterwards is what a user sees.
+bool WaitUntilDrawn(HWND window, DWORD timeoutMs = 5000);
+
 // The pixels of a window as the screen shows them (top-down, 0x00RRGGBB).
 struct CWindowPixels
 {

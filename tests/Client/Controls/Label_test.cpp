@@ -126,4 +126,72 @@ TEST(LabelTest, FlashTimerTogglesTheFlashState)
     demo.m_flash.FlashText(TRUE);
 }
 
+// Pixels of the label's rectangle on screen that differ from the dialog's background bitmap.
+int PixelsOverBackground(CDemoDialog& demo, CLabel& label)
+{
+    CBitmap background;
+    background.LoadBitmap(129);
+    HDC screen = ::GetDC(nullptr);
+    const CWindowPixels skin = CaptureBitmap(screen, background);
+    ::ReleaseDC(nullptr, screen);
+    const CWindowPixels shown = CaptureWindow(demo);
+    CRect rect;
+    label.GetWindowRect(&rect);
+    demo.ScreenToClient(&rect);
+    int differing = 0;
+    for (int y = rect.top; y < rect.bottom; ++y)
+        for (int x = rect.left; x < rect.right; ++x)
+            differing += shown.At(x, y) != skin.At(x, y);
+    return differing;
+}
+
+TEST(LabelTest, ATransparentLabelsNewTextIsDrawnOverItsParentsBackground)
+{
+    // As on the main window: the parent clips its children, and the label's text changes.
+    CDemoDialog& demo = CDemoDialog::Get();
+    demo.ModifyStyle(0, WS_CLIPCHILDREN);
+    for (const char* text : { "SCAN", "", "MANAGE STARTUP" }) {
+        demo.m_title.SetText(text);
+        ASSERT_TRUE(WaitUntilDrawn(demo));
+        if (*text)
+            EXPECT_GT(PixelsOverBackground(demo, demo.m_title), 20) << text;
+        else
+            EXPECT_EQ(0, PixelsOverBackground(demo, demo.m_title));
+    }
+    demo.ModifyStyle(WS_CLIPCHILDREN, 0);
+    demo.m_title.SetText("Skinned controls");
+}
+
+TEST(LabelTest, ATextTooLongForItsLabelEndsInAnEllipsisAndShowsWholeInATooltip)
+{
+    CDemoDialog& demo = CDemoDialog::Get();
+    const std::string longText = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\{00000000-0000-0000-0000-000000000000}";
+    struct Case
+    {
+        CLabel* label;  // one line high: centred on one line, and word-wrapped
+        const char* name;
+    } cases[] = { { &demo.m_center, "centred" }, { &demo.m_hoverTarget, "wrapped" } };
+    for (const Case& c : cases) {
+        const CString before = c.label->GetWindowText();
+        c.label->SetText("Short");
+        ASSERT_TRUE(WaitUntilDrawn(demo));
+        EXPECT_FALSE(c.label->IsTextCut()) << c.name;
+        EXPECT_EQ(CString(), c.label->GetTooltipText()) << c.name;
+
+        c.label->SetText(longText.c_str());
+        ASSERT_TRUE(WaitUntilDrawn(demo));
+        const std::string shown = static_cast<const char*>(c.label->GetShownText());
+        EXPECT_TRUE(c.label->IsTextCut()) << c.name;
+        ASSERT_GT(shown.size(), 3u) << c.name;
+        EXPECT_EQ("...", shown.substr(shown.size() - 3)) << c.name;
+        EXPECT_EQ(0u, longText.find(shown.substr(0, shown.size() - 3))) << c.name << ": " << shown;
+        EXPECT_EQ(CString(longText.c_str()), c.label->GetTooltipText()) << c.name;
+
+        // Short again: whole, and the tooltip is gone.
+        c.label->SetText(before);
+        ASSERT_TRUE(WaitUntilDrawn(demo));
+        EXPECT_EQ(CString(), c.label->GetTooltipText()) << c.name;
+    }
+}
+
 } // namespace
