@@ -15,6 +15,8 @@
 namespace {
 
 char g_szProductName[50] = "Bellwort Registry Reriraz";
+// How long the exit waits for the update dialog's workers.
+const DWORD kUpdateWorkerExitWaitMs = 2000;
 
 CString FolderOf(const CString& path)
 {
@@ -141,6 +143,9 @@ BOOL CQuillonApp::InitInstance()
     m_pMainWnd = &mainWindow;
     mainWindow.DoModal();
     m_pMainWnd = nullptr;
+    // The window is gone: a later start must not hand its request to it, and finds none while
+    // this process ends.
+    ForgetSharedMainWindow();
     return FALSE;
 }
 
@@ -236,8 +241,10 @@ BOOL CQuillonApp::StartPendingInstaller()
 
 int CQuillonApp::ExitInstance()
 {
-    // A cancelled update download may still be winding down.
-    m_updateWorkers.WaitAll();
+    // A cancelled update download may still be winding down, and under Wine a read from a
+    // stalled site ends only with its time-out: the exit waits a little, then ends without it.
+    // What it leaves behind is marked for deletion, which the system carries out with the process.
+    m_updateWorkers.WaitAll(kUpdateWorkerExitWaitMs);
     // The engine goes first: its job thread may still use COM, and it must not outlive the
     // objects it was lent.
     ReleaseEngine();
