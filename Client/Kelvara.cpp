@@ -95,7 +95,14 @@ void CQuillonApp::SetProgramFolder(const CString& folder)
 
 BOOL CQuillonApp::InitInstance()
 {
-    ParseCommandLine(m_commandLine);
+    // The wide command line: a path from the Explorer verb may hold characters that the code
+    // page cannot spell, which the narrow one has already replaced.
+    m_commandLine.ParseCommandLine(::GetCommandLineW());
+    if (!m_commandLine.m_strUnscannablePath.IsEmpty()) {
+        AfxMessageBox("\"" + m_commandLine.m_strUnscannablePath + "\" cannot be scanned: its name holds characters "
+                      "that this system's code page cannot spell, and it has no short name.",
+                      MB_OK | MB_ICONINFORMATION);
+    }
 
     CString instanceName;
     instanceName.Format("%s %s", g_szProductName, kVersionText);
