@@ -224,7 +224,11 @@ void CLocalHttpServer::Serve(UINT_PTR connection)
         // The destructor sets the event too: a stall ends with the server.
         ::WaitForSingleObject(m_release, route.stall ? INFINITE : kHoldLimit);
     }
-    if (ok && ::WaitForSingleObject(m_stopped, 0) != WAIT_OBJECT_0)
-        SendBody(connection, route, sentBody);
+    if (ok && ::WaitForSingleObject(m_stopped, 0) != WAIT_OBJECT_0 && !SendBody(connection, route, sentBody) &&
+        ::WSAGetLastError() == WSAETIMEDOUT) {
+        // Without the time-out this thread would wait here for good, and the destructor with it.
+        std::fprintf(stderr, "local HTTP server: the client stopped reading the %d reply to %s; a send timed out\n",
+                     route.status, target.c_str());
+    }
     CloseConnection(connection);
 }
