@@ -318,6 +318,8 @@ TEST_F(ProgramTest, AnInstanceMutexThatCannotBeCreatedStillStartsTheProgram)
 
 namespace {
 
+const char kCheckPath[] = "/update/versionRead.php";
+const char kInstallerPath[] = "/files/setup.exe";
 const char kDownloadQuestion[] = "A new version of Bellwort Registry Reriraz is available, Do you want to download it";
 const char kInstallQuestion[] = "Do you want to install the downloaded updates.\r\nIf you select Yes, Bellwort "
                                 "Registry Reriraz will exit and update installer will be launched.";
@@ -393,22 +395,44 @@ bool HasFiles(const std::string& folder)
     return any;
 }
 
-// The program started with the update check at start-up against `server`, its temporary files in
-// `downloads`, and the stand-in installer's record at `record`.
+// A local update site that announces an installer at kInstallerPath (which each test serves as
+// it needs), and folders for the program's downloads and the stand-in installer's record.
+struct CUpdateSite
+{
+    CUpdateSite()
+    {
+        HttpRoute reply;
+        reply.body = "available " + server.Url(kInstallerPath) + "<br>";
+        server.SetRoute(kCheckPath, reply);
+    }
+    std::string Record() const { return records.PathOf("installer-ran.txt"); }
+    int Checks() const
+    {
+        int checks = 0;
+        for (const std::string& target : server.Requests())
+            checks += target.find(kCheckPath) == 0;
+        return checks;
+    }
+
+    CLocalHttpServer server;
+    CTempFolder downloads;
+    CTempFolder records;
+};
+
+// The program started with the update check at start-up against `site`.
 class CUpdatingProgram
 {
 public:
-    CUpdatingProgram(const std::string& exe, const CLocalHttpServer& server, const std::string& downloads,
-                     const std::string& record)
+    CUpdatingProgram(const std::string& exe, const CUpdateSite& site)
     {
         CRegistryKey key;
         key.Open();
         key.WriteDword("SoftwareUpdate", 1);
-        key.WriteString("UpdateSite", server.Url("").c_str());
+        key.WriteString("UpdateSite", site.server.Url("").c_str());
         char temp[MAX_PATH] = {};
         ::GetEnvironmentVariableA("TMP", temp, sizeof(temp));
-        ::SetEnvironmentVariableA("TMP", downloads.c_str());
-        ::SetEnvironmentVariableA("KELVARA_STUB_RECORD", record.c_str());
+        ::SetEnvironmentVariableA("TMP", site.downloads.Path().c_str());
+        ::SetEnvironmentVariableA("KELVARA_STUB_RECORD", site.Record().c_str());
         m_program.reset(new CProgram("\"" + exe + "\"", "", ""));
         ::SetEnvironmentVariableA("KELVARA_STUB_RECORD", nullptr);
         ::SetEnvironmentVariableA("TMP", temp[0] ? temp : nullptr);
@@ -424,18 +448,13 @@ private:
 
 TEST_F(ProgramTest, AnUpdateAcceptedAtStartUpRunsTheInstallerOnceTheProgramHasEnded)
 {
-    CLocalHttpServer server;
-    ASSERT_TRUE(server.IsListening());
-    HttpRoute reply;
-    reply.body = "available " + server.Url("/files/setup.exe") + "<br>";
-    server.SetRoute("/update/versionRead.php", reply);
+    CUpdateSite site;
+    ASSERT_TRUE(site.server.IsListening());
     HttpRoute installer;
     installer.body = ReadWholeFile(BinFolder() + "\\stub_installer.exe");
-    server.SetRoute("/files/setup.exe", installer);
-    CTempFolder downloads;
-    CTempFolder records;
-    const std::string record = records.PathOf("installer-ran.txt");
-    CUpdatingProgram program(m_exe, server, downloads.Path(), record);
+    site.server.SetRoute(kInstallerPath, installer);
+    const std::string record = site.Record();
+    CUpdatingProgram program(m_exe, site);
     ASSERT_TRUE(program->Started());
 
     HWND box = WaitForBox(*program, kDownloadQuestion);
@@ -460,21 +479,16 @@ TEST_F(ProgramTest, AnUpdateAcceptedAtStartUpRunsTheInstallerOnceTheProgramHasEn
     const size_t bar = ran.find('|');
     ASSERT_NE(std::string::npos, bar) << ran;
     const std::string started = ran.substr(0, bar);
-    EXPECT_EQ(0u, started.find(downloads.Path() + "\\reg")) << started;
+    EXPECT_EQ(0u, started.find(site.downloads.Path() + "\\reg")) << started;
     EXPECT_NE("loaded\n", ran.substr(bar + 1));
     EXPECT_TRUE(ReadWholeFile(started) == installer.body);
 }
 
 TEST_F(ProgramTest, ClosingTheProgramWhileItsUpdateStillAsksEndsItWithinSeconds)
 {
-    CLocalHttpServer server;
-    ASSERT_TRUE(server.IsListening());
-    HttpRoute reply;
-    reply.body = "available " + server.Url("/files/setup.exe");
-    server.SetRoute("/update/versionRead.php", reply);
-    CTempFolder downloads;
-    CTempFolder records;
-    CUpdatingProgram program(m_exe, server, downloads.Path(), records.PathOf("installer-ran.txt"));
+    CUpdateSite site;
+    ASSERT_TRUE(site.server.IsListening());
+    CUpdatingProgram program(m_exe, site);
     ASSERT_TRUE(program->Started());
 
     // The dialog goes while its worker's question stays unanswered; then the main window goes.
@@ -492,45 +506,37 @@ TEST_F(ProgramTest, ClosingTheProgramWhileItsUpdateStillAsksEndsItWithinSeconds)
     // The worker would wait for its answer for good: the program ends without it.
     EXPECT_EQ(0, program->WaitForExit(20000));
     // The check at start-up asked once.
-    int checks = 0;
-    for (const std::string& target : server.Requests())
-        checks += target.find("/update/versionRead.php") == 0;
-    EXPECT_EQ(1, checks);
+    EXPECT_EQ(1, site.Checks());
 }
 
 TEST_F(ProgramTest, AProgramEndedInTheMiddleOfADownloadLeavesNoPartOfTheInstaller)
 {
-    CLocalHttpServer server;
-    ASSERT_TRUE(server.IsListening());
-    HttpRoute reply;
-    reply.body = "available " + server.Url("/files/setup.exe");
-    server.SetRoute("/update/versionRead.php", reply);
+    CUpdateSite site;
+    ASSERT_TRUE(site.server.IsListening());
     // Part of the installer, then nothing until the site goes.
     HttpRoute stalled;
     stalled.body = ReadWholeFile(BinFolder() + "\\stub_installer.exe");
     stalled.holdOnRequest = 1;
     stalled.holdAfter = 8192;
     stalled.stall = true;
-    server.SetRoute("/files/setup.exe", stalled);
-    CTempFolder downloads;
-    CTempFolder records;
-    CUpdatingProgram program(m_exe, server, downloads.Path(), records.PathOf("installer-ran.txt"));
+    site.server.SetRoute(kInstallerPath, stalled);
+    CUpdatingProgram program(m_exe, site);
     ASSERT_TRUE(program->Started());
     HWND box = WaitForBox(*program, kDownloadQuestion);
     ASSERT_NE(nullptr, box);
     ::PostMessageA(box, WM_COMMAND, IDYES, 0);
-    ASSERT_TRUE(server.WaitHeld(30000));
+    ASSERT_TRUE(site.server.WaitHeld(30000));
     // The file being written is there (marked for deletion, it still shows in its folder).
-    for (int i = 0; i < 200 && !HasFiles(downloads.Path()); ++i)
+    for (int i = 0; i < 200 && !HasFiles(site.downloads.Path()); ++i)
         ::Sleep(50);
-    ASSERT_TRUE(HasFiles(downloads.Path()));
+    ASSERT_TRUE(HasFiles(site.downloads.Path()));
 
     // However the process ends, even without a chance to clean up, the file goes with it.
     program->Kill();
     EXPECT_NE(-1, program->WaitForExit(20000));
-    for (int i = 0; i < 200 && HasFiles(downloads.Path()); ++i)
+    for (int i = 0; i < 200 && HasFiles(site.downloads.Path()); ++i)
         ::Sleep(50);
-    EXPECT_FALSE(HasFiles(downloads.Path()));
+    EXPECT_FALSE(HasFiles(site.downloads.Path()));
 }
 
 TEST_F(ProgramTest, EndingWhileAScanRunsWaitsForTheScanAndExitsCleanly)

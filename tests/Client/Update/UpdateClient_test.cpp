@@ -16,16 +16,9 @@
 #include "RegistrySandbox.h"
 #include "TempFolder.h"
 #include "UpdateClient.h"
+#include "UpdateTestFiles.h"
 
 namespace {
-
-std::string BinFile(const char* name)
-{
-    char path[MAX_PATH] = {};
-    ::GetModuleFileNameA(nullptr, path, sizeof(path));
-    std::string folder = path;
-    return folder.substr(0, folder.rfind('\\') + 1) + name;
-}
 
 // A DOS header whose e_lfanew points at `peOffset`, then `pe` there.
 std::string Image(LONG peOffset, const std::string& pe, size_t size = 0)
@@ -159,21 +152,6 @@ TEST(UpdateReplyTest, TheUpdateSiteIsTheSettingWhenOneIsStored)
 namespace {
 
 const char kInstallerPath[] = "/files/setup.exe";
-
-std::vector<std::string> FilesIn(const std::string& folder)
-{
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE search = ::FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return names;
-    do {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            names.push_back(found.cFileName);
-    } while (::FindNextFileA(search, &found));
-    ::FindClose(search);
-    return names;
-}
 
 // A client with short time-outs against a local site, its downloads in a folder of its own.
 class UpdateClientTest : public testing::Test

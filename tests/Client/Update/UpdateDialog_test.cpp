@@ -11,6 +11,7 @@
 #include "Messages.h"
 #include "RegistryKey.h"
 #include "UpdateClient.h"
+#include "UpdateTestFiles.h"
 #include "resource.h"
 
 namespace {
@@ -31,30 +32,6 @@ const char kDownloadError[] = "An error occurred while downloading updates, chec
 const char kJobRuns[] = "Please stop active operation before closing.";
 // How long a test waits for the update dialog's worker to end.
 const DWORD kWorkerLimit = 60000;
-
-std::string BinFile(const char* name)
-{
-    char path[MAX_PATH] = {};
-    ::GetModuleFileNameA(nullptr, path, sizeof(path));
-    std::string folder = path;
-    return folder.substr(0, folder.rfind('\\') + 1) + name;
-}
-
-std::vector<std::string> FilesIn(const std::string& folder)
-{
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE search = ::FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return names;
-    do {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            names.push_back(found.cFileName);
-    } while (::FindNextFileA(search, &found));
-    ::FindClose(search);
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 std::string Replace(std::string text, const std::string& from, const std::string& to)
 {
