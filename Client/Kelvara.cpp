@@ -248,9 +248,9 @@ BOOL CQuillonApp::StartPendingInstaller()
 
 int CQuillonApp::ExitInstance()
 {
-    // A cancelled update download may still be winding down, and under Wine a read from a
-    // stalled site ends only with its time-out: the exit waits a little, then ends without it.
-    // What it leaves behind is marked for deletion, which the system carries out with the process.
+    // The update dialog's worker may still wind down a cancelled download, or wait for the answer
+    // to a question that outlived its dialog: the exit waits a little, then ends without it. A
+    // file it was writing is marked for deletion, which the system carries out with the process.
     m_updateWorkers.WaitAll(kUpdateWorkerExitWaitMs);
     // The engine goes first: its job thread may still use COM, and it must not outlive the
     // objects it was lent.

@@ -1,6 +1,6 @@
 // CWorkerThreads: threads of the program that its exit waits for, within a limit (the update
-// dialog's worker, which may outlive its dialog while a cancelled download winds down; under Wine
-// a read from a site that has stalled does not end when its handle is closed).
+// dialog's worker, which may outlive its dialog while a cancelled download winds down or while its
+// question waits for an answer).
 #pragma once
 
 #include <windows.h>
