@@ -216,6 +216,19 @@ std::wstring CStartupRunValues::TakeStoreName(const std::wstring& valueName)
     return name;
 }
 
+// A record of ours for a listed entry, under a free subkey name.
+RUN_RECORD CStartupRunValues::NewRecord(const StartupRegItem& entry, DWORD type)
+{
+    RUN_RECORD record;
+    record.storeKey = TakeStoreName(entry.valueName);
+    record.valueName = entry.valueName;
+    record.command = entry.text;
+    record.localMachine = entry.localMachine;
+    record.exact = true;
+    record.type = type;
+    return record;
+}
+
 BOOL CStartupRunValues::WriteRecord(HKEY store, const RUN_RECORD& record)
 {
     CRegKey64 entry;
@@ -289,13 +302,7 @@ void CStartupRunValues::DisableWhole(HKEY run, const StartupRegItem& entry, cons
 {
     if (TextOf(value) != entry.text)
         return;  // the value changed since it was listed
-    RUN_RECORD record;
-    record.storeKey = TakeStoreName(entry.valueName);
-    record.valueName = entry.valueName;
-    record.command = entry.text;
-    record.localMachine = entry.localMachine;
-    record.exact = true;
-    record.type = value.type;
+    RUN_RECORD record = NewRecord(entry, value.type);
     record.value = value.data;
     record.holdsValue = true;
     *result = CommitRecords(run, entry.valueName, { record }, {});
@@ -338,13 +345,7 @@ void CStartupRunValues::DisableStrings(HKEY run, const std::vector<const Startup
         if (at < 0)
             continue;  // no longer in the list
         taken.insert(at);
-        RUN_RECORD record;
-        record.storeKey = TakeStoreName(first.valueName);
-        record.valueName = first.valueName;
-        record.command = entry.text;
-        record.localMachine = first.localMachine;
-        record.exact = true;
-        record.type = REG_MULTI_SZ;
+        RUN_RECORD record = NewRecord(entry, REG_MULTI_SZ);
         record.index = originalIndex[static_cast<size_t>(at)];
         record.group = joined == groups.end() ? groupId : joined->id;
         record.holdsValue = joined == groups.end() && records.empty();

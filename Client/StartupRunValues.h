@@ -116,6 +116,7 @@ private:
     STARTUP_RESULT RemoveRecord(const std::wstring& storeKey);
     BOOL ForgetString(HKEY store, const RUN_GROUP& group, int index, const std::set<size_t>& leaving) const;
     std::wstring TakeStoreName(const std::wstring& valueName);
+    RUN_RECORD NewRecord(const StartupRegItem& entry, DWORD type);
     BOOL WriteRecord(HKEY store, const RUN_RECORD& record);
     void DisableWhole(HKEY run, const StartupRegItem& entry, const REG_VALUE_DATA& value, STARTUP_RESULT* result);
     void DisableStrings(HKEY run, const std::vector<const StartupRegItem*>& entries, const REG_VALUE_DATA& value,

@@ -113,6 +113,18 @@ protected:
         ASSERT_TRUE(Write(HKEY_LOCAL_MACHINE, key.c_str(), L"location", REG_SZ, Utf16(L"Startup")));
     }
 
+    // Tool.lnk of the user's Startup folder, to `target`, disabled: its bytes.
+    std::string DisabledShortcut(const std::wstring& target)
+    {
+        const std::wstring tool = world.User(L"Tool.lnk");
+        EXPECT_TRUE(CreateShortcut(tool, target));
+        const std::string bytes = ReadWholeFileW(tool);
+        manager->Refresh();
+        EXPECT_EQ(STARTUP_DONE, manager->Disable(*Folder(L"Tool")));
+        EXPECT_EQ(bytes, ReadWholeFileW(world.Backup(L"Tool.lnkStartup")));
+        return bytes;
+    }
+
     CStartupWorld world;
     std::unique_ptr<CStartupManager> manager;
 };
@@ -440,11 +452,7 @@ TEST_F(StartupManagerTest, AShortcutIsMovedNeverLost)
 {
     const std::wstring tool = world.User(L"Tool.lnk");
     const std::wstring backup = world.Backup(L"Tool.lnkStartup");
-    ASSERT_TRUE(CreateShortcut(tool, L"C:\\windows\\notepad.exe"));
-    const std::string original = ReadWholeFileW(tool);
-    manager->Refresh();
-    ASSERT_EQ(STARTUP_DONE, manager->Disable(*Folder(L"Tool")));
-    EXPECT_EQ(original, ReadWholeFileW(backup));
+    const std::string original = DisabledShortcut(L"C:\\windows\\notepad.exe");
 
     // The Startup folder went meanwhile: it is made again, and the file moves back into it.
     ASSERT_TRUE(::RemoveDirectoryW(world.Folders().user.c_str()));
@@ -473,10 +481,7 @@ TEST_F(StartupManagerTest, AShortcutDisabledTwiceKeepsTheFirstRecord)
 {
     const std::wstring tool = world.User(L"Tool.lnk");
     const std::wstring backup = world.Backup(L"Tool.lnkStartup");
-    ASSERT_TRUE(CreateShortcut(tool, L"C:\\old\\tool.exe"));
-    const std::string first = ReadWholeFileW(tool);
-    manager->Refresh();
-    ASSERT_EQ(STARTUP_DONE, manager->Disable(*Folder(L"Tool")));
+    const std::string first = DisabledShortcut(L"C:\\old\\tool.exe");
     ASSERT_TRUE(CreateShortcut(tool, L"C:\\new\\tool.exe"));
     const std::string second = ReadWholeFileW(tool);
     const RegistrySnapshot registryBefore = world.RegistryNow();
