@@ -12,6 +12,8 @@ namespace {
 const wchar_t kNameValue[] = L"name";
 const wchar_t kTypeValue[] = L"type";
 const wchar_t kBytesValue[] = L"value";
+// Where records written before the groups of lists existed keep the value's bytes.
+const wchar_t kEarlierBytesValue[] = L"data";
 const wchar_t kIndexValue[] = L"index";
 const wchar_t kGroupValue[] = L"group";
 // Room for " (n)" within the 255 characters of a key name.
@@ -110,7 +112,7 @@ void CStartupRunValues::Load()
         record.command = ReadRegText(entry, L"command");
         record.localMachine = ReadRegText(entry, L"hkey") == L"HKLM";
         REG_VALUE_DATA bytes;
-        record.holdsValue = ReadRegValue(entry, kBytesValue, &bytes) != FALSE;
+        record.holdsValue = ReadRegValue(entry, kBytesValue, &bytes) || ReadRegValue(entry, kEarlierBytesValue, &bytes);
         record.value = bytes.data;
         record.exact = ReadRegDword(entry, kTypeValue, &record.type) && (record.type == REG_MULTI_SZ || record.holdsValue);
         DWORD index = 0;

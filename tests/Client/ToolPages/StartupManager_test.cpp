@@ -448,6 +448,23 @@ TEST_F(StartupManagerTest, ARecordOfAnUnknownTypeComesBackAsText)
     EXPECT_EQ(0, StoreEntries(kRegStoreKey));
 }
 
+TEST_F(StartupManagerTest, ARecordOfAnEarlierVersionComesBackWithItsTypeAndBytes)
+{
+    // Disabled by an earlier version of the program, which kept the value's bytes as "data".
+    const std::string entry = std::string(kRegStoreKey) + "\\Expanding";
+    ASSERT_TRUE(Write(HKEY_LOCAL_MACHINE, entry.c_str(), L"command", REG_SZ, Utf16(L"C:\\windows\\tool.exe")));
+    ASSERT_TRUE(Write(HKEY_LOCAL_MACHINE, entry.c_str(), L"hkey", REG_SZ, Utf16(L"HKCU")));
+    ASSERT_TRUE(Write(HKEY_LOCAL_MACHINE, entry.c_str(), L"name", REG_SZ, Utf16(L"Expanding")));
+    ASSERT_TRUE(WriteRegDword(HKEY_LOCAL_MACHINE, entry.c_str(), "type", REG_EXPAND_SZ));
+    ASSERT_TRUE(Write(HKEY_LOCAL_MACHINE, entry.c_str(), L"data", REG_BINARY, Utf16(L"%SystemRoot%\\tool.exe")));
+    manager->Refresh();
+    ASSERT_EQ(STARTUP_DONE, manager->Enable(*Reg(L"Expanding")));
+    DWORD type = 0;
+    EXPECT_EQ(Utf16(L"%SystemRoot%\\tool.exe"), Read(HKEY_CURRENT_USER, kRunKey, L"Expanding", &type));
+    EXPECT_EQ(static_cast<DWORD>(REG_EXPAND_SZ), type);
+    EXPECT_EQ(0, StoreEntries(kRegStoreKey));
+}
+
 TEST_F(StartupManagerTest, AShortcutIsMovedNeverLost)
 {
     const std::wstring tool = world.User(L"Tool.lnk");
