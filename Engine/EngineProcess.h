@@ -260,7 +260,9 @@ protected:
     // with `partial` the keys of the repair's items (m_resultItems, excluded items skipped).
     // While it runs its registry manager is the active one, so Stop ends it. 1 when the file is
     // complete (its path in *file when given); 0 when the folder or the file could not be made,
-    // the export failed or it was stopped: then no file is left behind.
+    // the export failed or it was stopped: then no file is left behind. A partial backup that
+    // would hold no key (the items name none, or only keys that are gone) is not kept: 1, with
+    // no file and *file left as it was.
     int WriteBackup(bool partial, CString* file = nullptr);
     // "ddmmyyyy_hhmmss_FULL_REGBACKUP.rbk", or "..._REGBACKUP.rbk" for a partial backup; from
     // the second backup of the same second on, "ddmmyyyy_hhmmss_2_..." and so on.
