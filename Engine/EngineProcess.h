@@ -17,6 +17,7 @@
 #include "VexaEngine.h"
 
 class CRegistryManager;
+struct _FTP_SITE;
 class CFileFind;
 class CShortcutReader;
 struct CRegistryValue;
@@ -60,6 +61,15 @@ public:
     void GetDatabaseVersion(CString* version) override;
     int StartReloadDatabase(CAbstractStatus* status) override;
     int RestoreBackupNow(CAbstractStatus* status, CString backupFile) override;
+
+    // The FTP variant of the database update (job JOB_FTP_UPDATE), which no page offers: the
+    // job connects to the site, compares the date in its "/Update.txt" with the database's at
+    // databasePath and, when the site's is later, downloads ftpFileName from the site's root in
+    // place of that database and reloads the database beside the program. OperationFinished
+    // carries the job's update code (0 when the database was replaced); the start rule and its
+    // -1 are those of every start operation.
+    int StartFtpUpdate(const _FTP_SITE& site, const char* ftpFileName, const char* databasePath,
+                       CAbstractStatus* status);
 
     // CSmartThread
     DWORD Run() override;
