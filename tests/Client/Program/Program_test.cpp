@@ -8,6 +8,7 @@
 
 #include "LocalHttpServer.h"
 #include "RegistryKey.h"
+#include "UnspellableFolder.h"
 #include "ScheduledTasks.h"
 #include "VexaEngine.h"
 #include "TempFolder.h"
@@ -38,6 +39,15 @@ public:
         m_started = ::CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
                                      folder.empty() ? nullptr : folder.c_str(), &startup, &m_info) != FALSE;
     }
+    // With an argument that the code page may not spell, as the Explorer verb passes a path.
+    CProgram(const std::string& exe, const std::wstring& argument)
+    {
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof(startup);
+        std::wstring commandLine = std::wstring(exe.begin(), exe.end()) + L" " + argument;
+        m_started = ::CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                                     &m_info) != FALSE;
+    }
     ~CProgram()
     {
         if (!m_started)
@@ -49,6 +59,8 @@ public:
         ::CloseHandle(m_info.hThread);
     }
     bool Started() const { return m_started; }
+    // Ends the program at once, as a crash or the task manager would.
+    void Kill() { ::TerminateProcess(m_info.hProcess, 99); }
     DWORD ProcessId() const { return m_info.dwProcessId; }
     // The exit code, or -1 while it still runs after `ms`.
     long WaitForExit(DWORD ms)
@@ -103,6 +115,11 @@ private:
     PROCESS_INFORMATION m_info = {};
     bool m_started = false;
 };
+
+std::wstring Widened(const std::string& ascii)
+{
+    return std::wstring(ascii.begin(), ascii.end());
+}
 
 std::string ItemText(HWND dialog, int id)
 {
@@ -203,17 +220,35 @@ TEST_F(ProgramTest, StartsShowsItsWindowAndASecondStartForwardsToIt)
     EXPECT_NE(std::string::npos, ItemText(scanning, IDC_SCANNING_ERRORS).find("Found!"));
     EXPECT_EQ("Step 2 of 3", ItemText(mainWindow, IDC_STEP_LABEL));
 
-    // A path: a scan in path mode once more.
-    CTempFolder temp;
-    const std::string file = temp.WriteFile("item.txt", "x");
+    // A path, of a folder whose name the code page cannot spell: a scan in path mode once more.
+    CUnspellableFolder unspellable;
+    CTempFolder spellable;
+    const std::wstring folder = unspellable.Path().empty() ? Widened(spellable.Path()) : unspellable.Path();
     ::SetDlgItemTextA(scanning, IDC_SCANNING_ERRORS, "");
-    CProgram withPath("\"" + m_exe + "\"", "\"" + file + "\"", "");
+    CProgram withPath("\"" + m_exe + "\"", L"\"" + folder + L"\"");
     EXPECT_EQ(0, withPath.WaitForExit(20000));
     ASSERT_TRUE(WaitUntil([](HWND page) { return ScanEnded(page) && ItemText(page, IDC_SCANNING_ERRORS) != ""; },
                           scanning, 60000));
 
     Close(mainWindow);
     EXPECT_EQ(0, first.WaitForExit(20000));
+}
+
+TEST_F(ProgramTest, TheExplorerVerbOnAFolderTheCodePageCannotSpellScansIt)
+{
+    CUnspellableFolder folder;
+    if (folder.Path().empty())
+        GTEST_SKIP() << "the code page spells every candidate name";
+    CProgram program("\"" + m_exe + "\"", L"\"" + folder.Path() + L"\"");
+    HWND mainWindow = program.WaitForWindow(false);
+    ASSERT_NE(nullptr, mainWindow);
+    HWND scanning = FindScanningPage(mainWindow);
+    ASSERT_NE(nullptr, scanning);
+    EXPECT_TRUE(WaitUntil([](HWND page) { return ScanEnded(page) && ItemText(page, IDC_SCANNING_ERRORS) != ""; },
+                          scanning, 60000));
+    EXPECT_EQ("Step 2 of 3", ItemText(mainWindow, IDC_STEP_LABEL));
+    Close(mainWindow);
+    EXPECT_EQ(0, program.WaitForExit(20000));
 }
 
 TEST_F(ProgramTest, AMissingOrForeignEngineLibraryIsToldAndEndsTheProgram)
@@ -283,6 +318,8 @@ TEST_F(ProgramTest, AnInstanceMutexThatCannotBeCreatedStillStartsTheProgram)
 
 namespace {
 
+const char kCheckPath[] = "/update/versionRead.php";
+const char kInstallerPath[] = "/files/setup.exe";
 const char kDownloadQuestion[] = "A new version of Bellwort Registry Reriraz is available, Do you want to download it";
 const char kInstallQuestion[] = "Do you want to install the downloaded updates.\r\nIf you select Yes, Bellwort "
                                 "Registry Reriraz will exit and update installer will be launched.";
@@ -358,22 +395,44 @@ bool HasFiles(const std::string& folder)
     return any;
 }
 
-// The program started with the update check at start-up against `server`, its temporary files in
-// `downloads`, and the stand-in installer's record at `record`.
+// A local update site that announces an installer at kInstallerPath (which each test serves as
+// it needs), and folders for the program's downloads and the stand-in installer's record.
+struct CUpdateSite
+{
+    CUpdateSite()
+    {
+        HttpRoute reply;
+        reply.body = "available " + server.Url(kInstallerPath) + "<br>";
+        server.SetRoute(kCheckPath, reply);
+    }
+    std::string Record() const { return records.PathOf("installer-ran.txt"); }
+    int Checks() const
+    {
+        int checks = 0;
+        for (const std::string& target : server.Requests())
+            checks += target.find(kCheckPath) == 0;
+        return checks;
+    }
+
+    CLocalHttpServer server;
+    CTempFolder downloads;
+    CTempFolder records;
+};
+
+// The program started with the update check at start-up against `site`.
 class CUpdatingProgram
 {
 public:
-    CUpdatingProgram(const std::string& exe, const CLocalHttpServer& server, const std::string& downloads,
-                     const std::string& record)
+    CUpdatingProgram(const std::string& exe, const CUpdateSite& site)
     {
         CRegistryKey key;
         key.Open();
         key.WriteDword("SoftwareUpdate", 1);
-        key.WriteString("UpdateSite", server.Url("").c_str());
+        key.WriteString("UpdateSite", site.server.Url("").c_str());
         char temp[MAX_PATH] = {};
         ::GetEnvironmentVariableA("TMP", temp, sizeof(temp));
-        ::SetEnvironmentVariableA("TMP", downloads.c_str());
-        ::SetEnvironmentVariableA("KELVARA_STUB_RECORD", record.c_str());
+        ::SetEnvironmentVariableA("TMP", site.downloads.Path().c_str());
+        ::SetEnvironmentVariableA("KELVARA_STUB_RECORD", site.Record().c_str());
         m_program.reset(new CProgram("\"" + exe + "\"", "", ""));
         ::SetEnvironmentVariableA("KELVARA_STUB_RECORD", nullptr);
         ::SetEnvironmentVariableA("TMP", temp[0] ? temp : nullptr);
@@ -389,18 +448,13 @@ private:
 
 TEST_F(ProgramTest, AnUpdateAcceptedAtStartUpRunsTheInstallerOnceTheProgramHasEnded)
 {
-    CLocalHttpServer server;
-    ASSERT_TRUE(server.IsListening());
-    HttpRoute reply;
-    reply.body = "available " + server.Url("/files/setup.exe") + "<br>";
-    server.SetRoute("/update/versionRead.php", reply);
+    CUpdateSite site;
+    ASSERT_TRUE(site.server.IsListening());
     HttpRoute installer;
     installer.body = ReadWholeFile(BinFolder() + "\\stub_installer.exe");
-    server.SetRoute("/files/setup.exe", installer);
-    CTempFolder downloads;
-    CTempFolder records;
-    const std::string record = records.PathOf("installer-ran.txt");
-    CUpdatingProgram program(m_exe, server, downloads.Path(), record);
+    site.server.SetRoute(kInstallerPath, installer);
+    const std::string record = site.Record();
+    CUpdatingProgram program(m_exe, site);
     ASSERT_TRUE(program->Started());
 
     HWND box = WaitForBox(*program, kDownloadQuestion);
@@ -425,33 +479,21 @@ TEST_F(ProgramTest, AnUpdateAcceptedAtStartUpRunsTheInstallerOnceTheProgramHasEn
     const size_t bar = ran.find('|');
     ASSERT_NE(std::string::npos, bar) << ran;
     const std::string started = ran.substr(0, bar);
-    EXPECT_EQ(0u, started.find(downloads.Path() + "\\reg")) << started;
+    EXPECT_EQ(0u, started.find(site.downloads.Path() + "\\reg")) << started;
     EXPECT_NE("loaded\n", ran.substr(bar + 1));
     EXPECT_TRUE(ReadWholeFile(started) == installer.body);
 }
 
-TEST_F(ProgramTest, ClosingTheProgramAfterACancelledDownloadEndsItCleanlyAndLeavesNothing)
+TEST_F(ProgramTest, ClosingTheProgramWhileItsUpdateStillAsksEndsItWithinSeconds)
 {
-    CLocalHttpServer server;
-    ASSERT_TRUE(server.IsListening());
-    HttpRoute reply;
-    reply.body = "available " + server.Url("/files/setup.exe");
-    server.SetRoute("/update/versionRead.php", reply);
-    HttpRoute slow;
-    slow.body = ReadWholeFile(BinFolder() + "\\stub_installer.exe");
-    slow.holdOnRequest = 1;
-    slow.holdAfter = 8192;
-    server.SetRoute("/files/setup.exe", slow);
-    CTempFolder downloads;
-    CTempFolder records;
-    const std::string record = records.PathOf("installer-ran.txt");
-    CUpdatingProgram program(m_exe, server, downloads.Path(), record);
+    CUpdateSite site;
+    ASSERT_TRUE(site.server.IsListening());
+    CUpdatingProgram program(m_exe, site);
     ASSERT_TRUE(program->Started());
 
+    // The dialog goes while its worker's question stays unanswered; then the main window goes.
     HWND box = WaitForBox(*program, kDownloadQuestion);
     ASSERT_NE(nullptr, box);
-    ::PostMessageA(box, WM_COMMAND, IDYES, 0);
-    ASSERT_TRUE(server.WaitHeld());
     HWND dialog = FindUpdateDialog(program->ProcessId());
     ASSERT_NE(nullptr, dialog);
     ::PostMessageA(dialog, WM_CLOSE, 0, 0);
@@ -461,12 +503,40 @@ TEST_F(ProgramTest, ClosingTheProgramAfterACancelledDownloadEndsItCleanlyAndLeav
     Close(mainWindow);
     ASSERT_TRUE(WaitUntilGone(mainWindow));
 
-    // The windows are gone while the cancelled download may still wait for its data; the program
-    // ends normally and the half-written installer goes with the download.
-    server.ReleaseHold();
-    EXPECT_EQ(0, program->WaitForExit(30000));
-    EXPECT_FALSE(HasFiles(downloads.Path()));
-    EXPECT_FALSE(FileExists(record));
+    // The worker would wait for its answer for good: the program ends without it.
+    EXPECT_EQ(0, program->WaitForExit(20000));
+    // The check at start-up asked once.
+    EXPECT_EQ(1, site.Checks());
+}
+
+TEST_F(ProgramTest, AProgramEndedInTheMiddleOfADownloadLeavesNoPartOfTheInstaller)
+{
+    CUpdateSite site;
+    ASSERT_TRUE(site.server.IsListening());
+    // Part of the installer, then nothing until the site goes.
+    HttpRoute stalled;
+    stalled.body = ReadWholeFile(BinFolder() + "\\stub_installer.exe");
+    stalled.holdOnRequest = 1;
+    stalled.holdAfter = 8192;
+    stalled.stall = true;
+    site.server.SetRoute(kInstallerPath, stalled);
+    CUpdatingProgram program(m_exe, site);
+    ASSERT_TRUE(program->Started());
+    HWND box = WaitForBox(*program, kDownloadQuestion);
+    ASSERT_NE(nullptr, box);
+    ::PostMessageA(box, WM_COMMAND, IDYES, 0);
+    ASSERT_TRUE(site.server.WaitHeld(30000));
+    // The file being written is there (marked for deletion, it still shows in its folder).
+    for (int i = 0; i < 200 && !HasFiles(site.downloads.Path()); ++i)
+        ::Sleep(50);
+    ASSERT_TRUE(HasFiles(site.downloads.Path()));
+
+    // However the process ends, even without a chance to clean up, the file goes with it.
+    program->Kill();
+    EXPECT_NE(-1, program->WaitForExit(20000));
+    for (int i = 0; i < 200 && HasFiles(site.downloads.Path()); ++i)
+        ::Sleep(50);
+    EXPECT_FALSE(HasFiles(site.downloads.Path()));
 }
 
 TEST_F(ProgramTest, EndingWhileAScanRunsWaitsForTheScanAndExitsCleanly)

@@ -8,6 +8,7 @@
 #include <set>
 
 #include "JobWait.h"
+#include "KeyAccess.h"
 #include "RecordingStatus.h"
 #include "RegistrySnapshot.h"
 #include "ToolPagesHelpers.h"
@@ -118,6 +119,39 @@ TEST_F(BackupPageTest, ABackupIsMadeListedRestoredAndThenGone)
     EXPECT_EQ("", CompareSnapshots(before, after));
     EXPECT_FALSE(FileExists(made[0]));
     EXPECT_EQ(-1, RowOf(made[0]));
+}
+
+TEST_F(BackupPageTest, ABackupThatLeftKeysOutSaysHowMany)
+{
+    ASSERT_TRUE(WriteRegString(HKEY_CURRENT_USER, (std::string(kFixtureKey) + "\\Locked").c_str(), "v", "x"));
+    ASSERT_TRUE(WriteRegString(HKEY_CURRENT_USER, (std::string(kFixtureKey) + "\\Also locked").c_str(), "v", "x"));
+    CDeniedKey locked(HKEY_CURRENT_USER, (std::string(kFixtureKey) + "\\Locked").c_str(), "KA");
+    CDeniedKey alsoLocked(HKEY_CURRENT_USER, (std::string(kFixtureKey) + "\\Also locked").c_str(), "KA");
+    ASSERT_TRUE(locked.IsActive() && alsoLocked.IsActive());
+
+    m_main->ShowPage(PAGE_BACKUP);
+    Click(Page(), IDC_BACKUP_CREATE);
+    ASSERT_TRUE(WaitForMessage());
+    EXPECT_EQ(std::vector<std::string>{ "Registry backed up, 2 keys could not be read." },
+              CMessageBoxRecorder::Texts());
+    const std::vector<std::string> made = NewBackupFiles();
+    ASSERT_EQ(1u, made.size());
+    m_made.push_back(made[0]);
+
+    // The words follow the counts.
+    const struct {
+        int keys;
+        int values;
+        const char* text;
+    } rows[] = {
+        { 0, 0, "Backup successfully created." },
+        { 1, 0, "Registry backed up, 1 key could not be read." },
+        { 0, 1, "Registry backed up, 1 value could not be read." },
+        { 3, 2, "Registry backed up, 3 keys and 2 values could not be read." },
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(std::string(row.text), BackupFinishedMessage(false, 1, row.keys, row.values).GetString());
+    EXPECT_EQ(std::string("The backup could not be created."), BackupFinishedMessage(false, 0, 3, 2).GetString());
 }
 
 TEST_F(BackupPageTest, ARestoreThatFailsKeepsItsFileAndSaysSo)
