@@ -97,6 +97,31 @@ CWindowPixels CaptureWindow(HWND hWnd)
     return image;
 }
 
+CWindowPixels CaptureResourceBitmap(UINT id)
+{
+    CBitmap bitmap;
+    if (!bitmap.LoadBitmap(id))
+        return CWindowPixels();
+    HDC screen = ::GetDC(nullptr);
+    CWindowPixels pixels = CaptureBitmap(screen, bitmap);
+    ::ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+int PixelsOverBackground(HWND window, HWND control, UINT backgroundId)
+{
+    const CWindowPixels skin = CaptureResourceBitmap(backgroundId);
+    const CWindowPixels shown = CaptureWindow(window);
+    RECT rect;
+    ::GetWindowRect(control, &rect);
+    ::MapWindowPoints(nullptr, window, reinterpret_cast<LPPOINT>(&rect), 2);
+    int differing = 0;
+    for (int y = rect.top; y < rect.bottom; ++y)
+        for (int x = rect.left; x < rect.right; ++x)
+            differing += shown.At(x, y) != skin.At(x, y);
+    return differing;
+}
+
 namespace {
 
 DWORD Crc32(const unsigned char* data, size_t length, DWORD crc = 0)

@@ -30,6 +30,13 @@ struct CWindowPixels
 };
 CWindowPixels CaptureWindow(HWND hWnd);
 CWindowPixels CaptureBitmap(HDC dc, HBITMAP bitmap);
+// The pixels of a bitmap resource of the program (empty when it does not load).
+CWindowPixels CaptureResourceBitmap(UINT id);
+
+// How many pixels of `control` the screen shows otherwise than the place of bitmap resource
+// `backgroundId` under it, the bitmap being `window`'s background from its top left corner: none
+// for a transparent label without text, many for one whose text is drawn.
+int PixelsOverBackground(HWND window, HWND control, UINT backgroundId);
 
 // Writes the pixels as a PNG (RGB, stored deflate blocks). Folders must exist.
 bool SavePng(const CWindowPixels& image, const std::string& path);

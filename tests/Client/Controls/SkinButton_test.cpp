@@ -162,12 +162,7 @@ CWindowPixels DrawButton(CxSkinButton& button, UINT state)
 
 COLORREF BitmapPixel(UINT id, int x, int y)
 {
-    CBitmap bitmap;
-    bitmap.LoadBitmap(id);
-    HDC screen = ::GetDC(nullptr);
-    const CWindowPixels pixels = CaptureBitmap(screen, bitmap);
-    ::ReleaseDC(nullptr, screen);
-    return pixels.At(x, y);
+    return CaptureResourceBitmap(id).At(x, y);
 }
 
 TEST_F(SkinButtonTest, EachStateDrawsItsBitmap)
@@ -237,11 +232,7 @@ TEST_F(SkinButtonTest, ADisabledButtonWithoutItsOwnPictureLooksDisabled)
 // its height (the edges and corners of the face are left out).
 std::pair<int, int> CaptionColumns(UINT id)
 {
-    CBitmap bitmap;
-    bitmap.LoadBitmap(id);
-    HDC screen = ::GetDC(nullptr);
-    const CWindowPixels pixels = CaptureBitmap(screen, bitmap);
-    ::ReleaseDC(nullptr, screen);
+    const CWindowPixels pixels = CaptureResourceBitmap(id);
     int left = pixels.width;
     int right = -1;
     for (int y = pixels.height / 4; y < pixels.height * 3 / 4; ++y) {

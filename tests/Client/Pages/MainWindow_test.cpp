@@ -16,26 +16,6 @@ bool Visible(CWnd& window)
     return window.m_hWnd && ::IsWindowVisible(window.m_hWnd);
 }
 
-// The pixels of a control of the main window that the screen shows otherwise than the window's
-// background bitmap: none for a label without text, many for one whose text is drawn.
-int PixelsOverBackground(CQuillonDlg& main, int id)
-{
-    CBitmap background;
-    background.LoadBitmap(129);
-    HDC screen = ::GetDC(nullptr);
-    const CWindowPixels skin = CaptureBitmap(screen, background);
-    ::ReleaseDC(nullptr, screen);
-    const CWindowPixels shown = CaptureWindow(main.m_hWnd);
-    CRect rect;
-    ::GetWindowRect(::GetDlgItem(main.m_hWnd, id), &rect);
-    main.ScreenToClient(&rect);
-    int differing = 0;
-    for (int y = rect.top; y < rect.bottom; ++y)
-        for (int x = rect.left; x < rect.right; ++x)
-            differing += shown.At(x, y) != skin.At(x, y);
-    return differing;
-}
-
 CLabel* LabelOf(CWnd& page, int id)
 {
     return dynamic_cast<CLabel*>(CWnd::FromHandlePermanent(::GetDlgItem(page.m_hWnd, id)));
@@ -106,7 +86,7 @@ TEST_F(PagesTest, CaptionAndStepLabelAreDrawnAfterEveryPageSwitch)
         EXPECT_EQ(CString(click.step), m_main->GetStepText());
         for (const auto& label : { std::make_pair(IDC_CAPTION_LABEL, click.caption),
                                    std::make_pair(IDC_STEP_LABEL, click.step) }) {
-            const int drawn = PixelsOverBackground(*m_main, label.first);
+            const int drawn = PixelsOverBackground(m_main->m_hWnd, ::GetDlgItem(m_main->m_hWnd, label.first), 129);
             if (*label.second)
                 EXPECT_GT(drawn, 30) << click.button << ": \"" << label.second << "\" is not drawn";
             else
