@@ -27,8 +27,6 @@ public:
     int GetKind() const { return m_nKind; }
     // The size of the normal picture (0 x 0 without one).
     CSize GetSkinSize() const { return m_bmpNormal.GetSafeHandle() ? m_bmpNormal.GetSize() : CSize(); }
-    // A faded grey copy of `source`, as a disabled button shows it; false when it cannot be read.
-    static bool MakeDisabledLook(const CBitmap& source, CBitmap* disabled);
     bool IsHovering() const { return m_bHovering; }
 
     COLORREF m_crText;
@@ -59,6 +57,8 @@ private:
     void UncheckGroupSiblings();
     void DrawBitmap(CDC* dc, CBitmap* bitmap, int mode, const CRect& rect);
     void FillWithBitmap(CDC* dc, CBitmap* bitmap, const CRect& rect);
+    // A faded grey copy of `source`, as a disabled button shows it; false when it cannot be read.
+    static bool MakeDisabledLook(const CBitmap& source, CBitmap* disabled);
 
     bool m_bChecked = false;
     int m_nKind = KIND_PUSH;

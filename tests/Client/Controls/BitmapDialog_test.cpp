@@ -1,6 +1,6 @@
 // The skinned dialog base: the window's shape from bitmap 129, the region rule on small bitmaps,
-// the background, transparent statics, and the Esc/Enter filter. The demo's screenshot is saved
-// for a person to look at.
+// the background, transparent statics, check boxes that leave no focus frame behind, and the
+// Esc/Enter filter. The demo's screenshot is saved for a person to look at.
 #include <gtest/gtest.h>
 
 #include <string>

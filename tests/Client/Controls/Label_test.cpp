@@ -1,5 +1,5 @@
 // The label: painting frees what it makes, fonts, hover text, the notify click, the gradient's
-// bands and flashing.
+// bands, flashing, and a text too long for its label.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -124,23 +124,6 @@ TEST(LabelTest, FlashTimerTogglesTheFlashState)
     PumpMessages(600);
     EXPECT_EQ(stopped, demo.m_flash.IsFlashOn());
     demo.m_flash.FlashText(TRUE);
-}
-
-TEST(LabelTest, ATransparentLabelsNewTextIsDrawnOverItsParentsBackground)
-{
-    // As on the main window: the parent clips its children, and the label's text changes.
-    CDemoDialog& demo = CDemoDialog::Get();
-    demo.ModifyStyle(0, WS_CLIPCHILDREN);
-    for (const char* text : { "SCAN", "", "MANAGE STARTUP" }) {
-        demo.m_title.SetText(text);
-        ASSERT_TRUE(WaitUntilDrawn(demo));
-        if (*text)
-            EXPECT_GT(PixelsOverBackground(demo, demo.m_title, 129), 20) << text;
-        else
-            EXPECT_EQ(0, PixelsOverBackground(demo, demo.m_title, 129));
-    }
-    demo.ModifyStyle(WS_CLIPCHILDREN, 0);
-    demo.m_title.SetText("Skinned controls");
 }
 
 TEST(LabelTest, ATextTooLongForItsLabelEndsInAnEllipsisAndShowsWholeInATooltip)

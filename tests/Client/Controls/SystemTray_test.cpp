@@ -1,5 +1,5 @@
-// The tray icon: notifications for its own id only, the popup menu 165 with its default item,
-// the double click's command, and the icon animation's period.
+// The tray icon: notifications for its own id only, the popup menu 165 with its default item and
+// above what comes up over it, the double click's command, and the icon animation's period.
 #include <gtest/gtest.h>
 
 #include "DemoDialog.h"
