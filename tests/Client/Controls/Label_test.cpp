@@ -1,5 +1,5 @@
 // The label: painting frees what it makes, fonts, hover text, the notify click, the gradient's
-// bands and flashing.
+// bands, flashing, and a text too long for its label.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -124,6 +124,38 @@ TEST(LabelTest, FlashTimerTogglesTheFlashState)
     PumpMessages(600);
     EXPECT_EQ(stopped, demo.m_flash.IsFlashOn());
     demo.m_flash.FlashText(TRUE);
+}
+
+TEST(LabelTest, ATextTooLongForItsLabelEndsInAnEllipsisAndShowsWholeInATooltip)
+{
+    CDemoDialog& demo = CDemoDialog::Get();
+    const std::string longText = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\{00000000-0000-0000-0000-000000000000}";
+    struct Case
+    {
+        CLabel* label;  // one line high: centred on one line, and word-wrapped
+        const char* name;
+    } cases[] = { { &demo.m_center, "centred" }, { &demo.m_hoverTarget, "wrapped" } };
+    for (const Case& c : cases) {
+        const CString before = c.label->GetWindowText();
+        c.label->SetText("Short");
+        ASSERT_TRUE(WaitUntilDrawn(demo));
+        EXPECT_FALSE(c.label->IsTextCut()) << c.name;
+        EXPECT_EQ(CString(), c.label->GetTooltipText()) << c.name;
+
+        c.label->SetText(longText.c_str());
+        ASSERT_TRUE(WaitUntilDrawn(demo));
+        const std::string shown = static_cast<const char*>(c.label->GetShownText());
+        EXPECT_TRUE(c.label->IsTextCut()) << c.name;
+        ASSERT_GT(shown.size(), 3u) << c.name;
+        EXPECT_EQ("...", shown.substr(shown.size() - 3)) << c.name;
+        EXPECT_EQ(0u, longText.find(shown.substr(0, shown.size() - 3))) << c.name << ": " << shown;
+        EXPECT_EQ(CString(longText.c_str()), c.label->GetTooltipText()) << c.name;
+
+        // Short again: whole, and the tooltip is gone.
+        c.label->SetText(before);
+        ASSERT_TRUE(WaitUntilDrawn(demo));
+        EXPECT_EQ(CString(), c.label->GetTooltipText()) << c.name;
+    }
 }
 
 } // namespace

@@ -1,8 +1,11 @@
 // The skin button: its kind from the template style, check boxes and radio groups driven by
-// clicks and keys, and the bitmap drawn for each state.
+// clicks and keys, the bitmap drawn for each state (faded when disabled without a picture of its
+// own), and the skin's captions clear of their faces' edges.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <utility>
 
 #include "DemoDialog.h"
 #include "WindowCapture.h"
@@ -160,12 +163,7 @@ CWindowPixels DrawButton(CxSkinButton& button, UINT state)
 
 COLORREF BitmapPixel(UINT id, int x, int y)
 {
-    CBitmap bitmap;
-    bitmap.LoadBitmap(id);
-    HDC screen = ::GetDC(nullptr);
-    const CWindowPixels pixels = CaptureBitmap(screen, bitmap);
-    ::ReleaseDC(nullptr, screen);
-    return pixels.At(x, y);
+    return CaptureResourceBitmap(id).At(x, y);
 }
 
 TEST_F(SkinButtonTest, EachStateDrawsItsBitmap)
@@ -192,6 +190,65 @@ TEST_F(SkinButtonTest, EachStateDrawsItsBitmap)
     bare.SetSkin(0, 0, 137, 0);
     bare.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(2, 2));
     EXPECT_EQ(::GetSysColor(COLOR_BTNFACE), DrawButton(bare, 0).At(15, 10));
+}
+
+TEST_F(SkinButtonTest, ADisabledButtonWithoutItsOwnPictureLooksDisabled)
+{
+    // This button has no disabled picture: disabled, it shows its face faded to grey.
+    const CWindowPixels normal = DrawButton(demo.m_push, 0);
+    const CWindowPixels disabled = DrawButton(demo.m_push, ODS_DISABLED);
+    ASSERT_EQ(normal.width, disabled.width);
+    int changed = 0;
+    int coloured = 0;
+    for (int y = 0; y < disabled.height; ++y) {
+        for (int x = 0; x < disabled.width; ++x) {
+            const COLORREF pixel = disabled.At(x, y);
+            changed += pixel != normal.At(x, y);
+            coloured += GetRValue(pixel) != GetGValue(pixel) || GetGValue(pixel) != GetBValue(pixel);
+        }
+    }
+    EXPECT_GT(changed, disabled.width * disabled.height / 2);
+    EXPECT_EQ(0, coloured);
+}
+
+// The leftmost and rightmost columns of a bitmap's caption: its white pixels in the middle half of
+// its height (the edges and corners of the face are left out).
+std::pair<int, int> CaptionColumns(UINT id)
+{
+    const CWindowPixels pixels = CaptureResourceBitmap(id);
+    int left = pixels.width;
+    int right = -1;
+    for (int y = pixels.height / 4; y < pixels.height * 3 / 4; ++y) {
+        for (int x = 2; x < pixels.width - 2; ++x) {
+            const COLORREF p = pixels.At(x, y);
+            if (GetRValue(p) >= 200 && GetGValue(p) >= 200 && GetBValue(p) >= 200) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+            }
+        }
+    }
+    return { left, pixels.width - 1 - right };
+}
+
+TEST(SkinCaptionsTest, EveryCaptionKeepsClearOfTheEdgesOfItsFace)
+{
+    // The buttons with their caption in the picture (normal faces): a tenth of the width, at
+    // least 8 pixels, stays free on either side.
+    for (UINT id : { 180u, 191u, 202u, 323u, 320u, 377u, 383u, 356u, 368u, 228u, 230u, 188u, 373u, 389u, 387u, 178u,
+                     344u, 346u, 348u, 354u, 350u, 392u }) {
+        CBitmap bitmap;
+        ASSERT_TRUE(bitmap.LoadBitmap(id)) << id;
+        const int margin = std::max(8, static_cast<int>(bitmap.GetSize().cx) / 10) - 1;
+        const std::pair<int, int> clear = CaptionColumns(id);
+        EXPECT_GE(clear.first, margin) << id;
+        EXPECT_GE(clear.second, margin) << id;
+    }
+    // The navigation column: the caption starts right of the glyph and ends inside the face.
+    for (UINT id : { 135u, 138u, 371u, 193u, 131u }) {
+        const std::pair<int, int> clear = CaptionColumns(id);
+        EXPECT_GE(clear.first, 50) << id;
+        EXPECT_GE(clear.second, 7) << id;
+    }
 }
 
 } // namespace

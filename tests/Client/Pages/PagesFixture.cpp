@@ -120,8 +120,8 @@ std::string PagesTest::Text(CWnd& page, int id)
 void PagesTest::SaveScreenshot(const std::string& name)
 {
     ::CreateDirectoryA(KELVARA_SCREENSHOT_DIR, nullptr);
-    m_main->RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    PumpUntil([] { return false; }, 300);
+    // What the user sees: no repaint is asked for, the window's own painting is waited for.
+    WaitUntilDrawn(m_main->m_hWnd);
     SavePng(CaptureWindow(m_main->m_hWnd), std::string(KELVARA_SCREENSHOT_DIR) + "/" + name + ".png");
 }
 
