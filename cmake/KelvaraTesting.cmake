@@ -15,7 +15,9 @@ function(kelvara_add_test name)
     # focus, and a popup menu closes when its owner loses the foreground.
     set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED x_display RESOURCE_LOCK x_display)
   endif()
-  set_tests_properties(${name} PROPERTIES LABELS "${labels}" TIMEOUT 600)
+  # Well below CTest's default, and above the test watchdog's limit for one test
+  # (tests/support/TestWatchdog.h), which names a hung test and ends its program first.
+  set_tests_properties(${name} PROPERTIES LABELS "${labels}" TIMEOUT 300)
 endfunction()
 
 # GUI programs start only once Wine can open windows on the X server of $DISPLAY: a process that
