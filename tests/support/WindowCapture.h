@@ -11,6 +11,18 @@
 // Dispatches queued messages (offering each to AfxPreTranslateMessage first) for `ms`
 // milliseconds, or until the queue is empty when `ms` is 0.
 void PumpMessages(DWORD ms = 0);
+// Dispatches messages until `done` holds; false when it did not within `timeoutMs`.
+template <class F>
+bool PumpMessagesUntil(F done, DWORD timeoutMs = 30000)
+{
+    const DWORD start = ::GetTickCount();
+    while (!done()) {
+        if (::GetTickCount() - start > timeoutMs)
+            return false;
+        PumpMessages(10);
+    }
+    return true;
+}
 
 // The pixels of a window as the screen shows them (top-down, 0x00RRGGBB).
 struct CWindowPixels
