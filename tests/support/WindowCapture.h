@@ -38,6 +38,8 @@ CWindowPixels CaptureBitmap(HDC dc, HBITMAP bitmap);
 // Writes the pixels as a PNG (RGB, stored deflate blocks). Folders must exist.
 bool SavePng(const CWindowPixels& image, const std::string& path);
 
-// The table index that the next new GDI object gets: it grows with every object that is made and
-// never freed, so two readings around a loop show a leak.
-int NextGdiHandleIndex();
+// The number of GDI objects the process holds, plus a constant: two readings around a loop show
+// what it leaked. (The system hands out the slot freed last first, so the index of one new object
+// tells nothing: enough probes are made to use up every free slot, and the highest index is
+// counted.)
+int LiveGdiObjects();
