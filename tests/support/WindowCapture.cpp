@@ -204,10 +204,21 @@ bool SavePng(const CWindowPixels& image, const std::string& path)
     return std::fclose(file) == 0 && written;
 }
 
-int NextGdiHandleIndex()
+int LiveGdiObjects()
 {
-    HBRUSH probe = ::CreateSolidBrush(RGB(1, 2, 3));
-    const int index = static_cast<int>(reinterpret_cast<UINT_PTR>(probe) & 0xFFFF);
-    ::DeleteObject(probe);
-    return index;
+    // More probes than the table can hold free slots of a test program.
+    const int probes = 20000;
+    std::vector<HBRUSH> made;
+    made.reserve(probes);
+    int highest = 0;
+    for (int i = 0; i < probes; ++i) {
+        HBRUSH probe = ::CreateSolidBrush(RGB(1, 2, 3));
+        if (!probe)
+            break;
+        made.push_back(probe);
+        highest = std::max(highest, static_cast<int>(reinterpret_cast<UINT_PTR>(probe) & 0xFFFF));
+    }
+    for (HBRUSH probe : made)
+        ::DeleteObject(probe);
+    return highest - static_cast<int>(made.size());
 }

@@ -3,6 +3,7 @@
 // Esc/Enter filter. The demo's screenshot is saved for a person to look at.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -88,6 +89,29 @@ TEST(BitmapDialogTest, MainWindowTakesTheShapeOfBitmap129)
     EXPECT_FALSE(::PtInRegion(region, window.Width() - 1, window.Height() - 1));
     EXPECT_TRUE(::PtInRegion(region, window.Width() / 2, window.Height() / 2));
     EXPECT_TRUE(::PtInRegion(region, 0, window.Height() / 2));
+    // Every row of the skin, pixel by pixel: its magenta pixels are holes, all others belong to
+    // the window, to the last row and column the window has.
+    CBitmap skin;
+    ASSERT_TRUE(skin.LoadBitmap(129));
+    HDC screen = ::GetDC(nullptr);
+    const CWindowPixels pixels = CaptureBitmap(screen, skin);
+    ::ReleaseDC(nullptr, screen);
+    const int width = std::min(window.Width(), pixels.width);
+    const int height = std::min(window.Height(), pixels.height);
+    ASSERT_GT(height, 400);
+    RECT bounds = {};
+    ::GetRgnBox(region, &bounds);
+    EXPECT_LE(bounds.right, width);
+    EXPECT_LE(bounds.bottom, height);
+    int wrongRows = 0;
+    for (int y = 0; y < height; ++y) {
+        int wrong = 0;
+        for (int x = 0; x < width; ++x)
+            wrong += (pixels.At(x, y) != kMagenta) != (::PtInRegion(region, x, y) != FALSE);
+        if (wrong && ++wrongRows <= 5)
+            ADD_FAILURE() << "row " << y << ": " << wrong << " pixel(s) on the wrong side of the window's edge";
+    }
+    EXPECT_EQ(0, wrongRows);
     ::DeleteObject(region);
     // Clicks in a hole reach what lies below.
     EXPECT_NE(demo.m_hWnd, ::WindowFromPoint(POINT{ window.left + 1, window.top + 1 }));

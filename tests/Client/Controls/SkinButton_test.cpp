@@ -99,6 +99,19 @@ TEST_F(SkinButtonTest, SpaceAndEnterToggleTheFocusedCheckBox)
     EXPECT_EQ((std::vector<std::string>{ "clicked 2002 1", "clicked 2002 0" }), demo.m_events);
 }
 
+// The buttons that were told to uncheck themselves (their messages are taken from the queue and
+// handled).
+std::vector<HWND> ToldToUncheck()
+{
+    std::vector<HWND> told;
+    MSG msg;
+    while (::PeekMessageA(&msg, nullptr, WM_SKIN_RADIO_INFO, WM_SKIN_RADIO_INFO, PM_REMOVE)) {
+        told.push_back(msg.hwnd);
+        ::DispatchMessageA(&msg);
+    }
+    return told;
+}
+
 TEST_F(SkinButtonTest, CheckingARadioUnchecksTheRestOfItsGroup)
 {
     demo.m_radio1.SetCheck(1);
@@ -110,11 +123,18 @@ TEST_F(SkinButtonTest, CheckingARadioUnchecksTheRestOfItsGroup)
     EXPECT_EQ(BST_UNCHECKED, demo.m_radio3.GetCheck());
     EXPECT_EQ(BST_CHECKED, demo.m_checkA.GetCheck());
 
-    // Unchecking tells nobody.
-    demo.m_radio3.SendMessage(WM_SKIN_RADIO_INFO);  // no-op on an unchecked one
-    demo.m_radio2.SetCheck(0);
+    // Checking tells the rest of the group, and only it.
+    demo.m_radio3.SetCheck(1);
+    EXPECT_EQ((std::vector<HWND>{ demo.m_radio1.m_hWnd, demo.m_radio2.m_hWnd }), ToldToUncheck());
+    EXPECT_EQ(BST_UNCHECKED, demo.m_radio2.GetCheck());
+
+    // Unchecking tells nobody: the group stays as it is and the dialog hears nothing.
+    demo.m_events.clear();
+    demo.m_radio3.SetCheck(0);
     demo.m_radio1.SendMessage(BM_SETCHECK, 0);
-    PumpMessages(20);
+    EXPECT_EQ(std::vector<HWND>(), ToldToUncheck());
+    EXPECT_TRUE(demo.m_events.empty());
+    demo.m_radio2.SendMessage(WM_SKIN_RADIO_INFO);  // no-op on an unchecked one
     EXPECT_EQ(BST_UNCHECKED, demo.m_radio2.GetCheck());
 
     // A push button has no check state.

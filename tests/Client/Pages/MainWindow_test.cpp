@@ -1,8 +1,10 @@
-// The main window: which page ShowPage shows with which caption and navigation state, captions
-// drawn on screen after each switch, the window's place, texts that fit their places, the scan
-// summary's words, the close guard on every way of closing, and the requests a second instance
-// forwards.
+// The main window: which page each way of getting there shows, with which caption and navigation
+// state (one table for every page), captions drawn on screen after each switch, the window's
+// place, texts that fit their places, the scan summary's words, the close guard on every way of
+// closing, and the requests a second instance forwards.
 #include "PagesFixture.h"
+
+#include <functional>
 
 #include "Messages.h"
 #include "SharedInstance.h"
@@ -192,35 +194,64 @@ TEST_F(PagesTest, TheScanSummarySaysWhatTheRepairDid)
     EXPECT_NE(nullptr, dynamic_cast<CxSkinButton*>(CWnd::FromHandlePermanent(::GetDlgItem(summary.m_hWnd, IDC_SUMMARY_FINISH))));
 }
 
-TEST_F(PagesTest, ShowPageShowsOnePageWithItsCaptionAndNavigation)
+TEST_F(PagesTest, EachWayToAPageShowsItAloneWithItsCaptionAndNavigation)
 {
     CQuillonApp& app = TestApp();
     EXPECT_EQ(m_main->m_hWnd, GetSharedMainWindow());
-    EXPECT_TRUE(Visible(app.m_scanPage));
-    EXPECT_EQ(CString("SCAN"), m_main->GetCaption());
-    EXPECT_EQ(CString("Step 1 of 3"), m_main->GetStepText());
-    EXPECT_FALSE(IsEnabled(*m_main, IDC_NAV_SCAN));
+    CWnd* const pages[] = { &app.m_scanPage, &m_main->m_statisticsPage, &m_main->m_startupPage,
+                            &m_main->m_settingsPage, &m_main->m_ignoreListPage, &m_main->m_backupPage,
+                            &m_main->m_defragPage };
+    const int navButtons[] = { IDC_NAV_STATISTICS, IDC_NAV_SCAN, IDC_NAV_STARTUP, IDC_NAV_BACKUP, IDC_NAV_DEFRAG };
+    // The way there, the page shown, its caption and step texts, and the navigation button that
+    // is off (0: every one is on).
+    const struct {
+        const char* way;
+        std::function<void()> go;
+        CWnd* page;
+        const char* caption;
+        const char* step;
+        int navOff;
+    } rows[] = {
+        { "start", [] {}, &app.m_scanPage, "SCAN", "Step 1 of 3", IDC_NAV_SCAN },
+        { "results button", [&] { Click(*m_main, IDC_NAV_STATISTICS); }, &m_main->m_statisticsPage, "RESULTS", "",
+          IDC_NAV_STATISTICS },
+        { "startup button", [&] { Click(*m_main, IDC_NAV_STARTUP); }, &m_main->m_startupPage, "MANAGE STARTUP", "",
+          IDC_NAV_STARTUP },
+        { "settings button", [&] { Click(*m_main, IDC_SETTINGS_BUTTON); }, &m_main->m_settingsPage,
+          "SETTINGS - GENERAL", "", 0 },
+        { "schedule tab", [&] { Click(m_main->m_settingsPage, IDC_SETTINGS_TAB_SCHEDULE); }, &m_main->m_settingsPage,
+          "SETTINGS - SCHEDULE", "", 0 },
+        { "ignore-list tab", [&] { Click(m_main->m_settingsPage, IDC_SETTINGS_TAB_IGNORE); },
+          &m_main->m_ignoreListPage, "SETTINGS - IGNORE LIST", "", 0 },
+        { "its schedule tab", [&] { Click(m_main->m_ignoreListPage, IDC_IGNORE_TAB_SCHEDULE); },
+          &m_main->m_settingsPage, "SETTINGS - SCHEDULE", "", 0 },
+        { "ignore list", [&] { m_main->ShowPage(PAGE_IGNORE_LIST); }, &m_main->m_ignoreListPage,
+          "SETTINGS - IGNORE LIST", "", 0 },
+        { "its general tab", [&] { Click(m_main->m_ignoreListPage, IDC_IGNORE_TAB_GENERAL); },
+          &m_main->m_settingsPage, "SETTINGS - GENERAL", "", 0 },
+        { "backup button", [&] { Click(*m_main, IDC_NAV_BACKUP); }, &m_main->m_backupPage, "BACKUP", "",
+          IDC_NAV_BACKUP },
+        { "compaction button", [&] { Click(*m_main, IDC_NAV_DEFRAG); }, &m_main->m_defragPage, "", "",
+          IDC_NAV_DEFRAG },
+        { "scan button", [&] { Click(*m_main, IDC_NAV_SCAN); }, &app.m_scanPage, "SCAN", "Step 1 of 3",
+          IDC_NAV_SCAN },
+    };
+    for (const auto& row : rows) {
+        row.go();
+        for (CWnd* page : pages)
+            EXPECT_EQ(page == row.page, Visible(*page)) << row.way;
+        EXPECT_EQ(CString(row.caption), m_main->GetCaption()) << row.way;
+        EXPECT_EQ(CString(row.step), m_main->GetStepText()) << row.way;
+        for (int id : navButtons)
+            EXPECT_EQ(id != row.navOff, IsEnabled(*m_main, id)) << row.way << " " << id;
+    }
     SaveScreenshot("main-scan-page");
-
     m_main->ShowPage(PAGE_STATISTICS);
-    EXPECT_TRUE(Visible(m_main->m_statisticsPage));
-    EXPECT_FALSE(Visible(app.m_scanPage));
-    EXPECT_EQ(CString("RESULTS"), m_main->GetCaption());
-    EXPECT_FALSE(IsEnabled(*m_main, IDC_NAV_STATISTICS));
-    EXPECT_TRUE(IsEnabled(*m_main, IDC_NAV_SCAN));
     EXPECT_EQ("Never", Text(m_main->m_statisticsPage, IDC_STATS_LAST_SCAN));
     SaveScreenshot("main-statistics-page");
 
-    // The settings page has no navigation button: every one stays enabled.
-    m_main->ShowPage(PAGE_SETTINGS);
-    for (int id : { IDC_NAV_STATISTICS, IDC_NAV_SCAN, IDC_NAV_STARTUP, IDC_NAV_BACKUP, IDC_NAV_DEFRAG })
-        EXPECT_TRUE(IsEnabled(*m_main, id)) << id;
-    EXPECT_TRUE(Visible(m_main->m_settingsPage));
-
     // No such page: the wizard's pages hide and the labels empty, the rest stays as it was.
-    Click(*m_main, IDC_NAV_BACKUP);
-    EXPECT_TRUE(Visible(m_main->m_backupPage));
-    EXPECT_EQ(CString("BACKUP"), m_main->GetCaption());
+    m_main->ShowPage(PAGE_BACKUP);
     m_main->ShowPage(7);
     EXPECT_TRUE(Visible(m_main->m_backupPage));
     EXPECT_EQ(CString(""), m_main->GetCaption());
@@ -230,29 +261,20 @@ TEST_F(PagesTest, ShowPageShowsOnePageWithItsCaptionAndNavigation)
 TEST_F(PagesTest, EveryWayOfClosingIsRefusedWhileAJobRuns)
 {
     CQuillonApp& app = TestApp();
-    AddBrokenRunEntries(3000);
-    TickOnly(SCAN_SUI);
-    Click(app.m_scanPage, IDC_SCAN_START);
-    // Held at its next safe point, so that the job is surely running while the window is closed.
-    Click(app.m_scanningPage, IDC_SCANNING_PAUSE);
-    ASSERT_TRUE(app.m_pProcess->IsRunning());
+    const std::vector<std::string> refused = MessagesWhileAScanIsHeld([&] {
+        Click(*m_main, IDC_CLOSE_BUTTON);
+        m_main->SendMessage(WM_CLOSE);
+        m_main->SendMessage(WM_COMMAND, ID_TRAY_EXIT);
+        PumpUntil([] { return false; }, 50);
+        EXPECT_TRUE(::IsWindowVisible(m_main->m_hWnd));
+        // A forwarded request while the job runs is dropped.
+        app.m_scanningPage.m_nScanMode = SCAN_MODE_SCHEDULED;
+        SetSharedPath("C:\\windows");
+        m_main->SendMessage(WM_SCAN_PATH_REQUEST);
+        EXPECT_EQ(SCAN_MODE_SCHEDULED, app.m_scanningPage.m_nScanMode);
+    });
+    EXPECT_EQ(std::vector<std::string>(3, "Please stop active operation before closing."), refused);
 
-    CMessageBoxRecorder::ClearTexts();
-    Click(*m_main, IDC_CLOSE_BUTTON);
-    m_main->SendMessage(WM_CLOSE);
-    m_main->SendMessage(WM_COMMAND, ID_TRAY_EXIT);
-    PumpUntil([] { return false; }, 50);
-    EXPECT_EQ(std::vector<std::string>(3, "Please stop active operation before closing."), CMessageBoxRecorder::Texts());
-    EXPECT_TRUE(::IsWindowVisible(m_main->m_hWnd));
-
-    // A forwarded request while the job runs is dropped.
-    app.m_scanningPage.m_nScanMode = SCAN_MODE_SCHEDULED;
-    SetSharedPath("C:\\windows");
-    m_main->SendMessage(WM_SCAN_PATH_REQUEST);
-    EXPECT_EQ(SCAN_MODE_SCHEDULED, app.m_scanningPage.m_nScanMode);
-
-    Click(app.m_scanningPage, IDC_SCANNING_CANCEL);
-    ASSERT_TRUE(PumpUntil([&] { return IsEnabled(app.m_scanningPage, IDC_SCANNING_NEXT); }));
     CMessageBoxRecorder::ClearTexts();
     Click(*m_main, IDC_CLOSE_BUTTON);
     EXPECT_TRUE(CMessageBoxRecorder::Texts().empty());

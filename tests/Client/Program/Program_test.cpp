@@ -3,11 +3,15 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <shlwapi.h>
 
+#include "LeftBehind.h"
 #include "LocalHttpServer.h"
+#include "OtherProcess.h"
 #include "RegistryKey.h"
+#include "RegistrySandbox.h"
 #include "UnspellableFolder.h"
 #include "ScheduledTasks.h"
 #include "VexaEngine.h"
@@ -18,6 +22,8 @@
 namespace {
 
 const char kTitle[] = "Bellwort Registry Reriraz";
+const char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+const char* const kBrokenEntries[] = { "KelvaraProgramTestA", "KelvaraProgramTestB" };
 
 std::string BinFolder()
 {
@@ -62,6 +68,7 @@ public:
     // Ends the program at once, as a crash or the task manager would.
     void Kill() { ::TerminateProcess(m_info.hProcess, 99); }
     DWORD ProcessId() const { return m_info.dwProcessId; }
+    HANDLE Process() const { return m_info.hProcess; }
     // The exit code, or -1 while it still runs after `ms`.
     long WaitForExit(DWORD ms)
     {
@@ -166,11 +173,15 @@ class ProgramTest : public testing::Test
 protected:
     void SetUp() override
     {
+        for (const EMPTIED_KEY& parent : kParentKeys)
+            m_hadParent.push_back(RegKeyExists(parent.root, parent.path));
         ::SHDeleteKeyA(HKEY_LOCAL_MACHINE, kSettingsKey);
         CRegistryKey key;
         ASSERT_TRUE(key.Open());
-        // Startup items only: a short scan.
+        // Startup items only: a short scan, with two findings of this test's own.
         key.WriteDword("LastSelectedScanTypes", SCAN_SUI);
+        for (const char* name : kBrokenEntries)
+            ASSERT_TRUE(WriteRun(name, "\"C:\\KelvaraMissing\\program.exe\" /start"));
     }
     void TearDown() override
     {
@@ -180,8 +191,24 @@ protected:
             CTask().Delete(LogonJobName(user));
         }
         ::SHDeleteKeyA(HKEY_LOCAL_MACHINE, kSettingsKey);
+        for (const char* name : kBrokenEntries)
+            ::SHDeleteValueA(HKEY_CURRENT_USER, kRunKey, name);
         ::SHDeleteKeyA(HKEY_CLASSES_ROOT, "*\\shell\\Bellwort Registry Reriraz");
         ::SHDeleteKeyA(HKEY_CLASSES_ROOT, "Folder\\shell\\Bellwort Registry Reriraz");
+        for (size_t i = 0; i < m_hadParent.size(); ++i) {
+            if (!m_hadParent[i])
+                ::SHDeleteEmptyKeyA(kParentKeys[i].root, kParentKeys[i].path);
+        }
+    }
+    // Keys that the program or the test may create above what they write.
+    struct EMPTIED_KEY { HKEY root; const char* path; };
+    static inline const EMPTIED_KEY kParentKeys[] = {
+        { HKEY_LOCAL_MACHINE, "Software\\Bellwort" }, { HKEY_CLASSES_ROOT, "*\\shell" }, { HKEY_CURRENT_USER, kRunKey },
+    };
+    static bool WriteRun(const char* name, const char* command)
+    {
+        return ::SHSetValueA(HKEY_CURRENT_USER, kRunKey, name, REG_SZ, command,
+                             static_cast<DWORD>(strlen(command) + 1)) == ERROR_SUCCESS;
     }
     static void Close(HWND mainWindow)
     {
@@ -190,6 +217,10 @@ protected:
     }
 
     const std::string m_exe = BinFolder() + "\\Kelvara.exe";
+    std::vector<bool> m_hadParent;
+    // The program keeps its files beside itself.
+    CLeftBehind m_besideTheProgram{ { BinFolder() + "\\WhileList.dat", BinFolder() + "\\IgnoreList.dat",
+                                      BinFolder() + "\\Scan Logs", BinFolder() + "\\Backup" } };
 };
 
 } // namespace
@@ -217,7 +248,7 @@ TEST_F(ProgramTest, StartsShowsItsWindowAndASecondStartForwardsToIt)
     HWND scanning = FindScanningPage(mainWindow);
     ASSERT_NE(nullptr, scanning);
     ASSERT_TRUE(WaitUntil(&ScanEnded, scanning, 60000));
-    EXPECT_NE(std::string::npos, ItemText(scanning, IDC_SCANNING_ERRORS).find("Found!"));
+    EXPECT_EQ("2 Errors Found!", ItemText(scanning, IDC_SCANNING_ERRORS));
     EXPECT_EQ("Step 2 of 3", ItemText(mainWindow, IDC_STEP_LABEL));
 
     // A path, of a folder whose name the code page cannot spell: a scan in path mode once more.
@@ -229,6 +260,18 @@ TEST_F(ProgramTest, StartsShowsItsWindowAndASecondStartForwardsToIt)
     EXPECT_EQ(0, withPath.WaitForExit(20000));
     ASSERT_TRUE(WaitUntil([](HWND page) { return ScanEnded(page) && ItemText(page, IDC_SCANNING_ERRORS) != ""; },
                           scanning, 60000));
+    EXPECT_EQ("2 Errors Found!", ItemText(scanning, IDC_SCANNING_ERRORS));
+    // The path arrived whole, in the form the engine can open: as spelled when the code page
+    // holds it, else its short name. The first instance reads what the second handed over.
+    std::string forwarded = spellable.Path();
+    if (!unspellable.Path().empty()) {
+        wchar_t shortPath[MAX_PATH] = {};
+        ASSERT_GT(::GetShortPathNameW(folder.c_str(), shortPath, MAX_PATH), 0u);
+        char narrow[MAX_PATH] = {};
+        ::WideCharToMultiByte(CP_ACP, 0, shortPath, -1, narrow, sizeof(narrow), nullptr, nullptr);
+        forwarded = narrow;
+    }
+    EXPECT_EQ(forwarded, SharedPathOf(first.Process(), first.ProcessId(), m_exe));
 
     Close(mainWindow);
     EXPECT_EQ(0, first.WaitForExit(20000));
@@ -553,9 +596,15 @@ TEST_F(ProgramTest, EndingWhileAScanRunsWaitsForTheScanAndExitsCleanly)
     ASSERT_NE(nullptr, scanning);
     ASSERT_TRUE(WaitUntil([](HWND page) { return ::IsWindowVisible(::GetDlgItem(page, IDC_SCANNING_CANCEL)) != FALSE; },
                           scanning, 30000));
+    // The scan's job thread is held where it stands (a scan of everything runs for seconds), so
+    // the job surely runs when the loop ends.
+    CHeldThread job(program.ProcessId(), "engine.dll");
+    ASSERT_TRUE(job.IsHeld());
     // The session ends the program's loop (as a WM_QUIT does) while the engine's thread works:
-    // the exit stops the job, waits for its thread and only then releases the engine.
+    // the exit stops the job and waits for its thread, so the program cannot end before it.
     const DWORD thread = ::GetWindowThreadProcessId(mainWindow, nullptr);
     ASSERT_TRUE(::PostThreadMessageA(thread, WM_QUIT, 0, 0));
+    EXPECT_EQ(-1, program.WaitForExit(2000));
+    job.Release();
     EXPECT_EQ(0, program.WaitForExit(60000));
 }

@@ -63,15 +63,20 @@ protected:
         ASSERT_TRUE(m_sandbox.IsActive());
         ASSERT_TRUE(WriteRegString(HKEY_CURRENT_USER, "Software\\Fixture\\Key", "value", "data"));
         m_before = BackupFiles(".rbk");
+        m_hadFolder = ::GetFileAttributesA(CBackupProcess::GetBackupFolder()) != INVALID_FILE_ATTRIBUTES;
     }
     void TearDown() override
     {
         for (const std::string& file : NewFiles(m_before, BackupFiles(".rbk")))
             ::DeleteFileA(file.c_str());
+        // The folder goes too when the job made it (and nothing else is in it).
+        if (!m_hadFolder)
+            ::RemoveDirectoryA(CBackupProcess::GetBackupFolder());
     }
 
     CRegistrySandbox m_sandbox;
     std::set<std::string> m_before;
+    bool m_hadFolder = false;
 };
 
 } // namespace
