@@ -174,9 +174,19 @@ void CAdvanceOptions::RefreshBackupList()
     m_list.SetExtendedStyle(LVS_EX_FULLROWSELECT);
     m_backups = EnumerateBackups(GetBackupFolder());
     m_list.m_hNotifyWnd = m_hWnd;
-    m_list.InsertColumn(0, "Backup", LVCFMT_LEFT, 301);
-    m_list.InsertColumn(1, "Date of Backup", LVCFMT_LEFT, 264);
+    m_list.InsertColumn(0, "Backup", LVCFMT_LEFT, kNameColumnWidth);
+    m_list.InsertColumn(1, "Date of Backup", LVCFMT_LEFT, DateColumnWidth());
     FillList();
+}
+
+// The date column is at most its own width and never wider than what the name column leaves:
+// a list drawn narrower than both would otherwise show a horizontal scroll bar for nothing.
+int CAdvanceOptions::DateColumnWidth() const
+{
+    CRect client;
+    m_list.GetClientRect(&client);
+    const int room = client.Width() - kNameColumnWidth - ::GetSystemMetrics(SM_CXVSCROLL);
+    return room > 0 && room < kDateColumnWidth ? room : kDateColumnWidth;
 }
 
 void CAdvanceOptions::FillList()

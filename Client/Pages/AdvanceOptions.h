@@ -67,8 +67,12 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 private:
+    static constexpr int kNameColumnWidth = 301;
+    static constexpr int kDateColumnWidth = 264;
+
     void InitSkin();
     void SetFonts();
+    int DateColumnWidth() const;
     void FillList();
     void EnableButtons(BOOL enable);
     void RestoreBackup(const CString& path);

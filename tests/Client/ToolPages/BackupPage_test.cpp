@@ -103,6 +103,9 @@ TEST_F(BackupPageTest, ABackupIsMadeListedRestoredAndThenGone)
     ASSERT_GE(row, 0);
     EXPECT_NE(std::string::npos, CellText(List(), row, 0).find("_FULL_REGBACKUP"));
     EXPECT_FALSE(CellText(List(), row, 1).empty());
+    // Both columns fit the list, and the date fits its column: no horizontal scroll bar.
+    EXPECT_EQ(0, ::GetWindowLongA(List(), GWL_STYLE) & WS_HSCROLL);
+    EXPECT_LT(ListView_GetStringWidth(List(), CellText(List(), row, 1).c_str()), ListView_GetColumnWidth(List(), 1));
     SaveScreenshot("backup-page");
 
     // The registry changes; the restore brings it back.
