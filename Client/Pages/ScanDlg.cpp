@@ -183,6 +183,11 @@ void CScanDlg::StartScan()
         return;
     }
     ShowStep(STEP_SCANNING);
+    // The engine counts its job as running only once the job's thread has begun, which on a busy
+    // machine can be after this: the scan has started all the same. Its end message, which comes
+    // after this handler, sets the caption back.
+    if (CQuillonDlg* mainWindow = QuillonMainWindow())
+        mainWindow->SetCaptions("SCANNING", nullptr);
 }
 
 void CScanDlg::ShowStep(int step)

@@ -438,6 +438,22 @@ bool HasFiles(const std::string& folder)
     return any;
 }
 
+// True once the download's own ".exe" holds data: it is written only after it was marked to go
+// with its handle (an earlier look may see the name reserved for it, or the file before the mark).
+bool HasAGrowingDownload(const std::string& folder)
+{
+    WIN32_FIND_DATAA found;
+    HANDLE search = ::FindFirstFileA((folder + "\\*.exe").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return false;
+    bool growing = false;
+    do {
+        growing = growing || found.nFileSizeLow > 0 || found.nFileSizeHigh > 0;
+    } while (::FindNextFileA(search, &found));
+    ::FindClose(search);
+    return growing;
+}
+
 // A local update site that announces an installer at kInstallerPath (which each test serves as
 // it needs), and folders for the program's downloads and the stand-in installer's record.
 struct CUpdateSite
@@ -570,9 +586,9 @@ TEST_F(ProgramTest, AProgramEndedInTheMiddleOfADownloadLeavesNoPartOfTheInstalle
     ::PostMessageA(box, WM_COMMAND, IDYES, 0);
     ASSERT_TRUE(site.server.WaitHeld(30000));
     // The file being written is there (marked for deletion, it still shows in its folder).
-    for (int i = 0; i < 200 && !HasFiles(site.downloads.Path()); ++i)
+    for (int i = 0; i < 400 && !HasAGrowingDownload(site.downloads.Path()); ++i)
         ::Sleep(50);
-    ASSERT_TRUE(HasFiles(site.downloads.Path()));
+    ASSERT_TRUE(HasAGrowingDownload(site.downloads.Path()));
 
     // However the process ends, even without a chance to clean up, the file goes with it.
     program->Kill();
