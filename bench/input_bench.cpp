@@ -193,7 +193,9 @@ std::string RunChild(const std::string& folder, const char* how)
     HANDLE file = ::CreateFileA(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return std::string();
-    std::string command = "\"" + std::string(self) + "\" --read " + how + " \"" + folder + "\"";
+    // The folder without its last backslash, which would escape the closing quote.
+    const std::string bare = folder.substr(0, folder.size() - 1);
+    std::string command = "\"" + std::string(self) + "\" --read " + how + " \"" + bare + "\"";
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESTDHANDLES;
@@ -264,8 +266,9 @@ void RemoveBenchFolder(const std::string& folder)
 
 int main(int argc, char** argv)
 {
+    ::CoInitialize(nullptr);
     if (argc == 4 && std::strcmp(argv[1], "--read") == 0)
-        return MeasureOneReading(argv[3], argv[2]);
+        return MeasureOneReading(std::string(argv[3]) + "\\", argv[2]);
     const std::string folder = BenchFolder();
     ::CreateDirectoryA(folder.c_str(), nullptr);
     int failed = MeasurePageFill(folder);

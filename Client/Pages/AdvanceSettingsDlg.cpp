@@ -44,9 +44,18 @@ BOOL ReadIgnoreListRows(const CString& path, std::vector<IGNORE_LIST_ROW>* rows)
 {
     // The keys the found-item container shows and edits: item, "^", category label.
     std::vector<CString> keys;
-    const BOOL read = CIgnoreListFile::ReadRecords(path, [&keys](IGNORE_LIST_RECORD& record) {
-        if (!record.Item.IsEmpty())
-            keys.push_back(record.Item + "^" + record.Category);
+    // A file that repeats its entries is made unique as it is read, so its repeats are never
+    // held all at once.
+    size_t uniqueAt = 4096;
+    const BOOL read = CIgnoreListFile::ReadRecords(path, [&keys, &uniqueAt](IGNORE_LIST_RECORD& record) {
+        if (record.Item.IsEmpty())
+            return;
+        keys.push_back(record.Item + "^" + record.Category);
+        if (keys.size() >= uniqueAt) {
+            std::sort(keys.begin(), keys.end());
+            keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+            uniqueAt = std::max<size_t>(uniqueAt, 2 * keys.size());
+        }
     });
     if (!read)
         return FALSE;
