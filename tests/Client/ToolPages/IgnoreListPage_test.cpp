@@ -125,6 +125,8 @@ TEST_F(PagesTest, AnIgnoreListOfThousandsShowsEveryEntryAndRemovesExactlyTheSele
     EXPECT_GT(ListView_GetStringWidth(list, longItem.c_str()), ListView_GetColumnWidth(list, 0));
     EXPECT_EQ(longItem, TipOf(page, list, longRow));
     EXPECT_EQ("", TipOf(page, list, 0));
+    ListView_EnsureVisible(list, longRow, FALSE);
+    SaveScreenshot("ignore-list-long-item");
 
     SelectRow(list, 1234);
     const std::string removed = CellText(list, 1234, 0);
