@@ -32,9 +32,10 @@ public:
     static std::vector<IGNORE_LIST_RECORD> Parse(const CString& text);
     // The same records, each handed to `visit` as it is read (a large list is never held twice).
     static void ForEachRecord(const CString& text, const std::function<void(IGNORE_LIST_RECORD&)>& visit);
-    // The file's records (opened for reading only: a read-only folder is fine), each handed to `visit` as the file is read, without holding its text
-    // (a missing file has none). FALSE when the file exists but cannot be opened or read to its
-    // end: the records visited until then are not the whole list.
+    // The file's records, each handed to `visit` as the file is read, without holding its text.
+    // The file is opened for reading only (a read-only folder is fine); a missing file has no
+    // records. FALSE when the file exists but cannot be opened or read to its end: the records
+    // visited until then are not the whole list.
     static BOOL ReadRecords(const char* path, const std::function<void(IGNORE_LIST_RECORD&)>& visit);
 
     // One record with its line end, for a map key "item^label" (split at its last '^', since
