@@ -1,6 +1,8 @@
 #include "IgnoreListFile.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <utility>
 
 #include "AfxFile.h"
 
@@ -28,21 +30,35 @@ int HexValue(char ch)
 
 // The next separator at or after start, which always stands at the start of a character.
 // Escaped text holds no raw separator byte, so it is searched byte by byte; text without escapes
-// steps over double-byte characters, as it was written.
-int FindSeparator(const CString& text, char separator, int start, bool escaped)
+// steps over double-byte characters, as it was written. Without a separator, *resume is where a
+// later search of the same text with more bytes after it goes on (a lead byte at the end waits
+// for its second byte).
+int FindSeparator(const std::string& bytes, char separator, size_t start, bool escaped, size_t* resume = nullptr)
 {
-    const std::string& bytes = text.Str();
     if (escaped) {
-        const size_t found = bytes.find(separator, static_cast<size_t>(start));
+        const size_t found = bytes.find(separator, start);
+        if (resume)
+            *resume = bytes.size();
         return found == std::string::npos ? -1 : static_cast<int>(found);
     }
-    for (size_t i = static_cast<size_t>(start); i < bytes.size(); ++i) {
+    size_t i = start;
+    for (; i < bytes.size(); ++i) {
         if (bytes[i] == separator)
             return static_cast<int>(i);
-        if (::IsDBCSLeadByte(static_cast<BYTE>(bytes[i])))
+        if (::IsDBCSLeadByte(static_cast<BYTE>(bytes[i]))) {
+            if (i + 1 == bytes.size())
+                break;
             ++i;
+        }
     }
+    if (resume)
+        *resume = std::min(i, bytes.size());
     return -1;
+}
+
+int FindSeparator(const CString& text, char separator, int start, bool escaped)
+{
+    return FindSeparator(text.Str(), separator, static_cast<size_t>(start), escaped);
 }
 
 std::vector<CString> SplitFields(const CString& record, bool escaped)
@@ -85,6 +101,40 @@ bool RecordFromFields(const std::vector<CString>& fields, bool escaped, IGNORE_L
     return true;
 }
 
+// The file's last byte that is not white space ('\0' when the file is missing or holds none),
+// read from its end: a long list is not read whole to find it. FALSE when the file exists but
+// cannot be read.
+bool LastTextByte(const char* path, char* last)
+{
+    *last = '\0';
+    CFile file;
+    if (!path || !file.Open(path, CFile::modeRead | CFile::shareDenyNone)) {
+        const DWORD error = ::GetLastError();
+        return path && (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND);
+    }
+    LARGE_INTEGER end = {};
+    if (!::GetFileSizeEx(file.GetHandle(), &end))
+        return false;
+    char block[4096];
+    while (end.QuadPart > 0) {
+        const LONGLONG count = std::min<LONGLONG>(end.QuadPart, sizeof(block));
+        LARGE_INTEGER from = {};
+        from.QuadPart = end.QuadPart - count;
+        DWORD read = 0;
+        if (!::SetFilePointerEx(file.GetHandle(), from, nullptr, FILE_BEGIN) ||
+            !::ReadFile(file.GetHandle(), block, static_cast<DWORD>(count), &read, nullptr) || read != count)
+            return false;
+        for (DWORD i = read; i > 0; --i) {
+            if (!IsSpaceByte(block[i - 1])) {
+                *last = block[i - 1];
+                return true;
+            }
+        }
+        end = from;
+    }
+    return true;
+}
+
 } // namespace
 
 bool SplitIgnoreKey(const CString& key, CString* item, CString* label)
@@ -104,34 +154,106 @@ bool SplitIgnoreKey(const CString& key, CString* item, CString* label)
     return true;
 }
 
-std::vector<IGNORE_LIST_RECORD> CIgnoreListFile::Parse(const CString& text)
+namespace {
+
+// Cuts a file's text into records as its bytes arrive, so that a list is never held whole as
+// text: each record is handed on as soon as its ';' is read.
+class CRecordReader
 {
-    std::vector<IGNORE_LIST_RECORD> records;
-    bool escaped = false;
-    int start = 0;
-    for (;;) {
-        const int separator = FindSeparator(text, ';', start, escaped);
-        // The last record may lack its ';' (a write that was cut short): it is read all the
-        // same, as an append closes it, so a rewrite of the file does not lose it.
-        const int end = separator < 0 ? text.GetLength() : separator;
-        if (start >= end && separator < 0)
-            break;
-        CString record = text.Mid(start, end - start);
+public:
+    explicit CRecordReader(const std::function<void(IGNORE_LIST_RECORD&)>& visit) : m_visit(visit) {}
+
+    void Add(const char* bytes, size_t count)
+    {
+        m_pending.append(bytes, count);
+        for (;;) {
+            size_t resume = 0;
+            const int separator = FindSeparator(m_pending, ';', m_searchFrom, m_escaped, &resume);
+            if (separator < 0) {
+                m_searchFrom = resume;
+                break;
+            }
+            Take(m_recordStart, static_cast<size_t>(separator));
+            m_recordStart = m_searchFrom = static_cast<size_t>(separator) + 1;
+        }
+        // What was handed on goes; only the record still open stays.
+        m_pending.erase(0, m_recordStart);
+        m_searchFrom -= m_recordStart;
+        m_recordStart = 0;
+    }
+
+    // The last record may lack its ';' (a write that was cut short): it is read all the same,
+    // as an append closes it, so a rewrite of the file does not lose it.
+    void Finish()
+    {
+        if (m_recordStart < m_pending.size())
+            Take(m_recordStart, m_pending.size());
+        m_pending.clear();
+        m_recordStart = m_searchFrom = 0;
+    }
+
+private:
+    void Take(size_t start, size_t end)
+    {
+        CString record(m_pending.substr(start, end - start));
         record.Trim();
-        start = end + 1;
         // An empty record (";;") ends nothing: the records after it are read and kept through
         // every rewrite of the file.
         if (record.IsEmpty())
-            continue;
-        if (record == ESCAPED_MARKER) {
-            escaped = true;
-            continue;
+            return;
+        if (record == CIgnoreListFile::ESCAPED_MARKER) {
+            m_escaped = true;
+            return;
         }
         IGNORE_LIST_RECORD parsed;
-        if (RecordFromFields(SplitFields(record, escaped), escaped, &parsed))
-            records.push_back(parsed);
+        if (RecordFromFields(SplitFields(record, m_escaped), m_escaped, &parsed))
+            m_visit(parsed);
     }
+
+    const std::function<void(IGNORE_LIST_RECORD&)>& m_visit;
+    std::string m_pending;
+    size_t m_recordStart = 0;
+    size_t m_searchFrom = 0;
+    bool m_escaped = false;
+};
+
+} // namespace
+
+void CIgnoreListFile::ForEachRecord(const CString& text, const std::function<void(IGNORE_LIST_RECORD&)>& visit)
+{
+    CRecordReader reader(visit);
+    reader.Add(text.GetString(), static_cast<size_t>(text.GetLength()));
+    reader.Finish();
+}
+
+std::vector<IGNORE_LIST_RECORD> CIgnoreListFile::Parse(const CString& text)
+{
+    std::vector<IGNORE_LIST_RECORD> records;
+    ForEachRecord(text, [&records](IGNORE_LIST_RECORD& record) { records.push_back(std::move(record)); });
     return records;
+}
+
+BOOL CIgnoreListFile::ReadRecords(const char* path, const std::function<void(IGNORE_LIST_RECORD&)>& visit)
+{
+    if (!path)
+        return FALSE;
+    CFile file;
+    if (!file.Open(path, CFile::modeRead | CFile::shareDenyNone)) {
+        const DWORD error = ::GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+    }
+    CRecordReader reader(visit);
+    std::vector<char> chunk(256 * 1024);
+    for (;;) {
+        DWORD read = 0;
+        if (!::ReadFile(file.GetHandle(), chunk.data(), static_cast<DWORD>(chunk.size()), &read, nullptr))
+            return FALSE;
+        if (read == 0)
+            break;
+        reader.Add(chunk.data(), read);
+    }
+    reader.Finish();
+    return TRUE;
 }
 
 CString CIgnoreListFile::FormatRecord(const CString& key, int number)
@@ -193,33 +315,6 @@ CString CIgnoreListFile::Unescape(const CString& field)
     return CString(out);
 }
 
-BOOL CIgnoreListFile::ReadText(const char* path, CString* text)
-{
-    if (!path || !text)
-        return FALSE;
-    CFile file;
-    if (!file.Open(path, CFile::modeRead | CFile::shareDenyNone)) {
-        const DWORD error = ::GetLastError();
-        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
-            text->Empty();
-            return TRUE;
-        }
-        return FALSE;
-    }
-    std::string contents;
-    char chunk[4096];
-    for (;;) {
-        DWORD read = 0;
-        if (!::ReadFile(file.GetHandle(), chunk, sizeof(chunk), &read, nullptr))
-            return FALSE;
-        if (read == 0)
-            break;
-        contents.append(chunk, read);
-    }
-    *text = CString(contents);
-    return TRUE;
-}
-
 BOOL CIgnoreListFile::ReplaceText(const char* path, const CString& text)
 {
     if (!path || !*path)
@@ -245,8 +340,8 @@ BOOL CIgnoreListFile::ReplaceText(const char* path, const CString& text)
 
 BOOL CIgnoreListFile::AppendText(const char* path, const CString& text)
 {
-    CString existing;
-    if (!ReadText(path, &existing))
+    char last = '\0';
+    if (!LastTextByte(path, &last))
         return FALSE;
     CStdioFile file;
     if (!file.Open(path, CFile::modeCreate | CFile::modeNoTruncate | CFile::modeWrite | CFile::shareExclusive))
@@ -254,9 +349,8 @@ BOOL CIgnoreListFile::AppendText(const char* path, const CString& text)
     if (file.SeekToEnd() == static_cast<ULONGLONG>(-1))
         return FALSE;
     // A last record without its ';' would swallow the first record written after it.
-    existing.Trim();
     CString addition = text;
-    if (!existing.IsEmpty() && existing.GetAt(existing.GetLength() - 1) != ';')
+    if (last != '\0' && last != ';')
         addition = ";\r\n" + addition;
     return file.WriteString(addition) && file.FlushWriteBuffer() && file.Flush();
 }

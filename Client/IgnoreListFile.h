@@ -10,6 +10,7 @@
 // the file has always been written; the reader trims it away with the record.
 #pragma once
 
+#include <functional>
 #include <vector>
 
 #include "AfxString.h"
@@ -29,6 +30,13 @@ public:
     // record and at the end of a file whose last ';' is missing; a record without '^' (such as
     // the marker) is skipped.
     static std::vector<IGNORE_LIST_RECORD> Parse(const CString& text);
+    // The same records, each handed to `visit` as it is read (a large list is never held twice).
+    static void ForEachRecord(const CString& text, const std::function<void(IGNORE_LIST_RECORD&)>& visit);
+    // The file's records, each handed to `visit` as the file is read, without holding its text.
+    // The file is opened for reading only (a read-only folder is fine); a missing file has no
+    // records. FALSE when the file exists but cannot be opened or read to its end: the records
+    // visited until then are not the whole list.
+    static BOOL ReadRecords(const char* path, const std::function<void(IGNORE_LIST_RECORD&)>& visit);
 
     // One record with its line end, for a map key "item^label" (split at its last '^', since
     // labels hold none; a key without '^' is an item without label).
@@ -39,9 +47,6 @@ public:
     static CString Escape(const CString& field);
     static CString Unescape(const CString& field);
 
-    // The whole file, opened for reading only (a read-only folder is fine). A missing file reads
-    // as empty. FALSE when the file exists but cannot be opened or read; text is then unchanged.
-    static BOOL ReadText(const char* path, CString* text);
     // Replaces the file by one written in full beside it, so a failed write never leaves the
     // list half written or empty.
     static BOOL ReplaceText(const char* path, const CString& text);

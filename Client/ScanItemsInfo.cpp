@@ -193,45 +193,39 @@ void CScanItemsInfo::ClearRepairExclusions()
     m_excludedIdentities.clear();
 }
 
-BOOL CScanItemsInfo::ReadIgnoreRecords(std::vector<IGNORE_LIST_RECORD>* records)
-{
-    CString text;
-    if (!CIgnoreListFile::ReadText(GetIgnoreListPath(), &text))
-        return FALSE;
-    *records = CIgnoreListFile::Parse(text);
-    return TRUE;
-}
-
 int CScanItemsInfo::LoadIgnoreList()
 {
     if (m_ignoreListLoaded)
         return 0;
     // The list in memory is replaced only by a list that was read in full: a file that cannot be
-    // read now must not make the ignored items look unignored.
-    std::vector<IGNORE_LIST_RECORD> records;
-    if (!ReadIgnoreRecords(&records))
-        return 0;
-    m_ignoreList.clear();
-    m_ignoredIdentities.clear();
-    for (const IGNORE_LIST_RECORD& record : records) {
+    // read now must not make the ignored items look unignored. Each record goes straight into
+    // the new list as it is read, so a large file is not held once more as records.
+    std::map<CString, int> ignoreList;
+    std::unordered_set<std::string> ignoredIdentities;
+    const BOOL read = CIgnoreListFile::ReadRecords(GetIgnoreListPath(), [&](IGNORE_LIST_RECORD& record) {
         if (record.Item.IsEmpty())
-            continue;
-        m_ignoreList.insert(std::make_pair(record.Item, record.Number));
-        m_ignoredIdentities.insert(m_locations.IdentityOf(record.Item, CategoryOfLabel(record.Category)));
-    }
+            return;
+        ignoredIdentities.insert(m_locations.IdentityOf(record.Item, CategoryOfLabel(record.Category)));
+        ignoreList.insert(std::make_pair(std::move(record.Item), record.Number));
+    });
+    if (!read)
+        return 0;
+    m_ignoreList.swap(ignoreList);
+    m_ignoredIdentities.swap(ignoredIdentities);
     m_ignoreListLoaded = TRUE;
     return 1;
 }
 
 int CScanItemsInfo::LoadIgnoreListForDisplay()
 {
-    std::vector<IGNORE_LIST_RECORD> records;
-    if (!ReadIgnoreRecords(&records))
-        return 0;
-    m_displayIgnoreList.clear();
-    for (const IGNORE_LIST_RECORD& record : records)
+    std::map<CString, int> displayList;
+    const BOOL read = CIgnoreListFile::ReadRecords(GetIgnoreListPath(), [&displayList](IGNORE_LIST_RECORD& record) {
         if (!record.Item.IsEmpty())
-            m_displayIgnoreList.insert(std::make_pair(record.Item + "^" + record.Category, record.Number));
+            displayList.insert(std::make_pair(record.Item + "^" + record.Category, record.Number));
+    });
+    if (!read)
+        return 0;
+    m_displayIgnoreList.swap(displayList);
     return 1;
 }
 

@@ -17,8 +17,6 @@
 #include "ScanCategories.h"
 #include "VexaEngine.h"
 
-struct IGNORE_LIST_RECORD;
-
 class CScanItemsInfo : public CAbstractScanItemsInfo
 {
 public:
@@ -87,7 +85,6 @@ private:
     typedef std::multimap<int, FOUND_ITEM> FoundItems;
 
     static CString RunningProgramFolder();
-    BOOL ReadIgnoreRecords(std::vector<IGNORE_LIST_RECORD>* records);
     bool IsExcludedBy(const CString& exclusionKey, int exclusionValue, const CString& item,
                       const CString& reducedName, int spywareId);
     void AddExclusion(const CString& key, int value);

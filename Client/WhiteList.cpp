@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 void CWhiteList::Load(const CString& path)
 {
@@ -27,19 +28,24 @@ void CWhiteList::Load(const CString& path)
 void CWhiteList::Parse(const CString& fileText)
 {
     m_records.clear();
-    CString text = fileText;
-    text.MakeLower();
-    int start = 0;
-    for (;;) {
-        const int end = text.Find(';', start);
-        if (end < 0)
-            break;
-        CString record = text.Mid(start, end - start);
+    std::string text = fileText.Str();
+    if (!text.empty())
+        ::CharLowerBuffA(&text[0], static_cast<DWORD>(text.size()));
+    // One pass over the text: a ';' counts only where a character starts, so the second byte of
+    // a double-byte character never ends a record.
+    size_t start = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != ';') {
+            if (i + 1 < text.size() && ::IsDBCSLeadByte(static_cast<BYTE>(text[i])))
+                ++i;
+            continue;
+        }
+        CString record(text.substr(start, i - start));
         record.Trim();
         if (record.IsEmpty())
             break;
         m_records.push_back(record);
-        start = end + 1;
+        start = i + 1;
     }
 }
 

@@ -16,6 +16,8 @@ public:
     void Parse(const CString& text);
     BOOL IsListed(const CString& item) const;
     size_t GetCount() const { return m_records.size(); }
+    // The records in file order, lower-cased and trimmed.
+    const std::vector<CString>& GetRecords() const { return m_records; }
 
 private:
     std::vector<CString> m_records;

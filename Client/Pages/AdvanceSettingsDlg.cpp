@@ -4,17 +4,63 @@
 #include "Kelvara.h"
 #include "QuillonDlg.h"
 
-std::vector<IGNORE_LIST_ROW> MakeIgnoreListRows(const std::map<CString, int>& list)
+#include <algorithm>
+
+namespace {
+
+const int kItemColumn = 0;
+const int kCategoryColumn = 1;
+
+} // namespace
+
+CString IGNORE_LIST_ROW::Item() const
 {
+    CString item;
+    SplitIgnoreKey(key, &item, nullptr);
+    return item;
+}
+
+CString IGNORE_LIST_ROW::Category() const
+{
+    CString category;
+    SplitIgnoreKey(key, nullptr, &category);
+    return category;
+}
+
+std::vector<IGNORE_LIST_ROW> MakeIgnoreListRows(std::vector<CString> keys)
+{
+    std::sort(keys.begin(), keys.end());
+    keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
     std::vector<IGNORE_LIST_ROW> rows;
-    rows.reserve(list.size());
-    for (const auto& entry : list) {
-        IGNORE_LIST_ROW row;
-        row.key = entry.first;
-        SplitIgnoreKey(entry.first, &row.item, &row.category);
-        rows.push_back(row);
+    rows.reserve(keys.size());
+    for (CString& key : keys) {
+        rows.push_back(IGNORE_LIST_ROW{ std::move(key) });
+        key = CString();
     }
     return rows;
+}
+
+BOOL ReadIgnoreListRows(const CString& path, std::vector<IGNORE_LIST_ROW>* rows)
+{
+    // The keys the found-item container shows and edits: item, "^", category label.
+    std::vector<CString> keys;
+    // A file that repeats its entries is made unique as it is read, so its repeats are never
+    // held all at once.
+    size_t uniqueAt = 4096;
+    const BOOL read = CIgnoreListFile::ReadRecords(path, [&keys, &uniqueAt](IGNORE_LIST_RECORD& record) {
+        if (record.Item.IsEmpty())
+            return;
+        keys.push_back(record.Item + "^" + record.Category);
+        if (keys.size() >= uniqueAt) {
+            std::sort(keys.begin(), keys.end());
+            keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+            uniqueAt = std::max<size_t>(uniqueAt, 2 * keys.size());
+        }
+    });
+    if (!read)
+        return FALSE;
+    *rows = MakeIgnoreListRows(std::move(keys));
+    return TRUE;
 }
 
 BEGIN_MESSAGE_MAP(CAdvanceSettingsDlg, CSkinPage)
@@ -23,6 +69,8 @@ BEGIN_MESSAGE_MAP(CAdvanceSettingsDlg, CSkinPage)
     ON_BN_CLICKED(IDC_IGNORE_TAB_SCAN, OnAdvanceTab)
     ON_BN_CLICKED(IDC_IGNORE_TAB_SCHEDULE, OnScheduleTab)
     ON_NOTIFY(LABEL_NOTIFY_CLICK, IDC_IGNORE_GENERAL_LINK, OnGeneralLink)
+    ON_NOTIFY(LVN_GETDISPINFOA, IDC_IGNORE_LIST, OnGetRowText)
+    ON_NOTIFY(LVN_GETINFOTIPA, IDC_IGNORE_LIST, OnGetRowTip)
     ON_WM_CTLCOLOR()
     ON_WM_SETCURSOR()
 END_MESSAGE_MAP()
@@ -94,43 +142,99 @@ void CAdvanceSettingsDlg::FillIgnoreList()
 {
     if (!m_list.m_hWnd)
         return;
-    m_list.DeleteAllItems();
+    m_list.SendMessage(WM_SETREDRAW, FALSE);
+    // An owner-data list keeps its selection by row number: a row of the old list must not stay
+    // selected on whatever entry takes its place.
+    m_list.SetItemState(-1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    ListView_SetItemCountEx(m_list.m_hWnd, 0, 0);
     while (m_list.GetColumnCount() > 0)
         m_list.DeleteColumn(0);
-    m_list.SetExtendedStyle(LVS_EX_FULLROWSELECT);
+    m_list.SetExtendedStyle(LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP);
     m_list.m_hNotifyWnd = m_hWnd;
-    m_list.InsertColumn(0, "Registry Key", LVCFMT_LEFT, 380);
-    m_list.InsertColumn(1, "Category", LVCFMT_LEFT, 140);
+    m_list.InsertColumn(kItemColumn, "Registry Key", LVCFMT_LEFT, 380);
+    m_list.InsertColumn(kCategoryColumn, "Category", LVCFMT_LEFT, 140);
 
-    std::map<CString, int> list;
-    ReadIgnoreList(&list);
-    m_rows = MakeIgnoreListRows(list);
-    for (size_t index = 0; index < m_rows.size(); ++index) {
-        const int row = m_list.InsertItem(static_cast<int>(index), m_rows[index].item);
-        m_list.SetItemText(row, 1, m_rows[index].category);
-        m_list.SetItemData(row, index);
-    }
+    m_rows.clear();
+    CQuillonApp* app = QuillonApp();
+    if (app && app->m_pItems)
+        ReadIgnoreListRows(app->m_pItems->GetIgnoreListPath(), &m_rows);
+    ListView_SetItemCountEx(m_list.m_hWnd, static_cast<int>(m_rows.size()), 0);
+    m_list.SendMessage(WM_SETREDRAW, TRUE);
+    m_list.Invalidate();
+}
+
+void CAdvanceSettingsDlg::OnGetRowText(NMHDR* header, LRESULT* result)
+{
+    *result = 0;
+    auto* info = reinterpret_cast<NMLVDISPINFOA*>(header);
+    const int row = info->item.iItem;
+    if (!(info->item.mask & LVIF_TEXT) || !info->item.pszText || info->item.cchTextMax <= 0 || row < 0 ||
+        row >= static_cast<int>(m_rows.size()))
+        return;
+    const IGNORE_LIST_ROW& shown = m_rows[static_cast<size_t>(row)];
+    const CString text = info->item.iSubItem == kItemColumn ? shown.Item() : shown.Category();
+    lstrcpynA(info->item.pszText, text, info->item.cchTextMax);
+}
+
+CString CAdvanceSettingsDlg::ItemTipOf(int row) const
+{
+    if (!m_list.m_hWnd || row < 0 || row >= static_cast<int>(m_rows.size()))
+        return CString();
+    const CString item = m_rows[static_cast<size_t>(row)].Item();
+    // The list draws a cell's text between margins of its own; what needs more than the column
+    // ends in "...".
+    const int margins = 4 * ::GetSystemMetrics(SM_CXEDGE) + 4;
+    const int needed = ListView_GetStringWidth(m_list.m_hWnd, item) + margins;
+    return needed > ListView_GetColumnWidth(m_list.m_hWnd, kItemColumn) ? item : CString();
+}
+
+void CAdvanceSettingsDlg::OnGetRowTip(NMHDR* header, LRESULT* result)
+{
+    *result = 0;
+    auto* tip = reinterpret_cast<NMLVGETINFOTIPA*>(header);
+    if (!tip->pszText || tip->cchTextMax <= 0)
+        return;
+    const CString whole = ItemTipOf(tip->iItem);
+    if (!whole.IsEmpty())
+        lstrcpynA(tip->pszText, whole, tip->cchTextMax);
+}
+
+std::vector<int> CAdvanceSettingsDlg::SelectedRows() const
+{
+    std::vector<int> rows;
+    for (int row = m_list.GetNextItem(-1, LVNI_SELECTED); row >= 0; row = m_list.GetNextItem(row, LVNI_SELECTED))
+        rows.push_back(row);
+    return rows;
 }
 
 void CAdvanceSettingsDlg::OnRemove()
 {
-    if (!m_list.m_hWnd || m_list.GetItemCount() == 0)
+    if (!m_list.m_hWnd || m_rows.empty())
         return;
-    const int selected = m_list.GetNextItem(-1, LVNI_SELECTED);
-    if (selected < 0)
-        return;
-    const size_t index = static_cast<size_t>(m_list.GetItemData(selected));
-    if (index >= m_rows.size())
+    std::vector<int> selected = SelectedRows();
+    selected.erase(std::remove_if(selected.begin(), selected.end(),
+                                  [this](int row) { return row >= static_cast<int>(m_rows.size()); }),
+                   selected.end());
+    if (selected.empty())
         return;
     std::map<CString, int> list;
     if (!ReadIgnoreList(&list))
         return;
     // The whole key, category included: another entry with the same text stays.
-    if (list.erase(m_rows[index].key) == 0)
+    size_t erased = 0;
+    for (int row : selected)
+        erased += list.erase(m_rows[static_cast<size_t>(row)].key);
+    if (erased == 0)
         return;
     CQuillonApp* app = QuillonApp();
-    if (app->m_pItems->SaveIgnoreList(&list))
-        m_list.DeleteItem(selected);
+    if (!app->m_pItems->SaveIgnoreList(&list))
+        return;
+    // The rows go from the last up, so the indexes still to go stay right; no row stays selected.
+    for (auto row = selected.rbegin(); row != selected.rend(); ++row)
+        m_rows.erase(m_rows.begin() + *row);
+    m_list.SetItemState(-1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    ListView_SetItemCountEx(m_list.m_hWnd, static_cast<int>(m_rows.size()), 0);
+    m_list.Invalidate();
 }
 
 void CAdvanceSettingsDlg::OnGeneralTab()

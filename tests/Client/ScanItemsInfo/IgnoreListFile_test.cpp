@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "IgnoreListFile.h"
+#include "TempFolder.h"
 
 namespace {
 
@@ -83,13 +84,31 @@ TEST(IgnoreListFile, WrittenRecordsReadBackWhateverTheItemHolds)
     EXPECT_EQ(AsRows(CIgnoreListFile::Parse(text)), expected);
 }
 
-TEST(IgnoreListFile, ReadsEveryRecordOfALargeList)
+TEST(IgnoreListFile, AFileReadsAsItsWholeTextParses)
 {
-    CString text = CIgnoreListFile::FormatMarker();
-    for (int i = 0; i < 20000; ++i)
-        text += CIgnoreListFile::FormatRecord(AfxFormatString("HKEY_CLASSES_ROOT\\CLSID\\{%08d}^ActiveX Objects", i), i);
-    const std::vector<IGNORE_LIST_RECORD> records = CIgnoreListFile::Parse(text);
-    ASSERT_EQ(records.size(), 20000u);
-    EXPECT_EQ(records[19999].Item, "HKEY_CLASSES_ROOT\\CLSID\\{00019999}");
-    EXPECT_EQ(records[19999].Number, 19999);
+    // Older records (an item holding "^"), then escaped ones, long enough that records cross the
+    // reader's blocks, and a last record without its ';'.
+    CString text = "old^name^Windows Fonts^1;\r\r\n;;plain^ActiveX Objects^2;";
+    text += CIgnoreListFile::FormatMarker();
+    const CString padding(std::string(3000, 'x').c_str());
+    for (int i = 0; i < 400; ++i)
+        text += CIgnoreListFile::FormatRecord(
+            AfxFormatString("HKEY_CLASSES_ROOT\\CLSID\\{%08d}; a^b %%", i) + padding + "^ActiveX Objects", i);
+    text += "last^Windows Fonts^7";
+    CTempFolder folder;
+    const std::string path = folder.WriteFile("IgnoreList.dat", text.Str());
+
+    std::vector<IGNORE_LIST_RECORD> read;
+    ASSERT_TRUE(CIgnoreListFile::ReadRecords(path.c_str(), [&read](IGNORE_LIST_RECORD& record) { read.push_back(record); }));
+    const std::vector<IGNORE_LIST_RECORD> parsed = CIgnoreListFile::Parse(text);
+    ASSERT_EQ(403u, parsed.size());
+    EXPECT_EQ(AsRows(parsed), AsRows(read));
+    EXPECT_EQ(CString("HKEY_CLASSES_ROOT\\CLSID\\{00000399}; a^b %") + padding, read[401].Item);
+    EXPECT_EQ("last", read.back().Item);
+
+    // A missing file has no records; a folder in its place cannot be read.
+    int visited = 0;
+    EXPECT_TRUE(CIgnoreListFile::ReadRecords(folder.PathOf("none.dat").c_str(), [&](IGNORE_LIST_RECORD&) { ++visited; }));
+    EXPECT_FALSE(CIgnoreListFile::ReadRecords(folder.MakeFolder("dir").c_str(), [&](IGNORE_LIST_RECORD&) { ++visited; }));
+    EXPECT_EQ(0, visited);
 }

@@ -287,6 +287,13 @@ TEST_F(ScanItemsInfoTest, AppendsExclusionsOnlyWhenAsked)
     items->GetIgnoreList(&shown);
     const std::map<CString, int> expected = {{"C:\\a;b.lnk^Program Shortcuts", 7}, {"old^Windows Fonts", 3}};
     EXPECT_EQ(shown, expected);
+
+    // The unended record is found behind more white space than one block of the file's end.
+    WriteIgnoreList("old^Windows Fonts^3" + std::string(5000, '\n'));
+    EXPECT_EQ(items->AppendIgnoredToFile(), 1);
+    EXPECT_EQ(items->LoadIgnoreListForDisplay(), 1);
+    items->GetIgnoreList(&shown);
+    EXPECT_EQ(shown, expected);
 }
 
 TEST_F(ScanItemsInfoTest, ScanLogBytes)

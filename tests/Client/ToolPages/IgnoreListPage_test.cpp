@@ -1,6 +1,9 @@
 // The ignore-list page over the found-item container's real file: the rows it shows, removal of
-// the selected entry only (its category included), and its tabs back to the settings.
+// the selected entry only (its category included), a list of thousands of entries with a text too
+// long for its column, and its tabs back to the settings.
 #include "PagesFixture.h"
+
+#include <cstdio>
 
 #include "IgnoreListFile.h"
 #include "ToolPagesHelpers.h"
@@ -68,6 +71,74 @@ TEST_F(PagesTest, TheIgnoreListShowsEachEntryAndRemovesOnlyTheSelectedOne)
     const std::vector<std::vector<std::string>> left = {
         { "A", "File Associations" }, { "B", "Windows Fonts" }, { "Same", "File Associations" } };
     EXPECT_EQ(left, ListRows(list));
+}
+
+namespace {
+
+// What the page puts in the tip of a row, as the list asks for it when the mouse rests there.
+std::string TipOf(CAdvanceSettingsDlg& page, HWND list, int row)
+{
+    char text[1024] = {};
+    NMLVGETINFOTIPA tip = {};
+    tip.hdr.hwndFrom = list;
+    tip.hdr.idFrom = IDC_IGNORE_LIST;
+    tip.hdr.code = LVN_GETINFOTIPA;
+    tip.pszText = text;
+    tip.cchTextMax = sizeof(text);
+    tip.iItem = row;
+    ::SendMessageA(page.m_hWnd, WM_NOTIFY, IDC_IGNORE_LIST, reinterpret_cast<LPARAM>(&tip));
+    return text;
+}
+
+} // namespace
+
+TEST_F(PagesTest, AnIgnoreListOfThousandsShowsEveryEntryAndRemovesExactlyTheSelectedOne)
+{
+    CQuillonApp& app = TestApp();
+    const std::string longItem = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\{00000000-1111-2222-3333-444444444444}"
+                                 "\\InprocServer32\xAC" "AValueNameThatOnlyATipShowsWhole";
+    std::map<CString, int> entries;
+    for (int i = 0; i < 3000; ++i) {
+        char key[96];
+        std::snprintf(key, sizeof(key), "HKEY_CURRENT_USER\\Software\\Entry %04d^Windows Fonts", i);
+        entries.insert({ key, 0 });
+    }
+    entries.insert({ CString((longItem + "^File Associations").c_str()), 0 });
+    ASSERT_TRUE(app.m_pItems->SaveIgnoreList(&entries));
+    CAdvanceSettingsDlg& page = m_main->m_ignoreListPage;
+    HWND list = ::GetDlgItem(page.m_hWnd, IDC_IGNORE_LIST);
+
+    m_main->ShowPage(PAGE_IGNORE_LIST);
+    const std::vector<std::vector<std::string>> rows = ListRows(list);
+    ASSERT_EQ(entries.size(), rows.size());
+    size_t row = 0;
+    for (const auto& entry : entries) {
+        CString item, category;
+        SplitIgnoreKey(entry.first, &item, &category);
+        EXPECT_EQ((std::vector<std::string>{ item.GetString(), category.GetString() }), rows[row]) << row;
+        ++row;
+    }
+
+    // The long item is cut in its column and whole in its row's tip; a short one needs no tip.
+    const int longRow = FindRow(list, 0, longItem);
+    ASSERT_GE(longRow, 0);
+    EXPECT_GT(ListView_GetStringWidth(list, longItem.c_str()), ListView_GetColumnWidth(list, 0));
+    EXPECT_EQ(longItem, TipOf(page, list, longRow));
+    EXPECT_EQ("", TipOf(page, list, 0));
+    ListView_EnsureVisible(list, longRow, FALSE);
+    SaveScreenshot("ignore-list-long-item");
+
+    SelectRow(list, 1234);
+    const std::string removed = CellText(list, 1234, 0);
+    Click(page, IDC_IGNORE_REMOVE);
+    EXPECT_EQ(static_cast<int>(entries.size()) - 1, ListView_GetItemCount(list));
+    EXPECT_EQ(-1, ListView_GetNextItem(list, -1, LVNI_SELECTED));
+    EXPECT_EQ(CellText(list, 1234, 0), "HKEY_CURRENT_USER\\Software\\Entry 1235");
+    std::map<CString, int> stored;
+    ASSERT_TRUE(app.m_pItems->LoadIgnoreListForDisplay());
+    app.m_pItems->GetIgnoreList(&stored);
+    entries.erase(CString((removed + "^Windows Fonts").c_str()));
+    EXPECT_EQ(entries, stored);
 }
 
 TEST_F(PagesTest, TheIgnoreListsTabsLeadToTheSettingsViews)

@@ -33,25 +33,23 @@ TEST(IgnoreListRows, AKeySplitsAtItsLastCaretIntoItemAndCategory)
         { "Trailing^", "Trailing", "" },
     };
     for (const auto& row : rows) {
-        std::map<CString, int> list = { { row.key, 0 } };
-        const std::vector<IGNORE_LIST_ROW> shown = MakeIgnoreListRows(list);
+        const std::vector<IGNORE_LIST_ROW> shown = MakeIgnoreListRows({ row.key });
         ASSERT_EQ(1u, shown.size()) << row.key;
         EXPECT_EQ(row.key, S(shown[0].key));
-        EXPECT_EQ(row.item, S(shown[0].item)) << row.key;
-        EXPECT_EQ(row.category, S(shown[0].category)) << row.key;
+        EXPECT_EQ(row.item, S(shown[0].Item())) << row.key;
+        EXPECT_EQ(row.category, S(shown[0].Category())) << row.key;
     }
 }
 
-TEST(IgnoreListRows, RowsFollowKeyOrderAndKeepEachWholeKey)
+TEST(IgnoreListRows, RowsFollowKeyOrderAndKeepEachWholeKeyOnce)
 {
-    const std::map<CString, int> list = { { "B^Windows Fonts", 0 }, { "A^File Associations", 0 },
-                                          { "A^Windows Fonts", 0 } };
-    const std::vector<IGNORE_LIST_ROW> rows = MakeIgnoreListRows(list);
+    const std::vector<IGNORE_LIST_ROW> rows =
+        MakeIgnoreListRows({ "B^Windows Fonts", "A^File Associations", "A^Windows Fonts", "B^Windows Fonts" });
     ASSERT_EQ(3u, rows.size());
-    EXPECT_EQ("A", S(rows[0].item));
-    EXPECT_EQ("File Associations", S(rows[0].category));
+    EXPECT_EQ("A", S(rows[0].Item()));
+    EXPECT_EQ("File Associations", S(rows[0].Category()));
     EXPECT_EQ("A^Windows Fonts", S(rows[1].key));
-    EXPECT_EQ("B", S(rows[2].item));
+    EXPECT_EQ("B", S(rows[2].Item()));
 }
 
 TEST(ProgramPaths, TheSameProgramWhateverItsSpelling)
