@@ -5,7 +5,7 @@ file(WRITE "${WORK}/plain.xml" "<Database><UpdateInfo LastUpdateDate=\"2026/12/0
 
 # Each call has its own limit, so that a hung call is named rather than the whole test timing out.
 function(run_tool expected_result)
-  execute_process(COMMAND ${EMULATOR} ${TOOL} ${ARGN} RESULT_VARIABLE result TIMEOUT 60)
+  execute_process(COMMAND ${EMULATOR} ${TOOL} ${ARGN} RESULT_VARIABLE result TIMEOUT 240)
   if(NOT result EQUAL expected_result)
     message(FATAL_ERROR "datafile ${ARGN}: exit code ${result}, expected ${expected_result}")
   endif()
