@@ -14,17 +14,37 @@ std::string CChildProcess::ChildProgram()
 
 CChildProcess::CChildProcess(const std::string& image, const std::string& arguments)
 {
-    // A second child of the same image runs the copy already there.
-    if (::GetFileAttributesA(image.c_str()) == INVALID_FILE_ATTRIBUTES &&
-        !::CopyFileA(ChildProgram().c_str(), image.c_str(), FALSE))
+    // Under a heavily loaded Wine a copy or a process start now and then fails at once, for no
+    // reason of the child's: each is tried a few times before the child counts as not started,
+    // and the last error is kept for the test's message.
+    const int kTries = 3;
+    bool copied = ::GetFileAttributesA(image.c_str()) != INVALID_FILE_ATTRIBUTES;
+    for (int attempt = 0; !copied && attempt < kTries; ++attempt) {
+        // A second child of the same image runs the copy already there.
+        copied = ::CopyFileA(ChildProgram().c_str(), image.c_str(), FALSE) != FALSE;
+        if (!copied) {
+            m_error = ::GetLastError();
+            ::Sleep(200);
+        }
+    }
+    if (!copied)
         return;
     std::string commandLine = "\"" + image + "\" " + arguments;
-    std::vector<char> buffer(commandLine.begin(), commandLine.end());
-    buffer.push_back('\0');
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info = {};
-    if (!::CreateProcessA(image.c_str(), buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+    bool created = false;
+    for (int attempt = 0; !created && attempt < kTries; ++attempt) {
+        std::vector<char> buffer(commandLine.begin(), commandLine.end());
+        buffer.push_back('\0');
+        created = ::CreateProcessA(image.c_str(), buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                                   &info) != FALSE;
+        if (!created) {
+            m_error = ::GetLastError();
+            ::Sleep(200);
+        }
+    }
+    if (!created)
         return;
     ::CloseHandle(info.hThread);
     m_process = info.hProcess;

@@ -15,6 +15,8 @@ public:
     CChildProcess& operator=(const CChildProcess&) = delete;
 
     bool Started() const { return m_process != nullptr; }
+    // Why the child did not start (the system's error code), 0 when it did.
+    DWORD StartError() const { return m_process ? 0 : m_error; }
     DWORD Id() const { return m_id; }
     // True when the process ended within the time.
     bool WaitEnded(DWORD timeout);
@@ -25,4 +27,5 @@ public:
 private:
     HANDLE m_process = nullptr;
     DWORD m_id = 0;
+    DWORD m_error = 0;
 };

@@ -61,7 +61,7 @@ TEST(ProcessList, FindsByFragmentOfNameOrFolderCaseKept)
     CTempFolder folder;
     const std::string dir = folder.MakeFolder("SnapshotProbeDir");
     CChildProcess child(dir + "\\probe_child.exe");
-    ASSERT_TRUE(child.Started());
+    ASSERT_TRUE(child.Started()) << "start error " << child.StartError();
     CProcessList list;
     _PROCESS_INFORMATION_EX* byFolder = list.FindProcessByText("SnapshotProbeDir");
     ASSERT_NE(byFolder, nullptr);

@@ -85,7 +85,8 @@ TEST(ProcessTerminator, EndsEveryProcessOfTheImageAndNoOther)
     CChildProcess first(image);
     CChildProcess second(image);
     CChildProcess bystander(folder.PathOf("bystander.exe"));
-    ASSERT_TRUE(first.Started() && second.Started() && bystander.Started());
+    ASSERT_TRUE(first.Started() && second.Started() && bystander.Started())
+        << "start errors " << first.StartError() << " " << second.StartError() << " " << bystander.StartError();
 
     CProcessTerminator terminator;
     EXPECT_FALSE(terminator.TerminateByImagePath(image.c_str()));  // not loaded yet
@@ -120,7 +121,7 @@ TEST(ProcessTerminator, NativeListWhenToolhelpIsIncomplete)
     CTempFolder folder;
     const std::string image = folder.PathOf("native.exe");
     CChildProcess child(image);
-    ASSERT_TRUE(child.Started());
+    ASSERT_TRUE(child.Started()) << "start error " << child.StartError();
     CNativeTerminator terminator(false);
     terminator.Load();
     ASSERT_TRUE(terminator.UsesNativeList());
@@ -135,7 +136,7 @@ TEST(ProcessTerminator, NativeListBufferDoublesUntilTheListFits)
     CTempFolder folder;
     const std::string image = folder.PathOf("grow.exe");
     CChildProcess child(image);
-    ASSERT_TRUE(child.Started());
+    ASSERT_TRUE(child.Started()) << "start error " << child.StartError();
     CNativeTerminator terminator(true);
     terminator.Load();
     FakeQuery::required = 0x20001;
@@ -181,7 +182,7 @@ TEST(ProcessTerminator, NeverEndsTheSystemsOwnProcesses)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         CChildProcess standIn(c.image);
-        ASSERT_TRUE(standIn.Started());
+        ASSERT_TRUE(standIn.Started()) << "start error " << standIn.StartError();
         CStandInTerminator terminator;
         terminator.windows = folder.PathOf("Windows").c_str();
         terminator.shell = c.shell ? standIn.Id() : 0;
@@ -198,7 +199,7 @@ TEST(ProcessTerminator, NeverEndsTheSystemsOwnProcesses)
         SCOPED_TRACE(image);
         folder.MakeFolder("Windows2");
         CChildProcess ordinary(image);
-        ASSERT_TRUE(ordinary.Started());
+        ASSERT_TRUE(ordinary.Started()) << "start error " << ordinary.StartError();
         CStandInTerminator terminator;
         terminator.windows = folder.PathOf("Windows").c_str();
         terminator.Load();

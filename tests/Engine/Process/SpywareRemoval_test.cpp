@@ -373,7 +373,7 @@ TEST(SpywareRemoval, FileEntriesNeverReachTheSystemsOwnProcesses)
     CTempFolder folder;
     const std::string image = folder.PathOf("winlogon.exe");
     CChildProcess standIn(image);
-    ASSERT_TRUE(standIn.Started());
+    ASSERT_TRUE(standIn.Started()) << "start error " << standIn.StartError();
     CRecordingStatus status;
     CRemovalProcess process(folder, &status);
     ASSERT_TRUE(process.LoadDatabase("<Item Type=\"8\" Value=\"%t%\\winlogon.exe\"/>"));
@@ -469,7 +469,7 @@ TEST(DeleteLockedFile, RunningImageIsFreedByEndingItsProcess)
     CRemovalProcess process(folder, &status);
     const std::string image = folder.PathOf("running.exe");
     CChildProcess child(image);
-    ASSERT_TRUE(child.Started());
+    ASSERT_TRUE(child.Started()) << "start error " << child.StartError();
     EXPECT_EQ(process.DeleteLockedFile(image.c_str(), TRUE), 1);
     EXPECT_TRUE(child.WaitEnded(5000));
     EXPECT_FALSE(FileExists(image));
@@ -484,7 +484,7 @@ TEST(DeleteLockedFile, RunningImageWithoutTerminationIsScheduled)
     CRemovalProcess process(folder, &status);
     const std::string image = folder.PathOf("running.exe");
     CChildProcess child(image);
-    ASSERT_TRUE(child.Started());
+    ASSERT_TRUE(child.Started()) << "start error " << child.StartError();
     EXPECT_EQ(process.DeleteLockedFile(image.c_str(), FALSE), 1);
     EXPECT_FALSE(child.WaitEnded(0));
     EXPECT_EQ(process.scheduled, std::vector<std::string>{image});
@@ -498,7 +498,7 @@ TEST(DeleteLockedFile, FileHeldWithoutSharingIsScheduledAndReported)
     CRemovalProcess process(folder, &status);
     const std::string held = folder.WriteFile("held.dat", "x");
     CChildProcess holder(folder.PathOf("holder.exe"), "hold \"" + held + "\"");
-    ASSERT_TRUE(holder.Started());
+    ASSERT_TRUE(holder.Started()) << "start error " << holder.StartError();
     // Deleting a file opened without sharing fails with a sharing violation, not access denied.
     EXPECT_EQ(process.DeleteLockedFile(held.c_str(), TRUE), 1);
     EXPECT_FALSE(holder.WaitEnded(0));  // not its image: the holder runs on
@@ -514,7 +514,7 @@ TEST(DeleteLockedFile, FailedSchedulingIsNeitherReportedNorSuccess)
     CRemovalProcess process(folder, &status);
     const std::string held = folder.WriteFile("held.dat", "x");
     CChildProcess holder(folder.PathOf("holder.exe"), "hold \"" + held + "\"");
-    ASSERT_TRUE(holder.Started());
+    ASSERT_TRUE(holder.Started()) << "start error " << holder.StartError();
     process.scheduleResult = FALSE;
     EXPECT_EQ(process.DeleteLockedFile(held.c_str(), TRUE), 0);
     EXPECT_TRUE(status.Results().empty());
@@ -530,7 +530,7 @@ TEST(DeleteLockedFile, SchedulingReachesThePendingOperationsOfThePrefix)
     process.recordSchedules = false;
     const std::string held = folder.WriteFile("pending.dat", "x");
     CChildProcess holder(folder.PathOf("holder.exe"), "hold \"" + held + "\"");
-    ASSERT_TRUE(holder.Started());
+    ASSERT_TRUE(holder.Started()) << "start error " << holder.StartError();
     const std::string before = ReadPending();
     EXPECT_EQ(process.DeleteLockedFile(held.c_str(), TRUE), 1);
     const std::string after = ReadPending();

@@ -148,7 +148,7 @@ TEST(SpywareScan, ModulesOfRunningProcessesAreChecked)
     CTempFolder folder;
     const std::string image = folder.PathOf("resident.exe");
     CChildProcess child(image);
-    ASSERT_TRUE(child.Started());
+    ASSERT_TRUE(child.Started()) << "start error " << child.StartError();
     CRecordingStatus status;
     CScanProcess process(folder, &status);
     ASSERT_TRUE(process.LoadDatabase({DigestOf(image)}));
