@@ -11,5 +11,7 @@ constexpr UINT WM_AUTO_UPDATE_CHECK = WM_USER + 800;
 constexpr UINT WM_REPAIR_FINISHED = WM_USER + 850;
 constexpr UINT WM_BACKUP_FINISHED = WM_USER + 900;
 constexpr UINT WM_DEFRAG_RESULT = WM_USER + 950;
+// The main window to itself once it is on the screen: what its first paint does not need.
+constexpr UINT WM_DEFERRED_START = WM_USER + 980;
 // The tray icon's notifications to the main window.
 constexpr UINT WM_TRAY_NOTIFY = WM_USER + 1000;

@@ -41,7 +41,7 @@ BOOL CMonitorDlg::OnInitDialog()
 {
     CSkinPage::OnInitDialog();
     InitSkin();
-    RefreshList();
+    // The list is read each time the page is shown (the main window's ShowPage), not at start.
     return TRUE;
 }
 

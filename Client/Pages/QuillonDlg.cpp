@@ -36,6 +36,7 @@ BEGIN_MESSAGE_MAP(CQuillonDlg, CBitmapDialog)
     ON_MESSAGE(WM_SCAN_PATH_REQUEST, OnScanPathRequest)
     ON_MESSAGE(WM_SCHEDULED_SCAN_REQUEST, OnScheduledScanRequest)
     ON_MESSAGE(WM_AUTO_UPDATE_CHECK, OnAutoUpdateCheck)
+    ON_MESSAGE(WM_DEFERRED_START, OnDeferredStart)
     ON_WM_PAINT()
     ON_WM_QUERYDRAGICON()
 END_MESSAGE_MAP()
@@ -67,9 +68,22 @@ BOOL CQuillonDlg::OnInitDialog()
     SetIcon(m_hIcon, TRUE);
     SetIcon(m_hSmallIcon ? m_hSmallIcon : m_hIcon, FALSE);
     InitSkin();
-    m_settingsPage.InitPage();
+    // Posted before anything the command line asks for, so that it runs first.
+    PostMessage(WM_DEFERRED_START);
     DispatchCommandLine();
     return TRUE;
+}
+
+LRESULT CQuillonDlg::OnDeferredStart(WPARAM, LPARAM)
+{
+    // The window is drawn before the rest of the start: the tool pages, the Task Scheduler's
+    // jobs (its service may have to start first) and the frames of every scanning row.
+    RedrawWindow(nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    CreateToolPages();
+    m_settingsPage.LoadJobs();
+    if (CQuillonApp* app = QuillonApp())
+        app->m_scanningPage.LoadRowAnimations();
+    return 1;
 }
 
 void CQuillonDlg::CentreOnWorkArea()
@@ -113,16 +127,23 @@ void CQuillonDlg::InitSkin()
     m_caption.SubclassDlgItem(IDC_CAPTION_LABEL, this);
     m_step.SubclassDlgItem(IDC_STEP_LABEL, this);
 
-    m_statisticsPage.CreatePage(this);
+    // The window opens on the scan wizard: its pages are the only ones the first paint needs.
     if (CQuillonApp* app = QuillonApp())
         app->m_scanPage.CreatePage(this);
+    SetHeaderFonts();
+}
+
+void CQuillonDlg::CreateToolPages()
+{
+    if (m_bToolPagesCreated)
+        return;
+    m_bToolPagesCreated = true;
+    m_statisticsPage.CreatePage(this);
     m_backupPage.CreatePage(this);
     m_startupPage.CreatePage(this);
     m_defragPage.CreatePage(this);
     m_settingsPage.CreatePage(this);
     m_ignoreListPage.CreatePage(this);
-    SetHeaderFonts();
-
     if (CQuillonApp* app = QuillonApp())
         app->m_tray.Create(WM_TRAY_NOTIFY, ProductName(), m_hSmallIcon ? m_hSmallIcon : m_hIcon, IDR_TRAY_MENU);
 }
@@ -204,6 +225,8 @@ CString CQuillonDlg::GetStepText() const
 
 void CQuillonDlg::ShowPage(int page)
 {
+    if (page != PAGE_WIZARD)
+        CreateToolPages();
     CQuillonApp* app = QuillonApp();
     if (app) {
         for (CWnd* wizardPage : { static_cast<CWnd*>(&app->m_scanningPage), static_cast<CWnd*>(&app->m_resultsPage),
@@ -280,6 +303,8 @@ void CQuillonDlg::StartScanRequest(int scanMode, const CString& path)
     CQuillonApp* app = QuillonApp();
     if (!app)
         return;
+    // A scan reports to the statistics page: a scan asked for at start waits for the pages.
+    CreateToolPages();
     ShowPage(PAGE_WIZARD);
     app->m_scanningPage.m_strScanPath = path;
     app->m_scanningPage.m_nScanMode = scanMode;

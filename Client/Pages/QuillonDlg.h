@@ -64,6 +64,8 @@ protected:
     LRESULT OnScanPathRequest(WPARAM, LPARAM);
     LRESULT OnScheduledScanRequest(WPARAM wParam, LPARAM);
     LRESULT OnAutoUpdateCheck(WPARAM, LPARAM);
+    // The rest of the start, once the window is on the screen.
+    LRESULT OnDeferredStart(WPARAM, LPARAM);
     void OnNavStatistics() { ShowPage(PAGE_STATISTICS); }
     void OnNavScan() { ShowPage(PAGE_WIZARD); }
     void OnNavStartup() { ShowPage(PAGE_STARTUP); }
@@ -84,6 +86,9 @@ protected:
 
 private:
     void InitSkin();
+    // The pages other than the scan wizard's, and the tray icon: once, after the first paint
+    // or when something needs them sooner.
+    void CreateToolPages();
     void CentreOnWorkArea();
     void SetHeaderFonts();
     // Runs the program-update dialog; an installer it downloaded runs when the program has
@@ -112,6 +117,7 @@ private:
     CLabel m_step;
     HICON m_hIcon = nullptr;
     HICON m_hSmallIcon = nullptr;
+    bool m_bToolPagesCreated = false;
 };
 
 // The application's main window, when it is one (null before it exists and in tests without one).

@@ -74,6 +74,8 @@ BOOL CScanningDlg::OnInitDialog()
 {
     CSkinPage::OnInitDialog();
     m_bTransparentStatics = FALSE;
+    // A page made again (its window had gone) decodes its rows again.
+    m_bAnimationsLoaded = false;
 
     m_overallBar.SubclassDlgItem(IDC_SCANNING_OVERALL_BAR, this);
     m_currentBar.SubclassDlgItem(IDC_SCANNING_CURRENT_BAR, this);
@@ -88,8 +90,6 @@ BOOL CScanningDlg::OnInitDialog()
     });
     for (int row = 0; row < kCategoryCount; ++row) {
         m_icons[row].SubclassDlgItem(kScanCategories[row].animatedIcon, this);
-        // Decoded once, here, so that starting a scan costs the window thread nothing.
-        m_icons[row].Load(MAKEINTRESOURCEA(IDG_SCAN_ANIMATION));
         m_images[row].SubclassDlgItem(kScanCategories[row].resultImage, this);
         if (row < kRegistryCategoryCount) {
             m_counts[row].SubclassDlgItem(kScanCategories[row].countLabel, this);
@@ -116,6 +116,19 @@ BOOL CScanningDlg::OnInitDialog()
     m_currentBar.SetStep(1);
     ShowButtons(false);
     return TRUE;
+}
+
+void CScanningDlg::LoadRowAnimations()
+{
+    // Decoding every row's frames is a good part of a start: it waits until the main window is
+    // up (or until the first scan, whichever comes first), and is done once.
+    if (m_bAnimationsLoaded || !m_hWnd)
+        return;
+    m_bAnimationsLoaded = true;
+    for (CPictureEx& icon : m_icons) {
+        if (icon.m_hWnd)
+            icon.Load(MAKEINTRESOURCEA(IDG_SCAN_ANIMATION));
+    }
 }
 
 HBITMAP CScanningDlg::TickOf(int row) const
@@ -170,6 +183,7 @@ std::set<CString> CScanningDlg::BuildFolderSet()
 BOOL CScanningDlg::StartScan()
 {
     CQuillonApp* app = QuillonApp();
+    LoadRowAnimations();
     m_bScanning = TRUE;
     m_dwStartTick = ::GetTickCount();
     m_errors.SetText("No Errors Found!");

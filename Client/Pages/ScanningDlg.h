@@ -28,6 +28,9 @@ public:
 
     // Resets the page and starts the engine's scan job; FALSE when the engine refused it.
     BOOL StartScan();
+    // Decodes the animation of every category row, once; a scan start does it if nothing has.
+    void LoadRowAnimations();
+    bool AreRowAnimationsLoaded() const { return m_bAnimationsLoaded; }
     // The folders that the scan walks for shortcuts and temporary files.
     static std::set<CString> BuildFolderSet();
     // The pictures of a category row's result: found nothing, found something.
@@ -104,4 +107,5 @@ private:
     DWORD m_drawnCrosses = 0;
     bool m_bTimerRunning = false;
     int m_nAnimatedRow = -1;
+    bool m_bAnimationsLoaded = false;
 };

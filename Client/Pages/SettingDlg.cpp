@@ -74,6 +74,8 @@ BOOL CSettingDlg::OnInitDialog()
 {
     CSkinPage::OnInitDialog();
     InitSkin();
+    // Leaving or closing the page stores its boxes: they hold the settings from the start.
+    LoadOptions();
     return TRUE;
 }
 
@@ -122,16 +124,21 @@ void CSettingDlg::DoDataExchange(CDataExchange* pDX)
 void CSettingDlg::InitPage()
 {
     SetView(VIEW_GENERAL);
-    LoadLogonTask();
     LoadOptions();
+    LoadJobs();
+    ShowSaved(false);
+    UpdateData(FALSE);
+}
+
+void CSettingDlg::LoadJobs()
+{
+    LoadLogonTask();
     CQuillonApp* app = QuillonApp();
     if (!LoadScheduleTask() && app && app->m_settings.m_bFirstRun && m_bDefaultTaskPending) {
         m_bDefaultTaskPending = FALSE;
         if (SaveScheduleTask(TRUE))
             LoadScheduleTask();
     }
-    ShowSaved(false);
-    UpdateData(FALSE);
 }
 
 // ---- Views ----------------------------------------------------------------------------------------

@@ -23,6 +23,9 @@ public:
 
     // Back to the general view, with the boxes and both jobs read again.
     void InitPage();
+    // Both jobs read into the page's controls, without showing it: a job of ours left by a copy
+    // in another folder goes, and the first run makes the default scheduled scan.
+    void LoadJobs();
     void SetView(int view);
     int GetView() const { return m_nView; }
 

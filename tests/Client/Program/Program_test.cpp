@@ -333,10 +333,12 @@ TEST_F(ProgramTest, TheExplorerVerbRunsTheProgramByItsFullPathAfterARelativeStar
     CString command;
     ASSERT_TRUE(verb.ReadString(nullptr, command));
     EXPECT_EQ(CString("\"" + m_exe + "\" \"%1\""), command);
-    // So does the scheduled scan that the first start creates.
+    // So does the scheduled scan that the first start creates (once its window is up).
     CString user;
     ASSERT_TRUE(GetJobUserName(&user));
     CTask job;
+    for (int i = 0; i < 300 && job.Load(ScheduledScanJobName(user)) != S_OK; ++i)
+        ::Sleep(100);
     ASSERT_EQ(S_OK, job.Load(ScheduledScanJobName(user)));
     EXPECT_EQ(CString(m_exe.c_str()), job.GetApplicationName());
     EXPECT_EQ(CString("SCHEDULE"), job.GetParameters());
