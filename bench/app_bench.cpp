@@ -34,6 +34,7 @@
 #include "QuillonDlg.h"
 #include "ScanItemsInfo.h"
 #include "resource.h"
+#include "PerfTrace.h"
 
 namespace {
 
@@ -144,23 +145,28 @@ double ThroughThePage(CQuillonDlg& mainWindow, double* longestAnswerMs)
             DWORD_PTR ignored = 0;
             ::SendMessageTimeoutA(target, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored);
             const double ms = Seconds(sent, Now()) * 1000.0;
+            if (ms > 80) { char b[64]; sprintf(b, "TEMP watcher waited %.1f ms", ms); PerfMark(b); }
             // An answer that straddles the end of the scan is not the scan's.
             if (watching && ms > longest)
                 longest = ms;
-            ::Sleep(5);
+            ::Sleep(::GetEnvironmentVariableA("KELVARA_NOWATCH", nullptr, 0) ? 1000 : 5);
         }
         watcherDone = true;
     });
     CScanningDlg& scanning = app.m_scanningPage;
     const LARGE_INTEGER start = Now();
     ::SendMessageA(::GetDlgItem(app.m_scanPage.m_hWnd, IDC_SCAN_START), BM_CLICK, 0, 0);
+    fprintf(stderr, "TEMP click took %.1f ms\n", Seconds(start, Now()) * 1000);
     HWND next = ::GetDlgItem(scanning.m_hWnd, IDC_SCANNING_NEXT);
     MSG msg;
     while (!(::IsWindowVisible(next) && ::IsWindowEnabled(next))) {
         while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
             if (!AfxPreTranslateMessage(&msg)) {
                 ::TranslateMessage(&msg);
+                const LARGE_INTEGER t0 = Now();
                 ::DispatchMessageA(&msg);
+                const double ms = Seconds(t0, Now()) * 1000;
+                if (ms > 50) { char cls[64] = {}; ::GetClassNameA(msg.hwnd, cls, 64); fprintf(stderr, "TEMP long message %04x wp=%llx %s %.1f ms\n", msg.message, (unsigned long long)msg.wParam, cls, ms); }
             }
         }
         ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);

@@ -7,6 +7,7 @@
 #include "Messages.h"
 #include "RegUpdateDlg.h"
 #include "SharedInstance.h"
+#include "PerfTrace.h"
 
 const char kMakerSite[] = "http://www.bellwort.com";
 
@@ -58,14 +59,18 @@ CQuillonDlg::~CQuillonDlg()
 
 BOOL CQuillonDlg::OnInitDialog()
 {
+    PerfMark("main OnInitDialog");
     CBitmapDialog::OnInitDialog();
     FitDialogToSkin(this);
     SetSharedMainWindow(m_hWnd);
     SetIcon(m_hIcon, TRUE);
     SetIcon(m_hSmallIcon ? m_hSmallIcon : m_hIcon, FALSE);
     InitSkin();
+    PerfMark("InitSkin done");
     m_settingsPage.InitPage();
+    PerfMark("settings InitPage done");
     DispatchCommandLine();
+    PerfMark("dispatch done");
     return TRUE;
 }
 
@@ -95,13 +100,20 @@ void CQuillonDlg::InitSkin()
     m_step.SubclassDlgItem(IDC_STEP_LABEL, this);
 
     m_statisticsPage.CreatePage(this);
+    PerfMark("m_statisticsPage");
     if (CQuillonApp* app = QuillonApp())
         app->m_scanPage.CreatePage(this);
+    PerfMark("scan pages");
     m_backupPage.CreatePage(this);
+    PerfMark("m_backupPage");
     m_startupPage.CreatePage(this);
+    PerfMark("m_startupPage");
     m_defragPage.CreatePage(this);
+    PerfMark("m_defragPage");
     m_settingsPage.CreatePage(this);
+    PerfMark("m_settingsPage");
     m_ignoreListPage.CreatePage(this);
+    PerfMark("m_ignoreListPage");
     SetHeaderFonts();
 
     if (CQuillonApp* app = QuillonApp())
@@ -346,6 +358,7 @@ void CQuillonDlg::OnTrayMinimize()
 
 void CQuillonDlg::OnPaint()
 {
+    PerfMark("main OnPaint");
     if (!IsIconic()) {
         Default();
         return;

@@ -2,11 +2,15 @@
 
 #include <shlobj.h>
 
+#include <cstring>
+#include <vector>
+
 #include "JobWait.h"
 #include "Kelvara.h"
 #include "Messages.h"
 #include "QuillonDlg.h"
 #include "RegistryKey.h"
+#include "PerfTrace.h"
 
 namespace {
 
@@ -14,6 +18,7 @@ const UINT_PTR kDrawTimer = 1;
 // How often the window draws the job's progress: often enough to look live, rare enough to cost
 // nothing beside the scan.
 const UINT kDrawIntervalMs = 100;
+const char kPreparingResults[] = "Preparing results...";
 
 CString Decimal(int value)
 {
@@ -51,6 +56,7 @@ BEGIN_MESSAGE_MAP(CScanningDlg, CSkinPage)
     ON_BN_CLICKED(IDC_SCANNING_NEXT, OnNext)
     ON_BN_CLICKED(IDC_SCANNING_BACK, OnBack)
     ON_MESSAGE(WM_SCAN_FINISHED, OnScanFinished)
+    ON_MESSAGE(WM_RESULTS_READY, OnResultsReady)
     ON_NOTIFY(LVN_GETDISPINFOA, IDC_SCANNING_ITEM_LIST, OnGetShownItemText)
     ON_WM_TIMER()
     ON_WM_CTLCOLOR()
@@ -68,6 +74,8 @@ CScanningDlg::~CScanningDlg()
     ::DeleteObject(m_hWhiteBrush);
     ::DeleteObject(m_hActivityBrush);
     ::DeleteObject(m_hErrorsBrush);
+    if (m_hActivityFont)
+        ::DeleteObject(m_hActivityFont);
 }
 
 BOOL CScanningDlg::OnInitDialog()
@@ -87,9 +95,9 @@ BOOL CScanningDlg::OnInitDialog()
         { &m_next, IDC_SCANNING_NEXT, 323, 325, 325, 0 },
     });
     for (int row = 0; row < kCategoryCount; ++row) {
+        // The spinners are decoded when their rows are first scanned (Spinner): the program's
+        // window does not wait for pictures it may never show.
         m_icons[row].SubclassDlgItem(kScanCategories[row].animatedIcon, this);
-        // Decoded once, here, so that starting a scan costs the window thread nothing.
-        m_icons[row].Load(MAKEINTRESOURCEA(IDG_SCAN_ANIMATION));
         m_images[row].SubclassDlgItem(kScanCategories[row].resultImage, this);
         if (row < kRegistryCategoryCount) {
             m_counts[row].SubclassDlgItem(kScanCategories[row].countLabel, this);
@@ -103,6 +111,7 @@ BOOL CScanningDlg::OnInitDialog()
     m_tickDark.LoadBitmap(342);
 
     m_activity.SetFontName("Tahoma")->SetFontSize(13)->SetTransparent(TRUE);
+    m_hActivityFont = ::CreateFontIndirectA(&m_activity.GetLogFont());
     for (CLabel* label : { &m_errors, &m_junk })
         label->SetFontName("Myriad Pro")->SetFontSize(14)->SetFontBold(TRUE)->SetTransparent(TRUE)->SetTextColor(0x00009D);
 
@@ -169,56 +178,67 @@ std::set<CString> CScanningDlg::BuildFolderSet()
 
 BOOL CScanningDlg::StartScan()
 {
+    PerfMark("StartScan");
     CQuillonApp* app = QuillonApp();
     m_bScanning = TRUE;
     m_dwStartTick = ::GetTickCount();
-    m_errors.SetText("No Errors Found!");
-    m_junk.SetText("No Junk Files Found!");
-    m_shownEntries.clear();
-    if (m_shownItems.m_hWnd)
-        ListView_SetItemCountEx(m_shownItems.m_hWnd, 0, 0);
-    ShowButtons(true);
-
-    for (int row = 0; row < kCategoryCount; ++row) {
-        if (m_icons[row].m_hWnd) {
-            // Only the row being scanned animates (see MarkCategoryRow).
-            m_icons[row].SetBkColor(kScanCategories[row].iconBackground);
-        }
-        SetResultImage(row, static_cast<HBITMAP>(m_idle.m_hObject));
-        if (RowHasBit(row, m_dwCategories))
-            SetResultImage(row, TickOf(row));
-        if (row < kRegistryCategoryCount)
-            m_counts[row].SetText("0");
-    }
-    if (CQuillonDlg* mainWindow = QuillonMainWindow()) {
-        mainWindow->m_statisticsPage.ResetCleanCounts();
-        mainWindow->m_statisticsPage.ResetErrorCounts();
-    }
-    for (int row = 0; row < kCategoryCount; ++row) {
-        Show(m_icons[row], false);
-        Show(m_images[row], false);
-    }
-
+    m_bAwaitingResults = false;
     const std::set<CString> folders = BuildFolderSet();
     m_progress.Begin(app ? app->GetProgramFolder() + "WhileList.dat" : CString());
-    m_shown = SCAN_PROGRESS_VIEW();
-    m_drawnCrosses = 0;
-    if (!app || !app->m_pProcess) {
+    const bool started = app && app->m_pProcess && StartEngineScan(folders);
+    // The page is reset while the engine already works: what the job reports is drawn only by
+    // this thread, after the reset.
+    ResetPage();
+    if (!started) {
         ShowButtons(false);
         return FALSE;
     }
-    if (app->m_pItems)
-        app->m_pItems->Clear();
-    if (app->m_pProcess->StartScan(&folders, m_dwCategories, this, m_nScanMode) != 1) {
-        ShowButtons(false);
-        return FALSE;
-    }
-    app->m_pProcess->Resume();
     if (m_hWnd) {
         SetTimer(kDrawTimer, kDrawIntervalMs);
         m_bTimerRunning = true;
     }
     return TRUE;
+}
+
+bool CScanningDlg::StartEngineScan(const std::set<CString>& folders)
+{
+    CQuillonApp* app = QuillonApp();
+    // The last scan's findings go: their memory is freed between the window's messages.
+    if (app->m_pItems)
+        app->m_resultsPage.RetireMemory(app->m_pItems->TakeFindings());
+    if (app->m_pProcess->StartScan(&folders, m_dwCategories, this, m_nScanMode) != 1) {
+        // The container was emptied: so are the results.
+        app->m_resultsPage.FillResults();
+        return false;
+    }
+    app->m_pProcess->Resume();
+    PerfMark("StartScan: engine resumed");
+    // The results tree grows with the scan's findings.
+    app->m_resultsPage.BeginResults(m_dwCategories);
+    return true;
+}
+
+void CScanningDlg::ResetPage()
+{
+    m_errors.SetText("No Errors Found!");
+    m_junk.SetText("No Junk Files Found!");
+    m_shownEntries.clear();
+    if (m_shownItems.m_hWnd)
+        ListView_SetItemCountEx(m_shownItems.m_hWnd, 0, 0);
+    m_shown = SCAN_PROGRESS_VIEW();
+    m_drawnCrosses = 0;
+    ShowButtons(true);
+    for (int row = 0; row < kCategoryCount; ++row) {
+        SetResultImage(row, RowHasBit(row, m_dwCategories) ? TickOf(row) : static_cast<HBITMAP>(m_idle.m_hObject));
+        if (row < kRegistryCategoryCount)
+            m_counts[row].SetText("0");
+        Show(m_icons[row], false);
+        Show(m_images[row], false);
+    }
+    if (CQuillonDlg* mainWindow = QuillonMainWindow()) {
+        mainWindow->m_statisticsPage.ResetCleanCounts();
+        mainWindow->m_statisticsPage.ResetErrorCounts();
+    }
 }
 
 // ---- CAbstractStatus: the engine's job thread ---------------------------------------------------
@@ -255,45 +275,88 @@ int CScanningDlg::ReportResult(int)
 
 void CScanningDlg::OnTimer(UINT_PTR id)
 {
-    if (id == kDrawTimer)
+    if (id == kDrawTimer && !::GetEnvironmentVariableA("KELVARA_NODRAW", nullptr, 0))
         ApplyProgress();
 }
 
-void CScanningDlg::ApplyProgress()
+void CScanningDlg::ApplyProgress(bool ended)
 {
     SCAN_PROGRESS_VIEW view;
+    PerfMark("apply");
     m_progress.Take(view);
     if (view.activity != m_shown.activity)
-        m_activity.SetText(view.activity);
+        ShowActivity(view.activity);
+    PerfMark("apply: activity");
     if (view.overallPosition != m_shown.overallPosition && m_overallBar.m_hWnd)
         m_overallBar.SetPos(view.overallPosition);
     if (view.currentPosition != m_shown.currentPosition && m_currentBar.m_hWnd)
         m_currentBar.SetPos(view.currentPosition);
-    for (int row : view.enteredRows)
-        MarkCategoryRow(row);
+    PerfMark("apply: bars");
+    for (int row : view.enteredRows) {
+        // At the job's end no spinner starts: only the rows before it are done.
+        if (!ended)
+            MarkCategoryRow(row);
+        else if (row > 0)
+            Show(m_images[row - 1], true);
+    }
+    PerfMark("apply: marked");
     const DWORD newCrosses = view.crossedRows & ~m_drawnCrosses;
     for (int row = 0; row < kCategoryCount; ++row) {
         if (newCrosses & (1u << row))
             SetResultImage(row, CrossOf(row));
     }
     m_drawnCrosses |= newCrosses;
+    PerfMark("apply: crosses");
     for (int row = 0; row < kRegistryCategoryCount; ++row) {
         if (view.rowCounts[row] != m_shown.rowCounts[row])
             m_counts[row].SetText(Decimal(view.rowCounts[row]));
     }
+    PerfMark("apply: counts");
     if (view.errorCount != m_shown.errorCount && view.errorCount > 0)
         m_errors.SetText(Decimal(view.errorCount) + " Errors Found!");
     if (view.junkLabel != m_shown.junkLabel && !view.junkLabel.IsEmpty())
         m_junk.SetText(view.junkLabel + " Junk Files Found!");
+    PerfMark("apply: labels");
     if (!view.newEntries.empty()) {
         m_shownEntries.insert(m_shownEntries.end(), view.newEntries.begin(), view.newEntries.end());
         if (m_shownItems.m_hWnd)
             ListView_SetItemCountEx(m_shownItems.m_hWnd, static_cast<int>(m_shownEntries.size()),
                                     LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
     }
+    PerfMark("apply: list");
+    if (!view.newFindings.empty()) {
+        if (CQuillonApp* app = QuillonApp())
+            app->m_resultsPage.QueueFindings(view.newFindings);
+    }
     view.enteredRows.clear();
     view.newEntries.clear();
+    view.newFindings.clear();
     m_shown = view;
+    PerfMark("apply: end");
+}
+
+void CScanningDlg::ShowActivity(const CString& text)
+{
+    if (!m_activity.m_hWnd)
+        return;
+    CRect line;
+    m_activity.GetClientRect(&line);
+    HDC dc = ::GetDC(m_activity.m_hWnd);
+    if (!dc) {
+        m_activity.SetText(text);
+        return;
+    }
+    const HGDIOBJ oldFont = m_hActivityFont ? ::SelectObject(dc, m_hActivityFont) : nullptr;
+    // Room for the ellipsis that DrawText writes into the text.
+    std::vector<char> fitted(static_cast<size_t>(text.GetLength()) + 8, '\0');
+    memcpy(fitted.data(), text.GetString(), static_cast<size_t>(text.GetLength()));
+    RECT area = line;
+    ::DrawTextA(dc, fitted.data(), -1, &area,
+                DT_SINGLELINE | DT_NOPREFIX | DT_PATH_ELLIPSIS | DT_MODIFYSTRING | DT_CALCRECT);
+    if (oldFont)
+        ::SelectObject(dc, oldFont);
+    ::ReleaseDC(m_activity.m_hWnd, dc);
+    m_activity.SetText(fitted.data());
 }
 
 void CScanningDlg::OnGetShownItemText(NMHDR* header, LRESULT* result)
@@ -315,16 +378,26 @@ void CScanningDlg::StopAnimation()
     m_nAnimatedRow = -1;
 }
 
+CPictureEx& CScanningDlg::Spinner(int row)
+{
+    CPictureEx& icon = m_icons[row];
+    if (icon.m_hWnd && !icon.IsInitialised() && icon.Load(MAKEINTRESOURCEA(IDG_SCAN_ANIMATION)))
+        icon.SetBkColor(kScanCategories[row].iconBackground);
+    return icon;
+}
+
 void CScanningDlg::MarkCategoryRow(int row)
 {
-    for (CPictureEx& icon : m_icons)
-        Show(icon, false);
+    // Only the spinner of the row being scanned shows.
+    if (m_nAnimatedRow >= 0)
+        Show(m_icons[m_nAnimatedRow], false);
     StopAnimation();
     if (row < 0 || row >= kCategoryCount)
         return;
-    Show(m_icons[row], true);
-    if (m_icons[row].IsInitialised())
-        m_icons[row].Draw();
+    CPictureEx& spinner = Spinner(row);
+    Show(spinner, true);
+    if (spinner.IsInitialised())
+        spinner.Draw();
     m_nAnimatedRow = row;
     // The row before it in the table is done, whether or not it was scanned.
     if (row > 0)
@@ -350,6 +423,7 @@ void CScanningDlg::OnCancelScan()
     Show(m_next, true);
     if (m_currentBar.m_hWnd)
         m_currentBar.SetPos(CScanProgress::kCurrentRange);
+    m_progress.Cancel();
     CQuillonApp* app = QuillonApp();
     if (app && app->m_pProcess)
         app->m_pProcess->Stop(1);
@@ -384,17 +458,25 @@ void CScanningDlg::OnResume()
 
 LRESULT CScanningDlg::OnScanFinished(WPARAM, LPARAM)
 {
+    PerfMark("scan finished message");
     m_dwEndTick = ::GetTickCount();
     if (m_bTimerRunning) {
         KillTimer(kDrawTimer);
         m_bTimerRunning = false;
     }
-    ApplyProgress();
-    ShowButtons(false);
+    ApplyProgress(true);
+    // Back and Next wait for the results (a cancelled scan shows them, disabled, already).
+    Enable(m_cancel, false);
+    Show(m_cancel, false);
+    Show(m_pause, false);
+    Show(m_resume, false);
+    PerfMark("end: buttons");
     StopAnimation();
+    PerfMark("end: animation stopped");
     for (CPictureEx& icon : m_icons)
         Show(icon, false);
     Show(m_images[kCategoryCount - 1], true);
+    PerfMark("end: images");
 
     CQuillonApp* app = QuillonApp();
     if (!app)
@@ -405,14 +487,32 @@ LRESULT CScanningDlg::OnScanFinished(WPARAM, LPARAM)
     results.m_nJunkFilesFound = m_progress.GetJunkCount();
     results.m_strJunkText = m_progress.GetJunkText();
     m_progress.ResetCounts();
-    results.FillResults();
 
     if (CQuillonDlg* mainWindow = QuillonMainWindow())
         mainWindow->SetCaptions("SCAN", nullptr);
     if (m_bScanning)
         app->SaveLastScan(CTime::GetCurrentTime().Format("%d %B %Y, %I:%M%p"));
     SaveLastScanCounts();
-    if (app->m_settings.m_bAutoRepair != 0) {
+    m_bAwaitingResults = true;
+    PerfMark("scan finished: counts saved");
+    if (results.CompleteResults(m_hWnd, WM_RESULTS_READY))
+        return OnResultsReady(0, 0);
+    ShowActivity(kPreparingResults);
+    return 0;
+}
+
+LRESULT CScanningDlg::OnResultsReady(WPARAM preparing, LPARAM)
+{
+    if (!m_bAwaitingResults)
+        return 0;
+    m_bAwaitingResults = false;
+    PerfMark("results ready");
+    // The message says the results were being prepared: the line said so until now.
+    if (preparing)
+        ShowActivity(m_shown.activity);
+    ShowButtons(false);
+    CQuillonApp* app = QuillonApp();
+    if (app && app->m_settings.m_bAutoRepair != 0) {
         // The repair that follows must find the engine free: the scan's thread ends first.
         WaitForEngineJob(app->m_pProcess);
         app->m_scanPage.RequestAutoRepair();
