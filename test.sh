@@ -26,32 +26,13 @@ echo "== host checks: i686"
 ctest --test-dir "$build/i686" -L host --output-on-failure
 
 tests="$build/x86_64"
-export WINEPREFIX="$tests/wineprefix"
-wineserver=/usr/lib/wine/wineserver
-cleanup() {
-  WINEPREFIX="$WINEPREFIX" "$wineserver" -k >/dev/null 2>&1 || true
-  [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" >/dev/null 2>&1 || true
-}
-trap cleanup EXIT
-
-# A private X display for the GUI tests, up before Wine starts so that Wine's desktop uses it.
-display_file="$tests/xvfb-display"
-rm -f "$display_file"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do [ -s "$display_file" ] && break; sleep 0.1; done
-[ -s "$display_file" ] || { echo "Xvfb did not start" >&2; exit 1; }
-export DISPLAY=":$(head -n 1 "$display_file")"
+source cmake/test-env.sh
+trap kelvara_stop_test_env EXIT
+kelvara_start_display
 
 # A throwaway prefix for this run, created once; one wineserver serves every test.
 echo "== wine prefix"
-"$wineserver" -k >/dev/null 2>&1 || true
-rm -rf "$WINEPREFIX" "$tests/xdg"
-mkdir -p "$WINEPREFIX"
-"$wineserver" -p
-"$tests/wine-run.sh" cmd /c exit 0 >/dev/null 2>&1
-# Without a window manager, Wine's managed windows take seconds to go away.
-"$tests/wine-run.sh" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+kelvara_fresh_prefix
 
 echo "== tests: x86_64 under wine64"
 ctest --test-dir "$tests" -j "$jobs" --output-on-failure "$@"

@@ -16,6 +16,8 @@
 namespace {
 
 char g_szProductName[50] = "Bellwort Registry Reriraz";
+// How long the exit waits for the update dialog's workers.
+const DWORD kUpdateWorkerExitWaitMs = 2000;
 
 CString FolderOf(const CString& path)
 {
@@ -95,7 +97,14 @@ void CQuillonApp::SetProgramFolder(const CString& folder)
 BOOL CQuillonApp::InitInstance()
 {
     PerfMark("InitInstance");
-    ParseCommandLine(m_commandLine);
+    // The wide command line: a path from the Explorer verb may hold characters that the code
+    // page cannot spell, which the narrow one has already replaced.
+    m_commandLine.ParseCommandLine(::GetCommandLineW());
+    if (!m_commandLine.m_strUnscannablePath.IsEmpty()) {
+        AfxMessageBox("\"" + m_commandLine.m_strUnscannablePath + "\" cannot be scanned: its name holds characters "
+                      "that this system's code page cannot spell, and it has no short name.",
+                      MB_OK | MB_ICONINFORMATION);
+    }
 
     CString instanceName;
     instanceName.Format("%s %s", g_szProductName, kVersionText);
@@ -148,6 +157,9 @@ BOOL CQuillonApp::InitInstance()
     m_pMainWnd = &mainWindow;
     mainWindow.DoModal();
     m_pMainWnd = nullptr;
+    // The window is gone: a later start must not hand its request to it, and finds none while
+    // this process ends.
+    ForgetSharedMainWindow();
     return FALSE;
 }
 
@@ -243,8 +255,10 @@ BOOL CQuillonApp::StartPendingInstaller()
 
 int CQuillonApp::ExitInstance()
 {
-    // A cancelled update download may still be winding down.
-    m_updateWorkers.WaitAll();
+    // The update dialog's worker may still wind down a cancelled download, or wait for the answer
+    // to a question that outlived its dialog: the exit waits a little, then ends without it. A
+    // file it was writing is marked for deletion, which the system carries out with the process.
+    m_updateWorkers.WaitAll(kUpdateWorkerExitWaitMs);
     // The engine goes first: its job thread may still use COM, and it must not outlive the
     // objects it was lent.
     ReleaseEngine();

@@ -11,6 +11,12 @@ namespace {
 // copy for all instances).
 __attribute__((section(".SHARED"), shared)) SHARED_INSTANCE_DATA g_sharedInstance = { 0, { 0 } };
 
+// Widened as the system widens a 32-bit handle: sign-extended.
+HWND WindowOf(DWORD handle)
+{
+    return reinterpret_cast<HWND>(static_cast<LONG_PTR>(static_cast<LONG>(handle)));
+}
+
 } // namespace
 
 SHARED_INSTANCE_DATA& SharedInstanceData()
@@ -25,8 +31,20 @@ void SetSharedMainWindow(HWND window)
 
 HWND GetSharedMainWindow()
 {
-    // Widened as the system widens a 32-bit handle: sign-extended.
-    return reinterpret_cast<HWND>(static_cast<LONG_PTR>(static_cast<LONG>(g_sharedInstance.m_hMainWnd)));
+    return WindowOf(g_sharedInstance.m_hMainWnd);
+}
+
+void ForgetSharedMainWindow()
+{
+    const DWORD stored = g_sharedInstance.m_hMainWnd;
+    HWND window = WindowOf(stored);
+    DWORD processId = 0;
+    if (window && ::IsWindow(window) && ::GetWindowThreadProcessId(window, &processId) &&
+        processId != ::GetCurrentProcessId())
+        return;
+    // Only what was read: another instance may have written its own window meanwhile.
+    ::InterlockedCompareExchange(reinterpret_cast<volatile LONG*>(&g_sharedInstance.m_hMainWnd), 0,
+                                 static_cast<LONG>(stored));
 }
 
 BOOL SetSharedPath(const CString& path)

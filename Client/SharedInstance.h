@@ -17,6 +17,9 @@ SHARED_INSTANCE_DATA& SharedInstanceData();
 
 void SetSharedMainWindow(HWND window);
 HWND GetSharedMainWindow();
+// Empties the shared main window when it is one of this process's or no window any more; leaves
+// another live instance's window alone.
+void ForgetSharedMainWindow();
 // Copies a path into the shared buffer; FALSE (nothing written) when it does not fit.
 BOOL SetSharedPath(const CString& path);
 // The shared path, never read past the buffer even when it holds no terminator.

@@ -1,134 +1,107 @@
 #include "StartupManager.h"
 
 #include <algorithm>
-#include <string>
+#include <map>
 
 #include "RegistryValues.h"
 
 namespace {
 
-const char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-const char kRegStore[] = "Software\\Microsoft\\Shared Tools\\MSConfig\\startupreg";
-const char kFolderStore[] = "Software\\Microsoft\\Shared Tools\\MSConfig\\startupfolder";
-// Our own values beside the system configuration tool's, so that an entry comes back exactly:
-// the Run value's name, type and bytes, and for one string of a multi-string value its index
-// and the bytes the value was left with.
-const char kNameValue[] = "name";
-const char kTypeValue[] = "type";
-const char kDataValue[] = "data";
-const char kIndexValue[] = "index";
-const char kRemainingValue[] = "remaining";
+const wchar_t kFolderStore[] = L"Software\\Microsoft\\Shared Tools\\MSConfig\\startupfolder";
 
-// The index of the item's string in a list: where it was listed if it is still there, else its
-// first occurrence; -1 when it is gone.
-int FindString(const std::vector<CString>& strings, int listedIndex, const CString& text)
+// One search of a folder's files, closed when the object goes.
+class CFindHandle
 {
-    if (listedIndex >= 0 && listedIndex < static_cast<int>(strings.size()) && strings[listedIndex] == text)
-        return listedIndex;
-    for (size_t i = 0; i < strings.size(); ++i) {
-        if (strings[i] == text)
-            return static_cast<int>(i);
+public:
+    explicit CFindHandle(const std::wstring& pattern) : m_find(::FindFirstFileW(pattern.c_str(), &data)) {}
+    ~CFindHandle()
+    {
+        if (m_find != INVALID_HANDLE_VALUE)
+            ::FindClose(m_find);
     }
-    return -1;
+    CFindHandle(const CFindHandle&) = delete;
+    CFindHandle& operator=(const CFindHandle&) = delete;
+
+    bool Found() const { return m_find != INVALID_HANDLE_VALUE; }
+    bool Next() { return ::FindNextFileW(m_find, &data) != FALSE; }
+
+    WIN32_FIND_DATAW data = {};
+
+private:
+    HANDLE m_find;
+};
+
+bool Exists(const std::wstring& path)
+{
+    return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-bool HasText(const std::vector<CString>& strings)
+bool FileExists(const std::wstring& path)
 {
-    for (const CString& text : strings) {
-        if (!text.IsEmpty())
-            return true;
-    }
-    return false;
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return !path.empty() && attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-BOOL DeleteStoreEntry(const char* store, const CString& subkey)
+BOOL DeleteFileForced(const std::wstring& path)
 {
-    if (subkey.IsEmpty())
-        return FALSE;
-    CRegKey64 key;
-    return key.Open(HKEY_LOCAL_MACHINE, store, KEY_ALL_ACCESS) && DeleteRegSubkey64(key, subkey);
-}
-
-BOOL SubkeyExists(HKEY parent, const CString& name)
-{
-    CRegKey64 key;
-    return key.Open(parent, name, KEY_READ);
-}
-
-// A subkey name of the startupreg store for a Run value: its name where that is free and a plain
-// key name, else a free variant of it, so that entries of the same name in both roots or in one
-// multi-string value never share a subkey.
-CString FreeStoreKeyName(HKEY store, const CString& valueName)
-{
-    CString base = valueName;
-    base.Replace('\\', '^');
-    if (base.IsEmpty())
-        base = "(Default)";
-    if (!SubkeyExists(store, base))
-        return base;
-    for (int number = 2;; ++number) {
-        CString candidate;
-        candidate.Format("%s (%d)", static_cast<const char*>(base), number);
-        if (!SubkeyExists(store, candidate))
-            return candidate;
-    }
-}
-
-HKEY RootOf(const StartupRegItem& item)
-{
-    return item.localMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
-}
-
-bool FileExists(const CString& path)
-{
-    const DWORD attributes = ::GetFileAttributesA(path);
-    return !path.IsEmpty() && attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-BOOL DeleteFileForced(const CString& path)
-{
-    if (::DeleteFileA(path))
+    if (::DeleteFileW(path.c_str()))
         return TRUE;
     if (::GetLastError() != ERROR_ACCESS_DENIED)
         return FALSE;
-    ::SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
-    return ::DeleteFileA(path);
+    ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    return ::DeleteFileW(path.c_str());
 }
 
-CString FolderOf(const CString& path)
+std::wstring WithoutTrailingSlashes(std::wstring path)
 {
-    const int slash = path.ReverseFind('\\');
-    return slash < 0 ? CString() : path.Left(slash);
+    while (!path.empty() && path.back() == L'\\')
+        path.pop_back();
+    return path;
 }
 
-CString SpecialFolder(int csidl)
+std::wstring FolderOf(const std::wstring& path)
 {
-    char path[MAX_PATH] = {};
-    if (FAILED(::SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path)))
-        return CString();
-    return CString(path);
+    const size_t slash = path.rfind(L'\\');
+    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
 }
 
-// The Run value's strings as the list shows them: index of each string that has text.
-struct RUN_STRING
+std::wstring SpecialFolder(int csidl)
 {
-    int index;
-    CString text;
-};
+    wchar_t path[MAX_PATH] = {};
+    if (FAILED(::SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path)))
+        return std::wstring();
+    return path;
+}
 
-std::vector<RUN_STRING> RunStringsOf(const REG_VALUE_DATA& value)
+// A name the file system takes as a file of the folder it is given in, and as nothing else.
+bool IsPlainFileName(const std::wstring& name)
 {
-    std::vector<RUN_STRING> strings;
-    if (value.type != REG_MULTI_SZ) {
-        strings.push_back({ -1, RegValueText(value.data) });
-        return strings;
+    if (name.empty() || name.size() >= MAX_PATH || name.back() == L'.' || name.back() == L' ')
+        return false;
+    for (wchar_t ch : name) {
+        if (ch < 32 || std::wstring(L"\\/:*?\"<>|").find(ch) != std::wstring::npos)
+            return false;
     }
-    const std::vector<CString> all = SplitMultiString(value.data);
-    for (size_t index = 0; index < all.size(); ++index) {
-        if (!all[index].IsEmpty())
-            strings.push_back({ static_cast<int>(index), all[index] });
+    // Device names answer in every folder, whatever their extension.
+    std::wstring device = UpperText(name.substr(0, name.find(L'.')));
+    device.erase(device.find_last_not_of(L' ') + 1);
+    static const wchar_t* const kDevices[] = { L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$" };
+    for (const wchar_t* reserved : kDevices) {
+        if (device == reserved)
+            return false;
     }
-    return strings;
+    const bool numbered = device.size() == 4 && (device.compare(0, 3, L"COM") == 0 || device.compare(0, 3, L"LPT") == 0);
+    return !(numbered && device[3] >= L'0' && device[3] <= L'9');
+}
+
+void Note(STARTUP_OUTCOME* outcome, const CString& name, STARTUP_RESULT result)
+{
+    if (result == STARTUP_DONE)
+        return;
+    if (!outcome->failed++) {
+        outcome->first = result;
+        outcome->firstName = name;
+    }
 }
 
 } // namespace
@@ -138,37 +111,62 @@ STARTUP_FOLDERS STARTUP_FOLDERS::FromSystem()
     STARTUP_FOLDERS folders;
     folders.user = SpecialFolder(CSIDL_STARTUP);
     folders.common = SpecialFolder(CSIDL_COMMON_STARTUP);
-    char windows[MAX_PATH] = {};
-    const UINT length = ::GetWindowsDirectoryA(windows, sizeof(windows));
-    if (length > 0 && length < sizeof(windows))
-        folders.backup = CString(windows) + "\\pss\\";
+    wchar_t windows[MAX_PATH] = {};
+    const UINT length = ::GetWindowsDirectoryW(windows, MAX_PATH);
+    if (length > 0 && length < MAX_PATH)
+        folders.backup = std::wstring(windows) + L"\\pss\\";
     return folders;
 }
 
 CStartupManager::CStartupManager(const STARTUP_FOLDERS& folders) : m_folders(folders)
 {
-    ::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, m_shellLink.ReceiveVoid());
+    ::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, m_shellLink.ReceiveVoid());
 }
 
 CStartupManager::~CStartupManager() = default;
 
 CString CStartupManager::ExtractProgramName(const CString& command)
 {
-    CString trimmed = command;
-    trimmed.Trim();
-    CString lower = trimmed;
-    lower.MakeLower();
-    const int exe = lower.Find(".exe");
-    if (exe < 0)
-        return CString();
-    const int slash = lower.Left(exe + 4).ReverseFind('\\');
-    if (slash < 0)
-        return CString();
-    const CString tail = trimmed.Mid(slash + 1);
-    int end = tail.Find(".exe");
-    if (end < 0)
-        end = tail.Find(".EXE");
-    return end < 0 ? tail : tail.Left(end);
+    return CodePageText(CStartupRunValues::ProgramName(WideText(command)));
+}
+
+CString CStartupManager::FailureText(const char* verb, const STARTUP_OUTCOME& outcome)
+{
+    static const char* const kReasons[] = {
+        "",
+        "it is no longer as the list showed it.",
+        "the registry could not be changed.",
+        "its value is of a type that is not written back into a Run key.",
+        "a disabled copy of it is already kept. Enable or remove that entry first.",
+        "its file could not be moved.",
+        "its record names a file outside the Startup folders and the backup folder.",
+        "its file could not be deleted.",
+    };
+    const size_t reason = static_cast<size_t>(outcome.first);
+    const char* why = reason < sizeof(kReasons) / sizeof(kReasons[0]) ? kReasons[reason] : "";
+    CString text;
+    if (outcome.failed == 1)
+        text.Format("\"%s\" could not be %s: %s", outcome.firstName.GetString(), verb, why);
+    else
+        text.Format("%d entries could not be %s. The first, \"%s\": %s", outcome.failed, verb,
+                    outcome.firstName.GetString(), why);
+    return text;
+}
+
+bool CStartupManager::PlainFileIn(const std::wstring& path, const std::vector<std::wstring>& folders, std::wstring* file)
+{
+    const size_t slash = path.rfind(L'\\');
+    if (slash == std::wstring::npos || !IsPlainFileName(path.substr(slash + 1)))
+        return false;
+    const std::wstring folder = UpperText(path.substr(0, slash));
+    for (const std::wstring& candidate : folders) {
+        const std::wstring known = WithoutTrailingSlashes(candidate);
+        if (!known.empty() && UpperText(known) == folder) {
+            *file = known + L"\\" + path.substr(slash + 1);
+            return true;
+        }
+    }
+    return false;
 }
 
 // ---- Reading ----------------------------------------------------------------------------------------
@@ -187,68 +185,62 @@ void CStartupManager::EnumRunValues()
 {
     for (HKEY root : { HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE }) {
         CRegKey64 run;
-        if (!run.Open(root, kRunKey, KEY_READ))
+        if (!run.Open(root, CStartupRunValues::kRunKey, KEY_READ))
             continue;
-        DWORD longestName = 0;
-        DWORD longestData = 0;
-        if (::RegQueryInfoKeyA(run, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &longestName,
-                               &longestData, nullptr, nullptr) != ERROR_SUCCESS)
-            continue;
-        std::vector<char> name(longestName + 2);
-        std::vector<BYTE> data(std::min(longestData, kMaxRegValueBytes) + 1);
+        // Room for the longest name a value can have.
+        std::vector<wchar_t> name(16384);
         // Any failure ends the walk: some keys never answer "no more items".
         for (DWORD index = 0;; ++index) {
             DWORD nameLength = static_cast<DWORD>(name.size());
-            DWORD size = static_cast<DWORD>(data.size());
-            REG_VALUE_DATA value;
-            const LONG result = ::RegEnumValueA(run, index, name.data(), &nameLength, nullptr, &value.type, data.data(), &size);
-            if (result == ERROR_MORE_DATA) {
-                // Grown since the key was asked: read it by name, as large as it is now.
-                nameLength = static_cast<DWORD>(name.size());
-                if (::RegEnumValueA(run, index, name.data(), &nameLength, nullptr, nullptr, nullptr, nullptr) !=
-                        ERROR_SUCCESS ||
-                    !ReadRegValue(run, CString(std::string(name.data(), nameLength)), &value))
-                    continue;
-            } else if (result != ERROR_SUCCESS) {
+            const LONG result = ::RegEnumValueW(run, index, name.data(), &nameLength, nullptr, nullptr, nullptr, nullptr);
+            if (result != ERROR_SUCCESS)
                 break;
-            } else {
-                value.data.assign(data.begin(), data.begin() + size);
-            }
-            if (value.data.empty())
+            const std::wstring valueName(name.data(), nameLength);
+            REG_VALUE_DATA value;
+            if (!ReadRegValue(run, valueName.c_str(), &value) || value.data.empty())
                 continue;
-            const CString valueName(std::string(name.data(), nameLength));
-            for (const RUN_STRING& text : RunStringsOf(value)) {
-                StartupRegItem item;
-                item.name = valueName;
-                item.command = text.text;
-                item.localMachine = root == HKEY_LOCAL_MACHINE;
-                item.stringIndex = text.index;
+            StartupRegItem item;
+            item.valueName = valueName;
+            item.name = CodePageText(valueName);
+            item.localMachine = root == HKEY_LOCAL_MACHINE;
+            if (value.type != REG_MULTI_SZ) {
+                item.text = CStartupRunValues::TextOf(value);
+                item.command = CodePageText(item.text);
+                m_regItems.push_back(item);
+                continue;
+            }
+            // Each string of a list is a row of its own; empty strings are none.
+            const std::vector<std::wstring> strings = SplitMultiString(value.data);
+            for (size_t at = 0; at < strings.size(); ++at) {
+                if (strings[at].empty())
+                    continue;
+                item.text = strings[at];
+                item.command = CodePageText(item.text);
+                item.stringIndex = static_cast<int>(at);
                 m_regItems.push_back(item);
             }
         }
     }
 }
 
+// Every record with a command, and every one of ours: an entry whose value was empty is listed
+// too, so that what was disabled can be enabled.
 void CStartupManager::ReadDisabledRegItems()
 {
-    CRegKey64 store;
-    if (!store.Open(HKEY_LOCAL_MACHINE, kRegStore, KEY_READ))
-        return;
-    char subkey[256] = {};
-    for (DWORD index = 0; ::RegEnumKeyA(store, index, subkey, sizeof(subkey)) == ERROR_SUCCESS; ++index) {
-        CRegKey64 entry;
-        if (!entry.Open(store, subkey, KEY_READ))
-            break;
+    CStartupRunValues values;
+    values.Load();
+    for (const RUN_RECORD& record : values.Records()) {
+        if (record.command.empty() && !record.exact)
+            continue;
         StartupRegItem item;
-        item.storeKey = subkey;
-        item.name = ReadRegText(entry, kNameValue);
-        if (item.name.IsEmpty())
-            item.name = subkey;
-        item.command = ReadRegText(entry, "command");
+        item.valueName = record.valueName;
+        item.name = CodePageText(record.exact ? record.valueName : record.storeKey);
+        item.text = record.command;
+        item.command = CodePageText(record.command);
         item.disabled = 1;
-        item.localMachine = ReadRegText(entry, "hkey") == "HKLM";
-        if (!item.command.IsEmpty())
-            m_regItems.push_back(item);
+        item.localMachine = record.localMachine;
+        item.storeKey = record.storeKey;
+        m_regItems.push_back(item);
     }
 }
 
@@ -258,48 +250,46 @@ void CStartupManager::EnumStartupFolders()
     EnumStartupFolder(m_folders.common, true);
 }
 
-void CStartupManager::EnumStartupFolder(const CString& folder, bool common)
+void CStartupManager::EnumStartupFolder(const std::wstring& folder, bool common)
 {
-    if (folder.IsEmpty())
+    if (folder.empty())
         return;
-    CFileFind find;
-    BOOL more = find.FindFile(folder + "\\*.*");
-    while (more) {
-        more = find.FindNextFile();
-        if (find.IsDots() || find.IsDirectory() || find.IsHidden())
+    const std::wstring base = WithoutTrailingSlashes(folder);
+    CFindHandle find(base + L"\\*");
+    for (bool more = find.Found(); more; more = find.Next()) {
+        const WIN32_FIND_DATAW& data = find.data;
+        if (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN))
             continue;
+        const std::wstring fileName = data.cFileName;
         StartupFolderItem item;
-        const CString fileName = find.GetFileName();
-        item.path = find.GetFilePath();
-        item.command = item.path;
-        const int dot = fileName.ReverseFind('.');
-        CString target;
-        if (dot >= 0 && fileName.Mid(dot).CompareNoCase(".lnk") == 0 && ResolveShortcut(item.path, &target))
-            item.command = target;
-        item.name = dot >= 0 ? fileName.Left(dot) : fileName;
+        item.path = base + L"\\" + fileName;
+        item.target = item.path;
+        const size_t dot = fileName.rfind(L'.');
+        std::wstring target;
+        if (dot != std::wstring::npos && UpperText(fileName.substr(dot)) == L".LNK" && ResolveShortcut(item.path, &target))
+            item.target = target;
+        item.itemName = dot != std::wstring::npos ? fileName.substr(0, dot) : fileName;
         item.location = common ? "Common Startup" : "Startup";
-        item.backupPath = m_folders.backup + fileName + item.location;
+        item.backupPath = m_folders.backup + fileName + WideText(item.location);
         item.storeKey = item.path;
-        item.storeKey.Replace('\\', '^');
+        std::replace(item.storeKey.begin(), item.storeKey.end(), L'\\', L'^');
         item.common = common ? 1 : 0;
+        item.name = CodePageText(item.itemName);
+        item.command = CodePageText(item.target);
         m_folderItems.push_back(item);
     }
 }
 
-BOOL CStartupManager::ResolveShortcut(const CString& path, CString* target)
+BOOL CStartupManager::ResolveShortcut(const std::wstring& path, std::wstring* target)
 {
     if (!m_shellLink)
         return FALSE;
     CComPointer<IPersistFile> file;
-    if (FAILED(m_shellLink->QueryInterface(IID_IPersistFile, file.ReceiveVoid())))
+    if (FAILED(m_shellLink->QueryInterface(IID_IPersistFile, file.ReceiveVoid())) ||
+        FAILED(file->Load(path.c_str(), STGM_READ)))
         return FALSE;
-    wchar_t widePath[MAX_PATH] = {};
-    if (!::MultiByteToWideChar(CP_ACP, 0, path, -1, widePath, MAX_PATH))
-        return FALSE;
-    if (FAILED(file->Load(widePath, STGM_READ)))
-        return FALSE;
-    char resolved[MAX_PATH] = {};
-    if (FAILED(m_shellLink->GetPath(resolved, sizeof(resolved), nullptr, SLGP_UNCPRIORITY)) || !resolved[0])
+    wchar_t resolved[MAX_PATH] = {};
+    if (FAILED(m_shellLink->GetPath(resolved, MAX_PATH, nullptr, SLGP_UNCPRIORITY)) || !resolved[0])
         return FALSE;
     *target = resolved;
     return TRUE;
@@ -310,264 +300,216 @@ void CStartupManager::ReadDisabledFolderItems()
     CRegKey64 store;
     if (!store.Open(HKEY_LOCAL_MACHINE, kFolderStore, KEY_READ))
         return;
-    char subkey[MAX_PATH + 1] = {};
-    for (DWORD index = 0; ::RegEnumKeyA(store, index, subkey, sizeof(subkey)) == ERROR_SUCCESS; ++index) {
+    for (const std::wstring& subkey : RegSubkeyNames(store)) {
         CRegKey64 entry;
-        if (!entry.Open(store, subkey, KEY_READ))
-            break;
+        if (!entry.Open(store, subkey.c_str(), KEY_READ))
+            continue;
         StartupFolderItem item;
-        item.name = ReadRegText(entry, "item");
-        item.command = ReadRegText(entry, "command");
-        item.path = ReadRegText(entry, "path");
-        item.backupPath = ReadRegText(entry, "backup");
-        item.location = ReadRegText(entry, "location");
+        item.itemName = ReadRegText(entry, L"item");
+        item.target = ReadRegText(entry, L"command");
+        item.path = ReadRegText(entry, L"path");
+        item.backupPath = ReadRegText(entry, L"backup");
+        item.location = CodePageText(ReadRegText(entry, L"location"));
         item.common = item.location.CompareNoCase("common startup") == 0;
         item.storeKey = subkey;
         item.disabled = 1;
-        if (!item.path.IsEmpty())
+        item.name = CodePageText(item.itemName);
+        item.command = CodePageText(item.target);
+        if (!item.path.empty())
             m_folderItems.push_back(item);
     }
 }
 
 // ---- Run values -------------------------------------------------------------------------------------
 
-BOOL CStartupManager::Disable(const StartupRegItem& item)
+STARTUP_RESULT CStartupManager::Disable(const StartupRegItem& item)
 {
     if (item.disabled)
-        return FALSE;
-    CRegKey64 run;
-    REG_VALUE_DATA value;
-    if (!run.Open(RootOf(item), kRunKey, KEY_ALL_ACCESS) || !ReadRegValue(run, item.name, &value))
-        return FALSE;
-
-    // One string of a multi-string value goes; the others stay where they are.
-    const bool part = value.type == REG_MULTI_SZ;
-    std::vector<CString> remaining;
-    int index = -1;
-    if (part) {
-        remaining = SplitMultiString(value.data);
-        index = FindString(remaining, item.stringIndex, item.command);
-        if (index < 0)
-            return FALSE;
-        remaining.erase(remaining.begin() + index);
-    } else if (RegValueText(value.data) != item.command) {
-        return FALSE;  // the value changed since it was listed
-    }
-    const bool valueStays = part && HasText(remaining);
-
-    CRegKey64 store;
-    if (!store.Create(HKEY_LOCAL_MACHINE, kRegStore))
-        return FALSE;
-    const CString subkey = FreeStoreKeyName(store, item.name);
-    CRegKey64 entry;
-    if (!entry.Create(store, subkey))
-        return FALSE;
-    CString programName = ExtractProgramName(item.command);
-    if (programName.IsEmpty())
-        programName = item.name;
-    BOOL written = WriteRegText(entry, "item", programName) && WriteRegText(entry, "command", item.command) &&
-                   WriteRegText(entry, "key", kRunKey) && WriteRegText(entry, "hkey", item.localMachine ? "HKLM" : "HKCU") &&
-                   WriteRegText(entry, "inimapping", "0") && WriteRegText(entry, kNameValue, item.name) &&
-                   WriteRegDword(entry, kTypeValue, value.type) && WriteRegBytes(entry, kDataValue, REG_BINARY, value.data);
-    if (written && part)
-        written = WriteRegDword(entry, kIndexValue, static_cast<DWORD>(index));
-    const std::vector<BYTE> remainingData = JoinMultiString(remaining);
-    if (written && valueStays)
-        written = WriteRegBytes(entry, kRemainingValue, REG_BINARY, remainingData);
-    entry.Close();
-
-    // Only a fully recorded entry leaves the Run key.
-    BOOL moved = FALSE;
-    if (written)
-        moved = valueStays ? WriteRegBytes(run, item.name, REG_MULTI_SZ, remainingData)
-                           : ::RegDeleteValueA(run, item.name) == ERROR_SUCCESS;
-    if (!moved)
-        DeleteRegSubkey64(store, subkey);
-    return moved;
+        return STARTUP_CHANGED;
+    CStartupRunValues values;
+    values.Load();
+    std::vector<STARTUP_RESULT> results;
+    values.Disable({ &item }, &results);
+    return results[0];
 }
 
-BOOL CStartupManager::Enable(const StartupRegItem& item)
+STARTUP_RESULT CStartupManager::Enable(const StartupRegItem& item)
 {
     if (!item.disabled)
-        return FALSE;
-    CRegKey64 store;
-    CRegKey64 entry;
-    if (!store.Open(HKEY_LOCAL_MACHINE, kRegStore, KEY_ALL_ACCESS) || !entry.Open(store, item.storeKey, KEY_READ))
-        return FALSE;
-    const CString command = ReadRegText(entry, "command");
-    CString name = ReadRegText(entry, kNameValue);
-    if (name.IsEmpty())
-        name = item.storeKey;
-    DWORD type = REG_SZ;
-    REG_VALUE_DATA original;
-    const bool exact = ReadRegDword(entry, kTypeValue, &type) && ReadRegValue(entry, kDataValue, &original);
-    DWORD index = 0;
-    const bool part = exact && type == REG_MULTI_SZ && ReadRegDword(entry, kIndexValue, &index);
-    REG_VALUE_DATA remaining;
-    const bool leftOthers = part && ReadRegValue(entry, kRemainingValue, &remaining);
-    entry.Close();
-
-    CRegKey64 run;
-    if (!run.Create(RootOf(item), kRunKey))
-        return FALSE;
-    BOOL written = FALSE;
-    if (!exact) {
-        // An entry the system configuration tool disabled: its text, as a plain value.
-        written = WriteRegText(run, name, command);
-    } else if (!part) {
-        written = WriteRegBytes(run, name, type, original.data);
-    } else {
-        REG_VALUE_DATA current;
-        const bool present = ReadRegValue(run, name, &current);
-        if ((!present && !leftOthers) || (present && leftOthers && current.data == remaining.data)) {
-            // The value is as this entry's disabling left it: it comes back byte for byte.
-            written = WriteRegBytes(run, name, REG_MULTI_SZ, original.data);
-        } else if (!present) {
-            written = WriteRegBytes(run, name, REG_MULTI_SZ, JoinMultiString({ command }));
-        } else if (current.type == REG_MULTI_SZ) {
-            std::vector<CString> strings = SplitMultiString(current.data);
-            strings.insert(strings.begin() + std::min<size_t>(index, strings.size()), command);
-            written = WriteRegBytes(run, name, REG_MULTI_SZ, JoinMultiString(strings));
-        }
-        // A value of that name that is no longer a list is left alone, and the entry stays disabled.
-    }
-    return written && DeleteRegSubkey64(store, item.storeKey);
+        return STARTUP_CHANGED;
+    CStartupRunValues values;
+    values.Load();
+    std::vector<STARTUP_RESULT> results;
+    values.Enable({ item.storeKey }, &results);
+    return results[0];
 }
 
-BOOL CStartupManager::RestoresExactly(const StartupRegItem& item)
+STARTUP_RESULT CStartupManager::Remove(const StartupRegItem& item)
 {
-    CRegKey64 entry;
-    CString path = CString(kRegStore) + "\\" + item.storeKey;
-    if (!entry.Open(HKEY_LOCAL_MACHINE, path, KEY_READ))
-        return FALSE;
-    DWORD type = REG_SZ;
-    DWORD index = 0;
-    if (!ReadRegDword(entry, kTypeValue, &type) || type != REG_MULTI_SZ || !ReadRegDword(entry, kIndexValue, &index))
-        return TRUE;
-    REG_VALUE_DATA remaining;
-    const bool leftOthers = ReadRegValue(entry, kRemainingValue, &remaining);
-    CString name = ReadRegText(entry, kNameValue);
-    if (name.IsEmpty())
-        name = item.storeKey;
-    CRegKey64 run;
-    REG_VALUE_DATA current;
-    const bool present = run.Open(RootOf(item), kRunKey, KEY_READ) && ReadRegValue(run, name, &current);
-    return (!present && !leftOthers) || (present && leftOthers && current.data == remaining.data);
-}
-
-BOOL CStartupManager::Remove(const StartupRegItem& item)
-{
-    if (item.disabled)
-        return DeleteStoreEntry(kRegStore, item.storeKey);
-    CRegKey64 run;
-    REG_VALUE_DATA value;
-    if (!run.Open(RootOf(item), kRunKey, KEY_ALL_ACCESS) || !ReadRegValue(run, item.name, &value))
-        return FALSE;
-    if (value.type != REG_MULTI_SZ)
-        return ::RegDeleteValueA(run, item.name) == ERROR_SUCCESS;
-    // One string of a list goes; the others stay.
-    std::vector<CString> strings = SplitMultiString(value.data);
-    const int index = FindString(strings, item.stringIndex, item.command);
-    if (index < 0)
-        return FALSE;
-    strings.erase(strings.begin() + index);
-    if (!HasText(strings))
-        return ::RegDeleteValueA(run, item.name) == ERROR_SUCCESS;
-    return WriteRegBytes(run, item.name, REG_MULTI_SZ, JoinMultiString(strings));
+    CStartupRunValues values;
+    values.Load();
+    return values.Remove(item);
 }
 
 // ---- Shortcuts ----------------------------------------------------------------------------------------
 
-BOOL CStartupManager::Disable(const StartupFolderItem& item)
+STARTUP_RESULT CStartupManager::Disable(const StartupFolderItem& item)
 {
     if (item.disabled)
-        return FALSE;
-    const CString backupFolder = FolderOf(item.backupPath);
-    if (!backupFolder.IsEmpty() && ::GetFileAttributesA(backupFolder) == INVALID_FILE_ATTRIBUTES)
-        ::CreateDirectoryA(backupFolder, nullptr);
-    BOOL moved = FALSE;
-    if (FileExists(item.path))
-        moved = ::MoveFileA(item.path, item.backupPath);
+        return STARTUP_CHANGED;
+    std::wstring file;
+    std::wstring backup;
+    if (!PlainFileIn(item.path, StartupFolders(), &file) || !PlainFileIn(item.backupPath, BackupFolder(), &backup))
+        return STARTUP_OUTSIDE_FOLDERS;
+    if (!FileExists(file))
+        return STARTUP_CHANGED;
+    CRegKey64 store;
+    if (!store.Create(HKEY_LOCAL_MACHINE, kFolderStore))
+        return STARTUP_REGISTRY_FAILED;
+    // A record or a copy kept from an earlier disabling stays as it is: it may be all that is left
+    // of another shortcut.
+    CRegKey64 earlier;
+    if (earlier.Open(store, item.storeKey.c_str(), KEY_READ) || Exists(backup))
+        return STARTUP_COPY_KEPT;
+    const std::wstring backupFolder = FolderOf(backup);
+    if (!Exists(backupFolder))
+        ::CreateDirectoryW(backupFolder.c_str(), nullptr);
+    if (!::MoveFileW(file.c_str(), backup.c_str()))
+        return STARTUP_MOVE_FAILED;
 
+    CRegKey64 entry;
+    const BOOL written = entry.Create(store, item.storeKey.c_str()) && WriteRegText(entry, L"item", item.itemName) &&
+                         WriteRegText(entry, L"command", item.target) && WriteRegText(entry, L"backup", backup) &&
+                         WriteRegText(entry, L"location", WideText(item.location)) && WriteRegText(entry, L"path", file);
+    entry.Close();
+    if (written)
+        return STARTUP_DONE;
+    // Unrecorded, the file would be lost to the list: it goes back.
+    DeleteRegSubkey64(store, item.storeKey.c_str());
+    ::MoveFileW(backup.c_str(), file.c_str());
+    return STARTUP_REGISTRY_FAILED;
+}
+
+STARTUP_RESULT CStartupManager::Enable(const StartupFolderItem& item)
+{
+    if (!item.disabled)
+        return STARTUP_CHANGED;
     CRegKey64 store;
     CRegKey64 entry;
-    BOOL written = store.Create(HKEY_LOCAL_MACHINE, kFolderStore) && entry.Create(store, item.storeKey) &&
-                   WriteRegText(entry, "item", item.name) && WriteRegText(entry, "command", item.command) &&
-                   WriteRegText(entry, "backup", item.backupPath) && WriteRegText(entry, "location", item.location) &&
-                   WriteRegText(entry, "path", item.path);
+    if (!store.Open(HKEY_LOCAL_MACHINE, kFolderStore, KEY_ALL_ACCESS) || !entry.Open(store, item.storeKey.c_str(), KEY_READ))
+        return STARTUP_CHANGED;
+    const std::wstring backupText = ReadRegText(entry, L"backup");
+    const std::wstring pathText = ReadRegText(entry, L"path");
     entry.Close();
-    if (!written && moved) {
-        // Unrecorded, the file would be lost to the list: it goes back.
-        if (store)
-            DeleteRegSubkey64(store, item.storeKey);
-        ::MoveFileA(item.backupPath, item.path);
-        return FALSE;
-    }
-    return written;
-}
-
-BOOL CStartupManager::Enable(const StartupFolderItem& item)
-{
-    if (!item.disabled)
-        return FALSE;
-    if (FileExists(item.backupPath)) {
+    std::wstring backup;
+    if (!backupText.empty() && !PlainFileIn(backupText, BackupFolder(), &backup))
+        return STARTUP_OUTSIDE_FOLDERS;
+    if (FileExists(backup)) {
         // The only copy of the shortcut: it is moved back or stays where it is, never deleted.
-        const CString folder = FolderOf(item.path);
-        if (!folder.IsEmpty() && ::GetFileAttributesA(folder) == INVALID_FILE_ATTRIBUTES)
-            ::SHCreateDirectoryExA(nullptr, folder, nullptr);
-        if (!::MoveFileA(item.backupPath, item.path))
-            return FALSE;
+        std::wstring file;
+        if (!PlainFileIn(pathText, StartupFolders(), &file))
+            return STARTUP_OUTSIDE_FOLDERS;
+        const std::wstring folder = FolderOf(file);
+        if (!Exists(folder))
+            ::SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
+        if (!::MoveFileW(backup.c_str(), file.c_str()))
+            return STARTUP_MOVE_FAILED;
     }
-    return DeleteStoreEntry(kFolderStore, item.storeKey);
+    return DeleteRegSubkey64(store, item.storeKey.c_str()) ? STARTUP_DONE : STARTUP_REGISTRY_FAILED;
 }
 
-BOOL CStartupManager::Remove(const StartupFolderItem& item)
+STARTUP_RESULT CStartupManager::Remove(const StartupFolderItem& item)
 {
-    if (!item.disabled)
-        return DeleteFileForced(item.path);
-    if (!DeleteStoreEntry(kFolderStore, item.storeKey))
-        return FALSE;
-    return item.backupPath.IsEmpty() || !FileExists(item.backupPath) || DeleteFileForced(item.backupPath);
+    if (!item.disabled) {
+        std::wstring file;
+        if (!PlainFileIn(item.path, StartupFolders(), &file))
+            return STARTUP_OUTSIDE_FOLDERS;
+        if (!FileExists(file))
+            return STARTUP_CHANGED;
+        return DeleteFileForced(file) ? STARTUP_DONE : STARTUP_DELETE_FAILED;
+    }
+    CRegKey64 store;
+    CRegKey64 entry;
+    if (!store.Open(HKEY_LOCAL_MACHINE, kFolderStore, KEY_ALL_ACCESS) || !entry.Open(store, item.storeKey.c_str(), KEY_READ))
+        return STARTUP_CHANGED;
+    const std::wstring backupText = ReadRegText(entry, L"backup");
+    entry.Close();
+    if (!DeleteRegSubkey64(store, item.storeKey.c_str()))
+        return STARTUP_REGISTRY_FAILED;
+    // The kept file goes with its record; not one outside the backup folder, nor one that another
+    // record names too.
+    std::wstring backup;
+    if (!PlainFileIn(backupText, BackupFolder(), &backup) || !FileExists(backup) ||
+        BackupNamedByAnother(store, item.storeKey, backup))
+        return STARTUP_DONE;
+    return DeleteFileForced(backup) ? STARTUP_DONE : STARTUP_DELETE_FAILED;
+}
+
+bool CStartupManager::BackupNamedByAnother(HKEY store, const std::wstring& storeKey, const std::wstring& backup) const
+{
+    const std::wstring upperBackup = UpperText(backup);
+    for (const std::wstring& subkey : RegSubkeyNames(store)) {
+        CRegKey64 entry;
+        std::wstring other;
+        if (UpperText(subkey) != UpperText(storeKey) && entry.Open(store, subkey.c_str(), KEY_READ) &&
+            PlainFileIn(ReadRegText(entry, L"backup"), BackupFolder(), &other) && UpperText(other) == upperBackup)
+            return true;
+    }
+    return false;
 }
 
 // ---- Everything at once ---------------------------------------------------------------------------
 
-void CStartupManager::DisableAll()
+STARTUP_OUTCOME CStartupManager::DisableAll()
 {
-    for (const StartupRegItem& item : std::vector<StartupRegItem>(m_regItems)) {
-        if (!item.disabled)
-            Disable(item);
-    }
-    for (const StartupFolderItem& item : std::vector<StartupFolderItem>(m_folderItems)) {
-        if (!item.disabled)
-            Disable(item);
-    }
-}
-
-void CStartupManager::EnableAll()
-{
-    std::vector<StartupRegItem> pending;
+    STARTUP_OUTCOME outcome;
+    // The strings of one value together, so that the value is written once.
+    std::vector<std::vector<const StartupRegItem*>> values;
+    std::map<std::wstring, size_t> valueOf;
     for (const StartupRegItem& item : m_regItems) {
         if (item.disabled)
-            pending.push_back(item);
+            continue;
+        const std::wstring key = (item.localMachine ? L"HKLM|" : L"HKCU|") + UpperText(item.valueName);
+        const auto found = valueOf.emplace(key, values.size());
+        if (found.second)
+            values.emplace_back();
+        values[found.first->second].push_back(&item);
     }
-    // Strings of one value disabled one after the other come back in the opposite order, each
-    // finding the value as its own disabling left it.
-    for (bool progress = true; progress && !pending.empty();) {
-        progress = false;
-        for (size_t i = 0; i < pending.size();) {
-            if (RestoresExactly(pending[i]) && Enable(pending[i])) {
-                pending.erase(pending.begin() + static_cast<std::ptrdiff_t>(i));
-                progress = true;
-            } else {
-                ++i;
-            }
+    CStartupRunValues store;
+    store.Load();
+    std::vector<STARTUP_RESULT> results;
+    for (const std::vector<const StartupRegItem*>& value : values) {
+        store.Disable(value, &results);
+        for (size_t i = 0; i < value.size(); ++i)
+            Note(&outcome, value[i]->name, results[i]);
+    }
+    for (const StartupFolderItem& item : m_folderItems) {
+        if (!item.disabled)
+            Note(&outcome, item.name, Disable(item));
+    }
+    return outcome;
+}
+
+STARTUP_OUTCOME CStartupManager::EnableAll()
+{
+    STARTUP_OUTCOME outcome;
+    std::vector<const StartupRegItem*> disabled;
+    std::vector<std::wstring> storeKeys;
+    for (const StartupRegItem& item : m_regItems) {
+        if (item.disabled) {
+            disabled.push_back(&item);
+            storeKeys.push_back(item.storeKey);
         }
     }
-    for (const StartupRegItem& item : pending)
-        Enable(item);
-    for (const StartupFolderItem& item : std::vector<StartupFolderItem>(m_folderItems)) {
+    CStartupRunValues store;
+    store.Load();
+    std::vector<STARTUP_RESULT> results;
+    store.Enable(storeKeys, &results);
+    for (size_t i = 0; i < disabled.size(); ++i)
+        Note(&outcome, disabled[i]->name, results[i]);
+    for (const StartupFolderItem& item : m_folderItems) {
         if (item.disabled)
-            Enable(item);
+            Note(&outcome, item.name, Enable(item));
     }
+    return outcome;
 }

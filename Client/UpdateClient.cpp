@@ -1,5 +1,7 @@
 #include "UpdateClient.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 
@@ -46,7 +48,39 @@ BOOL IsConnected()
     return ::InternetGetConnectedState(&state, 0);
 }
 
-// An open file of its own: closed when the object goes, and deleted too unless kept.
+// NtSetInformationFile's class and record for a file's delete disposition (ntdll; the Win32 call
+// for it arrived only with Vista).
+const ULONG kFileDispositionInformation = 13;
+struct FILE_DISPOSITION_RECORD
+{
+    BOOLEAN deleteFile;
+};
+struct IO_STATUS_RECORD
+{
+    union {
+        LONG status;
+        PVOID pointer;
+    };
+    ULONG_PTR information;
+};
+typedef LONG(NTAPI* PFN_NT_SET_INFORMATION_FILE)(HANDLE, IO_STATUS_RECORD*, PVOID, ULONG, ULONG);
+
+// Marks the open file to be deleted when its last handle closes, or takes that mark off again.
+// The system carries the mark out also when the process ends without closing the handle.
+BOOL SetDeleteOnClose(HANDLE file, BOOL deleteOnClose)
+{
+    static const auto setInformation = reinterpret_cast<PFN_NT_SET_INFORMATION_FILE>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "NtSetInformationFile")));
+    if (!setInformation)
+        return FALSE;
+    IO_STATUS_RECORD status = {};
+    FILE_DISPOSITION_RECORD disposition = { static_cast<BOOLEAN>(deleteOnClose ? TRUE : FALSE) };
+    return setInformation(file, &status, &disposition, sizeof(disposition), kFileDispositionInformation) >= 0;
+}
+
+// The installer's file while it downloads: opened so that no other process can open it, and
+// marked for deletion from its creation until Keep, so that a download that fails, is cancelled
+// or is cut off by the end of the process leaves nothing behind.
 class CDownloadFile
 {
 public:
@@ -54,12 +88,9 @@ public:
     {
         if (m_hFile != INVALID_HANDLE_VALUE)
             ::CloseHandle(m_hFile);
-        if (!m_bKeep && !m_strPath.IsEmpty())
-            ::DeleteFileA(m_strPath);
     }
-    // A new ".exe" beside a fresh temporary name ("regupd", of which the system keeps "reg"), opened so that no
-    // other process can read or write it while it is written. The ".tmp" that reserved the name
-    // goes again.
+    // A new ".exe" beside a fresh temporary name ("regupd", of which the system keeps "reg").
+    // The ".tmp" that reserved the name goes again.
     BOOL Create()
     {
         char folder[MAX_PATH] = {};
@@ -74,7 +105,7 @@ public:
             reserved.push_back(name);
             CString path(name);
             path = path.Left(path.GetLength() - 4) + ".exe";
-            m_hFile = ::CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+            m_hFile = ::CreateFileA(path, GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
             if (m_hFile != INVALID_HANDLE_VALUE)
                 m_strPath = path;
@@ -84,16 +115,22 @@ public:
         // The names stay reserved until the .exe exists, so no two tries get the same one.
         for (const CString& name : reserved)
             ::DeleteFileA(name);
+        if (m_hFile != INVALID_HANDLE_VALUE && !SetDeleteOnClose(m_hFile, TRUE)) {
+            // Without the mark the file could outlive a download cut off by the end of the process.
+            ::CloseHandle(m_hFile);
+            m_hFile = INVALID_HANDLE_VALUE;
+            ::DeleteFileA(m_strPath);
+            m_strPath.Empty();
+        }
         return m_hFile != INVALID_HANDLE_VALUE;
     }
     HANDLE Handle() const { return m_hFile; }
     const CString& Path() const { return m_strPath; }
-    void Keep() { m_bKeep = TRUE; }
+    BOOL Keep() { return SetDeleteOnClose(m_hFile, FALSE); }
 
 private:
     HANDLE m_hFile = INVALID_HANDLE_VALUE;
     CString m_strPath;
-    BOOL m_bKeep = FALSE;
 };
 
 BOOL ReadAt(HANDLE file, LONGLONG offset, void* buffer, DWORD size)
@@ -103,6 +140,55 @@ BOOL ReadAt(HANDLE file, LONGLONG offset, void* buffer, DWORD size)
     DWORD read = 0;
     return ::SetFilePointerEx(file, position, nullptr, FILE_BEGIN) &&
            ::ReadFile(file, buffer, size, &read, nullptr) && read == size;
+}
+
+// The end of what the program's headers place in the file: its sections' data, the COFF symbol
+// table with its string table, and the signature (whose directory entry holds a file offset).
+// -1 when the headers cannot be read whole.
+LONGLONG EndOfImageData(HANDLE file, LONG peOffset, const IMAGE_FILE_HEADER& header)
+{
+    const LONGLONG optionalAt = peOffset + static_cast<LONGLONG>(sizeof(DWORD) + sizeof(IMAGE_FILE_HEADER));
+    LONGLONG end = optionalAt + header.SizeOfOptionalHeader;
+
+    WORD magic = 0;
+    if (header.SizeOfOptionalHeader < sizeof(magic) || !ReadAt(file, optionalAt, &magic, sizeof(magic)))
+        return -1;
+    // The data directories sit at another place in the 32-bit and the 64-bit optional header.
+    DWORD directoriesAt = 0;
+    if (magic == IMAGE_NT_OPTIONAL_HDR32_MAGIC)
+        directoriesAt = offsetof(IMAGE_OPTIONAL_HEADER32, DataDirectory);
+    else if (magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC)
+        directoriesAt = offsetof(IMAGE_OPTIONAL_HEADER64, DataDirectory);
+    else
+        return -1;
+    const DWORD securityAt = directoriesAt + IMAGE_DIRECTORY_ENTRY_SECURITY * sizeof(IMAGE_DATA_DIRECTORY);
+    if (securityAt + sizeof(IMAGE_DATA_DIRECTORY) <= header.SizeOfOptionalHeader) {
+        IMAGE_DATA_DIRECTORY security = {};
+        if (!ReadAt(file, optionalAt + securityAt, &security, sizeof(security)))
+            return -1;
+        if (security.Size)
+            end = std::max<LONGLONG>(end, static_cast<LONGLONG>(security.VirtualAddress) + security.Size);
+    }
+
+    for (WORD i = 0; i < header.NumberOfSections; ++i) {
+        IMAGE_SECTION_HEADER section = {};
+        if (!ReadAt(file, optionalAt + header.SizeOfOptionalHeader + static_cast<LONGLONG>(i) * sizeof(section),
+                    &section, sizeof(section)))
+            return -1;
+        end = std::max<LONGLONG>(end, optionalAt + header.SizeOfOptionalHeader + (i + 1LL) * sizeof(section));
+        if (section.SizeOfRawData)
+            end = std::max<LONGLONG>(end, static_cast<LONGLONG>(section.PointerToRawData) + section.SizeOfRawData);
+    }
+
+    if (header.PointerToSymbolTable) {
+        // 18 bytes a symbol, then the string table, which begins with its own length.
+        const LONGLONG strings = header.PointerToSymbolTable + 18LL * header.NumberOfSymbols;
+        DWORD stringsLength = 0;
+        if (!ReadAt(file, strings, &stringsLength, sizeof(stringsLength)))
+            return -1;
+        end = std::max<LONGLONG>(end, strings + std::max<DWORD>(stringsLength, sizeof(stringsLength)));
+    }
+    return end;
 }
 
 } // namespace
@@ -152,7 +238,7 @@ UpdateReply ParseUpdateReply(DWORD httpStatus, const CString& body)
     return reply;
 }
 
-BOOL HasWindowsProgramHeaders(HANDLE file)
+BOOL IsWholeWindowsProgram(HANDLE file)
 {
     LARGE_INTEGER size = {};
     if (!::GetFileSizeEx(file, &size))
@@ -165,8 +251,22 @@ BOOL HasWindowsProgramHeaders(HANDLE file)
     if (dos.e_lfanew + static_cast<LONGLONG>(sizeof(nt)) > size.QuadPart ||
         !ReadAt(file, dos.e_lfanew, &nt, sizeof(nt)))
         return FALSE;
-    return nt.signature == IMAGE_NT_SIGNATURE && (nt.file.Characteristics & IMAGE_FILE_EXECUTABLE_IMAGE) &&
-           !(nt.file.Characteristics & IMAGE_FILE_DLL);
+    if (nt.signature != IMAGE_NT_SIGNATURE || !(nt.file.Characteristics & IMAGE_FILE_EXECUTABLE_IMAGE) ||
+        (nt.file.Characteristics & IMAGE_FILE_DLL))
+        return FALSE;
+    const LONGLONG end = EndOfImageData(file, dos.e_lfanew, nt.file);
+    return end >= 0 && end <= size.QuadPart;
+}
+
+BOOL ReadArrived(HINTERNET request, char* buffer, DWORD size, DWORD& read)
+{
+    read = 0;
+    DWORD available = 0;
+    if (!::InternetQueryDataAvailable(request, &available, 0, 0))
+        return FALSE;
+    if (available == 0)
+        return TRUE;
+    return ::InternetReadFile(request, buffer, std::min(available, size), &read);
 }
 
 DWORD QueryHttpStatus(HINTERNET request)
@@ -192,21 +292,51 @@ HINTERNET CInternetHandles::OpenInternet(const char* agent, DWORD timeoutMs)
     HINTERNET internet = ::InternetOpenA(agent, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
     if (!internet)
         return nullptr;
-    for (DWORD option : { INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_CONTROL_SEND_TIMEOUT,
-                          INTERNET_OPTION_CONTROL_RECEIVE_TIMEOUT, INTERNET_OPTION_DATA_SEND_TIMEOUT,
-                          INTERNET_OPTION_DATA_RECEIVE_TIMEOUT })
-        ::InternetSetOptionA(internet, option, &timeoutMs, sizeof(timeoutMs));
+    SetTimeouts(internet, timeoutMs);
     DWORD retries = kConnectRetries;
     ::InternetSetOptionA(internet, INTERNET_OPTION_CONNECT_RETRIES, &retries, sizeof(retries));
     return Keep(internet);
 }
 
-HINTERNET CInternetHandles::OpenUrl(HINTERNET internet, const char* address)
+HINTERNET CInternetHandles::OpenUrl(HINTERNET internet, const char* address, DWORD timeoutMs)
 {
     if (!internet || IsCancelled())
         return nullptr;
-    HINTERNET request = ::InternetOpenUrlA(internet, address, nullptr, 0, kRequestFlags, 0);
-    return request ? Keep(request) : nullptr;
+    char host[INTERNET_MAX_HOST_NAME_LENGTH] = {};
+    char path[INTERNET_MAX_URL_LENGTH] = {};
+    char query[INTERNET_MAX_URL_LENGTH] = {};
+    URL_COMPONENTSA parts = {};
+    parts.dwStructSize = sizeof(parts);
+    parts.lpszHostName = host;
+    parts.dwHostNameLength = sizeof(host);
+    parts.lpszUrlPath = path;
+    parts.dwUrlPathLength = sizeof(path);
+    parts.lpszExtraInfo = query;
+    parts.dwExtraInfoLength = sizeof(query);
+    if (!::InternetCrackUrlA(address, 0, 0, &parts) ||
+        (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS))
+        return nullptr;
+    HINTERNET connection = ::InternetConnectA(internet, host, parts.nPort, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0);
+    if (!connection || !Keep(connection))
+        return nullptr;
+    SetTimeouts(connection, timeoutMs);
+    const CString object = CString(path[0] ? path : "/") + query;
+    const DWORD flags = kRequestFlags | (parts.nScheme == INTERNET_SCHEME_HTTPS ? INTERNET_FLAG_SECURE : 0);
+    HINTERNET request = ::HttpOpenRequestA(connection, "GET", object, nullptr, nullptr, nullptr, flags, 0);
+    if (!request || !Keep(request))
+        return nullptr;
+    SetTimeouts(request, timeoutMs);
+    if (!::HttpSendRequestA(request, nullptr, 0, nullptr, 0))
+        return nullptr;
+    return request;
+}
+
+void CInternetHandles::SetTimeouts(HINTERNET handle, DWORD timeoutMs)
+{
+    for (DWORD option : { INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_CONTROL_SEND_TIMEOUT,
+                          INTERNET_OPTION_CONTROL_RECEIVE_TIMEOUT, INTERNET_OPTION_DATA_SEND_TIMEOUT,
+                          INTERNET_OPTION_DATA_RECEIVE_TIMEOUT })
+        ::InternetSetOptionA(handle, option, &timeoutMs, sizeof(timeoutMs));
 }
 
 HINTERNET CInternetHandles::Keep(HINTERNET handle)
@@ -220,26 +350,22 @@ HINTERNET CInternetHandles::Keep(HINTERNET handle)
     return handle;
 }
 
-void CInternetHandles::Close(HINTERNET handle)
+void CInternetHandles::CloseAll()
 {
     std::lock_guard<std::mutex> guard(m_lock);
-    for (size_t i = 0; i < m_open.size(); ++i) {
-        if (m_open[i] == handle) {
-            ::InternetCloseHandle(handle);
-            m_open.erase(m_open.begin() + static_cast<std::ptrdiff_t>(i));
-            return;
-        }
-    }
+    // Requests first, then the connections and Internet handles they came from.
+    for (size_t i = m_open.size(); i-- > 0;)
+        ::InternetCloseHandle(m_open[i]);
+    m_open.clear();
 }
 
 void CInternetHandles::Cancel()
 {
-    std::lock_guard<std::mutex> guard(m_lock);
-    m_cancelled = true;
-    // Requests first, then the Internet handles they came from.
-    for (size_t i = m_open.size(); i-- > 0;)
-        ::InternetCloseHandle(m_open[i]);
-    m_open.clear();
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_cancelled = true;
+    }
+    CloseAll();
 }
 
 bool CInternetHandles::IsCancelled() const
@@ -250,7 +376,8 @@ bool CInternetHandles::IsCancelled() const
 
 // ---- CUpdateClient -------------------------------------------------------------------------------
 
-CUpdateClient::CUpdateClient(const CString& site, const CString& agent) : m_strSite(site), m_strAgent(agent)
+CUpdateClient::CUpdateClient(const CString& site, const CString& agent, const UpdateTimeouts& timeouts)
+    : m_strSite(site), m_strAgent(agent), m_timeouts(timeouts)
 {
 }
 
@@ -270,17 +397,17 @@ void CUpdateClient::Tell(const char* text)
 BOOL CUpdateClient::CheckForUpdate(CString& address, BOOL silent)
 {
     address.Empty();
-    HINTERNET internet = m_handles.OpenInternet(m_strAgent, kCheckTimeoutMs);
+    HINTERNET internet = m_handles.OpenInternet(m_strAgent, m_timeouts.checkMs);
     if (!internet || !IsConnected()) {
-        m_handles.Close(internet);
+        m_handles.CloseAll();
         if (!silent)
             Tell(kNoInternet);
         return FALSE;
     }
     const CString checkAddress = GetCheckAddress();
-    HINTERNET request = m_handles.OpenUrl(internet, checkAddress);
+    HINTERNET request = m_handles.OpenUrl(internet, checkAddress, m_timeouts.checkMs);
     if (!request) {
-        m_handles.Close(internet);
+        m_handles.CloseAll();
         if (!silent)
             Tell(kNoServer);
         return FALSE;
@@ -289,8 +416,7 @@ BOOL CUpdateClient::CheckForUpdate(CString& address, BOOL silent)
     CString body;
     const BOOL complete = ReadReply(request, status, body);
     ::DeleteUrlCacheEntryA(checkAddress);
-    m_handles.Close(request);
-    m_handles.Close(internet);
+    m_handles.CloseAll();
 
     const UpdateReply reply = complete ? ParseUpdateReply(status, body) : UpdateReply();
     if (reply.kind == UPDATE_REPLY_NONE) {
@@ -310,25 +436,28 @@ BOOL CUpdateClient::ReadReply(HINTERNET request, DWORD& status, CString& body)
 {
     status = QueryHttpStatus(request);
     char chunk[kChunk];
-    DWORD read = 0;
-    while (::InternetReadFile(request, chunk, sizeof(chunk), &read) && read > 0) {
+    for (;;) {
+        DWORD read = 0;
+        if (IsCancelled() || !ReadArrived(request, chunk, sizeof(chunk), read))
+            return FALSE;
+        if (read == 0)
+            return TRUE;
         body += CString(chunk, static_cast<int>(read));
         if (body.GetLength() > kReplyLimit)
             return FALSE;
     }
-    return !IsCancelled();
 }
 
 CString CUpdateClient::DownloadFile(const CString& address)
 {
     ::DeleteUrlCacheEntryA(address);
-    HINTERNET internet = m_handles.OpenInternet(m_strAgent, kDownloadTimeoutMs);
+    HINTERNET internet = m_handles.OpenInternet(m_strAgent, m_timeouts.downloadMs);
     if (!internet || !IsConnected()) {
-        m_handles.Close(internet);
+        m_handles.CloseAll();
         Tell(kNoInternetForDownload);
         return IsCancelled() ? CString(kDownloadCancelled) : CString();
     }
-    HINTERNET request = m_handles.OpenUrl(internet, address);
+    HINTERNET request = m_handles.OpenUrl(internet, address, m_timeouts.downloadMs);
     CDownloadFile file;
     BOOL complete = FALSE;
     if (request && QueryHttpStatus(request) == HTTP_STATUS_OK) {
@@ -341,14 +470,13 @@ CString CUpdateClient::DownloadFile(const CString& address)
             complete = isNumber && file.Create() && CopyResponse(request, file.Handle(), expected);
         }
     }
-    m_handles.Close(request);
-    m_handles.Close(internet);
+    m_handles.CloseAll();
     if (IsCancelled())
         return kDownloadCancelled;
-    // Read back through the handle no one else could write to.
-    if (!complete || !HasWindowsProgramHeaders(file.Handle()))
+    // Read back through the handle no one else could open; only a whole program loses its
+    // deletion mark.
+    if (!complete || !IsWholeWindowsProgram(file.Handle()) || !file.Keep())
         return CString();
-    file.Keep();
     return file.Path();
 }
 
@@ -358,7 +486,7 @@ BOOL CUpdateClient::CopyResponse(HINTERNET request, HANDLE file, ULONGLONG expec
     char chunk[kChunk];
     for (;;) {
         DWORD read = 0;
-        const BOOL ok = ::InternetReadFile(request, chunk, sizeof(chunk), &read);
+        const BOOL ok = ReadArrived(request, chunk, sizeof(chunk), read);
         if (IsCancelled() || !ok)
             return FALSE;
         if (read == 0)

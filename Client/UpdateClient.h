@@ -41,9 +41,19 @@ UpdateReply ParseUpdateReply(DWORD httpStatus, const CString& body);
 // An "http://" or "https://" address (any case) with a host part and no spaces or control
 // characters.
 BOOL IsWebAddress(const CString& address);
-// TRUE when the open file holds a Windows program: the "MZ" header, and the "PE" header it points
-// to inside the file, of an executable image that is not a DLL.
-BOOL HasWindowsProgramHeaders(HANDLE file);
+// TRUE when the open file holds a whole Windows program: the "MZ" header and the "PE" header it
+// points to, of an executable image that is not a DLL, and everything those headers place in the
+// file (each section's data, the symbol table, the signature) lies inside it. A program cut short,
+// as by a site that announced less than it sent, fails.
+BOOL IsWholeWindowsProgram(HANDLE file);
+
+// The Internet time-outs of the update: the question to the site, and the installer's download.
+// Each bounds one wait for the site (connecting, sending, or the next bytes of its answer).
+struct UpdateTimeouts
+{
+    DWORD checkMs = 4000;
+    DWORD downloadMs = 15000;
+};
 
 // Internet handles that another thread may close at any time, which cancels whatever blocks on
 // them; each handle is closed exactly once.
@@ -58,15 +68,20 @@ public:
     // An Internet handle for `agent` with every time-out set to `timeoutMs` and 4 connect
     // retries; null on failure or after Cancel.
     HINTERNET OpenInternet(const char* agent, DWORD timeoutMs);
-    // The request for `address` (not cached); null on failure or after Cancel.
-    HINTERNET OpenUrl(HINTERNET internet, const char* address);
-    void Close(HINTERNET handle);
+    // The GET request for an http or https `address` (not cached), sent and answered: its status
+    // and headers can be read. Null on failure, after Cancel, or when the site did not answer
+    // within `timeoutMs`. The time-outs go on the connection and the request themselves, since
+    // WinINet under Wine does not hand those of the Internet handle on to them.
+    HINTERNET OpenUrl(HINTERNET internet, const char* address, DWORD timeoutMs);
+    // Closes every open handle; new ones may follow.
+    void CloseAll();
     // Closes every open handle and refuses new ones.
     void Cancel();
     bool IsCancelled() const;
 
 private:
-    // Keeps `handle` for a later Close, or closes it at once when cancelled meanwhile.
+    static void SetTimeouts(HINTERNET handle, DWORD timeoutMs);
+    // Keeps `handle` for a later close, or closes it at once when cancelled meanwhile.
     HINTERNET Keep(HINTERNET handle);
 
     mutable std::mutex m_lock;
@@ -79,14 +94,16 @@ private:
 class CUpdateClient
 {
 public:
-    CUpdateClient(const CString& site, const CString& agent);
+    CUpdateClient(const CString& site, const CString& agent, const UpdateTimeouts& timeouts = UpdateTimeouts());
 
     // TRUE with the installer's address (possibly empty) when the site announces a newer
     // version. FALSE otherwise, after a box: "already running latest version" always, the
     // connection and communication errors only when not silent.
     BOOL CheckForUpdate(CString& address, BOOL silent);
-    // Downloads the installer into the temporary folder: its path once complete and verified as
-    // a Windows program, an empty string on failure (nothing left behind), or kDownloadCancelled.
+    // Downloads the installer into the temporary folder: its path once it is as long as the site
+    // announced and a whole Windows program, an empty string on failure, or kDownloadCancelled.
+    // Until then the file is marked for deletion, so that nothing of it stays behind however the
+    // download ends, even when the process ends in the middle of it.
     CString DownloadFile(const CString& address);
     // From any thread: stops the check or the download at once.
     void Cancel() { m_handles.Cancel(); }
@@ -102,8 +119,13 @@ private:
 
     CString m_strSite;
     CString m_strAgent;
+    UpdateTimeouts m_timeouts;
     CInternetHandles m_handles;
 };
 
 // The HTTP status of a response, 0 when it has none.
 DWORD QueryHttpStatus(HINTERNET request);
+// Reads what has come of the response, up to `size` bytes, after waiting (within the receive
+// time-out) for at least one byte, so that a caller sees a cancel between the bytes of a site that
+// sends them one at a time; `read` is 0 at the end. FALSE when the read failed.
+BOOL ReadArrived(HINTERNET request, char* buffer, DWORD size, DWORD& read);

@@ -33,8 +33,14 @@ void CUpdateSession::Run()
     }
     SetStatus("Downloading latest version of " + m_strProduct);
     const CString path = m_client.DownloadFile(address);
-    if (path == kDownloadCancelled || IsCancelled())
+    if (path == kDownloadCancelled)
         return;
+    if (IsCancelled()) {
+        // Closed just as the download ended: no one is asked, so no installer stays.
+        if (!path.IsEmpty())
+            ::DeleteFileA(path);
+        return;
+    }
     if (path.IsEmpty()) {
         Tell("An error occurred while downloading updates, check your internet connection");
         RequestClose();

@@ -15,16 +15,22 @@ void CWorkerThreads::Add(HANDLE thread)
         m_threads.push_back(thread);
 }
 
-void CWorkerThreads::WaitAll()
+BOOL CWorkerThreads::WaitAll(DWORD timeoutMs)
 {
+    const DWORD start = ::GetTickCount();
+    BOOL allEnded = TRUE;
     // The wait dispatches messages: a handler may add a thread meanwhile, which the loop then
-    // waits for too.
+    // waits for too, within the same limit.
     while (!m_threads.empty()) {
         HANDLE thread = m_threads.back();
         m_threads.pop_back();
-        WaitForThreadEnd(thread);
+        const DWORD elapsed = ::GetTickCount() - start;
+        const BOOL ended = elapsed < timeoutMs ? WaitForThreadEnd(thread, timeoutMs - elapsed)
+                                               : ::WaitForSingleObject(thread, 0) == WAIT_OBJECT_0;
+        allEnded = allEnded && ended;
         ::CloseHandle(thread);
     }
+    return allEnded;
 }
 
 size_t CWorkerThreads::CountRunning()

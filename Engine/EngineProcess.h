@@ -17,6 +17,7 @@
 #include "VexaEngine.h"
 
 class CRegistryManager;
+struct _FTP_SITE;
 class CFileFind;
 class CShortcutReader;
 struct CRegistryValue;
@@ -60,6 +61,15 @@ public:
     void GetDatabaseVersion(CString* version) override;
     int StartReloadDatabase(CAbstractStatus* status) override;
     int RestoreBackupNow(CAbstractStatus* status, CString backupFile) override;
+
+    // The FTP variant of the database update (job JOB_FTP_UPDATE), which no page offers: the
+    // job connects to the site, compares the date in its "/Update.txt" with the database's at
+    // databasePath and, when the site's is later, downloads ftpFileName from the site's root in
+    // place of that database and reloads the database beside the program. OperationFinished
+    // carries the job's update code (0 when the database was replaced); the start rule and its
+    // -1 are those of every start operation.
+    int StartFtpUpdate(const _FTP_SITE& site, const char* ftpFileName, const char* databasePath,
+                       CAbstractStatus* status);
 
     // CSmartThread
     DWORD Run() override;
@@ -260,7 +270,9 @@ protected:
     // with `partial` the keys of the repair's items (m_resultItems, excluded items skipped).
     // While it runs its registry manager is the active one, so Stop ends it. 1 when the file is
     // complete (its path in *file when given); 0 when the folder or the file could not be made,
-    // the export failed or it was stopped: then no file is left behind.
+    // the export failed or it was stopped: then no file is left behind. A partial backup that
+    // would hold no key (the items name none, or only keys that are gone) is not kept: 1, with
+    // no file and *file left as it was.
     int WriteBackup(bool partial, CString* file = nullptr);
     // "ddmmyyyy_hhmmss_FULL_REGBACKUP.rbk", or "..._REGBACKUP.rbk" for a partial backup; from
     // the second backup of the same second on, "ddmmyyyy_hhmmss_2_..." and so on.

@@ -4,6 +4,7 @@
 
 #include "EngineProcess.h"
 #include "Registry/RegistryManager.h"
+#include "Registry/RegistryPath.h"
 
 namespace {
 
@@ -17,6 +18,18 @@ bool IsFolder(const char* path)
 {
     const DWORD attributes = ::GetFileAttributesA(path);
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Whether an item that is not excluded names a registry key.
+bool NamesRegistryKey(CAbstractScanItemsInfo* items)
+{
+    if (!items->MoveFirst())
+        return false;
+    do {
+        if (!items->IsCurrentItemIgnored() && ItemKeyText(items->GetCurrentItem(), nullptr))
+            return true;
+    } while (items->MoveNext());
+    return false;
 }
 
 bool IsFile(const char* path)
@@ -61,8 +74,14 @@ int CVexaEngineProcess::RunBackupJob()
 {
     const int result = WriteBackup(false);
     // A failed backup must not read as a finished one.
-    if (result != 1)
+    if (result != 1) {
         m_running = 0;
+        return result;
+    }
+    // A backup that left keys or values out is no plain success: the page tells how many.
+    const CRegistryManager* manager = m_jobRegistryManager.get();
+    if (manager && m_status && manager->GetSkippedCount() > 0)
+        m_status->ReportItem(ITEM_BACKUP_SKIPPED, 0, manager->GetSkippedKeyCount(), manager->GetSkippedValueCount());
     return result;
 }
 
@@ -133,15 +152,19 @@ int CVexaEngineProcess::WriteBackup(bool partial, CString* file)
 {
     if (partial && !m_resultItems)
         return 0;
+    CRegistryManager* manager = new (std::nothrow) CRegistryManager(m_status);
+    if (!manager)
+        return 0;
+    m_jobRegistryManager.reset(manager);
+    // Items that name no registry key (files, the junk categories) need no backup: none is
+    // written, and the repair does not depend on the program's folder being writable.
+    if (partial && !NamesRegistryKey(m_resultItems))
+        return 1;
     SYSTEMTIME now;
     ::GetLocalTime(&now);
     const CString folder = GetBackupFolder();
     if (folder.IsEmpty() || (!IsFolder(folder) && !::CreateDirectoryA(folder, nullptr)))
         return 0;
-    CRegistryManager* manager = new (std::nothrow) CRegistryManager(m_status);
-    if (!manager)
-        return 0;
-    m_jobRegistryManager.reset(manager);
     const CString path = CreateBackupFile(folder, now, partial);
     if (path.IsEmpty())
         return 0;
@@ -155,6 +178,12 @@ int CVexaEngineProcess::WriteBackup(bool partial, CString* file)
     if (result != 1) {
         ::DeleteFileA(path);
         return 0;
+    }
+    // A partial backup that holds no key (the items name files, or keys that are gone) has
+    // nothing to give back: it is not kept, so the backup list shows only real backups.
+    if (partial && manager->GetExportedKeyCount() == 0) {
+        ::DeleteFileA(path);
+        return 1;
     }
     if (file)
         *file = path;

@@ -48,6 +48,18 @@ int CVexaEngineProcess::StartUpdate(const char* updateAddress, const char* text2
     });
 }
 
+int CVexaEngineProcess::StartFtpUpdate(const _FTP_SITE& site, const char* ftpFileName, const char* databasePath,
+                                       CAbstractStatus* status)
+{
+    return StartJob(JOB_FTP_UPDATE, status, [&] {
+        CAutoUpdater* updater = new (std::nothrow) CAutoUpdater(status, "", "", "", ftpFileName, databasePath);
+        if (updater)
+            updater->SetFtpSite(site);
+        m_updater.Replace(updater);
+        return updater != nullptr;
+    });
+}
+
 int CVexaEngineProcess::CancelUpdate()
 {
     // The job is never killed: closing its Internet handles makes the pending call return, and
@@ -134,12 +146,20 @@ int CVexaEngineProcess::RunUpdateJob()
 
 int CVexaEngineProcess::RunFtpUpdateJob()
 {
-    // No operation opens an FTP connection, so the FTP job has nothing to fetch: it only lets
-    // its updater go.
-    if (!m_updater.Get())
+    CAutoUpdater* updater = m_updater.Get();
+    if (!updater)
         return -1;
+    int result = UPDATE_NOT_CONNECTED;
+    if (updater->OpenFtpConnection() && updater->IsConnected()) {
+        result = updater->CheckUpdateFile();
+        if (result == UPDATE_FTP_NEWER) {
+            result = updater->DownloadDatabase();
+            if (result == UPDATE_OK)
+                LoadSignatureDatabase();
+        }
+    }
     m_updater.Reset();
-    return 1;
+    return result;
 }
 
 int CVexaEngineProcess::RunReloadDatabaseJob()

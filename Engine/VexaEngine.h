@@ -75,6 +75,10 @@ const char ITEM_SIZE_TOTAL[] = "-1";
 // deleted because its backup is incomplete (with the item's own category), a key that a restore
 // could not write (category 0).
 const int ITEM_NOT_DONE = -2;
+// The item text of a whole backup's report of what it had to leave out, sent once before the
+// job ends when it left anything out: category 0, value = the keys that could not be read (each
+// with everything below it), extra = the values that could not be read.
+const char ITEM_BACKUP_SKIPPED[] = "-3";
 // The area of a restore's SetActivity texts: why a backup file was refused before anything was
 // written ("Parse error in line %d : (%s)", or that it cannot be read), then what was restored,
 // what failed and what was skipped.

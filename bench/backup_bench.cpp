@@ -12,6 +12,11 @@
 //   backup_bench.exe --reg-import FILE    (child) delete the bench key, then "reg import" FILE
 // A backup, restore or reg child prints "<seconds> <peak MB> <result>" on its standard output;
 // the children let two builds, or a build and reg, be timed in turn on the same key.
+//
+// First it prints the repair of one key holding 1k to 50k broken values, every value a finding:
+// the repair job (partial backup, then the deletions) in seconds and per item, and the partial
+// backup alone (target: 1,000 values in under 1 s, the time per item flat as the key grows).
+//   backup_bench.exe --repair             only these figures
 #include <windows.h>
 #include <psapi.h>
 
@@ -22,6 +27,7 @@
 #include <string>
 #include <vector>
 
+#include "EngineProcess.h"
 #include "FakeScanItems.h"
 #include "Registry/RegistryManager.h"
 #include "VexaEngine.h"
@@ -212,6 +218,118 @@ int ChildMain(const char* half, const char* file)
     return 0;
 }
 
+// ---- The repair of one key's findings ----
+
+const char kRepairKey[] = "Software\\KelvaraRepairBench";
+
+// Waits for the end of the job it is lent to.
+class CEndStatus : public CAbstractStatus
+{
+public:
+    CEndStatus() : m_finished(::CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
+    ~CEndStatus() override { ::CloseHandle(m_finished); }
+    void SetActivity(const char*, const char*) override {}
+    void SetProgress(int) override {}
+    void ReportItem(const char*, int, int, INT_PTR) override {}
+    int OperationFinished(int) override
+    {
+        ::SetEvent(m_finished);
+        return 1;
+    }
+    int ReportResult(int) override { return 1; }
+    void Wait() { ::WaitForSingleObject(m_finished, INFINITE); }
+
+private:
+    HANDLE m_finished;
+};
+
+// The key with `values` values naming missing programs, and one finding per value.
+std::vector<CFakeScanItems::Item> FillRepairKey(int values)
+{
+    ::RegDeleteTreeA(HKEY_CURRENT_USER, kRepairKey);
+    std::vector<CFakeScanItems::Item> items;
+    HKEY key = nullptr;
+    if (::RegCreateKeyExA(HKEY_CURRENT_USER, kRepairKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
+        return items;
+    for (int v = 0; v < values; ++v) {
+        const std::string name = "Broken" + std::to_string(v);
+        const std::string text = "C:\\Program Files\\Gone\\tool" + std::to_string(v) + ".exe";
+        ::RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                         static_cast<DWORD>(text.size() + 1));
+        items.push_back({std::string("HKEY_CURRENT_USER\\") + kRepairKey + ITEM_VALUE_SEPARATOR + name, false});
+    }
+    ::RegCloseKey(key);
+    return items;
+}
+
+DWORD ValueCount(const char* keyPath)
+{
+    HKEY key = nullptr;
+    DWORD values = 0;
+    if (::RegOpenKeyExA(HKEY_CURRENT_USER, keyPath, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+        ::RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr,
+                           nullptr, nullptr);
+        ::RegCloseKey(key);
+    }
+    return values;
+}
+
+// The partial backup the repair writes, alone, into a file of the temporary folder.
+double MeasurePartialBackup(const std::vector<CFakeScanItems::Item>& findings, const std::string& file)
+{
+    CFakeScanItems items(findings);
+    CRegistryManager manager(nullptr);
+    const LARGE_INTEGER start = Now();
+    const int result = manager.ExportItems(file.c_str(), &items);
+    const double seconds = Seconds(start, Now());
+    ::DeleteFileA(file.c_str());
+    return result == 1 ? seconds : -1;
+}
+
+// The repair job over the findings; the backup it writes beside the bench is deleted after.
+double MeasureRepair(const std::vector<CFakeScanItems::Item>& findings, bool* allDeleted)
+{
+    CFakeScanItems items(findings);
+    CVexaEngineProcess process(false);
+    CEndStatus status;
+    const LARGE_INTEGER start = Now();
+    if (process.StartRepair(&items, &status) != 1 || process.Resume() != 1)
+        return -1;
+    status.Wait();
+    const double seconds = Seconds(start, Now());
+    while (process.GetThreadHandle())
+        ::Sleep(1);
+    *allDeleted = ValueCount(kRepairKey) == 0;
+    WIN32_FIND_DATAA found;
+    const std::string folder = SelfPath().substr(0, SelfPath().rfind('\\')) + "\\Backup\\";
+    HANDLE search = ::FindFirstFileA((folder + "*_REGBACKUP.rbk").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do
+            ::DeleteFileA((folder + found.cFileName).c_str());
+        while (::FindNextFileA(search, &found));
+        ::FindClose(search);
+    }
+    return seconds;
+}
+
+void MeasureRepairs(const std::string& backupFile)
+{
+    std::printf("repair of one key's findings\n%-9s %10s %12s %10s %12s\n", "values", "repair s", "us per item",
+                "backup s", "us per item");
+    for (int values : {1000, 5000, 10000, 50000}) {
+        const std::vector<CFakeScanItems::Item> findings = FillRepairKey(values);
+        const double backup = MeasurePartialBackup(findings, backupFile);
+        bool allDeleted = false;
+        const double repair = MeasureRepair(findings, &allDeleted);
+        std::printf("%-9d %10.3f %12.1f %10.3f %12.1f%s\n", values, repair, repair * 1e6 / values, backup,
+                    backup * 1e6 / values, allDeleted && repair >= 0 && backup >= 0 ? "" : "  (FAILED)");
+        std::fflush(stdout);
+    }
+    ::RegDeleteTreeA(HKEY_CURRENT_USER, kRepairKey);
+    std::printf("\n");
+}
+
 double Ratio(double ours, double reference)
 {
     return ours > 0 && reference > 0 ? ours / reference : 0.0;
@@ -286,6 +404,10 @@ int main(int argc, char** argv)
     ::GetTempPathA(MAX_PATH, temp);
     const std::string backup = std::string(temp) + "kelvara_bench.rbk";
     const std::string reference = std::string(temp) + "kelvara_bench.reg";
+
+    MeasureRepairs(backup);
+    if (argc == 2 && std::strcmp(argv[1], "--repair") == 0)
+        return 0;
 
     std::printf("%-9s %9s %9s %6s %9s %9s %6s %8s %8s %8s\n", "values", "backup s", "export s", "ratio",
                 "restore s", "import s", "ratio", "file MB", "bk peak", "rs peak");

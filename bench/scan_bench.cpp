@@ -9,6 +9,8 @@
 // category the findings and the time, then the keys per second of the registry roots the
 // scanners cover and the time of a bare walk of those roots for the ratio; --list prints every
 // finding as well.
+// scan_bench --long-values: the startup-item check of one Run value made of ".exe" repeated, for
+// texts of 250 KB to 2 MB, in seconds (linear growth: each doubling about doubles the time).
 // Run it under Wine in a throwaway prefix.
 #include <windows.h>
 #include <shlwapi.h>
@@ -178,6 +180,7 @@ public:
     unsigned items = 0;
 };
 
+// The file-reference walk and the startup-item scan's Run-value check, outside a job.
 class CBenchProcess : public CVexaEngineProcess
 {
 public:
@@ -189,12 +192,28 @@ public:
     }
     void WalkFileReferences(CAbstractStatus* status, const char* startKey)
     {
+        Begin(status);
+        m_activityCounter = 3001;
+        WalkRegistry("HKEY_CURRENT_USER", startKey, WALK_FILE_REFERENCES);
+        End();
+    }
+    void CheckRunKey(CAbstractStatus* status, const char* keyPath)
+    {
+        Begin(status);
+        CheckRunValues(HKEY_CURRENT_USER, keyPath);
+        End();
+    }
+
+private:
+    void Begin(CAbstractStatus* status)
+    {
         m_status = status;
         m_running = 1;
-        m_activityCounter = 3001;
         m_pathVariables.Reset();
         m_fileReferences.Reset();
-        WalkRegistry("HKEY_CURRENT_USER", startKey, WALK_FILE_REFERENCES);
+    }
+    void End()
+    {
         m_running = 0;
         m_status = nullptr;
     }
@@ -312,12 +331,42 @@ void RemoveFileFolder(const std::string& folder)
     ::RemoveDirectoryA(folder.c_str());
 }
 
+int MeasureLongRunValues()
+{
+    const std::string key = std::string(kBenchKey) + "\\Run";
+    std::printf("%-34s %10s %10s %8s\n", "Run value", "bytes", "seconds", "findings");
+    for (size_t repeats : {62500u, 125000u, 250000u, 500000u}) {
+        std::string text;
+        for (size_t i = 0; i < repeats; ++i)
+            text += ".exe";
+        ::SHDeleteKeyA(HKEY_CURRENT_USER, key.c_str());
+        HKEY run = nullptr;
+        if (::RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &run, nullptr) !=
+            ERROR_SUCCESS)
+            return 1;
+        ::RegSetValueExA(run, "Repeated", 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                         static_cast<DWORD>(text.size() + 1));
+        ::RegCloseKey(run);
+        CBenchProcess process;
+        CCountingStatus status;
+        const double begin = Seconds();
+        process.CheckRunKey(&status, key.c_str());
+        std::printf("%-34s %10u %10.4f %8u\n", "\".exe\" repeated", static_cast<unsigned>(text.size()),
+                    Seconds() - begin, status.items);
+        std::fflush(stdout);
+    }
+    ::SHDeleteKeyA(HKEY_CURRENT_USER, kBenchKey);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     if (argc > 1 && std::strcmp(argv[1], "--full") == 0)
         return full_scan::Run(argc > 2 && std::strcmp(argv[2], "--list") == 0);
+    if (argc > 1 && std::strcmp(argv[1], "--long-values") == 0)
+        return MeasureLongRunValues();
     const unsigned baseKeys = argc > 1 ? static_cast<unsigned>(std::strtoul(argv[1], nullptr, 10)) : 1000;
     if (baseKeys == 0) {
         std::fprintf(stderr, "usage: scan_bench [keys]\n");

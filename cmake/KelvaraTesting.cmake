@@ -1,8 +1,11 @@
-# kelvara_add_test(<name> [GUI] SOURCES <files...> LIBS <libs...>)
+# kelvara_add_test(<name> [GUI] [ALONE] SOURCES <files...> LIBS <libs...>)
 # One GoogleTest program, one CTest entry, run under Wine. GUI programs are labelled "gui"
-# and need the X display that ./test.sh provides.
+# and need the X display that ./test.sh provides. ALONE programs run while no other does: they
+# look into every process of the system (module lists, image paths), and for each such look the
+# wineserver stops the process it reads from for a moment, which cuts short a large request that
+# one of its threads is writing to the server ("wine client error: partial write") and kills it.
 function(kelvara_add_test name)
-  cmake_parse_arguments(ARG "GUI" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "GUI;ALONE" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_compile_options(${name} PRIVATE ${KELVARA_WARNINGS})
   target_link_libraries(${name} PRIVATE test_support ${ARG_LIBS} gmock gtest)
@@ -15,7 +18,12 @@ function(kelvara_add_test name)
     # focus, and a popup menu closes when its owner loses the foreground.
     set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED x_display RESOURCE_LOCK x_display)
   endif()
-  set_tests_properties(${name} PROPERTIES LABELS "${labels}" TIMEOUT 600)
+  # Well below CTest's default, and above the test watchdog's limit for one test
+  # (tests/support/TestWatchdog.h), which names a hung test and ends its program first.
+  set_tests_properties(${name} PROPERTIES LABELS "${labels}" TIMEOUT 300)
+  if(ARG_ALONE)
+    set_tests_properties(${name} PROPERTIES RUN_SERIAL TRUE)
+  endif()
 endfunction()
 
 # GUI programs start only once Wine can open windows on the X server of $DISPLAY: a process that

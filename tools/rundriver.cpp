@@ -56,11 +56,14 @@ BOOL CALLBACK FindResultsPage(HWND child, LPARAM context)
 
 bool SaveWindow(HWND window, const char* path)
 {
-    // Let the last repaint reach the screen before it is read.
-    ::Sleep(1500);
+    // The screen as the program left it: no repaint is asked for, only the program's own
+    // painting is waited for (nothing left to paint for half a second, at most ten seconds).
     ::SetForegroundWindow(window);
-    ::RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    ::Sleep(500);
+    int quiet = 0;
+    for (int i = 0; i < 200 && quiet < 10; ++i) {
+        ::Sleep(50);
+        quiet = HasPendingPaint(window) ? 0 : quiet + 1;
+    }
     return SavePng(CaptureWindow(window), path);
 }
 

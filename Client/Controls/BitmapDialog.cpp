@@ -22,6 +22,10 @@ CBitmapDialog::~CBitmapDialog()
 
 void CBitmapDialog::FreeBitmap()
 {
+    if (m_hBackgroundBrush) {
+        ::DeleteObject(m_hBackgroundBrush);
+        m_hBackgroundBrush = nullptr;
+    }
     if (m_bOwnBitmap) {
         delete m_pBitmap;  // the CBitmap deletes its GDI object
         m_pBitmap = nullptr;
@@ -41,6 +45,7 @@ BOOL CBitmapDialog::SetBitmap(UINT bitmapId)
     m_pBitmap = bitmap;
     m_bOwnBitmap = TRUE;
     m_bBitmapLoaded = TRUE;
+    m_hBackgroundBrush = ::CreatePatternBrush(*m_pBitmap);
     BuildWindowRegion();
     return TRUE;
 }
@@ -122,17 +127,41 @@ void CBitmapDialog::BuildWindowRegion()
 
 BOOL CBitmapDialog::OnEraseBkgnd(CDC* pDC)
 {
-    if (!m_bBitmapLoaded)
-        return CDialog::OnEraseBkgnd(pDC);
-    CRect client;
-    GetClientRect(&client);
+    BOOL erased = FALSE;
     CDC memory;
-    if (!memory.CreateCompatibleDC(pDC))
-        return CDialog::OnEraseBkgnd(pDC);
-    HGDIOBJ old = memory.SelectObject(m_pBitmap);
-    pDC->BitBlt(0, 0, client.Width(), client.Height(), &memory, 0, 0, SRCCOPY);
-    memory.SelectObject(old);
-    return TRUE;
+    if (m_bBitmapLoaded && memory.CreateCompatibleDC(pDC)) {
+        CRect client;
+        GetClientRect(&client);
+        HGDIOBJ old = memory.SelectObject(m_pBitmap);
+        pDC->BitBlt(0, 0, client.Width(), client.Height(), &memory, 0, 0, SRCCOPY);
+        memory.SelectObject(old);
+        erased = TRUE;
+    } else {
+        erased = CDialog::OnEraseBkgnd(pDC);
+    }
+    RepaintTransparentChildren(pDC);
+    return erased;
+}
+
+void CBitmapDialog::RepaintTransparentChildren(CDC* pDC)
+{
+    // Transparent children are not clipped out of the background just painted: the part of them
+    // it covered is drawn again after it.
+    CRect erased;
+    if (::GetClipBox(*pDC, &erased) == NULLREGION || erased.IsRectEmpty())
+        return;
+    for (HWND child = ::GetWindow(m_hWnd, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        if (!(::GetWindowLongPtrA(child, GWL_EXSTYLE) & WS_EX_TRANSPARENT) || !::IsWindowVisible(child))
+            continue;
+        CRect rect;
+        ::GetWindowRect(child, &rect);
+        ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<LPPOINT>(&rect), 2);
+        CRect covered;
+        if (!::IntersectRect(&covered, &rect, &erased))
+            continue;
+        covered.OffsetRect(-rect.left, -rect.top);
+        ::InvalidateRect(child, &covered, FALSE);
+    }
 }
 
 void CBitmapDialog::OnLButtonDown(UINT flags, CPoint point)
@@ -145,11 +174,26 @@ void CBitmapDialog::OnLButtonDown(UINT flags, CPoint point)
 HBRUSH CBitmapDialog::OnCtlColor(CDC* pDC, CWnd* pWnd, UINT ctlColor)
 {
     HBRUSH brush = CDialog::OnCtlColor(pDC, pWnd, ctlColor);
-    if (m_bTransparentStatics && ctlColor == CTLCOLOR_STATIC) {
-        pDC->SetBkMode(TRANSPARENT);
-        return m_hStaticBrush;
+    if (!m_bTransparentStatics || ctlColor != CTLCOLOR_STATIC)
+        return brush;
+    pDC->SetBkMode(TRANSPARENT);
+    // A check box or radio button repaints its text and focus frame on every change: it gets the
+    // background bitmap as its brush, lined up with the page, so that nothing of its last look
+    // stays behind. Other statics draw over the page without a background.
+    if (m_hBackgroundBrush && pWnd && IsButtonControl(pWnd->m_hWnd)) {
+        CRect rect;
+        ::GetWindowRect(pWnd->m_hWnd, &rect);
+        ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<LPPOINT>(&rect), 2);
+        ::SetBrushOrgEx(*pDC, -rect.left, -rect.top, nullptr);
+        return m_hBackgroundBrush;
     }
-    return brush;
+    return m_hStaticBrush;
+}
+
+bool CBitmapDialog::IsButtonControl(HWND control)
+{
+    char className[16] = {};
+    return ::GetClassNameA(control, className, sizeof(className)) && ::lstrcmpiA(className, "Button") == 0;
 }
 
 BOOL CBitmapDialog::PreTranslateMessage(MSG* pMsg)

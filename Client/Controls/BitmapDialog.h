@@ -38,9 +38,13 @@ protected:
     BOOL m_bOwnBitmap = FALSE;
     BOOL m_bBitmapLoaded = FALSE;
     CBitmap* m_pBitmap = nullptr;
+    // The background bitmap as a brush, for the controls that paint their own background.
+    HBRUSH m_hBackgroundBrush = nullptr;
 
     DECLARE_MESSAGE_MAP()
 
 private:
     void FreeBitmap();
+    void RepaintTransparentChildren(CDC* pDC);
+    static bool IsButtonControl(HWND control);
 };

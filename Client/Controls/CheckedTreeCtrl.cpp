@@ -455,9 +455,17 @@ void CCheckedTreeCtrl::OnLButtonDown(UINT, CPoint point)
 {
     UINT flags = 0;
     const HTREEITEM row = HitTest(point, &flags);
-    if (row && (flags & TVHT_ONITEMSTATEICON))
+    if (row && (flags & TVHT_ONITEMSTATEICON)) {
+        // A click on a tick acts on its row: the row becomes the one selected, the one Ignore
+        // Selected takes and whose category is described. The control's own handling of the
+        // click is left out: it marks the row as pressed without selecting it, so that two rows
+        // would look selected.
         ToggleTick(row);
-    Default();
+        SetFocus();
+        SelectItem(row);
+    } else {
+        Default();
+    }
     UpdateDescriptionFromSelection();
 }
 

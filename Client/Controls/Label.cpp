@@ -1,13 +1,17 @@
 #include "Label.h"
 
+#include <commctrl.h>
 #include <shellapi.h>
 
 #include <algorithm>
+#include <vector>
 
 namespace {
 
 const UINT_PTR kFlashTimer = 1;
 const UINT kFlashPeriodMs = 500;
+const char kEllipsis[] = "...";
+const int kTooltipWidth = 400;
 
 } // namespace
 
@@ -19,6 +23,7 @@ BEGIN_MESSAGE_MAP(CLabel, CStatic)
     ON_WM_SETCURSOR()
     ON_WM_SYSCOLORCHANGE()
     ON_WM_MOUSEMOVE()
+    ON_WM_DESTROY()
 END_MESSAGE_MAP()
 
 CLabel::CLabel()
@@ -28,6 +33,8 @@ CLabel::CLabel()
 
 CLabel::~CLabel()
 {
+    if (m_hTooltip && ::IsWindow(m_hTooltip))
+        ::DestroyWindow(m_hTooltip);
     m_font.DeleteObject();
     ::DeleteObject(m_hwndBrush);
     if (m_hBackBrush)
@@ -48,15 +55,16 @@ void CLabel::UpdateSurface()
 {
     if (!m_hWnd)
         return;
-    CRect rect;
-    GetWindowRect(&rect);
-    RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
-    // A transparent label shows its parent: repaint the parent's background behind it now.
-    if (HWND parent = ::GetParent(m_hWnd)) {
+    // A transparent label is not clipped out of its parent, so the parent's background is painted
+    // over it: the parent's part behind the label is repainted first, then the label on top of it.
+    HWND parent = ::GetParent(m_hWnd);
+    if (m_bTransparent && parent) {
+        CRect rect;
+        GetWindowRect(&rect);
         ::MapWindowPoints(nullptr, parent, reinterpret_cast<LPPOINT>(&rect), 2);
-        ::InvalidateRect(parent, &rect, TRUE);
-        ::UpdateWindow(parent);
+        ::RedrawWindow(parent, &rect, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_NOCHILDREN);
     }
+    RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
 }
 
 void CLabel::RebuildFont()
@@ -315,14 +323,16 @@ void CLabel::OnPaint()
         dc->SetViewportOrg(oldOrigin.x, oldOrigin.y);
         dc->SetTextAlign(oldAlign);
     } else {
+        const CString shown = FitText(dc, text, rect, format);
         CRect textRect(rect);
-        dc->DrawText(text, &textRect, format);
+        dc->DrawText(shown, &textRect, format);
         if (m_b3DText) {
             dc->SetTextColor(m_cr3DHighlight);
             const int offset = m_b3DDownRight ? 1 : -1;
             textRect.OffsetRect(offset, offset);
-            dc->DrawText(text, &textRect, format);
+            dc->DrawText(shown, &textRect, format);
         }
+        UpdateTooltip(text, shown != text);
     }
 
     dc->SetBkMode(oldMode);
@@ -332,6 +342,109 @@ void CLabel::OnPaint()
         paint.BitBlt(0, 0, rect.Width(), rect.Height(), &memory, 0, 0, SRCCOPY);
         memory.SelectObject(oldBitmap);
     }
+}
+
+CString CLabel::FitText(CDC* dc, const CString& text, const CRect& rect, UINT format)
+{
+    if (text.IsEmpty() || rect.IsRectEmpty())
+        return text;
+    // The lines the label has room for; a label lower than one line still shows its first.
+    TEXTMETRICA metrics = {};
+    ::GetTextMetricsA(*dc, &metrics);
+    const int lineHeight = std::max<int>(1, metrics.tmHeight);
+    const int lines = (format & DT_SINGLELINE) ? 1 : std::max(1, rect.Height() / lineHeight);
+    const UINT measure = (format & ~(DT_VCENTER | DT_BOTTOM)) | DT_CALCRECT | DT_NOCLIP;
+    auto fits = [&](const CString& candidate) {
+        CRect needed(0, 0, rect.Width(), 0);
+        dc->DrawText(candidate, &needed, measure);
+        return needed.Width() <= rect.Width() && needed.Height() <= lines * lineHeight;
+    };
+    if (fits(text))
+        return text;
+    // The longest start, at a character boundary, that fits with the ellipsis after it.
+    std::vector<int> ends;
+    for (const char* at = text.GetString(); *at; at = ::CharNextA(at))
+        ends.push_back(static_cast<int>(::CharNextA(at) - text.GetString()));
+    CString best = kEllipsis;
+    size_t low = 0;
+    size_t high = ends.size();
+    while (low < high) {
+        const size_t middle = (low + high + 1) / 2;
+        CString candidate = text.Left(ends[middle - 1]);
+        candidate.TrimRight();
+        candidate += kEllipsis;
+        if (fits(candidate)) {
+            best = candidate;
+            low = middle;
+        } else {
+            high = middle - 1;
+        }
+    }
+    return best;
+}
+
+CString CLabel::GetShownText() const
+{
+    const CString text = GetWindowText();
+    if (!m_hWnd || m_bRotation)
+        return text;
+    CRect rect;
+    GetClientRect(&rect);
+    CClientDC dc(const_cast<CLabel*>(this));
+    HGDIOBJ oldFont = dc.SelectObject(const_cast<CFont*>(&m_font));
+    const CString shown = FitText(&dc, text, rect, TextFormat(text));
+    dc.SelectObject(oldFont);
+    return shown;
+}
+
+CString CLabel::GetTooltipText() const
+{
+    return m_hTooltip && ::IsWindow(m_hTooltip) ? m_strTooltip : CString();
+}
+
+void CLabel::UpdateTooltip(const CString& text, BOOL cut)
+{
+    HWND parent = ::GetParent(m_hWnd);
+    const CString tip = cut ? text : CString();
+    if (!parent || tip == GetTooltipText())
+        return;
+    // The tool is the label's rectangle on its parent: a static passes the mouse to its parent.
+    TTTOOLINFOA tool = {};
+    tool.cbSize = TTTOOLINFOA_V2_SIZE;
+    tool.uFlags = TTF_SUBCLASS;
+    tool.hwnd = parent;
+    tool.uId = reinterpret_cast<UINT_PTR>(m_hWnd);
+    GetWindowRect(&tool.rect);
+    ::MapWindowPoints(nullptr, parent, reinterpret_cast<LPPOINT>(&tool.rect), 2);
+    if (m_hTooltip && ::IsWindow(m_hTooltip))
+        ::SendMessageA(m_hTooltip, TTM_DELTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+    m_strTooltip = tip;
+    if (tip.IsEmpty())
+        return;
+    if (!m_hTooltip || !::IsWindow(m_hTooltip)) {
+        INITCOMMONCONTROLSEX classes = { sizeof(classes), ICC_BAR_CLASSES };
+        ::InitCommonControlsEx(&classes);
+        m_hTooltip = ::CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
+                                       CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, parent, nullptr, nullptr,
+                                       nullptr);
+        if (!m_hTooltip) {
+            m_strTooltip.Empty();
+            return;
+        }
+        ::SendMessageA(m_hTooltip, TTM_SETMAXTIPWIDTH, 0, kTooltipWidth);
+    }
+    tool.lpszText = const_cast<char*>(m_strTooltip.GetString());
+    if (!::SendMessageA(m_hTooltip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool)))
+        m_strTooltip.Empty();
+}
+
+void CLabel::OnDestroy()
+{
+    if (m_hTooltip && ::IsWindow(m_hTooltip))
+        ::DestroyWindow(m_hTooltip);
+    m_hTooltip = nullptr;
+    m_strTooltip.Empty();
+    Default();
 }
 
 void CLabel::DrawGradient(COLORREF to, CDC* dc, const CRect& rect, COLORREF from)

@@ -42,6 +42,12 @@ public:
 
     const LOGFONTA& GetLogFont() const { return m_lf; }
     BOOL IsFlashOn() const { return m_bFlashState; }
+    // The text as the label shows it: whole when it fits the label, otherwise as much as fits
+    // followed by "..." (the whole text then shows in a tooltip over the label).
+    CString GetShownText() const;
+    BOOL IsTextCut() const { return GetShownText() != GetWindowText(); }
+    // The tooltip's text (empty while the label shows its text whole).
+    CString GetTooltipText() const;
 
     // Fills `rect` from `from` at the left to (nearly) `to` at the right in at most 100 bands.
     static void DrawGradient(COLORREF to, CDC* dc, const CRect& rect, COLORREF from);
@@ -56,6 +62,7 @@ protected:
     BOOL OnSetCursor(CWnd* wnd, UINT hitTest, UINT message);
     void OnSysColorChange();
     void OnMouseMove(UINT flags, CPoint point);
+    void OnDestroy();
 
     DECLARE_MESSAGE_MAP()
 
@@ -64,6 +71,10 @@ private:
     void RebuildFont();
     void StartFlash(int flashType, BOOL on);
     UINT TextFormat(const CString& text) const;
+    // What of `text` fits `rect` in `format` with the font selected into `dc`.
+    static CString FitText(CDC* dc, const CString& text, const CRect& rect, UINT format);
+    // Shows the whole text in a tooltip while the label shows it cut; removes the tip otherwise.
+    void UpdateTooltip(const CString& text, BOOL cut);
 
     COLORREF m_crText;
     COLORREF m_cr3DHighlight = RGB(255, 255, 255);
@@ -87,4 +98,6 @@ private:
     CString m_strUrl;
     CString m_strHover;
     CLabel* m_pHoverTarget = nullptr;
+    HWND m_hTooltip = nullptr;
+    CString m_strTooltip;
 };

@@ -3,6 +3,24 @@
 namespace {
 
 const UINT_PTR kAnimationTimer = 4567;
+// While the popup menu is open it is kept above the notification area's own windows for this
+// long: the icon's tooltip, due from the hover that came before the click, would cover it.
+const UINT kMenuGuardPeriodMs = 100;
+const int kMenuGuardTicks = 30;
+int g_menuGuardTicks = 0;
+
+void CALLBACK KeepMenuOnTop(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    HWND menu = nullptr;
+    while ((menu = ::FindWindowExA(nullptr, menu, "#32768", nullptr)) != nullptr) {
+        DWORD process = 0;
+        ::GetWindowThreadProcessId(menu, &process);
+        if (process == ::GetCurrentProcessId() && ::IsWindowVisible(menu))
+            ::SetWindowPos(menu, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
+    if (--g_menuGuardTicks <= 0)
+        ::KillTimer(nullptr, timer);
+}
 
 ULONGLONG Now()
 {
@@ -146,7 +164,11 @@ LRESULT CSystemTray::OnTrayNotification(WPARAM id, LPARAM event)
         ::GetCursorPos(&cursor);
         if (targetWnd)
             ::SetForegroundWindow(targetWnd);
+        g_menuGuardTicks = kMenuGuardTicks;
+        const UINT_PTR guard = ::SetTimer(nullptr, 0, kMenuGuardPeriodMs, &KeepMenuOnTop);
         ::TrackPopupMenu(*popup, TPM_LEFTBUTTON, cursor.x, cursor.y, 0, targetWnd, nullptr);
+        if (guard)
+            ::KillTimer(nullptr, guard);
         // Lets the menu close when the user clicks elsewhere.
         if (targetWnd)
             ::PostMessageA(targetWnd, WM_NULL, 0, 0);

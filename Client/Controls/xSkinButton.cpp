@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <set>
+#include <vector>
 
 BEGIN_MESSAGE_MAP(CxSkinButton, CButton)
     ON_WM_ERASEBKGND()
@@ -35,10 +36,31 @@ void CxSkinButton::SetSkin(UINT normal, UINT down, UINT over, UINT disabled)
     m_bmpDown.LoadBitmap(down);
     if (over)
         m_bmpOver.LoadBitmap(over);
-    m_bmpDisabled.LoadBitmap(disabled ? disabled : normal);
+    // A disabled button must not look like one that can be pressed.
+    if (disabled)
+        m_bmpDisabled.LoadBitmap(disabled);
+    else if (!MakeDisabledLook(m_bmpNormal, &m_bmpDisabled))
+        m_bmpDisabled.LoadBitmap(normal);
     m_nDrawMode = DRAW_NORMAL;
     m_bBorder = FALSE;
     m_nFocusMargin = 0;
+}
+
+bool CxSkinButton::MakeDisabledLook(const CBitmap& source, CBitmap* disabled)
+{
+    std::vector<DWORD> pixels;
+    int width = 0;
+    int height = 0;
+    if (!source.GetSafeHandle() || !AfxReadBitmapPixels(source, nullptr, &pixels, &width, &height))
+        return false;
+    for (DWORD& pixel : pixels) {
+        const DWORD grey = (((pixel >> 16) & 0xFF) * 30 + ((pixel >> 8) & 0xFF) * 59 + (pixel & 0xFF) * 11) / 100;
+        // Light and of little contrast: dark faces turn a pale grey, their captions stay light.
+        const DWORD faded = 150 + grey * 105 / 255;
+        pixel = (faded << 16) | (faded << 8) | faded;
+    }
+    disabled->DeleteObject();
+    return disabled->CreateBitmap(width, height, 1, 32, pixels.data()) != FALSE;
 }
 
 void CxSkinButton::PreSubclassWindow()

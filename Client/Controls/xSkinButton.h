@@ -19,11 +19,14 @@ public:
     CxSkinButton();
     ~CxSkinButton() override;
 
-    // Bitmap resource ids; over is optional (0), disabled falls back to normal.
+    // Bitmap resource ids; over is optional (0). Without a disabled picture the button shows a
+    // faded grey copy of its normal one while it is disabled.
     void SetSkin(UINT normal, UINT down, UINT over = 0, UINT disabled = 0);
     void DrawItem(LPDRAWITEMSTRUCT item) override;
 
     int GetKind() const { return m_nKind; }
+    // The size of the normal picture (0 x 0 without one).
+    CSize GetSkinSize() const { return m_bmpNormal.GetSafeHandle() ? m_bmpNormal.GetSize() : CSize(); }
     bool IsHovering() const { return m_bHovering; }
 
     COLORREF m_crText;
@@ -54,6 +57,8 @@ private:
     void UncheckGroupSiblings();
     void DrawBitmap(CDC* dc, CBitmap* bitmap, int mode, const CRect& rect);
     void FillWithBitmap(CDC* dc, CBitmap* bitmap, const CRect& rect);
+    // A faded grey copy of `source`, as a disabled button shows it; false when it cannot be read.
+    static bool MakeDisabledLook(const CBitmap& source, CBitmap* disabled);
 
     bool m_bChecked = false;
     int m_nKind = KIND_PUSH;

@@ -1,5 +1,7 @@
 #include "AdvanceOptions.h"
 
+#include <cstring>
+
 #include "JobWait.h"
 #include "Kelvara.h"
 #include "Messages.h"
@@ -91,12 +93,22 @@ BOOL DeleteBackupFile(const CString& path)
     return FALSE;
 }
 
-CString BackupFinishedMessage(bool restore, int result)
+CString BackupFinishedMessage(bool restore, int result, int keysNotRead, int valuesNotRead)
 {
     if (restore)
         return result == 1 ? "Backup successfully restored."
                            : "The backup could not be restored completely. The backup file has been kept.";
-    return result == 1 ? "Backup successfully created." : "The backup could not be created.";
+    if (result != 1)
+        return "The backup could not be created.";
+    if (keysNotRead <= 0 && valuesNotRead <= 0)
+        return "Backup successfully created.";
+    CString notRead;
+    if (keysNotRead > 0)
+        notRead.Format("%d %s", keysNotRead, keysNotRead == 1 ? "key" : "keys");
+    if (valuesNotRead > 0)
+        notRead.AppendFormat("%s%d %s", notRead.IsEmpty() ? "" : " and ", valuesNotRead,
+                             valuesNotRead == 1 ? "value" : "values");
+    return "Registry backed up, " + notRead + " could not be read.";
 }
 
 BEGIN_MESSAGE_MAP(CAdvanceOptions, CSkinPage)
@@ -200,6 +212,8 @@ bool CAdvanceOptions::StartJob(bool restore, const CString& path)
     m_bRestoring = restore;
     m_strRestorePath = restore ? path : CString();
     m_finishedResult = 0;
+    m_keysNotRead = 0;
+    m_valuesNotRead = 0;
     const int started = restore ? app->m_pProcess->StartRestore(path, this) : app->m_pProcess->StartBackup("C:\\", this);
     if (started != 1) {
         m_bRestoring = false;
@@ -286,6 +300,14 @@ void CAdvanceOptions::SetProgress(int phase)
     }
 }
 
+void CAdvanceOptions::ReportItem(const char* item, int, int value, INT_PTR extra)
+{
+    if (item && std::strcmp(item, ITEM_BACKUP_SKIPPED) == 0) {
+        m_keysNotRead = value;
+        m_valuesNotRead = static_cast<int>(extra);
+    }
+}
+
 int CAdvanceOptions::OperationFinished(int result)
 {
     m_finishedResult = result;
@@ -329,7 +351,7 @@ LRESULT CAdvanceOptions::OnBackupFinished(WPARAM, LPARAM)
         DeleteBackupFile(restoredPath);
     EnableButtons(TRUE);
     RefreshBackupList();
-    AfxMessageBox(BackupFinishedMessage(restore, result), MB_OK | MB_ICONINFORMATION);
+    AfxMessageBox(BackupFinishedMessage(restore, result, m_keysNotRead, m_valuesNotRead), MB_OK | MB_ICONINFORMATION);
     return 0;
 }
 

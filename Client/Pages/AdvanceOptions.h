@@ -33,8 +33,9 @@ CString GetBackupFolder();
 // Deletes the file, or leaves it for deletion at the next restart when it is locked. TRUE when
 // the file is gone now (also when it was gone already, which asks nothing of the restart).
 BOOL DeleteBackupFile(const CString& path);
-// What the page tells when a job has ended with the engine's result (1 = done).
-CString BackupFinishedMessage(bool restore, int result);
+// What the page tells when a job has ended with the engine's result (1 = done); a backup that
+// left keys or values out because they could not be read says how many.
+CString BackupFinishedMessage(bool restore, int result, int keysNotRead = 0, int valuesNotRead = 0);
 
 class CAdvanceOptions : public CSkinPage, public CAbstractStatus
 {
@@ -54,7 +55,7 @@ public:
     // CAbstractStatus, called on the engine's job thread.
     void SetActivity(const char*, const char*) override {}
     void SetProgress(int phase) override;
-    void ReportItem(const char*, int, int, INT_PTR) override {}
+    void ReportItem(const char* item, int category, int value, INT_PTR extra) override;
     int OperationFinished(int result) override;
     int ReportResult(int) override { return 1; }
 
@@ -92,6 +93,8 @@ private:
     std::atomic<int> m_position{ 0 };
     std::atomic<int> m_step{ 1 };
     std::atomic<int> m_finishedResult{ 0 };
+    std::atomic<int> m_keysNotRead{ 0 };
+    std::atomic<int> m_valuesNotRead{ 0 };
     std::atomic<bool> m_bRestoring{ false };
     bool m_bTimerRunning = false;
 };

@@ -1,5 +1,7 @@
 #include "MonitorDlg.h"
 
+#include <algorithm>
+
 namespace {
 
 CString LoadText(UINT id)
@@ -8,6 +10,14 @@ CString LoadText(UINT id)
     ::LoadStringA(AfxGetResourceHandle(), id, text, sizeof(text));
     return CString(text);
 }
+
+// Every text the location and status columns can show.
+const char* const kColumnTexts[4][4] = {
+    {},
+    {},
+    { "HKLM", "HKCU", "Startup", "Common Startup" },
+    { "Enabled", "Disabled" },
+};
 
 } // namespace
 
@@ -69,15 +79,49 @@ void CMonitorDlg::RefreshList()
     m_list.SetExtendedStyle(LVS_EX_FULLROWSELECT);
     m_manager.Refresh();
     m_list.m_hNotifyWnd = m_hWnd;
-    m_list.InsertColumns(LoadText(IDS_STARTUP_COLUMN_NAME), LoadText(IDS_STARTUP_COLUMN_PATH),
-                         LoadText(IDS_STARTUP_COLUMN_LOCATION), LoadText(IDS_STARTUP_COLUMN_STATUS));
+    const CString titles[4] = { LoadText(IDS_STARTUP_COLUMN_NAME), LoadText(IDS_STARTUP_COLUMN_PATH),
+                                LoadText(IDS_STARTUP_COLUMN_LOCATION), LoadText(IDS_STARTUP_COLUMN_STATUS) };
+    m_list.InsertColumns(titles[0], titles[1], titles[2], titles[3]);
     FillRows();
+    FitColumns(titles);
     m_list.SendMessage(WM_SETREDRAW, TRUE);
     m_list.Invalidate();
-    for (CxSkinButton* button : { &m_disableSelected, &m_enableSelected }) {
-        if (button->m_hWnd)
-            button->ShowWindow(SW_SHOW);
+    UpdateButtons(SelectedRow());
+}
+
+void CMonitorDlg::FitColumns(const CString (&titles)[4])
+{
+    const HWND list = m_list.m_hWnd;
+    const HWND header = ListView_GetHeader(list);
+    // The header draws a title between two margins, inside its item's edge.
+    const int edge = ::GetSystemMetrics(SM_CXEDGE);
+    const int margin = std::max(static_cast<int>(::SendMessageA(header, HDM_GETBITMAPMARGIN, 0, 0)), 3 * edge);
+    // A cell's text needs the list's padding behind it, as the list's own sizing counts it.
+    const int cellPadding = 4 * edge + 4;
+    CClientDC dc(&m_list);
+    const HGDIOBJ oldFont = dc.SelectObject(reinterpret_cast<HGDIOBJ>(::SendMessageA(header, WM_GETFONT, 0, 0)));
+    int widths[4] = {};
+    int titleWidths[4] = {};
+    for (int column = 0; column < 4; ++column) {
+        titleWidths[column] = dc.GetTextExtent(titles[column]).cx + 2 * margin + edge;
+        widths[column] = std::max(ListView_GetColumnWidth(list, column), titleWidths[column]);
+        for (const char* text : kColumnTexts[column]) {
+            if (text)
+                widths[column] = std::max(widths[column], ListView_GetStringWidth(list, text) + cellPadding);
+        }
     }
+    dc.SelectObject(oldFont);
+    // The room beside the vertical scroll bar when the rows need one, whether or not the list
+    // shows it yet.
+    CRect client;
+    m_list.GetClientRect(&client);
+    const int scrollBar = ::GetSystemMetrics(SM_CXVSCROLL);
+    int room = client.Width() + ((m_list.GetStyle() & WS_VSCROLL) ? scrollBar : 0);
+    if (m_list.GetItemCount() > ListView_GetCountPerPage(list))
+        room -= scrollBar;
+    widths[1] = std::max(titleWidths[1], room - widths[0] - widths[2] - widths[3]);
+    for (int column = 0; column < 4; ++column)
+        ListView_SetColumnWidth(list, column, widths[column]);
 }
 
 void CMonitorDlg::FillRows()
@@ -137,10 +181,10 @@ void CMonitorDlg::OnDisableSelected()
         return;
     if (const StartupRegItem* item = RegItemOf(row)) {
         if (!item->disabled)
-            m_manager.Disable(*item);
+            Tell("disabled", item->name, m_manager.Disable(*item));
     } else if (const StartupFolderItem* folderItem = FolderItemOf(row)) {
         if (!folderItem->disabled)
-            m_manager.Disable(*folderItem);
+            Tell("disabled", folderItem->name, m_manager.Disable(*folderItem));
     }
     RefreshList();
 }
@@ -152,10 +196,10 @@ void CMonitorDlg::OnEnableSelected()
         return;
     if (const StartupRegItem* item = RegItemOf(row)) {
         if (item->disabled)
-            m_manager.Enable(*item);
+            Tell("enabled", item->name, m_manager.Enable(*item));
     } else if (const StartupFolderItem* folderItem = FolderItemOf(row)) {
         if (folderItem->disabled)
-            m_manager.Enable(*folderItem);
+            Tell("enabled", folderItem->name, m_manager.Enable(*folderItem));
     }
     RefreshList();
 }
@@ -166,33 +210,56 @@ void CMonitorDlg::OnRemoveSelected()
     if (row < 0)
         return;
     if (const StartupRegItem* item = RegItemOf(row))
-        m_manager.Remove(*item);
+        Tell("removed", item->name, m_manager.Remove(*item));
     else if (const StartupFolderItem* folderItem = FolderItemOf(row))
-        m_manager.Remove(*folderItem);
+        Tell("removed", folderItem->name, m_manager.Remove(*folderItem));
     RefreshList();
 }
 
 void CMonitorDlg::OnDisableAll()
 {
-    m_manager.DisableAll();
+    Tell("disabled", m_manager.DisableAll());
     RefreshList();
 }
 
 void CMonitorDlg::OnEnableAll()
 {
-    m_manager.EnableAll();
+    Tell("enabled", m_manager.EnableAll());
     RefreshList();
+}
+
+void CMonitorDlg::Tell(const char* verb, const CString& name, STARTUP_RESULT result)
+{
+    STARTUP_OUTCOME outcome;
+    outcome.failed = result == STARTUP_DONE ? 0 : 1;
+    outcome.first = result;
+    outcome.firstName = name;
+    Tell(verb, outcome);
+}
+
+void CMonitorDlg::Tell(const char* verb, const STARTUP_OUTCOME& outcome)
+{
+    if (outcome.failed)
+        AfxMessageBox(CStartupManager::FailureText(verb, outcome), MB_OK | MB_ICONWARNING, m_hWnd);
 }
 
 void CMonitorDlg::UpdateButtons(int row)
 {
-    if (row < 0)
+    if (!m_disableSelected.m_hWnd || !m_enableSelected.m_hWnd)
         return;
     const StartupRegItem* item = RegItemOf(row);
     const StartupFolderItem* folderItem = item ? nullptr : FolderItemOf(row);
-    if (!item && !folderItem)
-        return;
-    const bool disabled = item ? item->disabled != 0 : folderItem->disabled != 0;
+    bool disabled = false;
+    if (item || folderItem) {
+        disabled = item ? item->disabled != 0 : folderItem->disabled != 0;
+    } else {
+        const auto isDisabled = [](const auto& each) { return each.disabled != 0; };
+        const std::vector<StartupRegItem>& regItems = m_manager.RegItems();
+        const std::vector<StartupFolderItem>& folderItems = m_manager.FolderItems();
+        disabled = (!regItems.empty() || !folderItems.empty()) &&
+                   std::all_of(regItems.begin(), regItems.end(), isDisabled) &&
+                   std::all_of(folderItems.begin(), folderItems.end(), isDisabled);
+    }
     m_disableSelected.ShowWindow(disabled ? SW_HIDE : SW_SHOW);
     m_enableSelected.ShowWindow(disabled ? SW_SHOW : SW_HIDE);
 }
@@ -201,7 +268,7 @@ void CMonitorDlg::OnItemChanged(NMHDR* header, LRESULT* result)
 {
     *result = 0;
     const auto* change = reinterpret_cast<const NMLISTVIEW*>(header);
-    // A row becoming selected; the list also reports every text it is given.
-    if ((change->uChanged & LVIF_STATE) && (change->uNewState & LVIS_SELECTED))
-        UpdateButtons(change->iItem);
+    // A row selected or deselected; the list also reports other changes.
+    if ((change->uChanged & LVIF_STATE) && ((change->uNewState ^ change->uOldState) & LVIS_SELECTED))
+        UpdateButtons(SelectedRow());
 }

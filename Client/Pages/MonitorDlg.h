@@ -1,7 +1,7 @@
 // CMonitorDlg: the startup manager page. It lists the programs that start with Windows (the Run
 // values of both roots and the shortcuts of both Startup folders) together with those disabled
-// earlier, and enables, disables or removes them through a CStartupManager. It shows no message:
-// the list after each action shows what resulted.
+// earlier, and enables, disables or removes them through a CStartupManager. The list after each
+// action shows what resulted; an action that could not be done is also told in a message box.
 #pragma once
 
 #include "ItemListCtrl.h"
@@ -28,7 +28,8 @@ public:
     void OnDisableSelected();
     void OnEnableSelected();
     void OnRemoveSelected();
-    // Shows the one of the two buttons "Disable Selected" and "Enable Selected" that fits the row.
+    // Shows the one of the two buttons "Disable Selected" and "Enable Selected" that fits the row;
+    // with no row selected, the one that fits the list: "Enable Selected" when every entry is disabled.
     void UpdateButtons(int row);
 
 protected:
@@ -40,6 +41,11 @@ private:
     void InitSkin();
     void ClearList();
     void FillRows();
+    // Every header, and every text of the location and status columns, fits its column; the file
+    // path takes the room that is left.
+    void FitColumns(const CString (&titles)[4]);
+    void Tell(const char* verb, const STARTUP_OUTCOME& outcome);
+    void Tell(const char* verb, const CString& name, STARTUP_RESULT result);
     // The text of a row's column: the registry items first, then the folder items.
     CString CellText(int row, int column) const;
     int SelectedRow() const;

@@ -2,6 +2,8 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
+
 #include "DialogLayout.h"
 #include "Kelvara.h"
 #include "Messages.h"
@@ -62,6 +64,7 @@ BOOL CQuillonDlg::OnInitDialog()
     PerfMark("main OnInitDialog");
     CBitmapDialog::OnInitDialog();
     FitDialogToSkin(this);
+    CentreOnWorkArea();
     SetSharedMainWindow(m_hWnd);
     SetIcon(m_hIcon, TRUE);
     SetIcon(m_hSmallIcon ? m_hSmallIcon : m_hIcon, FALSE);
@@ -72,6 +75,22 @@ BOOL CQuillonDlg::OnInitDialog()
     DispatchCommandLine();
     PerfMark("dispatch done");
     return TRUE;
+}
+
+void CQuillonDlg::CentreOnWorkArea()
+{
+    // The work area of the monitor the window is on: the screen without the taskbar.
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof(monitor);
+    if (!::GetMonitorInfoA(::MonitorFromWindow(m_hWnd, MONITOR_DEFAULTTOPRIMARY), &monitor))
+        return;
+    const CRect area(monitor.rcWork);
+    CRect window;
+    GetWindowRect(&window);
+    // A window larger than the area keeps its top left corner inside it.
+    const int left = area.left + std::max(0, (area.Width() - window.Width()) / 2);
+    const int top = area.top + std::max(0, (area.Height() - window.Height()) / 2);
+    SetWindowPos(nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void CQuillonDlg::InitSkin()

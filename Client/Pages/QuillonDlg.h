@@ -84,6 +84,7 @@ protected:
 
 private:
     void InitSkin();
+    void CentreOnWorkArea();
     void SetHeaderFonts();
     // Runs the program-update dialog; an installer it downloaded runs when the program has
     // ended through the close guard, and not at all when the guard keeps it open.

@@ -11,8 +11,11 @@ const int kLabelIds[13] = { IDC_SUMMARY_TITLE, IDC_SUMMARY_STATUS_CAPTION, IDC_S
                             IDC_SUMMARY_FOUND, IDC_SUMMARY_REPAIRED_CAPTION, IDC_SUMMARY_REPAIRED,
                             IDC_SUMMARY_SKIPPED_CAPTION, IDC_SUMMARY_SKIPPED, IDC_SUMMARY_TIME_CAPTION,
                             IDC_SUMMARY_TIME };
-// The status text's colour once the summary holds a repair's (or a clean scan's) values.
-const COLORREF kDoneColour = 0xEA8D59;
+const UINT kCleanPicture = 260;
+const UINT kErrorsLeftPicture = 394;
+const COLORREF kCleanColour = 0xEA8D59;
+const COLORREF kPartlyColour = RGB(0xC7, 0x7C, 0x0E);
+const COLORREF kNotCleanedColour = RGB(0xD6, 0x45, 0x41);
 
 CString Decimal(int value)
 {
@@ -23,10 +26,22 @@ CString Decimal(int value)
 
 } // namespace
 
+SUMMARY_STATUS SummaryStatus(int found, int repaired)
+{
+    if (found <= 0)
+        return { "No errors found", kCleanPicture, kCleanColour };
+    if (repaired >= found)
+        return { "Cleaned", kCleanPicture, kCleanColour };
+    if (repaired > 0)
+        return { "Partly cleaned", kErrorsLeftPicture, kPartlyColour };
+    return { "Not cleaned", kErrorsLeftPicture, kNotCleanedColour };
+}
+
 BEGIN_MESSAGE_MAP(CRepairResultDlg, CSkinPage)
     ON_BN_CLICKED(IDC_SUMMARY_FINISH, OnFinish)
     ON_BN_CLICKED(IDC_SUMMARY_BACK, OnBack)
     ON_WM_CTLCOLOR()
+    ON_WM_DESTROY()
 END_MESSAGE_MAP()
 
 CRepairResultDlg::CRepairResultDlg() : CSkinPage(IDD_SUMMARY, 0)
@@ -45,8 +60,30 @@ BOOL CRepairResultDlg::OnInitDialog()
     m_bTransparentStatics = FALSE;
     for (int index = 0; index < 13; ++index)
         m_labels[index].SubclassDlgItem(kLabelIds[index], this);
+    BindSkinButtons(this, {
+        { &m_finish, IDC_SUMMARY_FINISH, 392, 393, 393, 0 },
+        { &m_back, IDC_SUMMARY_BACK, 320, 322, 322, 0 },
+    });
+    m_statusPictures[0].LoadBitmap(kCleanPicture);
+    m_statusPictures[1].LoadBitmap(kErrorsLeftPicture);
     SetFonts();
+    ShowStatus(SummaryStatus(0, 0));
     return TRUE;
+}
+
+void CRepairResultDlg::OnDestroy()
+{
+    // The pictures are the page's: the control lets go of them before they are freed.
+    ::SendDlgItemMessageA(m_hWnd, IDC_SUMMARY_DONE_PICTURE, STM_SETIMAGE, IMAGE_BITMAP, 0);
+    Default();
+}
+
+void CRepairResultDlg::ShowStatus(const SUMMARY_STATUS& status)
+{
+    CBitmap& picture = m_statusPictures[status.picture == kCleanPicture ? 0 : 1];
+    ::SendDlgItemMessageA(m_hWnd, IDC_SUMMARY_DONE_PICTURE, STM_SETIMAGE, IMAGE_BITMAP,
+                          reinterpret_cast<LPARAM>(picture.GetSafeHandle()));
+    Label(IDC_SUMMARY_STATUS).SetText(status.text)->SetTextColor(status.colour);
 }
 
 CLabel& CRepairResultDlg::Label(int id)
@@ -88,7 +125,7 @@ void CRepairResultDlg::ShowValues(int scanned, int found, int repaired, int skip
     Label(IDC_SUMMARY_SCANNED).SetText(Decimal(scanned));
     Label(IDC_SUMMARY_REPAIRED).SetText(Decimal(repaired));
     Label(IDC_SUMMARY_TIME).SetText(FormatDuration(scanMilliseconds));
-    Label(IDC_SUMMARY_STATUS).SetTextColor(kDoneColour);
+    ShowStatus(SummaryStatus(found, repaired));
 }
 
 void CRepairResultDlg::OnFinish()

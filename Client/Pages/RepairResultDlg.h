@@ -5,7 +5,19 @@
 
 #include "Label.h"
 #include "SkinPage.h"
+#include "xSkinButton.h"
 #include "resource.h"
+
+// What the summary says of the system after a repair: its words, picture and colour.
+struct SUMMARY_STATUS
+{
+    const char* text;
+    UINT picture;  // bitmap resource
+    COLORREF colour;
+};
+// Clean only when every error found was repaired; "Partly cleaned" when some were left (skipped
+// or not removable), "Not cleaned" when none was repaired.
+SUMMARY_STATUS SummaryStatus(int found, int repaired);
 
 class CRepairResultDlg : public CSkinPage
 {
@@ -27,11 +39,16 @@ public:
 
 protected:
     HBRUSH OnCtlColor(CDC* pDC, CWnd* pWnd, UINT ctlColor);
+    void OnDestroy();
     DECLARE_MESSAGE_MAP()
 
 private:
     void SetFonts();
     CLabel& Label(int id);
+    void ShowStatus(const SUMMARY_STATUS& status);
 
     HBRUSH m_hWhiteBrush;
+    CxSkinButton m_finish;
+    CxSkinButton m_back;
+    CBitmap m_statusPictures[2];
 };

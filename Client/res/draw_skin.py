@@ -55,6 +55,29 @@ def tmp(name):
     return os.path.join(TMP, name)
 
 
+def text_width(text, font, size):
+    """The advance width in pixels of `text` drawn at `size` points in `font`."""
+    result = subprocess.run(["convert", "xc:", "-font", font, "-pointsize", str(size), "-debug", "annotate",
+                             "-annotate", "0", text, "null:"], check=True, capture_output=True, text=True)
+    for line in result.stderr.splitlines():
+        if "Metrics:" in line and "width:" in line:
+            return float(line.split("width:")[1].split(";")[0])
+    sys.exit("no text metrics from convert for %r" % text)
+
+
+def fitting_size(texts, font, size, room):
+    """The largest type size, from `size` down in half points, at which every text is at most
+    `room` pixels wide."""
+    while size > 6 and max(text_width(t, font, size) for t in texts) > room:
+        size -= 0.5
+    return size
+
+
+def button_margin(width):
+    """Room kept free on each side of a button's caption."""
+    return max(8, width // 10)
+
+
 def bmp(src, resource_id, prefix="bmp"):
     """Flattens a drawing into a 24-bit BMP named after its resource id."""
     convert(src, "-background", "white", "-alpha", "remove", "-alpha", "off", "-type", "TrueColor",
@@ -74,11 +97,11 @@ BUTTON_STATES = {
 
 
 def button(resource_id, width, height, text, state, background=PAGE, size=None, radius=6):
-    """A rounded, gradient-filled button face with its caption."""
+    """A rounded, gradient-filled button face with its caption at `size` points (by default
+    the largest that fits between the margins, at most half the height and 14)."""
     top, bottom, ink, border = BUTTON_STATES[state]
-    size = size or max(9, min(14, height // 2))
-    # Long captions get a smaller type so they fit the face.
-    size = min(size, int(1.55 * width / max(1, len(text))))
+    if size is None:
+        size = fitting_size([text], FONT_BOLD, max(9, min(14, height // 2)), width - 2 * button_margin(width))
     shift = 1 if state == "down" else 0
     face = tmp("face.png")
     convert("-size", "%dx%d" % (width, height), "gradient:%s-%s" % (top, bottom), face)
@@ -94,7 +117,12 @@ def button(resource_id, width, height, text, state, background=PAGE, size=None, 
     bmp(shaped, resource_id)
 
 
-def nav_button(resource_id, text, glyph, state):
+# Where the navigation buttons' captions start, and the room they keep free at the right.
+NAV_TEXT_X = 54
+NAV_TEXT_MARGIN = 8
+
+
+def nav_button(resource_id, text, glyph, state, size):
     """A navigation button of the left column: glyph, caption, and for the page on show (drawn
     as the disabled image) a light face with an accent bar."""
     width, height = NAV_W, NAV_H
@@ -109,8 +137,8 @@ def nav_button(resource_id, text, glyph, state):
                 "-fill", "#0a1c2f", "-draw", "rectangle 0,%d %d,%d" % (height - 1, width - 1, height - 1), path)
         ink, glyph_colour = "white", TEAL_LIGHT if state == "over" else "#8fb8d8"
     convert(path, "-fill", "none", "-stroke", glyph_colour, "-strokewidth", "3", "-draw", glyph,
-            "-stroke", "none", "-fill", ink, "-font", FONT_BOLD, "-pointsize", "13",
-            "-gravity", "west", "-annotate", "+58+0", text, path)
+            "-stroke", "none", "-fill", ink, "-font", FONT_BOLD, "-pointsize", str(size),
+            "-gravity", "west", "-annotate", "+%d+0" % NAV_TEXT_X, text, path)
     bmp(path, resource_id)
 
 
@@ -131,29 +159,32 @@ NAV_BUTTONS = [
 ]
 
 # Buttons with their caption in the bitmap: (normal, down, over, disabled-or-0, w, h, caption).
-# Down and over share one image where the ids repeat.
+# Down and over share one image where the ids repeat. Each picture is at most as large as its
+# button on the page (the template's dialog units at 6 x 13 pixels per 4 x 8, rounded down), so
+# that no edge of the face is cut off.
 TEXT_BUTTONS = [
-    (180, 181, 181, 0, 196, 44, "Start Scan"),
-    (191, 192, 192, 0, 110, 30, "Cancel"),
-    (202, 203, 203, 0, 130, 32, "Fix Errors"),
-    (323, 325, 325, 0, 96, 30, "NEXT"),
-    (320, 322, 322, 0, 96, 30, "BACK"),
-    (377, 378, 378, 0, 96, 30, "Pause"),
-    (383, 384, 384, 0, 96, 30, "Resume"),
-    (356, 357, 357, 0, 140, 30, "Ignore Selected"),
-    (368, 369, 369, 0, 140, 30, "Remove Selected"),
-    (228, 229, 229, 0, 140, 30, "Backup Now"),
-    (230, 231, 231, 0, 140, 30, "Restore Backup"),
-    (188, 189, 189, 0, 140, 30, "Remove Backup"),
-    (373, 374, 374, 0, 160, 30, "Check for Updates"),
-    (389, 390, 390, 0, 110, 32, "Analyse"),
-    (387, 388, 388, 0, 110, 32, "Defrag"),
-    (178, 179, 179, 0, 57, 23, "Reset"),
-    (344, 345, 345, 0, 104, 28, "Enable All"),
-    (346, 347, 347, 0, 104, 28, "Disable All"),
+    (180, 181, 181, 0, 196, 43, "Start Scan"),
+    (191, 192, 192, 0, 109, 29, "Cancel"),
+    (202, 203, 203, 0, 130, 29, "Fix Errors"),
+    (323, 325, 325, 0, 96, 29, "NEXT"),
+    (320, 322, 322, 0, 96, 29, "BACK"),
+    (377, 378, 378, 0, 96, 29, "Pause"),
+    (383, 384, 384, 0, 96, 29, "Resume"),
+    (356, 357, 357, 0, 139, 29, "Ignore Selected"),
+    (368, 369, 369, 0, 139, 29, "Remove Selected"),
+    (228, 229, 229, 0, 139, 29, "Backup Now"),
+    (230, 231, 231, 0, 139, 29, "Restore Backup"),
+    (188, 189, 189, 0, 139, 29, "Remove Backup"),
+    (373, 374, 374, 0, 160, 29, "Check for Updates"),
+    (389, 390, 390, 0, 109, 32, "Analyse"),
+    (387, 388, 388, 0, 109, 32, "Defrag"),
+    (178, 179, 179, 0, 57, 22, "Reset"),
+    (344, 345, 345, 0, 103, 28, "Enable All"),
+    (346, 347, 347, 0, 103, 28, "Disable All"),
     (348, 349, 349, 0, 120, 28, "Disable Selected"),
     (354, 355, 355, 0, 120, 28, "Enable Selected"),
     (350, 351, 351, 0, 120, 28, "Remove Selected"),
+    (392, 393, 393, 0, 96, 29, "FINISH"),
 ]
 
 # Tabs: normal (also down), and the disabled image for the tab on show.
@@ -169,9 +200,9 @@ TAB_W, TAB_H = 124, 26
 
 # Small buttons on the main window's header: (normal, down/over, w, h, caption).
 HEADER_BUTTONS = [
-    (141, 143, 75, 23, "Settings"),
-    (218, 219, 44, 23, "Help"),
-    (161, 162, 65, 23, "Update"),
+    (141, 143, 75, 22, "Settings"),
+    (218, 219, 43, 22, "Help"),
+    (161, 162, 64, 22, "Update"),
 ]
 
 
@@ -186,10 +217,10 @@ def header_button(resource_id, width, height, text, hot):
 
 
 def caption_button(resource_id, glyph, hot):
-    """The minimise and close buttons at the top right, 20 x 20."""
+    """The minimise and close buttons at the top right, 19 x 19."""
     path = tmp("caption.png")
     fill = (RED if "line 6,6" in glyph else NAVY_LIGHT) if hot else NAVY_DARK
-    convert("-size", "20x20", "xc:" + NAVY_DARK, "-fill", fill, "-draw", "roundrectangle 0,0 19,19 4,4",
+    convert("-size", "19x19", "xc:" + NAVY_DARK, "-fill", fill, "-draw", "roundrectangle 0,0 18,18 4,4",
             "-fill", "none", "-stroke", "white", "-strokewidth", "2", "-draw", glyph, path)
     bmp(path, resource_id)
 
@@ -489,13 +520,18 @@ def row_mark(resource_id, kind, background):
 
 
 def pictures():
-    # 201: a one-pixel line; 260, 311, 312: the summary page's pictures.
+    # 201: a one-pixel line; 260, 394, 311, 312: the summary page's pictures.
     convert("-size", "540x1", "xc:" + PAGE_LINE, tmp("line.png"))
     bmp(tmp("line.png"), 201)
     convert("-size", "48x48", "xc:white", "-fill", GREEN, "-draw", "circle 24,24 24,3",
             "-fill", "none", "-stroke", "white", "-strokewidth", "5", "-draw", "polyline 14,25 21,32 34,17",
             tmp("done.png"))
     bmp(tmp("done.png"), 260)
+    # 394: the summary's picture when the repair left errors behind.
+    convert("-size", "48x48", "xc:white", "-fill", ACCENT, "-draw", "circle 24,24 24,3",
+            "-fill", "white", "-draw", "roundrectangle 21,11 27,29 2,2", "-draw", "circle 24,35 24,32",
+            tmp("warning.png"))
+    bmp(tmp("warning.png"), 394)
     convert("-size", "32x32", "xc:white", "-fill", TEAL, "-draw", "circle 16,16 16,2",
             "-fill", "white", "-draw", "rectangle 14,13 18,25", "-draw", "circle 16,8 16,6", tmp("info.png"))
     bmp(tmp("info.png"), 311)
@@ -504,7 +540,7 @@ def pictures():
             "-draw", "rectangle 8,22 16,23", tmp("report.png"))
     bmp(tmp("report.png"), 312)
     # 146: the small hidden badge on the main window's header.
-    convert("-size", "29x16", "xc:" + NAVY_DARK, "-fill", ACCENT, "-draw", "roundrectangle 0,0 28,15 4,4",
+    convert("-size", "28x16", "xc:" + NAVY_DARK, "-fill", ACCENT, "-draw", "roundrectangle 0,0 27,15 4,4",
             "-fill", NAVY_DARK, "-font", FONT_BOLD, "-pointsize", "9", "-gravity", "center",
             "-annotate", "+0+0", "NEW", tmp("badge.png"))
     bmp(tmp("badge.png"), 146)
@@ -591,20 +627,30 @@ def main():
     TMP = tempfile.mkdtemp(prefix="skin")
     try:
         main_background()
+        # One type size for the whole column: the size at which the longest caption fits.
+        nav_size = fitting_size([b[3] for b in NAV_BUTTONS], FONT_BOLD, 13, NAV_W - NAV_TEXT_X - NAV_TEXT_MARGIN)
         for normal, over, active, caption, glyph in NAV_BUTTONS:
-            nav_button(normal, caption, glyph, "normal")
-            nav_button(over, caption, glyph, "over")
-            nav_button(active, caption, glyph, "active")
+            nav_button(normal, caption, glyph, "normal", nav_size)
+            nav_button(over, caption, glyph, "over", nav_size)
+            nav_button(active, caption, glyph, "active", nav_size)
+        # Buttons of one height share one type size (the largest at which every caption of that
+        # height fits), so that a row of them looks alike.
+        sizes = {}
+        for _, _, _, _, width, height, caption in TEXT_BUTTONS:
+            fitted = fitting_size([caption], FONT_BOLD, max(9, min(14, height // 2)), width - 2 * button_margin(width))
+            sizes[height] = min(fitted, sizes.get(height, fitted))
         for normal, down, over, disabled, width, height, caption in TEXT_BUTTONS:
-            button(normal, width, height, caption, "normal")
-            button(down, width, height, caption, "down")
+            size = sizes[height]
+            button(normal, width, height, caption, "normal", size=size)
+            button(down, width, height, caption, "down", size=size)
             if over != down:
-                button(over, width, height, caption, "over")
+                button(over, width, height, caption, "over", size=size)
             if disabled:
-                button(disabled, width, height, caption, "disabled")
+                button(disabled, width, height, caption, "disabled", size=size)
+        tab_size = fitting_size([t[2] for t in TABS], FONT_BOLD, 10, TAB_W - 2 * button_margin(TAB_W))
         for normal, active, caption in TABS:
-            button(normal, TAB_W, TAB_H, caption, "normal", size=10, radius=4)
-            button(active, TAB_W, TAB_H, caption, "active", size=10, radius=4)
+            button(normal, TAB_W, TAB_H, caption, "normal", size=tab_size, radius=4)
+            button(active, TAB_W, TAB_H, caption, "active", size=tab_size, radius=4)
         for normal, hot, width, height, caption in HEADER_BUTTONS:
             header_button(normal, width, height, caption, False)
             header_button(hot, width, height, caption, True)
@@ -612,8 +658,8 @@ def main():
         caption_button(157, "line 6,13 13,13", True)
         caption_button(144, "line 6,6 13,13 line 13,6 6,13", False)
         caption_button(158, "line 6,6 13,13 line 13,6 6,13", True)
-        button(375, 90, 36, "Visit Us", "normal", background=NAVY_DARK)
-        button(376, 90, 36, "Visit Us", "over", background=NAVY_DARK)
+        button(375, 90, 35, "Visit Us", "normal", background=NAVY_DARK)
+        button(376, 90, 35, "Visit Us", "over", background=NAVY_DARK)
         for resource_id, title in PAGES:
             page_background(resource_id, title=title)
         for resource_id, title, lines in TOOL_PAGES:

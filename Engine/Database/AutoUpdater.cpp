@@ -109,6 +109,7 @@ CAutoUpdater::~CAutoUpdater()
     if (m_downloadFile)
         ::CloseHandle(m_downloadFile);
     CloseRequest();
+    CloseFtpConnection();
     CloseInternet();
     // Patches of an update that ended before applying them are no use to the next one.
     DeleteDownloadedPatches();
@@ -241,6 +242,7 @@ int CAutoUpdater::CancelUpdate()
     if (!m_phase.compare_exchange_strong(phase, Cancelled) && phase == Applying)
         return 1;
     CloseRequest();
+    CloseFtpConnection();
     CloseInternet();
     return 0;
 }

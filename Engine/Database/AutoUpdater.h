@@ -7,6 +7,11 @@
 // followed by the patch addresses, each preceded by "<br>", and a closing "<br>". A patch is a
 // database document whose "UpdateInfo" carries "PatchType" ("Addition", "Removal" or "Edit"),
 // "LastUpdateDate" and "Version", enciphered like the database.
+//
+// The FTP variant fetches the whole database instead: the site's "/Update.txt" holds a count,
+// "##" and the date of the site's database; when that date is later than the local database's
+// "LastUpdateDate", the site's database file is downloaded beside the local one (".tmp") and
+// takes its place only when it is whole and deciphers and loads as a database.
 #pragma once
 
 #include <windows.h>
@@ -14,6 +19,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "AfxString.h"
@@ -26,8 +32,14 @@ class TiXmlElement;
 enum UPDATE_RESULT {
     UPDATE_OK = 0,
     UPDATE_NOT_CONNECTED = 1,      // no Internet handle, no connection, or cancelled
-    UPDATE_NO_LOCAL_VERSION = 4,
-    UPDATE_NONE_AVAILABLE = 9,
+    UPDATE_FTP_NO_FILE = 2,        // FTP: the remote file cannot be opened
+    UPDATE_FTP_BAD_DATE_FILE = 3,  // FTP: "Update.txt" is empty, too long, or its date cannot be read
+    UPDATE_NO_LOCAL_VERSION = 4,   // no local version (FTP: no local date) could be read
+    UPDATE_FTP_DOWNLOAD_FAILED = 5,  // FTP: no data, a failed read or write, or a file too large
+    UPDATE_FTP_NOT_REPLACED = 6,   // FTP: the download is no whole database, or cannot replace it
+    UPDATE_FTP_NO_LOCAL_FILE = 7,  // FTP: the local download file cannot be created
+    UPDATE_FTP_NEWER = 8,          // FTP: the site's database is newer; the download follows
+    UPDATE_NONE_AVAILABLE = 9,     // no update ("noupdate", or the site's database is not newer)
     UPDATE_BAD_REPLY = 11,
     UPDATE_NO_PATCH_FOLDER = 12,   // the patch folder or a patch file cannot be created
     UPDATE_REQUEST_FAILED = 13,    // request failed, not answered with 200, no length, short body, bad name
@@ -36,6 +48,15 @@ enum UPDATE_RESULT {
     PATCH_EDIT = 16,
     UPDATE_BAD_PATCH = 17,
     UPDATE_DATABASE_FAILED = 18,
+};
+
+// The FTP site of the FTP variant: the server's name or address, its port (0: the FTP port) and
+// the account (an empty user logs in anonymously).
+struct _FTP_SITE {
+    CString Server;
+    INTERNET_PORT Port = 0;
+    CString User;
+    CString Password;
 };
 
 class CAutoUpdater
@@ -64,9 +85,34 @@ public:
     int ApplyRemoval(const CString& fileName);
     int ApplyEdit(const CString& fileName);
 
+    // ---- The FTP variant (job JOB_FTP_UPDATE) ----
+
+    // Where the connection goes; kept until OpenFtpConnection.
+    void SetFtpSite(const _FTP_SITE& site);
+    // Connects and logs in to the site (passive transfers). FALSE when that fails or the update
+    // was cancelled meanwhile.
+    BOOL OpenFtpConnection();
+    bool HasFtpConnection() const { return m_ftpConnection.load() != nullptr; }
+    // Opens a remote file for a binary read as the open request; FALSE when it cannot be opened.
+    BOOL OpenFtpFile(const CString& remoteName);
+    // Compares the date in the site's "/Update.txt" with the local database's: 8 when the site's
+    // is later, 9 when not; 2, 3 or 4 when a date cannot be had. Reports the count before "##".
+    int CheckUpdateFile();
+    // The "LastUpdateDate" of the local database; empty when it cannot be read.
+    CString GetLocalUpdateDate();
+    // Downloads the site's database file into localPath: 0, or 2, 5 or 7 with no file left.
+    int FtpDownloadFile(const CString& localPath);
+    // Downloads the site's database beside the local one and puts it in its place: 0, or the
+    // download's code, or 6 when it is no whole database or cannot replace the local one. The
+    // local database is untouched and no download file stays behind on any failure.
+    int DownloadDatabase();
+    // The site's database is never larger than this.
+    static const DWORD kLargestDatabase = 64 * 1024 * 1024;
+
     // Called on another thread while the job runs. Before the apply phase it closes the open
-    // request and the Internet handle, so that a pending call returns and the job ends itself,
-    // and returns 0; once applying has begun it changes nothing and returns 1.
+    // request, the FTP connection and the Internet handle, so that a pending call returns and
+    // the job ends itself, and returns 0; once applying has begun it changes nothing and
+    // returns 1.
     int CancelUpdate();
     BOOL IsConnected() const;
 
@@ -86,6 +132,10 @@ public:
     // Patches come only from the scheme, host and port of the update address.
     bool IsOnUpdateSite(const CString& address) const;
 
+protected:
+    // The largest download the FTP variant takes (a test may make it smaller).
+    DWORD m_largestDownload = kLargestDatabase;
+
 private:
     enum Phase { Checking, Applying, Cancelled };
 
@@ -100,6 +150,10 @@ private:
     int ReadReply(CString* reply);
     void DeleteDownloadedPatches();
     int ReadBodyInto(HANDLE file, DWORD expected);
+    void CloseFtpConnection();
+    // The whole open FTP file as text; false when a read fails or it is longer than maxLength.
+    bool ReadFtpText(size_t maxLength, std::string* text);
+    int CopyFtpFileInto(HANDLE file);
 
     int PrepareApply();
     int FinishApply();
@@ -114,6 +168,8 @@ private:
     HANDLE m_downloadFile = nullptr;
     std::atomic<HINTERNET> m_internet{nullptr};
     std::atomic<HINTERNET> m_request{nullptr};
+    std::atomic<HINTERNET> m_ftpConnection{nullptr};
+    _FTP_SITE m_ftpSite;
     CString m_ftpFileName;
     CString m_updateAddress;
     CString m_databasePath;

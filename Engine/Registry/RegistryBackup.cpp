@@ -6,6 +6,7 @@
 // literal="1", so it stays apart from the unnamed value.
 #include "RegistryManager.h"
 
+#include <map>
 #include <string>
 
 #include "BackupFormat.h"
@@ -40,11 +41,18 @@ std::vector<CString> KeyComponents(const CString& keyText)
 
 } // namespace
 
-int CRegistryManager::ExportRegistry(const char* file)
+void CRegistryManager::BeginExport()
 {
     m_continue = 1;
-    m_skipped = 0;
+    m_skippedKeys = 0;
+    m_skippedValues = 0;
+    m_exportedKeys = 0;
     m_incompleteItems.clear();
+}
+
+int CRegistryManager::ExportRegistry(const char* file)
+{
+    BeginExport();
     CXmlWriter writer;
     writer.SetFileName(file);
     const CXmlElement registry("registry");
@@ -63,13 +71,14 @@ int CRegistryManager::ExportRegistry(const char* file)
 
 int CRegistryManager::ExportItems(const char* file, CAbstractScanItemsInfo* items)
 {
-    m_continue = 1;
-    m_skipped = 0;
-    m_incompleteItems.clear();
+    BeginExport();
     CXmlWriter writer;
     writer.SetFileName(file);
     const CXmlElement registry("registry");
     registry.WriteStartTag(&writer);
+    // Each key is written once, with everything below it, however many items name it (a key
+    // with thousands of broken values); whether it was written whole holds for all of them.
+    std::map<CString, bool> exported;
     if (items && items->MoveFirst()) {
         do {
             if (!m_continue || writer.HasFailed())
@@ -77,17 +86,18 @@ int CRegistryManager::ExportItems(const char* file, CAbstractScanItemsInfo* item
             if (items->IsCurrentItemIgnored())
                 continue;
             const char* item = items->GetCurrentItem();
-            // A value item names its key before the separator.
-            CString keyText;
-            if (!SplitValueItem(item, &keyText, nullptr))
-                keyText = item;
             // Only a text that names a key below a root is something the repair may delete; a
             // bare root name would otherwise put the whole root into a partial backup.
-            if (!SplitRegistryKeyText(keyText, nullptr, nullptr))
+            CString keyText;
+            if (!ItemKeyText(item, &keyText))
                 continue;
-            bool complete = false;
-            ExportKey(keyText, &writer, &complete);
-            if (!complete)
+            auto known = exported.find(keyText);
+            if (known == exported.end()) {
+                bool complete = false;
+                ExportKey(keyText, &writer, &complete);
+                known = exported.emplace(keyText, complete).first;
+            }
+            if (!known->second)
                 m_incompleteItems.insert(CString(item));
         } while (items->MoveNext());
     }
@@ -111,7 +121,7 @@ int CRegistryManager::ExportKey(const CString& keyText, CXmlWriter* writer, bool
     const std::vector<CString> chain = KeyComponents(keyText);
     const int depth = static_cast<int>(chain.size()) - 1;
     if (depth > kMaxKeyDepth) {
-        ++m_skipped;
+        ++m_skippedKeys;
         return 0;
     }
     const std::wstring subKey = AnsiToWide(slash < 0 ? CString() : keyText.Mid(slash + 1));
@@ -124,19 +134,20 @@ int CRegistryManager::ExportKey(const CString& keyText, CXmlWriter* writer, bool
         return 0;
     }
     CRegistryKey key(opened);
+    ++m_exportedKeys;
 
     std::vector<CXmlElement> elements(chain.size(), CXmlElement("k"));
     for (size_t i = 0; i < chain.size(); ++i) {
         elements[i].SetAttribute("name", CString(WideToFileText(AnsiToWide(chain[i]))));
         elements[i].WriteStartTag(writer);
     }
-    const int skippedBefore = m_skipped;
+    const int skippedBefore = GetSkippedCount();
     const int result = WriteKey(writer, std::wstring(), key, depth);
     // The chain is closed even after a stop, so the file ends with its tags in order.
     for (auto element = elements.rbegin(); element != elements.rend(); ++element)
         writer->WriteEndTag(*element);
     if (complete)
-        *complete = result == 1 && m_skipped == skippedBefore && !writer->HasFailed();
+        *complete = result == 1 && GetSkippedCount() == skippedBefore && !writer->HasFailed();
     return result;
 }
 
@@ -149,7 +160,7 @@ int CRegistryManager::WriteKey(CXmlWriter* writer, const std::wstring& name, HKE
                            nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
         // Left out whole, before any of its tags is written: the keys after it stay where
         // they belong.
-        ++m_skipped;
+        ++m_skippedKeys;
         return 1;
     }
     CXmlElement element("k");
@@ -165,7 +176,7 @@ int CRegistryManager::WriteKey(CXmlWriter* writer, const std::wstring& name, HKE
     std::vector<_REGISTRY_RAW_VALUE> values;
     int unreadable = 0;
     EnumRawValues(key, &values, &unreadable);
-    m_skipped += unreadable;
+    m_skippedValues += unreadable;
     for (const _REGISTRY_RAW_VALUE& value : values)
         WriteValue(writer, value);
     values.clear();
@@ -178,13 +189,13 @@ int CRegistryManager::WriteKey(CXmlWriter* writer, const std::wstring& name, HKE
         // "no more items"); only the plain end means that every subkey was seen.
         if (listed != ERROR_SUCCESS) {
             if (listed != ERROR_NO_MORE_ITEMS)
-                ++m_skipped;
+                ++m_skippedKeys;
             break;
         }
         HKEY opened = nullptr;
         if (length == 0 || depth + 1 > kMaxKeyDepth ||
             ::RegOpenKeyExW(key, subKeyName, 0, KEY_READ, &opened) != ERROR_SUCCESS) {
-            ++m_skipped;
+            ++m_skippedKeys;
             continue;
         }
         CRegistryKey subKey(opened);

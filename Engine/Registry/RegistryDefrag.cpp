@@ -89,13 +89,11 @@ DWORD AddClamped(DWORD total, ULONGLONG size)
 
 } // namespace
 
+// Creating the compactor touches no file: the work folder is emptied only by the analysis that
+// fills it (ReadHiveList), so a compacted hive waiting for its restart outlives every other use of
+// the engine.
 CRegistryDefrag::CRegistryDefrag()
 {
-    CString workFolder;
-    if (PrepareWorkFolder(&workFolder)) {
-        DeleteFolderFiles(workFolder);
-        DeleteFolderFiles(workFolder + "\\" + kBackupFolderName);
-    }
 }
 
 CRegistryDefrag::~CRegistryDefrag()

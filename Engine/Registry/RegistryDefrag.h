@@ -23,7 +23,7 @@ typedef std::pair<CString, CString> DriveDevice;
 class CRegistryDefrag
 {
 public:
-    // Prepares the work folder and empties it and its "Backup" subfolder.
+    // Touches no file.
     CRegistryDefrag();
     virtual ~CRegistryDefrag();
     CRegistryDefrag(const CRegistryDefrag&) = delete;
@@ -35,7 +35,8 @@ public:
 
     void SetStatus(CAbstractStatus* status) { m_status = status; }
 
-    // Reads the loaded hives from the hive list; 0 when the list cannot be read.
+    // Empties the work folder and its "Backup" subfolder of files (an analysis starts afresh),
+    // then reads the loaded hives from the hive list; 0 when the list cannot be read.
     int ReadHiveList();
     // Saves every listed hive into the work folder; 1 when at least one was saved.
     int CompactHives();

@@ -129,14 +129,21 @@ public:
     // written does not stop the rest). The status hears the same: see ACTIVITY_RESTORE.
     int ImportFile(const char* file);
 
-    // What the last export left out (keys and values that could not be read).
-    int GetSkippedCount() const { return m_skipped; }
+    // What the last export left out because it could not be read: keys (with everything below
+    // them; a key whose subkeys could not all be listed counts as one), values, and both.
+    int GetSkippedKeyCount() const { return m_skippedKeys; }
+    int GetSkippedValueCount() const { return m_skippedValues; }
+    int GetSkippedCount() const { return m_skippedKeys + m_skippedValues; }
+    // The key chains the last export wrote: 0 for a backup that holds no key at all.
+    int GetExportedKeyCount() const { return m_exportedKeys; }
     // Whether the last ExportItems wrote the item's key with everything below it (or found it
     // gone); only such an item may be deleted.
     bool IsItemBackedUp(const char* item) const { return m_incompleteItems.count(CString(item)) == 0; }
     const _RESTORE_RESULT& GetRestoreResult() const { return m_restore; }
 
 protected:
+    // Sets the continue flag and clears what the last export counted.
+    void BeginExport();
     // One key chain from its root (writes nothing when the key cannot be opened). *complete
     // tells whether the key and everything below it were written, or the key does not exist.
     int ExportKey(const CString& keyText, CXmlWriter* writer, bool* complete = nullptr);
@@ -153,7 +160,9 @@ protected:
     CAbstractStatus* m_status;
     // Written by the user-interface thread, read by the job thread.
     std::atomic<int> m_continue{0};
-    int m_skipped = 0;
+    int m_skippedKeys = 0;
+    int m_skippedValues = 0;
+    int m_exportedKeys = 0;
     std::set<CString> m_incompleteItems;
     _RESTORE_RESULT m_restore;
 };

@@ -79,6 +79,18 @@ bool SplitValueItem(const char* itemText, CString* keyText, CString* valueName)
     return true;
 }
 
+bool ItemKeyText(const char* itemText, CString* keyText)
+{
+    CString key;
+    if (!SplitValueItem(itemText, &key, nullptr))
+        key = itemText;
+    if (!SplitRegistryKeyText(key, nullptr, nullptr))
+        return false;
+    if (keyText)
+        *keyText = key;
+    return true;
+}
+
 CString MakeKeyItem(HKEY root, const char* subKey)
 {
     return CString(RegistryRootName(root)) + "\\" + subKey;

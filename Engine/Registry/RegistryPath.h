@@ -25,6 +25,10 @@ bool SplitRegistryKeyText(const char* keyText, HKEY* root, CString* subKey);
 // or it stands first.
 bool SplitValueItem(const char* itemText, CString* keyText, CString* valueName);
 
+// The key a found item names: a value item's key, or the item itself. False when that is no key
+// below a root (a file, a size text, a bare root name): nothing a repair deletes from the registry.
+bool ItemKeyText(const char* itemText, CString* keyText);
+
 // The item text of a key or a value, as the scanners report them.
 CString MakeKeyItem(HKEY root, const char* subKey);
 CString MakeValueItem(HKEY root, const char* subKey, const char* valueName);

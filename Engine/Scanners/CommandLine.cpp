@@ -1,9 +1,26 @@
 #include "Scanners/CommandLine.h"
 
+#include <string>
+
 namespace {
 
 const char kExe[] = ".exe";
 const int kExeLength = 4;
+// The longest path Windows accepts, in characters.
+const size_t kLongestPath = 32767;
+
+// ".exe" in any case at the position.
+bool IsExeAt(const std::string& text, size_t at)
+{
+    for (int i = 0; i < kExeLength; ++i) {
+        char ch = text[at + static_cast<size_t>(i)];
+        if (ch >= 'A' && ch <= 'Z')
+            ch = static_cast<char>(ch - 'A' + 'a');
+        if (ch != kExe[i])
+            return false;
+    }
+    return true;
+}
 
 bool EndsPathComponent(const CString& text, int at)
 {
@@ -28,11 +45,17 @@ bool IsDriveRooted(const CString& path)
 
 CString ProgramPathBeforeExe(const CString& commandLine, int firstPosition)
 {
-    const CString lower = CString(commandLine).MakeLower();
-    for (int at = lower.Find(kExe, firstPosition > 0 ? firstPosition : 0); at >= 0;
-         at = lower.Find(kExe, at + 1)) {
-        if (EndsPathComponent(lower, at + kExeLength))
-            return commandLine.Left(at + kExeLength);
+    // One pass over the text, stepping over double-byte characters so that a trail byte never
+    // starts a match; a program path cannot end beyond the longest path Windows accepts.
+    const std::string& text = commandLine.Str();
+    const size_t first = firstPosition > 0 ? static_cast<size_t>(firstPosition) : 0;
+    size_t characters = 0;  // before `at`
+    for (size_t at = 0; at + kExeLength <= text.size() && characters + kExeLength <= kLongestPath; ++at) {
+        if (at >= first && IsExeAt(text, at) && EndsPathComponent(commandLine, static_cast<int>(at) + kExeLength))
+            return commandLine.Left(static_cast<int>(at) + kExeLength);
+        if (::IsDBCSLeadByte(static_cast<BYTE>(text[at])))
+            ++at;
+        ++characters;
     }
     return CString();
 }

@@ -7,7 +7,9 @@
 // The text up to and including the first ".exe" (any case) that ends a path component: the end
 // of the text, a double quote, a blank or "/" follows it. ".exe" inside a folder or file name
 // ("my.exercise\uninst.exe") does not count. Only occurrences at firstPosition or later are
-// taken. Empty when there is none.
+// taken. Empty when there is none, and when the path would be longer than any Windows accepts
+// (32,767 characters): the search reads no further, so its time is linear in the text and
+// bounded whatever the text's length.
 CString ProgramPathBeforeExe(const CString& commandLine, int firstPosition = 0);
 
 // A lower-cased registry text that names an in-process server library: ".dll" or ".ocx" after

@@ -65,8 +65,12 @@ CString StripReferenceText(const CString& text)
         stripped = stripped.Mid(static_cast<int>(sizeof(kFileUrlPrefix) - 1));
         stripped.Replace('/', '\\');
     }
-    while (stripped.GetLength() > 3 && stripped[stripped.GetLength() - 1] == '\\')
-        stripped = stripped.Left(stripped.GetLength() - 1);
+    // Trailing separators go in one cut; a drive root keeps its own ("c:\").
+    if (stripped.GetLength() > 3) {
+        CString trimmed(stripped);
+        trimmed.TrimRight('\\');
+        stripped = trimmed.GetLength() >= 3 ? trimmed : stripped.Left(3);
+    }
     return stripped;
 }
 

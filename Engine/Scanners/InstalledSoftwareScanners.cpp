@@ -48,15 +48,20 @@ void CVexaEngineProcess::ScanFonts()
         if (!value.HasData())
             continue;
         ReportProgress(PROGRESS_STEP);
-        const CString file = value.Text();
+        CString file = value.Text();
+        // Windows expands a REG_EXPAND_SZ font path ("%SystemRoot%\Fonts\x.ttf") before it loads
+        // the font; a variable that stays unexpanded names nothing that can be judged.
+        const bool expandable = value.Type == REG_EXPAND_SZ;
+        if (expandable)
+            CPathVariables::ExpandEnvironment(file);
         // Windows loads a font from the path its data names or, for a name without a folder,
         // from the Fonts folder, and from nowhere else: neither the search path nor the system
         // folders count. A folder counts as present like a file, and the file is never opened
         // (a font in use is locked).
         const bool inFontsFolder = IsNamedWithoutFolder(file);
         const CString path = inFontsFolder ? fontsFolder + file : file;
-        FILE_STATE state =
-            inFontsFolder && fontsFolder.IsEmpty() ? FILE_STATE_UNKNOWN : m_fileReferences.ProbePath(path);
+        const bool judged = !(inFontsFolder && fontsFolder.IsEmpty()) && !(expandable && file.Find('%') >= 0);
+        FILE_STATE state = judged ? m_fileReferences.ProbePath(path) : FILE_STATE_UNKNOWN;
         if (state == FILE_STATE_MISSING && FileExists(path))
             state = FILE_STATE_PRESENT;
         if (state == FILE_STATE_MISSING)

@@ -12,10 +12,11 @@ const int kShortestMappedPath = 8;
 const char kFirstJudgedDrive = 'c';
 const char kLastJudgedDrive = 'p';
 
-// Characters that no plain file path holds.
+// Characters that no file path holds. "^" and "~" are legal in file names: a path holding them
+// is judged by the file like any other.
 const char kNonPathCharacters[] =
     "\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a\x0b\x0c\x0d\x0e\x0f\x10\x11\x12\x13\x14\x15\x16\x17\x18\x19"
-    "\x1a\x1b\x1c\x1d\x1e\x1f/*?\"<>|^";
+    "\x1a\x1b\x1c\x1d\x1e\x1f/*?\"<>|";
 
 // The lead bytes of the system code page, read once: the reference test scans every text
 // value of a registry walk byte by byte.

@@ -55,6 +55,8 @@ CRegistrySandbox::~CRegistrySandbox()
         key = nullptr;
     }
     ::SHDeleteKeyA(HKEY_CURRENT_USER, m_base.c_str());
+    // The common parent goes with the last sandbox (a key that still has one is not deleted).
+    ::RegDeleteKeyA(HKEY_CURRENT_USER, m_base.substr(0, m_base.rfind('\\')).c_str());
 }
 
 std::string CRegistrySandbox::RealPathOf(HKEY root) const

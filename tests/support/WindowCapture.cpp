@@ -22,6 +22,42 @@ void PumpMessages(DWORD ms)
     }
 }
 
+namespace {
+
+BOOL CALLBACK FindUnpainted(HWND child, LPARAM found)
+{
+    if (::IsWindowVisible(child) && ::GetUpdateRect(child, nullptr, FALSE)) {
+        *reinterpret_cast<bool*>(found) = true;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+} // namespace
+
+bool HasPendingPaint(HWND window)
+{
+    if (::GetUpdateRect(window, nullptr, FALSE))
+        return true;
+    bool found = false;
+    ::EnumChildWindows(window, &FindUnpainted, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+bool WaitUntilDrawn(HWND window, DWORD timeoutMs)
+{
+    const DWORD start = ::GetTickCount();
+    for (;;) {
+        PumpMessages();
+        MSG msg;
+        if (!HasPendingPaint(window) && !::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE))
+            return true;
+        if (::GetTickCount() - start > timeoutMs)
+            return false;
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+}
+
 COLORREF CWindowPixels::At(int x, int y) const
 {
     if (x < 0 || y < 0 || x >= width || y >= height)
@@ -59,6 +95,31 @@ CWindowPixels CaptureWindow(HWND hWnd)
     ::DeleteDC(memory);
     ::ReleaseDC(nullptr, screen);
     return image;
+}
+
+CWindowPixels CaptureResourceBitmap(UINT id)
+{
+    CBitmap bitmap;
+    if (!bitmap.LoadBitmap(id))
+        return CWindowPixels();
+    HDC screen = ::GetDC(nullptr);
+    CWindowPixels pixels = CaptureBitmap(screen, bitmap);
+    ::ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+int PixelsOverBackground(HWND window, HWND control, UINT backgroundId)
+{
+    const CWindowPixels skin = CaptureResourceBitmap(backgroundId);
+    const CWindowPixels shown = CaptureWindow(window);
+    RECT rect;
+    ::GetWindowRect(control, &rect);
+    ::MapWindowPoints(nullptr, window, reinterpret_cast<LPPOINT>(&rect), 2);
+    int differing = 0;
+    for (int y = rect.top; y < rect.bottom; ++y)
+        for (int x = rect.left; x < rect.right; ++x)
+            differing += shown.At(x, y) != skin.At(x, y);
+    return differing;
 }
 
 namespace {
@@ -143,10 +204,21 @@ bool SavePng(const CWindowPixels& image, const std::string& path)
     return std::fclose(file) == 0 && written;
 }
 
-int NextGdiHandleIndex()
+int LiveGdiObjects()
 {
-    HBRUSH probe = ::CreateSolidBrush(RGB(1, 2, 3));
-    const int index = static_cast<int>(reinterpret_cast<UINT_PTR>(probe) & 0xFFFF);
-    ::DeleteObject(probe);
-    return index;
+    // More probes than the table can hold free slots of a test program.
+    const int probes = 20000;
+    std::vector<HBRUSH> made;
+    made.reserve(probes);
+    int highest = 0;
+    for (int i = 0; i < probes; ++i) {
+        HBRUSH probe = ::CreateSolidBrush(RGB(1, 2, 3));
+        if (!probe)
+            break;
+        made.push_back(probe);
+        highest = std::max(highest, static_cast<int>(reinterpret_cast<UINT_PTR>(probe) & 0xFFFF));
+    }
+    for (HBRUSH probe : made)
+        ::DeleteObject(probe);
+    return highest - static_cast<int>(made.size());
 }

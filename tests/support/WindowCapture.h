@@ -11,6 +11,26 @@
 // Dispatches queued messages (offering each to AfxPreTranslateMessage first) for `ms`
 // milliseconds, or until the queue is empty when `ms` is 0.
 void PumpMessages(DWORD ms = 0);
+// Dispatches messages until `done` holds; false when it did not within `timeoutMs`.
+template <class F>
+bool PumpMessagesUntil(F done, DWORD timeoutMs = 30000)
+{
+    const DWORD start = ::GetTickCount();
+    while (!done()) {
+        if (::GetTickCount() - start > timeoutMs)
+            return false;
+        PumpMessages(10);
+    }
+    return true;
+}
+
+// Whether `window` or a visible window inside it still has a part to paint (any process's).
+bool HasPendingPaint(HWND window);
+
+// Runs the message queue until `window` and every window inside it have painted what they were
+// asked to (no update region left) and the queue is empty, or `timeoutMs` has passed; false on
+// time-out. It asks for no painting itself: what is on screen afterwards is what a user sees.
+bool WaitUntilDrawn(HWND window, DWORD timeoutMs = 5000);
 
 // The pixels of a window as the screen shows them (top-down, 0x00RRGGBB).
 struct CWindowPixels
@@ -22,10 +42,19 @@ struct CWindowPixels
 };
 CWindowPixels CaptureWindow(HWND hWnd);
 CWindowPixels CaptureBitmap(HDC dc, HBITMAP bitmap);
+// The pixels of a bitmap resource of the program (empty when it does not load).
+CWindowPixels CaptureResourceBitmap(UINT id);
+
+// How many pixels of `control` the screen shows otherwise than the place of bitmap resource
+// `backgroundId` under it, the bitmap being `window`'s background from its top left corner: none
+// for a transparent label without text, many for one whose text is drawn.
+int PixelsOverBackground(HWND window, HWND control, UINT backgroundId);
 
 // Writes the pixels as a PNG (RGB, stored deflate blocks). Folders must exist.
 bool SavePng(const CWindowPixels& image, const std::string& path);
 
-// The table index that the next new GDI object gets: it grows with every object that is made and
-// never freed, so two readings around a loop show a leak.
-int NextGdiHandleIndex();
+// The number of GDI objects the process holds, plus a constant: two readings around a loop show
+// what it leaked. (The system hands out the slot freed last first, so the index of one new object
+// tells nothing: enough probes are made to use up every free slot, and the highest index is
+// counted.)
+int LiveGdiObjects();

@@ -76,9 +76,18 @@ TEST(AppSettingsTest, AnEmptyKeyGetsEveryDefaultAndFirstRunLastsOneStart)
     first.Load("C:\\Program Files\\Kelvara\\Kelvara.exe");
     EXPECT_EQ(1u, first.m_bFirstRun);
     EXPECT_EQ(CString("Never"), first.m_strLastScan);
-    for (const char* name : { "LogScanSummary", "FirstRun", "RestorePoint", "AutoRepair", "SoftwareUpdate",
-                              "ContextMenu", "AutoShutdown" })
-        EXPECT_EQ(Dword(0), Stored(HKEY_LOCAL_MACHINE, kKey, name)) << name;
+    // Every option off, as stored and as the program goes by it (a start without a stored
+    // value must not check for updates, repair or shut down on its own).
+    const struct { const char* name; DWORD field; } options[] = {
+        { "LogScanSummary", first.m_bLogScanSummary }, { "RestorePoint", first.m_bRestorePoint },
+        { "AutoRepair", first.m_bAutoRepair }, { "SoftwareUpdate", first.m_bSoftwareUpdate },
+        { "ContextMenu", first.m_bContextMenu }, { "AutoShutdown", first.m_bAutoShutdown },
+    };
+    for (const auto& option : options) {
+        EXPECT_EQ(Dword(0), Stored(HKEY_LOCAL_MACHINE, kKey, option.name)) << option.name;
+        EXPECT_EQ(0u, option.field) << option.name;
+    }
+    EXPECT_EQ(Dword(0), Stored(HKEY_LOCAL_MACHINE, kKey, "FirstRun"));
     // "Never" without its terminating NUL.
     EXPECT_EQ(Text("Never"), Stored(HKEY_LOCAL_MACHINE, kKey, "LastScan"));
     EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, kFileVerb));

@@ -1,10 +1,13 @@
-// What a repair removed, as the program finds it afterwards, and where the scan log goes.
+// What a repair removed, as the program finds it afterwards and as it stores it in the
+// statistics, and where the scan log goes.
 #include <gtest/gtest.h>
 
+#include "KeyAccess.h"
 #include "RegistrySandbox.h"
 #include "RepairOutcome.h"
 #include "ScanItemsInfo.h"
 #include "ScanResultDlg.h"
+#include "StatusDlg.h"
 #include "TempFolder.h"
 
 TEST(RepairOutcome, OnlyWhatIsSurelyGoneCountsAsCleaned)
@@ -15,6 +18,10 @@ TEST(RepairOutcome, OnlyWhatIsSurelyGoneCountsAsCleaned)
     ASSERT_TRUE(WriteRegString(HKEY_CURRENT_USER, "Software\\Kept", "Value", "x"));
     ASSERT_TRUE(WriteRegString(HKEY_CURRENT_USER, "Software\\Kept", "", "default"));
     const std::string shortcut = folder.WriteFile("kept.lnk", "x");
+    // A key the repair could not delete because nobody may open it: it is there, not gone.
+    ASSERT_TRUE(WriteRegString(HKEY_CURRENT_USER, "Software\\Locked", "Value", "x"));
+    CDeniedKey locked(HKEY_CURRENT_USER, "Software\\Locked", "KA");
+    ASSERT_TRUE(locked.IsActive());
     const struct { std::string item; DWORD category; BOOL gone; } rows[] = {
         { "HKEY_CURRENT_USER\\Software\\Kept", SCAN_AXO, FALSE },
         { "hkey_current_user\\SOFTWARE\\KEPT", SCAN_AXO, FALSE },
@@ -24,6 +31,9 @@ TEST(RepairOutcome, OnlyWhatIsSurelyGoneCountsAsCleaned)
         { "HKEY_CURRENT_USER\\Software\\Kept\xAC" "Other", SCAN_SUI, TRUE },
         { "HKEY_CURRENT_USER\\Software\\Kept\xAC", SCAN_SUI, FALSE },
         { "HKEY_CURRENT_USER\\Software\\Gone\xAC" "Value", SCAN_FNT, TRUE },
+        { "HKEY_CURRENT_USER\\Software\\Locked", SCAN_AXO, FALSE },
+        { "HKEY_CURRENT_USER\\Software\\Locked\xAC" "Value", SCAN_SUI, FALSE },
+        { "HKEY_CURRENT_USER\\Software\\Locked\xAC" "Other", SCAN_SUI, FALSE },
         // Texts that name nothing the registry could have removed.
         { "HKEY_CURRENT_USER", SCAN_AXO, FALSE },
         { "HKEY_NOWHERE\\Software\\Gone", SCAN_AXO, FALSE },
@@ -41,9 +51,67 @@ TEST(RepairOutcome, OnlyWhatIsSurelyGoneCountsAsCleaned)
 
     const std::map<CString, int> gone = outcome.CountGone(
         { { "ActiveX Objects", { "HKEY_CURRENT_USER\\Software\\Kept", "HKEY_CURRENT_USER\\Software\\Gone" } },
-          { "Windows Startup Items", { "HKEY_CURRENT_USER\\Software\\Kept\xAC" "Other", "HKEY_CURRENT_USER\\X" } },
+          { "Windows Startup Items", { "HKEY_CURRENT_USER\\Software\\Kept\xAC" "Other", "HKEY_CURRENT_USER\\X",
+                                       "HKEY_CURRENT_USER\\Software\\Locked\xAC" "Value" } },
           { "Not a category", { "HKEY_CURRENT_USER\\Software\\Gone" } } });
     EXPECT_EQ((std::map<CString, int>{ { "ActiveX Objects", 1 }, { "Windows Startup Items", 2 } }), gone);
+}
+
+namespace {
+
+DWORD StoredStatistic(const char* name)
+{
+    DWORD value = 0xFFFFFFFF;
+    DWORD size = sizeof(value);
+    ::RegGetValueA(HKEY_LOCAL_MACHINE, "Software\\Bellwort\\Kelvara", name, RRF_RT_REG_DWORD, nullptr, &value, &size);
+    return value;
+}
+
+} // namespace
+
+TEST(RepairStatistics, TheRepairsCountsReplaceTheLastAndAddToTheTotals)
+{
+    CRegistrySandbox sandbox;
+    ASSERT_TRUE(sandbox.IsActive());
+    ASSERT_TRUE(WriteRegDword(HKEY_LOCAL_MACHINE, "Software\\Bellwort\\Kelvara", "LastTotalClnCnt", 40));
+    ASSERT_TRUE(WriteRegDword(HKEY_LOCAL_MACHINE, "Software\\Bellwort\\Kelvara", "LastTotalJnkFileSize", 1000));
+    ASSERT_TRUE(WriteRegDword(HKEY_LOCAL_MACHINE, "Software\\Bellwort\\Kelvara", "LastFontCln", 9));
+    // Each repair: ActiveX and startup entries cleaned, kilobytes of the Recycle Bin and of the
+    // temporary files; then the totals as stored.
+    const struct { int activeX, startup; double recycleBinKB, tempFilesKB; DWORD cleaned, junkKB; } repairs[] = {
+        { 2, 3, 100.7, 50.2, 45, 1150 },
+        { 0, 0, 0, 300, 45, 1450 },   // temporary files alone
+        { 1, 0, 20, 0, 46, 1470 },    // the Recycle Bin alone
+    };
+    for (const auto& repair : repairs) {
+        REPAIR_COUNTS counts;
+        counts.cleaned[0] = repair.activeX;
+        counts.cleaned[6] = repair.startup;
+        counts.recycleBinKB = repair.recycleBinKB;
+        counts.tempFilesKB = repair.tempFilesKB;
+        REPAIR_TOTALS totals;
+        ASSERT_TRUE(StoreRepairStatistics(counts, &totals));
+        EXPECT_EQ(repair.cleaned, totals.cleaned) << repair.tempFilesKB;
+        EXPECT_EQ(repair.junkKB, totals.junkKB) << repair.tempFilesKB;
+        EXPECT_EQ(repair.cleaned, StoredStatistic("LastTotalClnCnt"));
+        EXPECT_EQ(repair.junkKB, StoredStatistic("LastTotalJnkFileSize"));
+        EXPECT_EQ(static_cast<DWORD>(repair.activeX), StoredStatistic("LastActXCln"));
+        EXPECT_EQ(static_cast<DWORD>(repair.startup), StoredStatistic("LastStartupCln"));
+        EXPECT_EQ(0u, StoredStatistic("LastFontCln"));
+        EXPECT_EQ(static_cast<DWORD>(repair.recycleBinKB), StoredStatistic("LastRecBinClnSize"));
+        EXPECT_EQ(static_cast<DWORD>(repair.tempFilesKB), StoredStatistic("LastTmpFileClnSize"));
+    }
+
+    // A settings key that cannot be opened: nothing stored, the totals are the repair's own.
+    CDeniedKey locked(HKEY_LOCAL_MACHINE, "Software\\Bellwort\\Kelvara", "KA");
+    ASSERT_TRUE(locked.IsActive());
+    REPAIR_COUNTS counts;
+    counts.cleaned[0] = 4;
+    counts.tempFilesKB = 8;
+    REPAIR_TOTALS totals;
+    EXPECT_FALSE(StoreRepairStatistics(counts, &totals));
+    EXPECT_EQ(4u, totals.cleaned);
+    EXPECT_EQ(8u, totals.junkKB);
 }
 
 TEST(ScanLog, GoesBesideTheProgramOrIntoTheUsersFolderOrFails)

@@ -105,3 +105,28 @@ TEST(SharedInstanceTest, ForwardsToALiveWindowOnly)
     EXPECT_EQ(CString("C:\\windows\\win.ini"), GetSharedPath());
     SetSharedMainWindow(nullptr);
 }
+
+TEST(SharedInstanceTest, AnInstanceForgetsItsOwnWindowOrAGoneOneButNotAnothersLiveOne)
+{
+    CReceiver own;
+    HWND gone = ::CreateWindowExA(0, "STATIC", "", 0, 0, 0, 1, 1, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    ::DestroyWindow(gone);
+    // A live window of another process.
+    HWND others = ::GetDesktopWindow();
+    DWORD othersProcess = 0;
+    ::GetWindowThreadProcessId(others, &othersProcess);
+    ASSERT_NE(::GetCurrentProcessId(), othersProcess);
+
+    const struct { HWND window; HWND after; } rows[] = {
+        { own.m_hWnd, nullptr },
+        { gone, nullptr },
+        { others, others },
+        { nullptr, nullptr },
+    };
+    for (const auto& row : rows) {
+        SetSharedMainWindow(row.window);
+        ForgetSharedMainWindow();
+        EXPECT_EQ(row.after, GetSharedMainWindow()) << row.window;
+    }
+    SetSharedMainWindow(nullptr);
+}

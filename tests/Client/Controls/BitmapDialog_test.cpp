@@ -1,9 +1,11 @@
 // The skinned dialog base: the window's shape from bitmap 129, the region rule on small bitmaps,
-// the background, transparent statics, and the Esc/Enter filter. The demo's screenshot is saved
-// for a person to look at.
+// the background, transparent statics, check boxes that leave no focus frame behind, and the
+// Esc/Enter filter. The demo's screenshot is saved for a person to look at.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "DemoDialog.h"
 #include "WindowCapture.h"
@@ -87,6 +89,29 @@ TEST(BitmapDialogTest, MainWindowTakesTheShapeOfBitmap129)
     EXPECT_FALSE(::PtInRegion(region, window.Width() - 1, window.Height() - 1));
     EXPECT_TRUE(::PtInRegion(region, window.Width() / 2, window.Height() / 2));
     EXPECT_TRUE(::PtInRegion(region, 0, window.Height() / 2));
+    // Every row of the skin, pixel by pixel: its magenta pixels are holes, all others belong to
+    // the window, to the last row and column the window has.
+    CBitmap skin;
+    ASSERT_TRUE(skin.LoadBitmap(129));
+    HDC screen = ::GetDC(nullptr);
+    const CWindowPixels pixels = CaptureBitmap(screen, skin);
+    ::ReleaseDC(nullptr, screen);
+    const int width = std::min(window.Width(), pixels.width);
+    const int height = std::min(window.Height(), pixels.height);
+    ASSERT_GT(height, 400);
+    RECT bounds = {};
+    ::GetRgnBox(region, &bounds);
+    EXPECT_LE(bounds.right, width);
+    EXPECT_LE(bounds.bottom, height);
+    int wrongRows = 0;
+    for (int y = 0; y < height; ++y) {
+        int wrong = 0;
+        for (int x = 0; x < width; ++x)
+            wrong += (pixels.At(x, y) != kMagenta) != (::PtInRegion(region, x, y) != FALSE);
+        if (wrong && ++wrongRows <= 5)
+            ADD_FAILURE() << "row " << y << ": " << wrong << " pixel(s) on the wrong side of the window's edge";
+    }
+    EXPECT_EQ(0, wrongRows);
     ::DeleteObject(region);
     // Clicks in a hole reach what lies below.
     EXPECT_NE(demo.m_hWnd, ::WindowFromPoint(POINT{ window.left + 1, window.top + 1 }));
@@ -192,8 +217,7 @@ TEST(BitmapDialogTest, DemoScreenshot)
     demo.m_radio2.SetCheck(1);
     demo.m_tab.EnableWindow(FALSE);
     demo.m_navScan.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));  // hovered
-    demo.RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    PumpMessages(400);
+    ASSERT_TRUE(WaitUntilDrawn(demo));
     const CWindowPixels shot = CaptureWindow(demo);
     ASSERT_GT(shot.width, 0);
     // No magenta shows: those pixels are outside the window.
@@ -210,6 +234,40 @@ TEST(BitmapDialogTest, DemoScreenshot)
     ::CreateDirectoryA(folder.c_str(), nullptr);
     EXPECT_TRUE(SavePng(shot, folder + "\\controls_demo.png"));
     demo.m_tab.EnableWindow(TRUE);
+}
+
+// The pixels of a control of the demo window as the screen shows them.
+std::vector<COLORREF> PixelsOf(CDemoDialog& demo, int id)
+{
+    CRect rect;
+    demo.GetDlgItem(id)->GetWindowRect(&rect);
+    demo.ScreenToClient(&rect);
+    const CWindowPixels shown = CaptureWindow(demo);
+    std::vector<COLORREF> pixels;
+    for (int y = rect.top; y < rect.bottom; ++y)
+        for (int x = rect.left; x < rect.right; ++x)
+            pixels.push_back(shown.At(x, y));
+    return pixels;
+}
+
+TEST(BitmapDialogTest, APlainCheckBoxLeavesNoFocusFrameBehindWhenTheFocusMovesOn)
+{
+    CDemoDialog& demo = CDemoDialog::Get();
+    // Focus frames shown, as once the keyboard has been used.
+    demo.SendMessage(WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
+    demo.m_push.SetFocus();
+    ASSERT_TRUE(WaitUntilDrawn(demo));
+    const std::vector<COLORREF> unfocused = PixelsOf(demo, IDC_PLAIN_CHECK_A);
+
+    for (int round = 0; round < 2; ++round) {
+        demo.GetDlgItem(IDC_PLAIN_CHECK_A)->SetFocus();
+        ASSERT_TRUE(WaitUntilDrawn(demo));
+        EXPECT_NE(unfocused, PixelsOf(demo, IDC_PLAIN_CHECK_A)) << "the frame shows on the focused box";
+        demo.GetDlgItem(IDC_PLAIN_CHECK_B)->SetFocus();
+        ASSERT_TRUE(WaitUntilDrawn(demo));
+        EXPECT_EQ(unfocused, PixelsOf(demo, IDC_PLAIN_CHECK_A)) << "round " << round;
+    }
+    demo.m_push.SetFocus();
 }
 
 } // namespace

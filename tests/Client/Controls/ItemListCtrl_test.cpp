@@ -1,5 +1,6 @@
-// The list with check images: image lists and columns, the sort state kept from header clicks,
-// and the message to the notify window when a state image is clicked.
+// The list with check images: its columns as the header shows them, the image list with white
+// seen through, the sort state kept from header clicks, and the message to the notify window
+// when a state image is clicked.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -10,17 +11,96 @@
 
 namespace {
 
-TEST(ItemListCtrlTest, ImagesAndColumns)
+std::string HeaderTitle(HWND header, int index)
+{
+    char title[64] = {};
+    HDITEMA item = {};
+    item.mask = HDI_TEXT | HDI_FORMAT;
+    item.pszText = title;
+    item.cchTextMax = sizeof(title);
+    Header_GetItem(header, index, &item);
+    return (item.fmt & HDF_JUSTIFYMASK) == HDF_LEFT ? title : std::string("(not left-aligned) ") + title;
+}
+
+TEST(ItemListCtrlTest, ColumnsAsTheHeaderShowsThem)
 {
     CItemListCtrl& list = CDemoDialog::Get().m_list;
-    EXPECT_EQ(8, ::ImageList_GetImageCount(list.GetImageList(LVSIL_SMALL)));
-    EXPECT_EQ(list.GetImageList(LVSIL_SMALL), list.GetImageList(LVSIL_NORMAL));
-    ASSERT_EQ(4, list.GetColumnCount());
-    const int widths[4] = { 140, 315, 55, 55 };
-    for (int column = 0; column < 4; ++column)
-        EXPECT_EQ(widths[column], ListView_GetColumnWidth(list, column));
+    HWND header = list.GetHeaderCtrl();
+    // Side by side from the left edge, each title left-aligned and whole in its column.
+    const struct { const char* title; int left, right; } columns[] = {
+        { "Name", 0, 140 }, { "Location", 140, 455 }, { "Type", 455, 510 }, { "Status", 510, 565 },
+    };
+    ASSERT_EQ(4, Header_GetItemCount(header));
+    for (int i = 0; i < 4; ++i) {
+        RECT rect = {};
+        ASSERT_TRUE(Header_GetItemRect(header, i, &rect));
+        EXPECT_EQ(columns[i].left, rect.left) << columns[i].title;
+        EXPECT_EQ(columns[i].right, rect.right) << columns[i].title;
+        EXPECT_EQ(columns[i].title, HeaderTitle(header, i));
+        EXPECT_LT(ListView_GetStringWidth(list, columns[i].title) + 12, rect.right - rect.left) << columns[i].title;
+    }
     EXPECT_STREQ("Old driver", list.GetItemText(2, 0));
     EXPECT_STREQ("Disabled", list.GetItemText(1, 3));
+
+    // A list that has columns gets four more, in front of them (owners delete theirs first).
+    CItemListCtrl second;
+    HWND hWnd = ::CreateWindowExA(0, WC_LISTVIEWA, "", WS_CHILD | LVS_REPORT, 0, 0, 300, 100, CDemoDialog::Get(),
+                                  nullptr, nullptr, nullptr);
+    ASSERT_TRUE(second.SubclassWindow(hWnd));
+    second.InsertColumns("A", "B", "C", "D");
+    second.InsertColumns("E", "F", "G", "H");
+    ASSERT_EQ(8, Header_GetItemCount(second.GetHeaderCtrl()));
+    EXPECT_EQ("E", HeaderTitle(second.GetHeaderCtrl(), 0));
+    EXPECT_EQ("A", HeaderTitle(second.GetHeaderCtrl(), 4));
+    EXPECT_EQ(315, ListView_GetColumnWidth(second, 1));
+    EXPECT_EQ(315, ListView_GetColumnWidth(second, 5));
+    second.DestroyWindow();
+}
+
+TEST(ItemListCtrlTest, OneImageListOfCheckImagesWithWhiteSeenThrough)
+{
+    CItemListCtrl& list = CDemoDialog::Get().m_list;
+    HIMAGELIST images = list.GetImageList(LVSIL_SMALL);
+    EXPECT_EQ(images, list.GetImageList(LVSIL_NORMAL));
+    EXPECT_EQ(8, ::ImageList_GetImageCount(images));
+    int width = 0, height = 0;
+    ASSERT_TRUE(::ImageList_GetIconSize(images, &width, &height));
+    EXPECT_EQ(18, width);
+
+    // Drawn over red, the bitmap's white pixels show the red; its other pixels keep their colour.
+    CBitmap strip;
+    ASSERT_TRUE(strip.LoadBitmap(225));
+    HDC screen = ::GetDC(nullptr);
+    const CWindowPixels source = CaptureBitmap(screen, strip);
+    HDC dc = ::CreateCompatibleDC(screen);
+    HBITMAP target = ::CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ old = ::SelectObject(dc, target);
+    HBRUSH red = ::CreateSolidBrush(RGB(255, 0, 0));
+    RECT all = { 0, 0, width, height };
+    ::FillRect(dc, &all, red);
+    ::ImageList_Draw(images, 1, dc, 0, 0, ILD_TRANSPARENT);
+    ::SelectObject(dc, old);
+    const CWindowPixels drawn = CaptureBitmap(screen, target);
+    int white = 0;
+    int other = 0;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const COLORREF original = source.At(width + x, y);
+            if (original == RGB(255, 255, 255)) {
+                ++white;
+                EXPECT_EQ(RGB(255, 0, 0), drawn.At(x, y)) << x << "," << y;
+            } else {
+                ++other;
+                EXPECT_EQ(original, drawn.At(x, y)) << x << "," << y;
+            }
+        }
+    }
+    EXPECT_GT(white, 0);
+    EXPECT_GT(other, 0);
+    ::DeleteObject(red);
+    ::DeleteObject(target);
+    ::DeleteDC(dc);
+    ::ReleaseDC(nullptr, screen);
 }
 
 void HeaderClick(CItemListCtrl& list, int column, int button)

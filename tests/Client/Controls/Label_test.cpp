@@ -1,7 +1,10 @@
-// The label: painting frees what it makes, fonts, hover text, the notify click, the gradient's
-// bands and flashing.
+// The label: painting frees what it makes, the colours, size, weight and centring it paints,
+// fonts, hover text, the notify click, the gradient's bands, flashing, and a text too long for
+// its label.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <string>
 
 #include "DemoDialog.h"
@@ -9,22 +12,27 @@
 
 namespace {
 
-TEST(LabelTest, PaintingAThousandTimesLeavesTheGdiObjectCountFlat)
+TEST(LabelTest, PaintingThreeHundredTimesLeavesTheGdiObjectCountFlat)
 {
     CDemoDialog& demo = CDemoDialog::Get();
+    // The demo's animations make and free objects of their own meanwhile: they rest.
+    demo.m_picture.Stop();
+    demo.m_bar.Stop();
     PumpMessages(20);
-    const int before = NextGdiHandleIndex();
-    for (int i = 0; i < 1000; ++i) {
+    const int before = LiveGdiObjects();
+    for (int i = 0; i < 300; ++i) {
         for (CLabel* label : { &demo.m_gradient, &demo.m_flash, &demo.m_center })
             label->RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-        if (i % 10 == 0) {
+        if (i % 5 == 0) {
             demo.m_title.SetFontSize(12 + i % 3)->SetFontBold(i % 2);
             demo.m_gradient.SetBkColor(RGB(i & 0xFF, 53, 86), RGB(79, 209, 197), TRUE);
             demo.m_center.SetBkColor(RGB(238, 244, i & 0xFF));
         }
     }
     PumpMessages(20);
-    EXPECT_LT(NextGdiHandleIndex() - before, 30);
+    EXPECT_LT(LiveGdiObjects() - before, 30);
+    demo.m_picture.Draw();
+    demo.m_bar.Draw();
 }
 
 TEST(LabelTest, FaceNameLongerThanTheFieldIsCut)
@@ -38,6 +46,67 @@ TEST(LabelTest, FaceNameLongerThanTheFieldIsCut)
     EXPECT_EQ(0, demo.m_center.GetLogFont().lfCharSet);
     demo.m_center.SetFontBold(TRUE);
     EXPECT_EQ(FW_BOLD, demo.m_center.GetLogFont().lfWeight);
+}
+
+// What a label shows: its background colour, and the pixels of its text ("ink").
+struct INK
+{
+    COLORREF background = 0;
+    int count = 0;
+    int textColoured = 0;  // ink pixels of exactly the text colour
+    RECT box = { 10000, 10000, -1, -1 };
+};
+
+INK InkOf(CLabel& label, COLORREF textColour)
+{
+    label.RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    PumpMessages(30);
+    const CWindowPixels shown = CaptureWindow(label);
+    INK ink;
+    ink.background = shown.At(0, 0);
+    for (int y = 0; y < shown.height; ++y) {
+        for (int x = 0; x < shown.width; ++x) {
+            const COLORREF pixel = shown.At(x, y);
+            if (pixel == ink.background)
+                continue;
+            ++ink.count;
+            ink.textColoured += pixel == textColour;
+            ink.box = RECT{ std::min<LONG>(ink.box.left, x), std::min<LONG>(ink.box.top, y),
+                            std::max<LONG>(ink.box.right, x + 1), std::max<LONG>(ink.box.bottom, y + 1) };
+        }
+    }
+    return ink;
+}
+
+TEST(LabelTest, WhatTheSettersSetIsWhatIsPainted)
+{
+    CDemoDialog& demo = CDemoDialog::Get();
+    CLabel& label = demo.m_center;  // centred text, "Centred"
+    CRect client;
+    label.GetClientRect(&client);
+    label.SetFontName("Tahoma")->SetFontBold(FALSE)->SetFontSize(8);
+    label.SetBkColor(RGB(238, 244, 248))->SetTextColor(RGB(200, 0, 0));
+    const INK small = InkOf(label, RGB(200, 0, 0));
+    EXPECT_EQ(RGB(238, 244, 248), small.background);
+    EXPECT_GT(small.textColoured, 0);
+    // Centred both ways (the template asks for it), within a pixel or two of rounding.
+    EXPECT_LE(std::abs(small.box.left - (client.Width() - small.box.right)), 2);
+    EXPECT_LE(std::abs(small.box.top - (client.Height() - small.box.bottom)), 2);
+
+    label.SetBkColor(RGB(10, 60, 120))->SetTextColor(RGB(255, 255, 0));
+    const INK recoloured = InkOf(label, RGB(255, 255, 0));
+    EXPECT_EQ(RGB(10, 60, 120), recoloured.background);
+    EXPECT_GT(recoloured.textColoured, 0);
+
+    label.SetFontSize(14);
+    const INK large = InkOf(label, RGB(255, 255, 0));
+    EXPECT_GT(large.box.bottom - large.box.top, (small.box.bottom - small.box.top) * 3 / 2);
+    label.SetFontBold(TRUE);
+    const INK bold = InkOf(label, RGB(255, 255, 0));
+    EXPECT_GT(bold.count, large.count);
+
+    label.SetFontName("Verdana")->SetFontBold(FALSE)->SetFontSize(8);
+    label.SetBkColor(RGB(238, 244, 248))->SetTextColor(RGB(23, 50, 77));
 }
 
 TEST(LabelTest, HoverTextGoesToTheTargetAndStays)
@@ -124,6 +193,38 @@ TEST(LabelTest, FlashTimerTogglesTheFlashState)
     PumpMessages(600);
     EXPECT_EQ(stopped, demo.m_flash.IsFlashOn());
     demo.m_flash.FlashText(TRUE);
+}
+
+TEST(LabelTest, ATextTooLongForItsLabelEndsInAnEllipsisAndShowsWholeInATooltip)
+{
+    CDemoDialog& demo = CDemoDialog::Get();
+    const std::string longText = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\{00000000-0000-0000-0000-000000000000}";
+    struct Case
+    {
+        CLabel* label;  // one line high: centred on one line, and word-wrapped
+        const char* name;
+    } cases[] = { { &demo.m_center, "centred" }, { &demo.m_hoverTarget, "wrapped" } };
+    for (const Case& c : cases) {
+        const CString before = c.label->GetWindowText();
+        c.label->SetText("Short");
+        ASSERT_TRUE(WaitUntilDrawn(demo));
+        EXPECT_FALSE(c.label->IsTextCut()) << c.name;
+        EXPECT_EQ(CString(), c.label->GetTooltipText()) << c.name;
+
+        c.label->SetText(longText.c_str());
+        ASSERT_TRUE(WaitUntilDrawn(demo));
+        const std::string shown = static_cast<const char*>(c.label->GetShownText());
+        EXPECT_TRUE(c.label->IsTextCut()) << c.name;
+        ASSERT_GT(shown.size(), 3u) << c.name;
+        EXPECT_EQ("...", shown.substr(shown.size() - 3)) << c.name;
+        EXPECT_EQ(0u, longText.find(shown.substr(0, shown.size() - 3))) << c.name << ": " << shown;
+        EXPECT_EQ(CString(longText.c_str()), c.label->GetTooltipText()) << c.name;
+
+        // Short again: whole, and the tooltip is gone.
+        c.label->SetText(before);
+        ASSERT_TRUE(WaitUntilDrawn(demo));
+        EXPECT_EQ(CString(), c.label->GetTooltipText()) << c.name;
+    }
 }
 
 } // namespace

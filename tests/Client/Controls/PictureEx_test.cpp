@@ -65,18 +65,26 @@ TEST_F(PictureExTest, ProgramGifsSplitIntoTheirFrames)
 
 TEST_F(PictureExTest, OneAnimationThreadThatStopsAtOnce)
 {
-    ASSERT_TRUE(m_picture.Load(MAKEINTRESOURCEA(334)));
+    // Frames that would each stay for 655 s: only the stop event can end the thread's wait
+    // before Stop gives up on it (after 5 s).
+    std::vector<unsigned char> slow = Resource(334);
+    for (size_t at = 0; at + 6 <= slow.size(); ++at) {
+        if (slow[at] == 0x21 && slow[at + 1] == 0xF9 && slow[at + 2] == 4)
+            slow[at + 4] = slow[at + 5] = 0xFF;
+    }
+    ASSERT_TRUE(LoadBytes(slow));
     m_picture.Draw();
     HANDLE thread = m_picture.GetThreadHandle();
     ASSERT_NE(nullptr, thread);
     m_picture.Draw();
     EXPECT_EQ(thread, m_picture.GetThreadHandle());
-    PumpMessages(150);
-    EXPECT_TRUE(m_picture.IsAnimating());
+    ASSERT_TRUE(PumpMessagesUntil([&] { return m_picture.IsAnimating() != FALSE; }));
 
-    const DWORD start = ::GetTickCount();
+    HANDLE watched = nullptr;
+    ASSERT_TRUE(::DuplicateHandle(::GetCurrentProcess(), thread, ::GetCurrentProcess(), &watched, SYNCHRONIZE, FALSE, 0));
     m_picture.Stop();
-    EXPECT_LT(::GetTickCount() - start, 1000u);
+    EXPECT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), ::WaitForSingleObject(watched, 0));
+    ::CloseHandle(watched);
     EXPECT_EQ(nullptr, m_picture.GetThreadHandle());
     EXPECT_FALSE(m_picture.IsAnimating());
     m_picture.Stop();  // not animating: only flags and the event
@@ -94,12 +102,15 @@ TEST_F(PictureExTest, OneAnimationThreadThatStopsAtOnce)
     ASSERT_TRUE(m_picture.Load(MAKEINTRESOURCEA(361)));
     m_picture.Draw();
     m_picture.SetBkColor(RGB(255, 255, 255));
-    PumpMessages(250);
-    const CWindowPixels shown = CaptureWindow(m_picture);
-    int teal = 0;
-    for (DWORD p : shown.pixels)
-        teal += p == 0x1fa6a0;
-    EXPECT_GT(teal, 0);
+    // A frame of the bar shows.
+    EXPECT_TRUE(PumpMessagesUntil([&] {
+        const CWindowPixels shown = CaptureWindow(m_picture);
+        for (DWORD p : shown.pixels) {
+            if (p == 0x1fa6a0)
+                return true;
+        }
+        return false;
+    }));
 }
 
 TEST(PictureExWaitTest, ShortAndMissingDelaysShowFor100Ms)
@@ -162,12 +173,27 @@ TEST_F(PictureExTest, DataThatIsNotAWholeGifIsRefused)
 {
     const std::vector<unsigned char> gif = Resource(334);
     ASSERT_GT(gif.size(), 100u);
-    for (size_t cut : { size_t(3), size_t(12), size_t(13), size_t(40), gif.size() / 2, gif.size() - 5 }) {
-        std::vector<unsigned char> part(gif.begin(), gif.begin() + static_cast<std::ptrdiff_t>(cut));
+    // Where each of its eight frames begins: at its graphic control extension.
+    std::vector<size_t> frameStarts;
+    for (size_t at = 0; at + 3 <= gif.size(); ++at) {
+        if (gif[at] == 0x21 && gif[at + 1] == 0xF9 && gif[at + 2] == 4)
+            frameStarts.push_back(at);
+    }
+    ASSERT_EQ(8u, frameStarts.size());
+    // Cut within the header, before the first frame ends: nothing to show. Cut later: the whole
+    // frames before the cut animate, the cut one is left out, and nothing past the end is read.
+    const struct { size_t cut; size_t frames; } rows[] = {
+        { 3, 0 }, { 12, 0 }, { 13, 0 }, { 40, 0 }, { frameStarts[1] - 1, 0 },
+        { frameStarts[2], 2 }, { (frameStarts[3] + frameStarts[4]) / 2, 3 }, { frameStarts[7] + 20, 7 },
+        { gif.size() - 5, 7 }, { gif.size() - 1, 8 },
+    };
+    for (const auto& row : rows) {
+        std::vector<unsigned char> part(gif.begin(), gif.begin() + static_cast<std::ptrdiff_t>(row.cut));
         const BOOL loaded = LoadBytes(part);
-        // Whole frames before the cut may still show; nothing is read past the end.
-        if (cut <= 40) {
-            EXPECT_FALSE(loaded) << cut;
+        EXPECT_EQ(row.frames >= 2, loaded != FALSE) << row.cut;
+        EXPECT_EQ(row.frames >= 2 ? row.frames : 0u, m_picture.GetFrameCount()) << row.cut;
+        if (row.frames >= 2) {
+            EXPECT_TRUE(m_picture.IsAnimatedGIF()) << row.cut;
         }
         m_picture.UnLoad();
     }

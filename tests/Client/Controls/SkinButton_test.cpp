@@ -1,8 +1,11 @@
 // The skin button: its kind from the template style, check boxes and radio groups driven by
-// clicks and keys, and the bitmap drawn for each state.
+// clicks and keys, the bitmap drawn for each state (faded when disabled without a picture of its
+// own), and the skin's captions clear of their faces' edges.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <utility>
 
 #include "DemoDialog.h"
 #include "WindowCapture.h"
@@ -96,6 +99,19 @@ TEST_F(SkinButtonTest, SpaceAndEnterToggleTheFocusedCheckBox)
     EXPECT_EQ((std::vector<std::string>{ "clicked 2002 1", "clicked 2002 0" }), demo.m_events);
 }
 
+// The buttons that were told to uncheck themselves (their messages are taken from the queue and
+// handled).
+std::vector<HWND> ToldToUncheck()
+{
+    std::vector<HWND> told;
+    MSG msg;
+    while (::PeekMessageA(&msg, nullptr, WM_SKIN_RADIO_INFO, WM_SKIN_RADIO_INFO, PM_REMOVE)) {
+        told.push_back(msg.hwnd);
+        ::DispatchMessageA(&msg);
+    }
+    return told;
+}
+
 TEST_F(SkinButtonTest, CheckingARadioUnchecksTheRestOfItsGroup)
 {
     demo.m_radio1.SetCheck(1);
@@ -107,11 +123,18 @@ TEST_F(SkinButtonTest, CheckingARadioUnchecksTheRestOfItsGroup)
     EXPECT_EQ(BST_UNCHECKED, demo.m_radio3.GetCheck());
     EXPECT_EQ(BST_CHECKED, demo.m_checkA.GetCheck());
 
-    // Unchecking tells nobody.
-    demo.m_radio3.SendMessage(WM_SKIN_RADIO_INFO);  // no-op on an unchecked one
-    demo.m_radio2.SetCheck(0);
+    // Checking tells the rest of the group, and only it.
+    demo.m_radio3.SetCheck(1);
+    EXPECT_EQ((std::vector<HWND>{ demo.m_radio1.m_hWnd, demo.m_radio2.m_hWnd }), ToldToUncheck());
+    EXPECT_EQ(BST_UNCHECKED, demo.m_radio2.GetCheck());
+
+    // Unchecking tells nobody: the group stays as it is and the dialog hears nothing.
+    demo.m_events.clear();
+    demo.m_radio3.SetCheck(0);
     demo.m_radio1.SendMessage(BM_SETCHECK, 0);
-    PumpMessages(20);
+    EXPECT_EQ(std::vector<HWND>(), ToldToUncheck());
+    EXPECT_TRUE(demo.m_events.empty());
+    demo.m_radio2.SendMessage(WM_SKIN_RADIO_INFO);  // no-op on an unchecked one
     EXPECT_EQ(BST_UNCHECKED, demo.m_radio2.GetCheck());
 
     // A push button has no check state.
@@ -160,12 +183,7 @@ CWindowPixels DrawButton(CxSkinButton& button, UINT state)
 
 COLORREF BitmapPixel(UINT id, int x, int y)
 {
-    CBitmap bitmap;
-    bitmap.LoadBitmap(id);
-    HDC screen = ::GetDC(nullptr);
-    const CWindowPixels pixels = CaptureBitmap(screen, bitmap);
-    ::ReleaseDC(nullptr, screen);
-    return pixels.At(x, y);
+    return CaptureResourceBitmap(id).At(x, y);
 }
 
 TEST_F(SkinButtonTest, EachStateDrawsItsBitmap)
@@ -192,6 +210,65 @@ TEST_F(SkinButtonTest, EachStateDrawsItsBitmap)
     bare.SetSkin(0, 0, 137, 0);
     bare.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(2, 2));
     EXPECT_EQ(::GetSysColor(COLOR_BTNFACE), DrawButton(bare, 0).At(15, 10));
+}
+
+TEST_F(SkinButtonTest, ADisabledButtonWithoutItsOwnPictureLooksDisabled)
+{
+    // This button has no disabled picture: disabled, it shows its face faded to grey.
+    const CWindowPixels normal = DrawButton(demo.m_push, 0);
+    const CWindowPixels disabled = DrawButton(demo.m_push, ODS_DISABLED);
+    ASSERT_EQ(normal.width, disabled.width);
+    int changed = 0;
+    int coloured = 0;
+    for (int y = 0; y < disabled.height; ++y) {
+        for (int x = 0; x < disabled.width; ++x) {
+            const COLORREF pixel = disabled.At(x, y);
+            changed += pixel != normal.At(x, y);
+            coloured += GetRValue(pixel) != GetGValue(pixel) || GetGValue(pixel) != GetBValue(pixel);
+        }
+    }
+    EXPECT_GT(changed, disabled.width * disabled.height / 2);
+    EXPECT_EQ(0, coloured);
+}
+
+// The leftmost and rightmost columns of a bitmap's caption: its white pixels in the middle half of
+// its height (the edges and corners of the face are left out).
+std::pair<int, int> CaptionColumns(UINT id)
+{
+    const CWindowPixels pixels = CaptureResourceBitmap(id);
+    int left = pixels.width;
+    int right = -1;
+    for (int y = pixels.height / 4; y < pixels.height * 3 / 4; ++y) {
+        for (int x = 2; x < pixels.width - 2; ++x) {
+            const COLORREF p = pixels.At(x, y);
+            if (GetRValue(p) >= 200 && GetGValue(p) >= 200 && GetBValue(p) >= 200) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+            }
+        }
+    }
+    return { left, pixels.width - 1 - right };
+}
+
+TEST(SkinCaptionsTest, EveryCaptionKeepsClearOfTheEdgesOfItsFace)
+{
+    // The buttons with their caption in the picture (normal faces): a tenth of the width, at
+    // least 8 pixels, stays free on either side.
+    for (UINT id : { 180u, 191u, 202u, 323u, 320u, 377u, 383u, 356u, 368u, 228u, 230u, 188u, 373u, 389u, 387u, 178u,
+                     344u, 346u, 348u, 354u, 350u, 392u }) {
+        CBitmap bitmap;
+        ASSERT_TRUE(bitmap.LoadBitmap(id)) << id;
+        const int margin = std::max(8, static_cast<int>(bitmap.GetSize().cx) / 10) - 1;
+        const std::pair<int, int> clear = CaptionColumns(id);
+        EXPECT_GE(clear.first, margin) << id;
+        EXPECT_GE(clear.second, margin) << id;
+    }
+    // The navigation column: the caption starts right of the glyph and ends inside the face.
+    for (UINT id : { 135u, 138u, 371u, 193u, 131u }) {
+        const std::pair<int, int> clear = CaptionColumns(id);
+        EXPECT_GE(clear.first, 50) << id;
+        EXPECT_GE(clear.second, 7) << id;
+    }
 }
 
 } // namespace

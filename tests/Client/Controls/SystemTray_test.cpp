@@ -1,5 +1,5 @@
-// The tray icon: notifications for its own id only, the popup menu 165 with its default item,
-// the double click's command, and the icon animation's period.
+// The tray icon: notifications for its own id only, the popup menu 165 with its default item and
+// above what comes up over it, the double click's command, and the icon animation's period.
 #include <gtest/gtest.h>
 
 #include "DemoDialog.h"
@@ -58,16 +58,22 @@ struct CMenuSeen
 };
 CMenuSeen g_seen;
 
-void CALLBACK InspectMenu(HWND, UINT, UINT_PTR id, DWORD)
+// Our own open menu: other GUI test programs may have theirs on the same display.
+HWND OurOpenMenu()
 {
-    // Our own open menu: other GUI test programs may have theirs on the same display.
     HWND menuWindow = nullptr;
     while ((menuWindow = ::FindWindowExA(nullptr, menuWindow, "#32768", nullptr)) != nullptr) {
         DWORD process = 0;
         ::GetWindowThreadProcessId(menuWindow, &process);
         if (process == ::GetCurrentProcessId() && ::IsWindowVisible(menuWindow))
-            break;
+            return menuWindow;
     }
+    return nullptr;
+}
+
+void CALLBACK InspectMenu(HWND, UINT, UINT_PTR id, DWORD)
+{
+    HWND menuWindow = OurOpenMenu();
     if (!menuWindow)
         return;
     ::KillTimer(nullptr, id);
@@ -90,6 +96,50 @@ TEST_F(SystemTrayTest, RightClickShowsMenu165WithRestoreAsDefault)
     EXPECT_EQ(0u, g_seen.defaultItem);
     EXPECT_STREQ("&Restore", g_seen.first);
     EXPECT_STREQ("E&xit", g_seen.last);
+}
+
+// A topmost window put over the open menu, as the icon's own tooltip comes up over it when the
+// click followed the mouse's arrival on the icon; then what shows at the menu's middle.
+struct CMenuCover
+{
+    HWND cover = nullptr;
+    int ticks = 0;
+    bool menuOnTop = false;
+};
+CMenuCover g_cover;
+
+void CALLBACK CoverMenu(HWND, UINT, UINT_PTR id, DWORD)
+{
+    HWND menu = OurOpenMenu();
+    if (!menu)
+        return;
+    RECT rect = {};
+    ::GetWindowRect(menu, &rect);
+    if (!g_cover.cover) {
+        g_cover.cover = ::CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, "BUTTON", "tip",
+                                          WS_POPUP | WS_BORDER, rect.left, rect.top, rect.right - rect.left,
+                                          rect.bottom - rect.top, nullptr, nullptr, nullptr, nullptr);
+        ::ShowWindow(g_cover.cover, SW_SHOWNOACTIVATE);
+        return;
+    }
+    if (++g_cover.ticks < 5)
+        return;
+    const POINT middle = { (rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2 };
+    g_cover.menuOnTop = ::WindowFromPoint(middle) == menu;
+    ::KillTimer(nullptr, id);
+    ::EndMenu();
+}
+
+TEST_F(SystemTrayTest, TheMenuStaysAboveAWindowThatComesUpOverIt)
+{
+    g_cover = CMenuCover();
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 100, &CoverMenu);
+    EXPECT_EQ(1, m_tray.SendMessage(WM_TRAY, kTrayMenu, WM_RBUTTONUP));
+    ::KillTimer(nullptr, timer);
+    ASSERT_NE(nullptr, g_cover.cover) << "the menu did not open";
+    ::DestroyWindow(g_cover.cover);
+    PumpMessages(20);
+    EXPECT_TRUE(g_cover.menuOnTop);
 }
 
 TEST_F(SystemTrayTest, AnimationStepsUntilItsPeriodHasPassed)

@@ -1,9 +1,14 @@
-// The main window: which page ShowPage shows with which caption and navigation state, the close
-// guard on every way of closing, and the requests a second instance forwards.
+// The main window: which page each way of getting there shows, with which caption and navigation
+// state (one table for every page), captions drawn on screen after each switch, the window's
+// place, texts that fit their places, the scan summary's words, the close guard on every way of
+// closing, and the requests a second instance forwards.
 #include "PagesFixture.h"
+
+#include <functional>
 
 #include "Messages.h"
 #include "SharedInstance.h"
+#include "WindowCapture.h"
 #include "resource.h"
 
 namespace {
@@ -13,37 +18,240 @@ bool Visible(CWnd& window)
     return window.m_hWnd && ::IsWindowVisible(window.m_hWnd);
 }
 
+CLabel* LabelOf(CWnd& page, int id)
+{
+    return dynamic_cast<CLabel*>(CWnd::FromHandlePermanent(::GetDlgItem(page.m_hWnd, id)));
+}
+
+// Every label, plain check box and skin button of a window that is meant to show: its text fits
+// (labels measure themselves; a check box needs its text and the box), and a skin button's
+// picture fits the button.
+void ExpectEverythingFits(CWnd& window, const char* name)
+{
+    for (HWND child = ::GetWindow(window.m_hWnd, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        if (!(::GetWindowLongPtrA(child, GWL_STYLE) & WS_VISIBLE))
+            continue;
+        const int id = ::GetDlgCtrlID(child);
+        CWnd* control = CWnd::FromHandlePermanent(child);
+        CRect client;
+        ::GetClientRect(child, &client);
+        if (CLabel* label = dynamic_cast<CLabel*>(control)) {
+            EXPECT_FALSE(label->IsTextCut()) << name << " " << id << ": " << label->GetWindowText().GetString();
+        } else if (CxSkinButton* button = dynamic_cast<CxSkinButton*>(control)) {
+            EXPECT_LE(button->GetSkinSize().cx, client.Width()) << name << " " << id;
+            EXPECT_LE(button->GetSkinSize().cy, client.Height()) << name << " " << id;
+        } else if ((::GetWindowLongPtrA(child, GWL_STYLE) & BS_TYPEMASK) == BS_AUTOCHECKBOX &&
+                   ::GetWindowTextLengthA(child) > 0) {
+            char text[256] = {};
+            ::GetWindowTextA(child, text, sizeof(text));
+            HDC dc = ::GetDC(child);
+            HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageA(child, WM_GETFONT, 0, 0)));
+            SIZE extent = {};
+            ::GetTextExtentPoint32A(dc, text, ::lstrlenA(text), &extent);
+            ::SelectObject(dc, old);
+            ::ReleaseDC(child, dc);
+            // The box, its gap and the focus frame around the text take about 20 pixels.
+            EXPECT_LE(extent.cx + 20, client.Width()) << name << " " << id << ": " << text;
+        }
+    }
+}
+
 } // namespace
 
-TEST_F(PagesTest, ShowPageShowsOnePageWithItsCaptionAndNavigation)
+TEST_F(PagesTest, CaptionAndStepLabelAreDrawnAfterEveryPageSwitch)
+{
+    // Pages switched as the user switches them; each time what the labels hold is what the
+    // screen shows, with no repaint asked for: a label with text differs from the background
+    // behind it, an empty one shows the background untouched (nothing of the last text stays).
+    struct
+    {
+        CWnd* owner;
+        int button;
+        const char* caption;
+        const char* step;
+    } const clicks[] = {
+        { m_main, IDC_NAV_STARTUP, "MANAGE STARTUP", "" },
+        { m_main, IDC_NAV_SCAN, "SCAN", "Step 1 of 3" },
+        { m_main, IDC_NAV_BACKUP, "BACKUP", "" },
+        { m_main, IDC_NAV_SCAN, "SCAN", "Step 1 of 3" },
+        { m_main, IDC_SETTINGS_BUTTON, "SETTINGS - GENERAL", "" },
+        { &m_main->m_settingsPage, IDC_SETTINGS_TAB_SCHEDULE, "SETTINGS - SCHEDULE", "" },
+        { &m_main->m_settingsPage, IDC_SETTINGS_TAB_IGNORE, "SETTINGS - IGNORE LIST", "" },
+        { m_main, IDC_NAV_STATISTICS, "RESULTS", "" },
+        { m_main, IDC_NAV_DEFRAG, "", "" },
+        { m_main, IDC_NAV_SCAN, "SCAN", "Step 1 of 3" },
+    };
+    for (const auto& click : clicks) {
+        Click(*click.owner, click.button);
+        ASSERT_TRUE(WaitUntilDrawn(m_main->m_hWnd));
+        EXPECT_EQ(CString(click.caption), m_main->GetCaption());
+        EXPECT_EQ(CString(click.step), m_main->GetStepText());
+        for (const auto& label : { std::make_pair(IDC_CAPTION_LABEL, click.caption),
+                                   std::make_pair(IDC_STEP_LABEL, click.step) }) {
+            const int drawn = PixelsOverBackground(m_main->m_hWnd, ::GetDlgItem(m_main->m_hWnd, label.first), 129);
+            if (*label.second)
+                EXPECT_GT(drawn, 30) << click.button << ": \"" << label.second << "\" is not drawn";
+            else
+                EXPECT_EQ(0, drawn) << click.button << ": label " << label.first << " should be empty";
+        }
+    }
+}
+
+TEST_F(PagesTest, TheMainWindowOpensInTheMiddleOfTheScreen)
+{
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof(monitor);
+    ASSERT_TRUE(::GetMonitorInfoA(::MonitorFromWindow(m_main->m_hWnd, MONITOR_DEFAULTTOPRIMARY), &monitor));
+    CRect window;
+    m_main->GetWindowRect(&window);
+    const CRect& area = monitor.rcWork;
+    EXPECT_NEAR(area.left + area.Width() / 2, window.left + window.Width() / 2, 1);
+    EXPECT_NEAR(area.top + area.Height() / 2, window.top + window.Height() / 2, 1);
+}
+
+TEST_F(PagesTest, EveryTextFitsItsPlace)
+{
+    CQuillonApp& app = TestApp();
+    // The longest texts the pages write into their labels.
+    struct
+    {
+        CWnd* page;
+        int id;
+        const char* text;
+    } const longest[] = {
+        { m_main, IDC_CAPTION_LABEL, "SETTINGS - IGNORE LIST" },
+        { m_main, IDC_STEP_LABEL, "Step 3 of 3" },
+        { &app.m_resultsPage, IDC_RESULTS_FOUND, "99999 Errors Found" },
+        { &app.m_resultsPage, IDC_RESULTS_JUNK, "1024.0GB Junk Files Found" },
+        { &app.m_resultsPage, IDC_RESULTS_SELECTED, "99999 of 99999 Errors Selected for Repair" },
+        { &app.m_summaryPage, IDC_SUMMARY_STATUS, "No errors found" },
+        { &app.m_summaryPage, IDC_SUMMARY_TIME, CRepairResultDlg::FormatDuration(86399000) },
+        { &app.m_summaryPage, IDC_SUMMARY_SCANNED, "2147483647" },
+        { &m_main->m_statisticsPage, IDC_STATS_LAST_SCAN, "30 September 2026, 12:59PM" },
+        { &m_main->m_statisticsPage, IDC_STATS_CLEANED_TO_DATE, "2147483647" },
+        { &m_main->m_statisticsPage, IDC_STATS_JUNK_TO_DATE, "1024.0GB" },
+        { &m_main->m_settingsPage, IDC_SETTINGS_SCHEDULE_TEXT,
+          "At 23:59 every Wednesday of every week, starting 12/31/2026" },
+    };
+    for (const auto& text : longest) {
+        CLabel* label = LabelOf(*text.page, text.id);
+        ASSERT_NE(nullptr, label) << text.id;
+        label->SetText(text.text);
+        EXPECT_FALSE(label->IsTextCut()) << text.id << ": " << label->GetShownText().GetString();
+    }
+
+    // Every page, with the views the settings page switches between.
+    const std::pair<CWnd*, const char*> pages[] = {
+        { m_main, "main window" },
+        { &app.m_scanPage, "scan page" },
+        { &app.m_scanningPage, "scanning page" },
+        { &app.m_resultsPage, "results page" },
+        { &app.m_summaryPage, "summary page" },
+        { &m_main->m_statisticsPage, "statistics page" },
+        { &m_main->m_startupPage, "startup page" },
+        { &m_main->m_backupPage, "backup page" },
+        { &m_main->m_defragPage, "compaction page" },
+        { &m_main->m_ignoreListPage, "ignore-list page" },
+    };
+    for (const auto& page : pages)
+        ExpectEverythingFits(*page.first, page.second);
+    for (int view : { CSettingDlg::VIEW_GENERAL, CSettingDlg::VIEW_GENERAL_MORE, CSettingDlg::VIEW_SCHEDULE }) {
+        m_main->m_settingsPage.SetView(view);
+        ExpectEverythingFits(m_main->m_settingsPage, "settings page");
+    }
+}
+
+TEST_F(PagesTest, TheScanSummarySaysWhatTheRepairDid)
+{
+    CRepairResultDlg& summary = TestApp().m_summaryPage;
+    // The picture's colour at its middle: the green tick, or the amber sign of errors left.
+    const COLORREF tick = RGB(0x23, 0xA5, 0x5A);
+    const COLORREF left = RGB(0xF2, 0xA3, 0x3A);
+    const struct
+    {
+        int found, repaired, skipped;
+        const char* status;
+        COLORREF picture;
+    } cases[] = {
+        { 8, 8, 0, "Cleaned", tick },
+        { 8, 0, 8, "Not cleaned", left },
+        { 8, 3, 5, "Partly cleaned", left },
+        { 8, 6, 0, "Partly cleaned", left },  // two the repair could not remove
+        { 0, 0, 0, "No errors found", tick },
+    };
+    for (const auto& c : cases) {
+        summary.ShowValues(100, c.found, c.repaired, c.skipped, 1000);
+        EXPECT_EQ(c.status, Text(summary, IDC_SUMMARY_STATUS)) << c.found << "/" << c.repaired;
+        const HBITMAP picture = reinterpret_cast<HBITMAP>(
+            ::SendDlgItemMessageA(summary.m_hWnd, IDC_SUMMARY_DONE_PICTURE, STM_GETIMAGE, IMAGE_BITMAP, 0));
+        ASSERT_NE(nullptr, picture);
+        HDC screen = ::GetDC(nullptr);
+        const CWindowPixels pixels = CaptureBitmap(screen, picture);
+        ::ReleaseDC(nullptr, screen);
+        EXPECT_EQ(c.picture, pixels.At(8, 24)) << c.status;
+    }
+    // Finish is one of the page's skin buttons, not a plain system button.
+    EXPECT_NE(nullptr, dynamic_cast<CxSkinButton*>(CWnd::FromHandlePermanent(::GetDlgItem(summary.m_hWnd, IDC_SUMMARY_FINISH))));
+}
+
+TEST_F(PagesTest, EachWayToAPageShowsItAloneWithItsCaptionAndNavigation)
 {
     CQuillonApp& app = TestApp();
     EXPECT_EQ(m_main->m_hWnd, GetSharedMainWindow());
-    EXPECT_TRUE(Visible(app.m_scanPage));
-    EXPECT_EQ(CString("SCAN"), m_main->GetCaption());
-    EXPECT_EQ(CString("Step 1 of 3"), m_main->GetStepText());
-    EXPECT_FALSE(IsEnabled(*m_main, IDC_NAV_SCAN));
+    CWnd* const pages[] = { &app.m_scanPage, &m_main->m_statisticsPage, &m_main->m_startupPage,
+                            &m_main->m_settingsPage, &m_main->m_ignoreListPage, &m_main->m_backupPage,
+                            &m_main->m_defragPage };
+    const int navButtons[] = { IDC_NAV_STATISTICS, IDC_NAV_SCAN, IDC_NAV_STARTUP, IDC_NAV_BACKUP, IDC_NAV_DEFRAG };
+    // The way there, the page shown, its caption and step texts, and the navigation button that
+    // is off (0: every one is on).
+    const struct {
+        const char* way;
+        std::function<void()> go;
+        CWnd* page;
+        const char* caption;
+        const char* step;
+        int navOff;
+    } rows[] = {
+        { "start", [] {}, &app.m_scanPage, "SCAN", "Step 1 of 3", IDC_NAV_SCAN },
+        { "results button", [&] { Click(*m_main, IDC_NAV_STATISTICS); }, &m_main->m_statisticsPage, "RESULTS", "",
+          IDC_NAV_STATISTICS },
+        { "startup button", [&] { Click(*m_main, IDC_NAV_STARTUP); }, &m_main->m_startupPage, "MANAGE STARTUP", "",
+          IDC_NAV_STARTUP },
+        { "settings button", [&] { Click(*m_main, IDC_SETTINGS_BUTTON); }, &m_main->m_settingsPage,
+          "SETTINGS - GENERAL", "", 0 },
+        { "schedule tab", [&] { Click(m_main->m_settingsPage, IDC_SETTINGS_TAB_SCHEDULE); }, &m_main->m_settingsPage,
+          "SETTINGS - SCHEDULE", "", 0 },
+        { "ignore-list tab", [&] { Click(m_main->m_settingsPage, IDC_SETTINGS_TAB_IGNORE); },
+          &m_main->m_ignoreListPage, "SETTINGS - IGNORE LIST", "", 0 },
+        { "its schedule tab", [&] { Click(m_main->m_ignoreListPage, IDC_IGNORE_TAB_SCHEDULE); },
+          &m_main->m_settingsPage, "SETTINGS - SCHEDULE", "", 0 },
+        { "ignore list", [&] { m_main->ShowPage(PAGE_IGNORE_LIST); }, &m_main->m_ignoreListPage,
+          "SETTINGS - IGNORE LIST", "", 0 },
+        { "its general tab", [&] { Click(m_main->m_ignoreListPage, IDC_IGNORE_TAB_GENERAL); },
+          &m_main->m_settingsPage, "SETTINGS - GENERAL", "", 0 },
+        { "backup button", [&] { Click(*m_main, IDC_NAV_BACKUP); }, &m_main->m_backupPage, "BACKUP", "",
+          IDC_NAV_BACKUP },
+        { "compaction button", [&] { Click(*m_main, IDC_NAV_DEFRAG); }, &m_main->m_defragPage, "", "",
+          IDC_NAV_DEFRAG },
+        { "scan button", [&] { Click(*m_main, IDC_NAV_SCAN); }, &app.m_scanPage, "SCAN", "Step 1 of 3",
+          IDC_NAV_SCAN },
+    };
+    for (const auto& row : rows) {
+        row.go();
+        for (CWnd* page : pages)
+            EXPECT_EQ(page == row.page, Visible(*page)) << row.way;
+        EXPECT_EQ(CString(row.caption), m_main->GetCaption()) << row.way;
+        EXPECT_EQ(CString(row.step), m_main->GetStepText()) << row.way;
+        for (int id : navButtons)
+            EXPECT_EQ(id != row.navOff, IsEnabled(*m_main, id)) << row.way << " " << id;
+    }
     SaveScreenshot("main-scan-page");
-
     m_main->ShowPage(PAGE_STATISTICS);
-    EXPECT_TRUE(Visible(m_main->m_statisticsPage));
-    EXPECT_FALSE(Visible(app.m_scanPage));
-    EXPECT_EQ(CString("RESULTS"), m_main->GetCaption());
-    EXPECT_FALSE(IsEnabled(*m_main, IDC_NAV_STATISTICS));
-    EXPECT_TRUE(IsEnabled(*m_main, IDC_NAV_SCAN));
     EXPECT_EQ("Never", Text(m_main->m_statisticsPage, IDC_STATS_LAST_SCAN));
     SaveScreenshot("main-statistics-page");
 
-    // The settings page has no navigation button: every one stays enabled.
-    m_main->ShowPage(PAGE_SETTINGS);
-    for (int id : { IDC_NAV_STATISTICS, IDC_NAV_SCAN, IDC_NAV_STARTUP, IDC_NAV_BACKUP, IDC_NAV_DEFRAG })
-        EXPECT_TRUE(IsEnabled(*m_main, id)) << id;
-    EXPECT_TRUE(Visible(m_main->m_settingsPage));
-
     // No such page: the wizard's pages hide and the labels empty, the rest stays as it was.
-    Click(*m_main, IDC_NAV_BACKUP);
-    EXPECT_TRUE(Visible(m_main->m_backupPage));
-    EXPECT_EQ(CString("BACKUP"), m_main->GetCaption());
+    m_main->ShowPage(PAGE_BACKUP);
     m_main->ShowPage(7);
     EXPECT_TRUE(Visible(m_main->m_backupPage));
     EXPECT_EQ(CString(""), m_main->GetCaption());
@@ -53,29 +261,20 @@ TEST_F(PagesTest, ShowPageShowsOnePageWithItsCaptionAndNavigation)
 TEST_F(PagesTest, EveryWayOfClosingIsRefusedWhileAJobRuns)
 {
     CQuillonApp& app = TestApp();
-    AddBrokenRunEntries(3000);
-    TickOnly(SCAN_SUI);
-    Click(app.m_scanPage, IDC_SCAN_START);
-    // Held at its next safe point, so that the job is surely running while the window is closed.
-    Click(app.m_scanningPage, IDC_SCANNING_PAUSE);
-    ASSERT_TRUE(app.m_pProcess->IsRunning());
+    const std::vector<std::string> refused = MessagesWhileAScanIsHeld([&] {
+        Click(*m_main, IDC_CLOSE_BUTTON);
+        m_main->SendMessage(WM_CLOSE);
+        m_main->SendMessage(WM_COMMAND, ID_TRAY_EXIT);
+        PumpUntil([] { return false; }, 50);
+        EXPECT_TRUE(::IsWindowVisible(m_main->m_hWnd));
+        // A forwarded request while the job runs is dropped.
+        app.m_scanningPage.m_nScanMode = SCAN_MODE_SCHEDULED;
+        SetSharedPath("C:\\windows");
+        m_main->SendMessage(WM_SCAN_PATH_REQUEST);
+        EXPECT_EQ(SCAN_MODE_SCHEDULED, app.m_scanningPage.m_nScanMode);
+    });
+    EXPECT_EQ(std::vector<std::string>(3, "Please stop active operation before closing."), refused);
 
-    CMessageBoxRecorder::ClearTexts();
-    Click(*m_main, IDC_CLOSE_BUTTON);
-    m_main->SendMessage(WM_CLOSE);
-    m_main->SendMessage(WM_COMMAND, ID_TRAY_EXIT);
-    PumpUntil([] { return false; }, 50);
-    EXPECT_EQ(std::vector<std::string>(3, "Please stop active operation before closing."), CMessageBoxRecorder::Texts());
-    EXPECT_TRUE(::IsWindowVisible(m_main->m_hWnd));
-
-    // A forwarded request while the job runs is dropped.
-    app.m_scanningPage.m_nScanMode = SCAN_MODE_SCHEDULED;
-    SetSharedPath("C:\\windows");
-    m_main->SendMessage(WM_SCAN_PATH_REQUEST);
-    EXPECT_EQ(SCAN_MODE_SCHEDULED, app.m_scanningPage.m_nScanMode);
-
-    Click(app.m_scanningPage, IDC_SCANNING_CANCEL);
-    ASSERT_TRUE(PumpUntil([&] { return IsEnabled(app.m_scanningPage, IDC_SCANNING_NEXT); }));
     CMessageBoxRecorder::ClearTexts();
     Click(*m_main, IDC_CLOSE_BUTTON);
     EXPECT_TRUE(CMessageBoxRecorder::Texts().empty());

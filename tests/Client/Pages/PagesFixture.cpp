@@ -1,5 +1,6 @@
 #include "PagesFixture.h"
 
+#include <commctrl.h>
 #include <shlwapi.h>
 
 #include "JobWait.h"
@@ -26,6 +27,18 @@ void CopyComputerNameIntoSandbox(HKEY realKey)
     ::RegCloseKey(copy);
 }
 
+// The first column of every row.
+std::vector<std::string> RowNames(HWND list)
+{
+    std::vector<std::string> names;
+    for (int row = 0; row < ListView_GetItemCount(list); ++row) {
+        char text[1024] = {};
+        ListView_GetItemText(list, row, 0, text, sizeof(text));
+        names.push_back(text);
+    }
+    return names;
+}
+
 } // namespace
 
 CQuillonApp& TestApp()
@@ -36,6 +49,12 @@ CQuillonApp& TestApp()
 
 void PagesTest::SetUp()
 {
+    char windows[MAX_PATH] = {};
+    ::GetWindowsDirectoryA(windows, sizeof(windows));
+    const std::string beside = ProgramFolder() + "\\";
+    m_engineFolders.reset(new CLeftBehind({ beside + "Backup", beside + "RegistryDefrag", beside + "IgnoreList.dat",
+                                            beside + "Scan Logs", beside + "WhileList.dat",
+                                            std::string(windows, 2) + "\\Bellwort Registry Reriraz" }));
     HKEY computerName = nullptr;
     ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kComputerName, 0, KEY_READ, &computerName);
     m_sandbox.reset(new CRegistrySandbox);
@@ -54,7 +73,8 @@ void PagesTest::SetUp()
     app.m_settings = AppSettings();
     app.LoadSettings();
     delete app.m_pItems;
-    app.m_pItems = new CScanItemsInfo((m_folder->Path() + "\\").c_str());
+    m_items = new CHoldingScanItems((m_folder->Path() + "\\").c_str());
+    app.m_pItems = m_items;
     m_main = MakeMainWindow();
     app.m_pMainWnd = m_main;
     ASSERT_TRUE(m_main->Create(IDD_MAIN));
@@ -66,6 +86,8 @@ void PagesTest::SetUp()
 void PagesTest::TearDown()
 {
     CQuillonApp& app = TestApp();
+    if (m_items && app.m_pItems == m_items)
+        m_items->Disarm();
     if (app.m_pProcess && app.m_pProcess->IsRunning()) {
         app.m_pProcess->Stop(1);
         app.m_pProcess->Resume();
@@ -91,6 +113,7 @@ void PagesTest::TearDown()
     }
     m_sandbox.reset();
     m_folder.reset();
+    m_engineFolders.reset();
 }
 
 void PagesTest::Click(CWnd& page, int id)
@@ -120,8 +143,8 @@ std::string PagesTest::Text(CWnd& page, int id)
 void PagesTest::SaveScreenshot(const std::string& name)
 {
     ::CreateDirectoryA(KELVARA_SCREENSHOT_DIR, nullptr);
-    m_main->RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    PumpUntil([] { return false; }, 300);
+    // What the user sees: no repaint is asked for, the window's own painting is waited for.
+    WaitUntilDrawn(m_main->m_hWnd);
     SavePng(CaptureWindow(m_main->m_hWnd), std::string(KELVARA_SCREENSHOT_DIR) + "/" + name + ".png");
 }
 
@@ -170,4 +193,55 @@ void PagesTest::AddBrokenRunEntries(int count, const char* prefix)
         snprintf(data, sizeof(data), "\"C:\\KelvaraMissing\\%s%05d.exe\" /tray", prefix, i);
         ASSERT_TRUE(WriteRegString(HKEY_CURRENT_USER, kRun, name, data));
     }
+}
+
+bool PagesTest::StartHeldScan(int findings)
+{
+    CQuillonApp& app = TestApp();
+    AddBrokenRunEntries(findings);
+    m_main->ShowPage(PAGE_WIZARD);
+    TickOnly(SCAN_SUI);
+    m_items->Arm();
+    Click(app.m_scanPage, IDC_SCAN_START);
+    return m_items->WaitHeld() && app.m_pProcess->IsRunning();
+}
+
+bool PagesTest::CancelHeldScan()
+{
+    CQuillonApp& app = TestApp();
+    if (!IsEnabled(app.m_scanningPage, IDC_SCANNING_CANCEL))
+        Click(app.m_scanningPage, IDC_SCANNING_RESUME);
+    Click(app.m_scanningPage, IDC_SCANNING_CANCEL);
+    m_items->Disarm();
+    return PumpUntil([&] { return IsEnabled(app.m_scanningPage, IDC_SCANNING_NEXT); }) &&
+           WaitForEngineJob(app.m_pProcess, 30000);
+}
+
+std::vector<std::string> PagesTest::MessagesWhileAScanIsHeld(const std::function<void()>& attempt)
+{
+    if (!StartHeldScan()) {
+        ADD_FAILURE() << "the scan was not held";
+        return {};
+    }
+    CMessageBoxRecorder::ClearTexts();
+    attempt();
+    const std::vector<std::string> texts = CMessageBoxRecorder::Texts();
+    EXPECT_TRUE(TestApp().m_pProcess->IsRunning()) << "the attempt ended the held scan";
+    EXPECT_TRUE(CancelHeldScan());
+    return texts;
+}
+
+void PagesTest::ExpectButtonsNeedASelection(CWnd& page, int listId, std::initializer_list<int> buttons)
+{
+    HWND list = ::GetDlgItem(page.m_hWnd, listId);
+    ASSERT_NE(nullptr, list);
+    ListView_SetItemState(list, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    const std::vector<std::string> rows = RowNames(list);
+    CMessageBoxRecorder::ClearTexts();
+    for (int button : buttons) {
+        Click(page, button);
+        EXPECT_EQ(rows, RowNames(list)) << button;
+        EXPECT_FALSE(TestApp().m_pProcess->IsRunning()) << button;
+    }
+    EXPECT_EQ(std::vector<std::string>(), CMessageBoxRecorder::Texts());
 }

@@ -5,10 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "HoldingScanItems.h"
 #include "Kelvara.h"
+#include "LeftBehind.h"
 #include "MessageBoxRecorder.h"
 #include "QuillonDlg.h"
 #include "RegistrySandbox.h"
@@ -43,10 +47,28 @@ protected:
     // Run-key values whose programs are missing, under HKEY_CURRENT_USER.
     void AddBrokenRunEntries(int count, const char* prefix = "Gone");
 
+    // A scan of the startup items (`findings` broken entries) started from the scan page, its
+    // job thread held inside the filing of its first finding: the job surely runs until the
+    // test lets it go (m_items) or cancels it. False when the hold was not reached in time.
+    bool StartHeldScan(int findings = 3);
+    // Cancels the scan from its page, lets the held finding go and waits for the job's end.
+    bool CancelHeldScan();
+    // The message boxes that `attempt` brought up while a held scan ran (the scan is cancelled
+    // afterwards).
+    std::vector<std::string> MessagesWhileAScanIsHeld(const std::function<void()>& attempt);
+    // With no row of the list selected, clicking each of the buttons changes neither the rows
+    // nor the engine and brings up no message.
+    void ExpectButtonsNeedASelection(CWnd& page, int listId, std::initializer_list<int> buttons);
+
     std::unique_ptr<CRegistrySandbox> m_sandbox;
     std::unique_ptr<CTempFolder> m_folder;
+    // The engine keeps its folders beside the test program (or, off the Windows drive, at that
+    // drive's root): what a test leaves there goes with it.
+    std::unique_ptr<CLeftBehind> m_engineFolders;
     CMessageBoxRecorder m_messages;
     CQuillonDlg* m_main = nullptr;
+    // The application's found-item container during the test (the application owns it).
+    CHoldingScanItems* m_items = nullptr;
 };
 
 template <class F>

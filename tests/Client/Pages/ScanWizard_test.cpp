@@ -108,9 +108,7 @@ TEST_F(PagesTest, PauseHoldsTheScanAndCancelKeepsItsCountsButNotTheDate)
 {
     CQuillonApp& app = TestApp();
     CScanningDlg& scanning = app.m_scanningPage;
-    AddBrokenRunEntries(3000);
-    TickOnly(SCAN_SUI);
-    Click(app.m_scanPage, IDC_SCAN_START);
+    ASSERT_TRUE(StartHeldScan(3));
     Click(scanning, IDC_SCANNING_PAUSE);
     EXPECT_TRUE(IsShown(scanning, IDC_SCANNING_RESUME));
     EXPECT_FALSE(IsShown(scanning, IDC_SCANNING_PAUSE));
@@ -118,26 +116,29 @@ TEST_F(PagesTest, PauseHoldsTheScanAndCancelKeepsItsCountsButNotTheDate)
     EXPECT_EQ(CString("SCANNING"), m_main->GetCaption());
     SaveScreenshot("scanning-page-paused");
 
-    // Paused at the job's own safe point: nothing moves while the window goes on working.
-    PumpUntil([] { return false; }, 200);
-    const int heldAt = scanning.m_progress.GetScannedItems();
+    // The held finding is filed; then the job waits at its next safe point and files nothing
+    // more while the window goes on working.
+    m_items->ReleaseOne();
+    ASSERT_TRUE(PumpUntil([&] { return m_items->Filed() == 1; }));
     PumpUntil([] { return false; }, 300);
-    EXPECT_EQ(heldAt, scanning.m_progress.GetScannedItems());
+    EXPECT_EQ(1, m_items->Arrivals());
     EXPECT_TRUE(app.m_pProcess->IsRunning());
 
+    // Resumed, it comes to its second finding (held again) and is cancelled there.
     Click(scanning, IDC_SCANNING_RESUME);
     EXPECT_TRUE(IsEnabled(scanning, IDC_SCANNING_CANCEL));
+    ASSERT_TRUE(m_items->WaitHeld());
     Click(scanning, IDC_SCANNING_CANCEL);
     EXPECT_EQ(CString("SCAN"), m_main->GetCaption());
     EXPECT_TRUE(IsShown(scanning, IDC_SCANNING_NEXT));
+    m_items->Disarm();
     ASSERT_TRUE(PumpUntil([&] { return IsEnabled(scanning, IDC_SCANNING_NEXT); }));
     SaveScreenshot("scanning-page-cancelled");
 
     EXPECT_EQ("Never", ReadSettingText("LastScan"));
-    const int found = app.m_pItems->CountCategory(SCAN_SUI);
-    EXPECT_GT(found, 0);
-    EXPECT_EQ(static_cast<DWORD>(found), ReadSetting("LastStartupErr"));
-    EXPECT_EQ(static_cast<DWORD>(found), ReadSetting("LastTotalErrCnt"));
+    EXPECT_EQ(2, app.m_pItems->CountCategory(SCAN_SUI));
+    EXPECT_EQ(2u, ReadSetting("LastStartupErr"));
+    EXPECT_EQ(2u, ReadSetting("LastTotalErrCnt"));
 }
 
 TEST(ResultsPageTest, TheSizeFormatOfThePages)

@@ -3,11 +3,16 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <shlwapi.h>
 
+#include "LeftBehind.h"
 #include "LocalHttpServer.h"
+#include "OtherProcess.h"
 #include "RegistryKey.h"
+#include "RegistrySandbox.h"
+#include "UnspellableFolder.h"
 #include "ScheduledTasks.h"
 #include "VexaEngine.h"
 #include "TempFolder.h"
@@ -17,6 +22,8 @@
 namespace {
 
 const char kTitle[] = "Bellwort Registry Reriraz";
+const char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+const char* const kBrokenEntries[] = { "KelvaraProgramTestA", "KelvaraProgramTestB" };
 
 std::string BinFolder()
 {
@@ -38,6 +45,15 @@ public:
         m_started = ::CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
                                      folder.empty() ? nullptr : folder.c_str(), &startup, &m_info) != FALSE;
     }
+    // With an argument that the code page may not spell, as the Explorer verb passes a path.
+    CProgram(const std::string& exe, const std::wstring& argument)
+    {
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof(startup);
+        std::wstring commandLine = std::wstring(exe.begin(), exe.end()) + L" " + argument;
+        m_started = ::CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                                     &m_info) != FALSE;
+    }
     ~CProgram()
     {
         if (!m_started)
@@ -49,7 +65,10 @@ public:
         ::CloseHandle(m_info.hThread);
     }
     bool Started() const { return m_started; }
+    // Ends the program at once, as a crash or the task manager would.
+    void Kill() { ::TerminateProcess(m_info.hProcess, 99); }
     DWORD ProcessId() const { return m_info.dwProcessId; }
+    HANDLE Process() const { return m_info.hProcess; }
     // The exit code, or -1 while it still runs after `ms`.
     long WaitForExit(DWORD ms)
     {
@@ -104,6 +123,11 @@ private:
     bool m_started = false;
 };
 
+std::wstring Widened(const std::string& ascii)
+{
+    return std::wstring(ascii.begin(), ascii.end());
+}
+
 std::string ItemText(HWND dialog, int id)
 {
     char text[1024] = {};
@@ -149,11 +173,15 @@ class ProgramTest : public testing::Test
 protected:
     void SetUp() override
     {
+        for (const EMPTIED_KEY& parent : kParentKeys)
+            m_hadParent.push_back(RegKeyExists(parent.root, parent.path));
         ::SHDeleteKeyA(HKEY_LOCAL_MACHINE, kSettingsKey);
         CRegistryKey key;
         ASSERT_TRUE(key.Open());
-        // Startup items only: a short scan.
+        // Startup items only: a short scan, with two findings of this test's own.
         key.WriteDword("LastSelectedScanTypes", SCAN_SUI);
+        for (const char* name : kBrokenEntries)
+            ASSERT_TRUE(WriteRun(name, "\"C:\\KelvaraMissing\\program.exe\" /start"));
     }
     void TearDown() override
     {
@@ -163,8 +191,24 @@ protected:
             CTask().Delete(LogonJobName(user));
         }
         ::SHDeleteKeyA(HKEY_LOCAL_MACHINE, kSettingsKey);
+        for (const char* name : kBrokenEntries)
+            ::SHDeleteValueA(HKEY_CURRENT_USER, kRunKey, name);
         ::SHDeleteKeyA(HKEY_CLASSES_ROOT, "*\\shell\\Bellwort Registry Reriraz");
         ::SHDeleteKeyA(HKEY_CLASSES_ROOT, "Folder\\shell\\Bellwort Registry Reriraz");
+        for (size_t i = 0; i < m_hadParent.size(); ++i) {
+            if (!m_hadParent[i])
+                ::SHDeleteEmptyKeyA(kParentKeys[i].root, kParentKeys[i].path);
+        }
+    }
+    // Keys that the program or the test may create above what they write.
+    struct EMPTIED_KEY { HKEY root; const char* path; };
+    static inline const EMPTIED_KEY kParentKeys[] = {
+        { HKEY_LOCAL_MACHINE, "Software\\Bellwort" }, { HKEY_CLASSES_ROOT, "*\\shell" }, { HKEY_CURRENT_USER, kRunKey },
+    };
+    static bool WriteRun(const char* name, const char* command)
+    {
+        return ::SHSetValueA(HKEY_CURRENT_USER, kRunKey, name, REG_SZ, command,
+                             static_cast<DWORD>(strlen(command) + 1)) == ERROR_SUCCESS;
     }
     static void Close(HWND mainWindow)
     {
@@ -173,6 +217,10 @@ protected:
     }
 
     const std::string m_exe = BinFolder() + "\\Kelvara.exe";
+    std::vector<bool> m_hadParent;
+    // The program keeps its files beside itself.
+    CLeftBehind m_besideTheProgram{ { BinFolder() + "\\WhileList.dat", BinFolder() + "\\IgnoreList.dat",
+                                      BinFolder() + "\\Scan Logs", BinFolder() + "\\Backup" } };
 };
 
 } // namespace
@@ -200,20 +248,50 @@ TEST_F(ProgramTest, StartsShowsItsWindowAndASecondStartForwardsToIt)
     HWND scanning = FindScanningPage(mainWindow);
     ASSERT_NE(nullptr, scanning);
     ASSERT_TRUE(WaitUntil(&ScanEnded, scanning, 60000));
-    EXPECT_NE(std::string::npos, ItemText(scanning, IDC_SCANNING_ERRORS).find("Found!"));
+    EXPECT_EQ("2 Errors Found!", ItemText(scanning, IDC_SCANNING_ERRORS));
     EXPECT_EQ("Step 2 of 3", ItemText(mainWindow, IDC_STEP_LABEL));
 
-    // A path: a scan in path mode once more.
-    CTempFolder temp;
-    const std::string file = temp.WriteFile("item.txt", "x");
+    // A path, of a folder whose name the code page cannot spell: a scan in path mode once more.
+    CUnspellableFolder unspellable;
+    CTempFolder spellable;
+    const std::wstring folder = unspellable.Path().empty() ? Widened(spellable.Path()) : unspellable.Path();
     ::SetDlgItemTextA(scanning, IDC_SCANNING_ERRORS, "");
-    CProgram withPath("\"" + m_exe + "\"", "\"" + file + "\"", "");
+    CProgram withPath("\"" + m_exe + "\"", L"\"" + folder + L"\"");
     EXPECT_EQ(0, withPath.WaitForExit(20000));
     ASSERT_TRUE(WaitUntil([](HWND page) { return ScanEnded(page) && ItemText(page, IDC_SCANNING_ERRORS) != ""; },
                           scanning, 60000));
+    EXPECT_EQ("2 Errors Found!", ItemText(scanning, IDC_SCANNING_ERRORS));
+    // The path arrived whole, in the form the engine can open: as spelled when the code page
+    // holds it, else its short name. The first instance reads what the second handed over.
+    std::string forwarded = spellable.Path();
+    if (!unspellable.Path().empty()) {
+        wchar_t shortPath[MAX_PATH] = {};
+        ASSERT_GT(::GetShortPathNameW(folder.c_str(), shortPath, MAX_PATH), 0u);
+        char narrow[MAX_PATH] = {};
+        ::WideCharToMultiByte(CP_ACP, 0, shortPath, -1, narrow, sizeof(narrow), nullptr, nullptr);
+        forwarded = narrow;
+    }
+    EXPECT_EQ(forwarded, SharedPathOf(first.Process(), first.ProcessId(), m_exe));
 
     Close(mainWindow);
     EXPECT_EQ(0, first.WaitForExit(20000));
+}
+
+TEST_F(ProgramTest, TheExplorerVerbOnAFolderTheCodePageCannotSpellScansIt)
+{
+    CUnspellableFolder folder;
+    if (folder.Path().empty())
+        GTEST_SKIP() << "the code page spells every candidate name";
+    CProgram program("\"" + m_exe + "\"", L"\"" + folder.Path() + L"\"");
+    HWND mainWindow = program.WaitForWindow(false);
+    ASSERT_NE(nullptr, mainWindow);
+    HWND scanning = FindScanningPage(mainWindow);
+    ASSERT_NE(nullptr, scanning);
+    EXPECT_TRUE(WaitUntil([](HWND page) { return ScanEnded(page) && ItemText(page, IDC_SCANNING_ERRORS) != ""; },
+                          scanning, 60000));
+    EXPECT_EQ("Step 2 of 3", ItemText(mainWindow, IDC_STEP_LABEL));
+    Close(mainWindow);
+    EXPECT_EQ(0, program.WaitForExit(20000));
 }
 
 TEST_F(ProgramTest, AMissingOrForeignEngineLibraryIsToldAndEndsTheProgram)
@@ -283,6 +361,8 @@ TEST_F(ProgramTest, AnInstanceMutexThatCannotBeCreatedStillStartsTheProgram)
 
 namespace {
 
+const char kCheckPath[] = "/update/versionRead.php";
+const char kInstallerPath[] = "/files/setup.exe";
 const char kDownloadQuestion[] = "A new version of Bellwort Registry Reriraz is available, Do you want to download it";
 const char kInstallQuestion[] = "Do you want to install the downloaded updates.\r\nIf you select Yes, Bellwort "
                                 "Registry Reriraz will exit and update installer will be launched.";
@@ -358,22 +438,44 @@ bool HasFiles(const std::string& folder)
     return any;
 }
 
-// The program started with the update check at start-up against `server`, its temporary files in
-// `downloads`, and the stand-in installer's record at `record`.
+// A local update site that announces an installer at kInstallerPath (which each test serves as
+// it needs), and folders for the program's downloads and the stand-in installer's record.
+struct CUpdateSite
+{
+    CUpdateSite()
+    {
+        HttpRoute reply;
+        reply.body = "available " + server.Url(kInstallerPath) + "<br>";
+        server.SetRoute(kCheckPath, reply);
+    }
+    std::string Record() const { return records.PathOf("installer-ran.txt"); }
+    int Checks() const
+    {
+        int checks = 0;
+        for (const std::string& target : server.Requests())
+            checks += target.find(kCheckPath) == 0;
+        return checks;
+    }
+
+    CLocalHttpServer server;
+    CTempFolder downloads;
+    CTempFolder records;
+};
+
+// The program started with the update check at start-up against `site`.
 class CUpdatingProgram
 {
 public:
-    CUpdatingProgram(const std::string& exe, const CLocalHttpServer& server, const std::string& downloads,
-                     const std::string& record)
+    CUpdatingProgram(const std::string& exe, const CUpdateSite& site)
     {
         CRegistryKey key;
         key.Open();
         key.WriteDword("SoftwareUpdate", 1);
-        key.WriteString("UpdateSite", server.Url("").c_str());
+        key.WriteString("UpdateSite", site.server.Url("").c_str());
         char temp[MAX_PATH] = {};
         ::GetEnvironmentVariableA("TMP", temp, sizeof(temp));
-        ::SetEnvironmentVariableA("TMP", downloads.c_str());
-        ::SetEnvironmentVariableA("KELVARA_STUB_RECORD", record.c_str());
+        ::SetEnvironmentVariableA("TMP", site.downloads.Path().c_str());
+        ::SetEnvironmentVariableA("KELVARA_STUB_RECORD", site.Record().c_str());
         m_program.reset(new CProgram("\"" + exe + "\"", "", ""));
         ::SetEnvironmentVariableA("KELVARA_STUB_RECORD", nullptr);
         ::SetEnvironmentVariableA("TMP", temp[0] ? temp : nullptr);
@@ -389,18 +491,13 @@ private:
 
 TEST_F(ProgramTest, AnUpdateAcceptedAtStartUpRunsTheInstallerOnceTheProgramHasEnded)
 {
-    CLocalHttpServer server;
-    ASSERT_TRUE(server.IsListening());
-    HttpRoute reply;
-    reply.body = "available " + server.Url("/files/setup.exe") + "<br>";
-    server.SetRoute("/update/versionRead.php", reply);
+    CUpdateSite site;
+    ASSERT_TRUE(site.server.IsListening());
     HttpRoute installer;
     installer.body = ReadWholeFile(BinFolder() + "\\stub_installer.exe");
-    server.SetRoute("/files/setup.exe", installer);
-    CTempFolder downloads;
-    CTempFolder records;
-    const std::string record = records.PathOf("installer-ran.txt");
-    CUpdatingProgram program(m_exe, server, downloads.Path(), record);
+    site.server.SetRoute(kInstallerPath, installer);
+    const std::string record = site.Record();
+    CUpdatingProgram program(m_exe, site);
     ASSERT_TRUE(program->Started());
 
     HWND box = WaitForBox(*program, kDownloadQuestion);
@@ -425,33 +522,21 @@ TEST_F(ProgramTest, AnUpdateAcceptedAtStartUpRunsTheInstallerOnceTheProgramHasEn
     const size_t bar = ran.find('|');
     ASSERT_NE(std::string::npos, bar) << ran;
     const std::string started = ran.substr(0, bar);
-    EXPECT_EQ(0u, started.find(downloads.Path() + "\\reg")) << started;
+    EXPECT_EQ(0u, started.find(site.downloads.Path() + "\\reg")) << started;
     EXPECT_NE("loaded\n", ran.substr(bar + 1));
     EXPECT_TRUE(ReadWholeFile(started) == installer.body);
 }
 
-TEST_F(ProgramTest, ClosingTheProgramAfterACancelledDownloadEndsItCleanlyAndLeavesNothing)
+TEST_F(ProgramTest, ClosingTheProgramWhileItsUpdateStillAsksEndsItWithinSeconds)
 {
-    CLocalHttpServer server;
-    ASSERT_TRUE(server.IsListening());
-    HttpRoute reply;
-    reply.body = "available " + server.Url("/files/setup.exe");
-    server.SetRoute("/update/versionRead.php", reply);
-    HttpRoute slow;
-    slow.body = ReadWholeFile(BinFolder() + "\\stub_installer.exe");
-    slow.holdOnRequest = 1;
-    slow.holdAfter = 8192;
-    server.SetRoute("/files/setup.exe", slow);
-    CTempFolder downloads;
-    CTempFolder records;
-    const std::string record = records.PathOf("installer-ran.txt");
-    CUpdatingProgram program(m_exe, server, downloads.Path(), record);
+    CUpdateSite site;
+    ASSERT_TRUE(site.server.IsListening());
+    CUpdatingProgram program(m_exe, site);
     ASSERT_TRUE(program->Started());
 
+    // The dialog goes while its worker's question stays unanswered; then the main window goes.
     HWND box = WaitForBox(*program, kDownloadQuestion);
     ASSERT_NE(nullptr, box);
-    ::PostMessageA(box, WM_COMMAND, IDYES, 0);
-    ASSERT_TRUE(server.WaitHeld());
     HWND dialog = FindUpdateDialog(program->ProcessId());
     ASSERT_NE(nullptr, dialog);
     ::PostMessageA(dialog, WM_CLOSE, 0, 0);
@@ -461,12 +546,40 @@ TEST_F(ProgramTest, ClosingTheProgramAfterACancelledDownloadEndsItCleanlyAndLeav
     Close(mainWindow);
     ASSERT_TRUE(WaitUntilGone(mainWindow));
 
-    // The windows are gone while the cancelled download may still wait for its data; the program
-    // ends normally and the half-written installer goes with the download.
-    server.ReleaseHold();
-    EXPECT_EQ(0, program->WaitForExit(30000));
-    EXPECT_FALSE(HasFiles(downloads.Path()));
-    EXPECT_FALSE(FileExists(record));
+    // The worker would wait for its answer for good: the program ends without it.
+    EXPECT_EQ(0, program->WaitForExit(20000));
+    // The check at start-up asked once.
+    EXPECT_EQ(1, site.Checks());
+}
+
+TEST_F(ProgramTest, AProgramEndedInTheMiddleOfADownloadLeavesNoPartOfTheInstaller)
+{
+    CUpdateSite site;
+    ASSERT_TRUE(site.server.IsListening());
+    // Part of the installer, then nothing until the site goes.
+    HttpRoute stalled;
+    stalled.body = ReadWholeFile(BinFolder() + "\\stub_installer.exe");
+    stalled.holdOnRequest = 1;
+    stalled.holdAfter = 8192;
+    stalled.stall = true;
+    site.server.SetRoute(kInstallerPath, stalled);
+    CUpdatingProgram program(m_exe, site);
+    ASSERT_TRUE(program->Started());
+    HWND box = WaitForBox(*program, kDownloadQuestion);
+    ASSERT_NE(nullptr, box);
+    ::PostMessageA(box, WM_COMMAND, IDYES, 0);
+    ASSERT_TRUE(site.server.WaitHeld(30000));
+    // The file being written is there (marked for deletion, it still shows in its folder).
+    for (int i = 0; i < 200 && !HasFiles(site.downloads.Path()); ++i)
+        ::Sleep(50);
+    ASSERT_TRUE(HasFiles(site.downloads.Path()));
+
+    // However the process ends, even without a chance to clean up, the file goes with it.
+    program->Kill();
+    EXPECT_NE(-1, program->WaitForExit(20000));
+    for (int i = 0; i < 200 && HasFiles(site.downloads.Path()); ++i)
+        ::Sleep(50);
+    EXPECT_FALSE(HasFiles(site.downloads.Path()));
 }
 
 TEST_F(ProgramTest, EndingWhileAScanRunsWaitsForTheScanAndExitsCleanly)
@@ -483,9 +596,15 @@ TEST_F(ProgramTest, EndingWhileAScanRunsWaitsForTheScanAndExitsCleanly)
     ASSERT_NE(nullptr, scanning);
     ASSERT_TRUE(WaitUntil([](HWND page) { return ::IsWindowVisible(::GetDlgItem(page, IDC_SCANNING_CANCEL)) != FALSE; },
                           scanning, 30000));
+    // The scan's job thread is held where it stands (a scan of everything runs for seconds), so
+    // the job surely runs when the loop ends.
+    CHeldThread job(program.ProcessId(), "engine.dll");
+    ASSERT_TRUE(job.IsHeld());
     // The session ends the program's loop (as a WM_QUIT does) while the engine's thread works:
-    // the exit stops the job, waits for its thread and only then releases the engine.
+    // the exit stops the job and waits for its thread, so the program cannot end before it.
     const DWORD thread = ::GetWindowThreadProcessId(mainWindow, nullptr);
     ASSERT_TRUE(::PostThreadMessageA(thread, WM_QUIT, 0, 0));
+    EXPECT_EQ(-1, program.WaitForExit(2000));
+    job.Release();
     EXPECT_EQ(0, program.WaitForExit(60000));
 }

@@ -8,6 +8,7 @@
 #include <set>
 
 #include "JobWait.h"
+#include "KeyAccess.h"
 #include "RecordingStatus.h"
 #include "RegistrySnapshot.h"
 #include "ToolPagesHelpers.h"
@@ -90,7 +91,6 @@ TEST_F(BackupPageTest, ABackupIsMadeListedRestoredAndThenGone)
     ASSERT_TRUE(TakeSnapshot(HKEY_CURRENT_USER, L"Software\\KelvaraBackupPageTest", &before));
 
     m_main->ShowPage(PAGE_BACKUP);
-    EXPECT_EQ(CString("BACKUP"), m_main->GetCaption());
     Click(Page(), IDC_BACKUP_CREATE);
     ASSERT_TRUE(WaitForMessage());
     EXPECT_EQ(std::vector<std::string>{ "Backup successfully created." }, CMessageBoxRecorder::Texts());
@@ -120,6 +120,39 @@ TEST_F(BackupPageTest, ABackupIsMadeListedRestoredAndThenGone)
     EXPECT_EQ(-1, RowOf(made[0]));
 }
 
+TEST_F(BackupPageTest, ABackupThatLeftKeysOutSaysHowMany)
+{
+    ASSERT_TRUE(WriteRegString(HKEY_CURRENT_USER, (std::string(kFixtureKey) + "\\Locked").c_str(), "v", "x"));
+    ASSERT_TRUE(WriteRegString(HKEY_CURRENT_USER, (std::string(kFixtureKey) + "\\Also locked").c_str(), "v", "x"));
+    CDeniedKey locked(HKEY_CURRENT_USER, (std::string(kFixtureKey) + "\\Locked").c_str(), "KA");
+    CDeniedKey alsoLocked(HKEY_CURRENT_USER, (std::string(kFixtureKey) + "\\Also locked").c_str(), "KA");
+    ASSERT_TRUE(locked.IsActive() && alsoLocked.IsActive());
+
+    m_main->ShowPage(PAGE_BACKUP);
+    Click(Page(), IDC_BACKUP_CREATE);
+    ASSERT_TRUE(WaitForMessage());
+    EXPECT_EQ(std::vector<std::string>{ "Registry backed up, 2 keys could not be read." },
+              CMessageBoxRecorder::Texts());
+    const std::vector<std::string> made = NewBackupFiles();
+    ASSERT_EQ(1u, made.size());
+    m_made.push_back(made[0]);
+
+    // The words follow the counts.
+    const struct {
+        int keys;
+        int values;
+        const char* text;
+    } rows[] = {
+        { 0, 0, "Backup successfully created." },
+        { 1, 0, "Registry backed up, 1 key could not be read." },
+        { 0, 1, "Registry backed up, 1 value could not be read." },
+        { 3, 2, "Registry backed up, 3 keys and 2 values could not be read." },
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(std::string(row.text), BackupFinishedMessage(false, 1, row.keys, row.values).GetString());
+    EXPECT_EQ(std::string("The backup could not be created."), BackupFinishedMessage(false, 0, 3, 2).GetString());
+}
+
 TEST_F(BackupPageTest, ARestoreThatFailsKeepsItsFileAndSaysSo)
 {
     // A key under no root the registry knows cannot be restored.
@@ -133,7 +166,8 @@ TEST_F(BackupPageTest, ARestoreThatFailsKeepsItsFileAndSaysSo)
     Click(Page(), IDC_BACKUP_RESTORE);
     ASSERT_TRUE(WaitForMessage());
     ASSERT_EQ(1u, CMessageBoxRecorder::Texts().size());
-    EXPECT_EQ(BackupFinishedMessage(true, 0).GetString(), CMessageBoxRecorder::Texts()[0]);
+    EXPECT_EQ("The backup could not be restored completely. The backup file has been kept.",
+              CMessageBoxRecorder::Texts()[0]);
     EXPECT_TRUE(FileExists(bad));
     EXPECT_GE(RowOf(bad), 0);
     EXPECT_TRUE(IsEnabled(Page(), IDC_BACKUP_DELETE));
@@ -164,13 +198,10 @@ TEST_F(BackupPageTest, AGoneFileIsDroppedFromTheListAndNothingStarts)
     EXPECT_FALSE(TestApp().m_pProcess->IsRunning());
 
     // Nothing selected: Restore and Remove do nothing.
-    WriteBackupFile("KelvaraPageTest_kept.rbk", "x");
+    const std::string kept = WriteBackupFile("KelvaraPageTest_kept.rbk", "x");
     m_main->ShowPage(PAGE_BACKUP);
-    const int rows = ListView_GetItemCount(List());
-    Click(Page(), IDC_BACKUP_DELETE);
-    Click(Page(), IDC_BACKUP_RESTORE);
-    EXPECT_EQ(rows, ListView_GetItemCount(List()));
-    EXPECT_TRUE(CMessageBoxRecorder::Texts().empty());
+    ExpectButtonsNeedASelection(Page(), IDC_BACKUP_LIST, { IDC_BACKUP_DELETE, IDC_BACKUP_RESTORE });
+    EXPECT_TRUE(FileExists(kept));
 }
 
 TEST_F(BackupPageTest, AStartTheEngineRefusesLeavesThePageUsable)

@@ -59,7 +59,9 @@ TEST_F(DefragPageTest, AnAnalysisThatCanSaveNothingIsToldAndDiscardsTheScan)
     Click(Page(), IDC_DEFRAG_ANALYSE);
     ASSERT_TRUE(PumpUntil([] { return CMessageBoxRecorder::Texts().size() >= 2; }));
     EXPECT_EQ(DEFRAG_NOTHING_SAVED, Page().GetResultCode());
-    EXPECT_EQ(DefragOutcome(DEFRAG_NOTHING_SAVED, 0).message.GetString(), CMessageBoxRecorder::Texts()[1]);
+    EXPECT_EQ("Registry analysis failed, please follow the below instructions and then retry;\n"
+              "Close all running applications\nFree some disk space.",
+              CMessageBoxRecorder::Texts()[1]);
     EXPECT_TRUE(IsEnabled(Page(), IDC_DEFRAG_ANALYSE));
     EXPECT_FALSE(IsEnabled(Page(), IDC_DEFRAG_DEFRAG));
     EXPECT_EQ(391u, Page().GetBackgroundId());
@@ -125,23 +127,14 @@ TEST_F(DefragPageTest, StartsThatCannotHappenChangeNothing)
     PretendAScanFoundItems();
     m_main->ShowPage(PAGE_DEFRAG);
 
-    // A scan running (held at its next safe point).
-    AddBrokenRunEntries(3000);
-    m_main->ShowPage(PAGE_WIZARD);
-    TickOnly(SCAN_SUI);
-    Click(app.m_scanPage, IDC_SCAN_START);
-    Click(app.m_scanningPage, IDC_SCANNING_PAUSE);
-    ASSERT_TRUE(app.m_pProcess->IsRunning());
-    m_main->ShowPage(PAGE_DEFRAG);
-    CMessageBoxRecorder::ClearTexts();
-    Click(Page(), IDC_DEFRAG_ANALYSE);
+    // A scan running.
+    const std::vector<std::string> refused = MessagesWhileAScanIsHeld([&] {
+        m_main->ShowPage(PAGE_DEFRAG);
+        Click(Page(), IDC_DEFRAG_ANALYSE);
+        EXPECT_TRUE(IsEnabled(Page(), IDC_DEFRAG_ANALYSE));
+    });
     EXPECT_EQ(std::vector<std::string>{ "Please stop other active operation before starting registry analysis." },
-              CMessageBoxRecorder::Texts());
-    EXPECT_TRUE(IsEnabled(Page(), IDC_DEFRAG_ANALYSE));
-    Click(app.m_scanningPage, IDC_SCANNING_RESUME);
-    Click(app.m_scanningPage, IDC_SCANNING_CANCEL);
-    ASSERT_TRUE(PumpUntil([&] { return IsEnabled(app.m_scanningPage, IDC_SCANNING_NEXT); }));
-    WaitForEngineJob(app.m_pProcess);
+              refused);
 
     // A job that holds the engine without running yet: the engine refuses the start.
     PretendAScanFoundItems();

@@ -21,7 +21,6 @@ TEST_F(PagesTest, TheIgnoreListShowsEachEntryAndRemovesOnlyTheSelectedOne)
     HWND list = ::GetDlgItem(page.m_hWnd, IDC_IGNORE_LIST);
 
     m_main->ShowPage(PAGE_IGNORE_LIST);
-    EXPECT_EQ(CString("SETTINGS - IGNORE LIST"), m_main->GetCaption());
     const std::vector<std::vector<std::string>> shown = {
         { "A", "File Associations" },
         { "B", "Windows Fonts" },
@@ -41,9 +40,7 @@ TEST_F(PagesTest, TheIgnoreListShowsEachEntryAndRemovesOnlyTheSelectedOne)
     }());
     SaveScreenshot("ignore-list");
 
-    // No selection: nothing goes.
-    Click(page, IDC_IGNORE_REMOVE);
-    EXPECT_EQ(5, ListView_GetItemCount(list));
+    ExpectButtonsNeedASelection(page, IDC_IGNORE_LIST, { IDC_IGNORE_REMOVE });
 
     // The entry of the selected row, and only that one, though another shares its text.
     SelectRow(list, 3);
@@ -86,10 +83,8 @@ TEST_F(PagesTest, TheIgnoreListsTabsLeadToTheSettingsViews)
     EXPECT_TRUE(::IsWindowVisible(m_main->m_settingsPage.m_hWnd));
     EXPECT_FALSE(::IsWindowVisible(page.m_hWnd));
     EXPECT_EQ(CSettingDlg::VIEW_SCHEDULE, m_main->m_settingsPage.GetView());
-    EXPECT_EQ(CString("SETTINGS - SCHEDULE"), m_main->GetCaption());
 
     m_main->ShowPage(PAGE_IGNORE_LIST);
     Click(page, IDC_IGNORE_TAB_GENERAL);
     EXPECT_EQ(CSettingDlg::VIEW_GENERAL, m_main->m_settingsPage.GetView());
-    EXPECT_EQ(CString("SETTINGS - GENERAL"), m_main->GetCaption());
 }

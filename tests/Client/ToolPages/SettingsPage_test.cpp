@@ -75,7 +75,6 @@ TEST_F(SettingsPageTest, TheFirstRunCreatesAWeeklyScanThatThePageShowsAsSaved)
     EXPECT_EQ(today.wDay, job.m_start.wDay);
 
     m_main->ShowPage(PAGE_SETTINGS);
-    EXPECT_EQ(CString("SETTINGS - GENERAL"), m_main->GetCaption());
     EXPECT_FALSE(IsEnabled(Page(), IDC_SETTINGS_TAB_GENERAL));
     EXPECT_TRUE(IsShown(Page(), IDC_SETTINGS_START_ON_STARTUP));
     EXPECT_FALSE(IsShown(Page(), IDC_SETTINGS_DISABLE_SCHEDULE));
@@ -83,7 +82,6 @@ TEST_F(SettingsPageTest, TheFirstRunCreatesAWeeklyScanThatThePageShowsAsSaved)
     SaveScreenshot("settings-general");
 
     Click(Page(), IDC_SETTINGS_TAB_SCHEDULE);
-    EXPECT_EQ(CString("SETTINGS - SCHEDULE"), m_main->GetCaption());
     EXPECT_FALSE(IsShown(Page(), IDC_SETTINGS_START_ON_STARTUP));
     // Read back as saved, though this system cannot word the trigger itself.
     EXPECT_FALSE(Checked(IDC_SETTINGS_DISABLE_SCHEDULE));

@@ -9,55 +9,111 @@ const char kRunOnceKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnc
 const char kRegStoreKey[] = "Software\\Microsoft\\Shared Tools\\MSConfig\\startupreg";
 const char kFolderStoreKey[] = "Software\\Microsoft\\Shared Tools\\MSConfig\\startupfolder";
 
-bool CreateShortcut(const std::string& path, const std::string& target)
+std::wstring Wide(const std::string& text)
 {
-    CComPointer<IShellLinkA> link;
-    if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, link.ReceiveVoid())))
+    std::wstring wide(text.size() + 1, L'\0');
+    const int length = ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], static_cast<int>(wide.size()));
+    wide.resize(length > 0 ? static_cast<size_t>(length - 1) : 0);
+    return wide;
+}
+
+std::string Narrow(const std::wstring& text)
+{
+    std::string narrow(text.size() * 2 + 1, '\0');
+    const int length = ::WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, &narrow[0], static_cast<int>(narrow.size()),
+                                             nullptr, nullptr);
+    narrow.resize(length > 0 ? static_cast<size_t>(length - 1) : 0);
+    return narrow;
+}
+
+bool CreateShortcut(const std::wstring& path, const std::wstring& target)
+{
+    CComPointer<IShellLinkW> link;
+    if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.ReceiveVoid())))
         return false;
     link->SetPath(target.c_str());
     CComPointer<IPersistFile> file;
     if (FAILED(link->QueryInterface(IID_IPersistFile, file.ReceiveVoid())))
         return false;
-    wchar_t wide[MAX_PATH] = {};
-    ::MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
-    return SUCCEEDED(file->Save(wide, TRUE));
+    return SUCCEEDED(file->Save(path.c_str(), TRUE));
+}
+
+std::string ReadWholeFileW(const std::wstring& path)
+{
+    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return "<missing>";
+    std::string contents;
+    char buffer[4096];
+    DWORD read = 0;
+    while (::ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read)
+        contents.append(buffer, read);
+    ::CloseHandle(file);
+    return contents;
+}
+
+bool FileExistsW(const std::wstring& path)
+{
+    return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 namespace {
 
-void CollectFiles(const std::string& folder, const std::string& relative, std::map<std::string, std::string>* files)
+template <class F>
+void ForEachBelow(const std::wstring& folder, const std::wstring& relative, F each)
 {
-    WIN32_FIND_DATAA data;
-    HANDLE find = ::FindFirstFileA((folder + "\\*").c_str(), &data);
+    WIN32_FIND_DATAW data;
+    HANDLE find = ::FindFirstFileW((folder + L"\\*").c_str(), &data);
     if (find == INVALID_HANDLE_VALUE)
         return;
     do {
-        const std::string name = data.cFileName;
-        if (name == "." || name == "..")
+        const std::wstring name = data.cFileName;
+        if (name == L"." || name == L"..")
             continue;
-        const std::string path = folder + "\\" + name;
+        const std::wstring path = folder + L"\\" + name;
         if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            CollectFiles(path, relative + name + "\\", files);
+            ForEachBelow(path, relative + name + L"\\", each);
         else
-            (*files)[relative + name] = ReadWholeFile(path);
-    } while (::FindNextFileA(find, &data));
+            each(path, relative + name);
+    } while (::FindNextFileW(find, &data));
     ::FindClose(find);
 }
 
 } // namespace
 
-std::map<std::string, std::string> FolderContents(const std::string& folder)
+std::map<std::wstring, std::string> FolderContents(const std::wstring& folder)
 {
-    std::map<std::string, std::string> files;
-    CollectFiles(folder, "", &files);
+    std::map<std::wstring, std::string> files;
+    ForEachBelow(folder, L"", [&files](const std::wstring& path, const std::wstring& relative) {
+        files[relative] = ReadWholeFileW(path);
+    });
     return files;
 }
 
-CStartupWorld::CStartupWorld()
+void RemoveFilesBelow(const std::wstring& folder)
 {
-    m_folders.user = m_folder.MakeFolder("Startup").c_str();
-    m_folders.common = m_folder.MakeFolder("Common Startup").c_str();
-    m_folders.backup = (m_folder.PathOf("pss") + "\\").c_str();
+    ForEachBelow(folder, L"", [](const std::wstring& path, const std::wstring&) {
+        ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        ::DeleteFileW(path.c_str());
+    });
+}
+
+STARTUP_FOLDERS StartupFoldersIn(const CTempFolder& folder)
+{
+    STARTUP_FOLDERS folders;
+    folders.user = Wide(folder.MakeFolder("Startup"));
+    folders.common = Wide(folder.MakeFolder("Common Startup"));
+    folders.backup = Wide(folder.PathOf("pss")) + L"\\";
+    return folders;
+}
+
+CStartupWorld::CStartupWorld() : m_folders(StartupFoldersIn(m_folder))
+{
+}
+
+CStartupWorld::~CStartupWorld()
+{
+    RemoveFilesBelow(Wide(m_folder.Path()));
 }
 
 RegistrySnapshot CStartupWorld::RegistryNow() const

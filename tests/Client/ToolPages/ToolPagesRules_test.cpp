@@ -1,14 +1,13 @@
 // The rules of the tool pages that need no window, as tables: how an ignore-list key splits
 // into its row, when two program paths name the same program, how a scheduled job is filled
 // from the page's choices, how backup files are named, dated and told, what the compaction page
-// does with each result code, and how registry values are split into their strings.
+// does with each result code, and the program name in a startup command.
 #include <gtest/gtest.h>
 
 #include "AdvanceOptions.h"
 #include "AdvanceSettingsDlg.h"
 #include "Defrag.h"
 #include "Kelvara.h"
-#include "RegistryValues.h"
 #include "ScheduledTasks.h"
 #include "StartupManager.h"
 #include "TempFolder.h"
@@ -301,31 +300,4 @@ TEST(StartupProgramName, TheNameOfTheProgramInACommandLine)
     };
     for (const auto& row : rows)
         EXPECT_EQ(row.name, S(CStartupManager::ExtractProgramName(row.command))) << row.command;
-}
-
-TEST(RegistryValues, MultiStringsSplitAndJoinByteForByte)
-{
-    const struct { std::string bytes; std::vector<std::string> strings; bool joinsBack; } rows[] = {
-        { std::string("a\0b\0\0", 5), { "a", "b" }, true },
-        { std::string("a\0\0b\0\0", 6), { "a", "", "b" }, true },  // an empty string keeps its place
-        { std::string("a\0b\0", 4), { "a", "b" }, false },         // written without its terminator
-        { std::string("a", 1), { "a" }, false },
-        { std::string("\0", 1), {}, true },
-        { std::string("\0\0", 2), { "" }, true },
-        { std::string(), {}, false },
-    };
-    for (const auto& row : rows) {
-        const std::vector<BYTE> data(row.bytes.begin(), row.bytes.end());
-        std::vector<std::string> strings;
-        for (const CString& text : SplitMultiString(data))
-            strings.push_back(S(text));
-        EXPECT_EQ(row.strings, strings) << row.bytes.size();
-        std::vector<CString> split(row.strings.begin(), row.strings.end());
-        EXPECT_EQ(row.joinsBack, JoinMultiString(split) == data) << row.bytes.size();
-    }
-    // Text ends at its first NUL, or at the end of data that has none.
-    const struct { std::string bytes; std::string text; } texts[] = {
-        { std::string("C:\\t.exe\0junk", 13), "C:\\t.exe" }, { "C:\\raw.exe", "C:\\raw.exe" }, { std::string(), "" } };
-    for (const auto& row : texts)
-        EXPECT_EQ(row.text, S(RegValueText(std::vector<BYTE>(row.bytes.begin(), row.bytes.end()))));
 }

@@ -1,25 +1,24 @@
 // The update check's rules without a window: what a reply means, which downloaded file counts as a
-// Windows program, and where the update site is.
+// whole Windows program, where the update site is, and how the client ends with a site that
+// stalls or drips.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
+#include <future>
 #include <string>
+#include <thread>
 
+#include "LocalHttpServer.h"
+#include "MessageBoxRecorder.h"
 #include "RegistryKey.h"
 #include "RegistrySandbox.h"
 #include "TempFolder.h"
 #include "UpdateClient.h"
+#include "UpdateTestFiles.h"
 
 namespace {
-
-std::string BinFile(const char* name)
-{
-    char path[MAX_PATH] = {};
-    ::GetModuleFileNameA(nullptr, path, sizeof(path));
-    std::string folder = path;
-    return folder.substr(0, folder.rfind('\\') + 1) + name;
-}
 
 // A DOS header whose e_lfanew points at `peOffset`, then `pe` there.
 std::string Image(LONG peOffset, const std::string& pe, size_t size = 0)
@@ -34,13 +33,29 @@ std::string Image(LONG peOffset, const std::string& pe, size_t size = 0)
     return bytes;
 }
 
-std::string PeHeader(WORD characteristics)
+// The "PE" header of a 32-bit image with one section whose data lies at 0x200..`sectionEnd`
+// (none when 0); `optional` false leaves the optional header out.
+std::string PeHeader(WORD characteristics, DWORD sectionEnd = 0, bool optional = true)
 {
     std::string header("PE\0\0", 4);
     IMAGE_FILE_HEADER file = {};
     file.Machine = IMAGE_FILE_MACHINE_I386;
     file.Characteristics = characteristics;
+    file.NumberOfSections = sectionEnd ? 1 : 0;
+    file.SizeOfOptionalHeader = optional ? sizeof(IMAGE_OPTIONAL_HEADER32) : 0;
     header.append(reinterpret_cast<const char*>(&file), sizeof(file));
+    if (optional) {
+        IMAGE_OPTIONAL_HEADER32 image = {};
+        image.Magic = IMAGE_NT_OPTIONAL_HDR32_MAGIC;
+        image.NumberOfRvaAndSizes = IMAGE_NUMBEROF_DIRECTORY_ENTRIES;
+        header.append(reinterpret_cast<const char*>(&image), sizeof(image));
+    }
+    if (sectionEnd) {
+        IMAGE_SECTION_HEADER section = {};
+        section.PointerToRawData = 0x200;
+        section.SizeOfRawData = sectionEnd - 0x200;
+        header.append(reinterpret_cast<const char*>(&section), sizeof(section));
+    }
     return header;
 }
 
@@ -49,7 +64,7 @@ BOOL HeadersOf(const std::string& path)
     HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return -1;
-    const BOOL result = HasWindowsProgramHeaders(file);
+    const BOOL result = IsWholeWindowsProgram(file);
     ::CloseHandle(file);
     return result;
 }
@@ -90,23 +105,32 @@ TEST(UpdateReplyTest, OnlyAWholeAnswerOfTheSiteCounts)
     }
 }
 
-TEST(UpdateReplyTest, OnlyAWindowsProgramPassesTheHeaderCheck)
+TEST(UpdateReplyTest, OnlyAWholeWindowsProgramPassesTheCheck)
 {
     CTempFolder folder;
+    const std::string stub = ReadWholeFile(BinFile("stub_installer.exe"));
+    ASSERT_GT(stub.size(), 4096u);
     const struct { const char* name; std::string bytes; BOOL program; } cases[] = {
-        { "program.exe", Image(0x80, PeHeader(IMAGE_FILE_EXECUTABLE_IMAGE | IMAGE_FILE_32BIT_MACHINE), 0x200), TRUE },
-        { "library.exe", Image(0x80, PeHeader(IMAGE_FILE_EXECUTABLE_IMAGE | IMAGE_FILE_DLL), 0x200), FALSE },
-        { "object.exe", Image(0x80, PeHeader(0), 0x200), FALSE },
+        { "program.exe", Image(0x80, PeHeader(IMAGE_FILE_EXECUTABLE_IMAGE | IMAGE_FILE_32BIT_MACHINE, 0x400), 0x400), TRUE },
+        { "headersonly.exe", Image(0x80, PeHeader(IMAGE_FILE_EXECUTABLE_IMAGE), 0x200), TRUE },
+        { "sectioncut.exe", Image(0x80, PeHeader(IMAGE_FILE_EXECUTABLE_IMAGE, 0x400), 0x3FF), FALSE },
+        { "nooptional.exe", Image(0x80, PeHeader(IMAGE_FILE_EXECUTABLE_IMAGE, 0, false), 0x200), FALSE },
+        { "library.exe", Image(0x80, PeHeader(IMAGE_FILE_EXECUTABLE_IMAGE | IMAGE_FILE_DLL, 0x400), 0x400), FALSE },
+        { "object.exe", Image(0x80, PeHeader(0, 0x400), 0x400), FALSE },
         { "dosonly.exe", Image(0x80, "NE\0\0", 0x200), FALSE },
         { "cut.exe", Image(0x80, PeHeader(IMAGE_FILE_EXECUTABLE_IMAGE)).substr(0, 0x90), FALSE },
         { "beyond.exe", Image(0x10000, "").substr(0, 0x100), FALSE },
         { "mzonly.exe", "MZ", FALSE },
         { "empty.exe", "", FALSE },
         { "page.exe", "<html><body>Not Found</body></html>", FALSE },
+        { "stub.exe", stub, TRUE },
+        // As a site that announced less than it sent leaves it: headers whole, the rest not.
+        { "stubcut.exe", stub.substr(0, stub.size() - 1000), FALSE },
+        { "stubhalf.exe", stub.substr(0, stub.size() / 2), FALSE },
+        { "stubheaders.exe", stub.substr(0, 4096), FALSE },
     };
     for (const auto& c : cases)
         EXPECT_EQ(c.program, HeadersOf(folder.WriteFile(c.name, c.bytes))) << c.name;
-    EXPECT_EQ(TRUE, HeadersOf(BinFile("stub_installer.exe")));
     EXPECT_EQ(FALSE, HeadersOf(BinFile("engine.dll")));
 }
 
@@ -123,4 +147,98 @@ TEST(UpdateReplyTest, TheUpdateSiteIsTheSettingWhenOneIsStored)
               CUpdateClient(GetUpdateSite(), "agent").GetCheckAddress());
     key.WriteString(kUpdateSiteValue, "");
     EXPECT_EQ(CString(kDefaultUpdateSite), GetUpdateSite());
+}
+
+namespace {
+
+const char kInstallerPath[] = "/files/setup.exe";
+
+// A client with short time-outs against a local site, its downloads in a folder of its own.
+class UpdateClientTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_server.IsListening());
+        char old[MAX_PATH] = {};
+        const DWORD length = ::GetEnvironmentVariableA("TMP", old, sizeof(old));
+        m_oldTmp = length > 0 && length < sizeof(old) ? old : "";
+        ::SetEnvironmentVariableA("TMP", m_downloads.Path().c_str());
+    }
+    void TearDown() override { ::SetEnvironmentVariableA("TMP", m_oldTmp.empty() ? nullptr : m_oldTmp.c_str()); }
+
+    // Runs `call` on a thread of its own; false when it had not returned within the limit (the
+    // site then ends its responses, so that it does).
+    template <class F>
+    bool EndsWithoutTheSite(F call)
+    {
+        std::future<void> done = std::async(std::launch::async, call);
+        const bool ended = done.wait_for(std::chrono::seconds(60)) == std::future_status::ready;
+        if (!ended)
+            m_server.EndResponses();
+        done.wait();
+        return ended;
+    }
+
+    CLocalHttpServer m_server;
+    CTempFolder m_downloads;
+    std::string m_oldTmp;
+    CMessageBoxRecorder m_boxes;
+    UpdateTimeouts m_timeouts{ 1000, 1000 };
+};
+
+} // namespace
+
+TEST_F(UpdateClientTest, AStalledSiteEndsTheCheckAndTheDownloadAtTheTimeOutLeavingNothing)
+{
+    HttpRoute silent;
+    silent.holdOnRequest = 1;
+    silent.stall = true;
+    silent.stallBeforeHeader = true;
+    m_server.SetRoute("/update/versionRead.php", silent);
+    HttpRoute stalled;
+    stalled.body = ReadWholeFile(BinFile("stub_installer.exe"));
+    stalled.holdOnRequest = 1;
+    stalled.holdAfter = 8192;
+    stalled.stall = true;
+    m_server.SetRoute(kInstallerPath, stalled);
+    CUpdateClient client(m_server.Url("").c_str(), "agent", m_timeouts);
+
+    CString address = "untouched";
+    BOOL available = TRUE;
+    EXPECT_TRUE(EndsWithoutTheSite([&] { available = client.CheckForUpdate(address, FALSE); }));
+    EXPECT_FALSE(available);
+    EXPECT_EQ(CString(), address);
+    EXPECT_EQ(std::vector<std::string>{ "Error connecting to update server, please make sure you are connected to the internet" },
+              CMessageBoxRecorder::TextsNow());
+
+    CString path = "untouched";
+    EXPECT_TRUE(EndsWithoutTheSite([&] { path = client.DownloadFile(m_server.Url(kInstallerPath).c_str()); }));
+    EXPECT_EQ(CString(), path);
+    EXPECT_EQ(std::vector<std::string>(), FilesIn(m_downloads.Path()));
+}
+
+TEST_F(UpdateClientTest, ACancelEndsADrippingDownloadAtItsNextByteLeavingNothing)
+{
+    HttpRoute dripping;
+    dripping.body = ReadWholeFile(BinFile("stub_installer.exe"));
+    dripping.holdOnRequest = 1;
+    dripping.holdAfter = 8192;
+    dripping.dripMs = 20;
+    m_server.SetRoute(kInstallerPath, dripping);
+    CUpdateClient client(m_server.Url("").c_str(), "agent", m_timeouts);
+
+    CString path;
+    EXPECT_TRUE(EndsWithoutTheSite([&] {
+        std::thread user([&] {
+            // Part of the file is written when the site begins to drip.
+            if (m_server.WaitHeld(30000))
+                m_server.ReleaseHold();
+            client.Cancel();
+        });
+        path = client.DownloadFile(m_server.Url(kInstallerPath).c_str());
+        user.join();
+    }));
+    EXPECT_EQ(CString(kDownloadCancelled), path);
+    EXPECT_EQ(std::vector<std::string>(), FilesIn(m_downloads.Path()));
 }

@@ -11,6 +11,7 @@
 #include "Messages.h"
 #include "RegistryKey.h"
 #include "UpdateClient.h"
+#include "UpdateTestFiles.h"
 #include "resource.h"
 
 namespace {
@@ -29,30 +30,8 @@ const char kInstallQuestion[] = "Do you want to install the downloaded updates.\
                                 "Registry Reriraz will exit and update installer will be launched.";
 const char kDownloadError[] = "An error occurred while downloading updates, check your internet connection";
 const char kJobRuns[] = "Please stop active operation before closing.";
-
-std::string BinFile(const char* name)
-{
-    char path[MAX_PATH] = {};
-    ::GetModuleFileNameA(nullptr, path, sizeof(path));
-    std::string folder = path;
-    return folder.substr(0, folder.rfind('\\') + 1) + name;
-}
-
-std::vector<std::string> FilesIn(const std::string& folder)
-{
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE search = ::FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return names;
-    do {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            names.push_back(found.cFileName);
-    } while (::FindNextFileA(search, &found));
-    ::FindClose(search);
-    std::sort(names.begin(), names.end());
-    return names;
-}
+// How long a test waits for the update dialog's worker to end.
+const DWORD kWorkerLimit = 60000;
 
 std::string Replace(std::string text, const std::string& from, const std::string& to)
 {
@@ -113,7 +92,7 @@ protected:
     }
     void TearDown() override
     {
-        TestApp().m_updateWorkers.WaitAll();
+        EXPECT_TRUE(TestApp().m_updateWorkers.WaitAll(kWorkerLimit));
         TestApp().m_strPendingInstaller.Empty();
         m_recordValue.reset();
         m_temp.reset();
@@ -148,7 +127,7 @@ protected:
     void RunUpdate(bool automatic)
     {
         OpenUpdate(automatic);
-        TestApp().m_updateWorkers.WaitAll();
+        EXPECT_TRUE(TestApp().m_updateWorkers.WaitAll(kWorkerLimit));
     }
     void OpenUpdate(bool automatic)
     {
@@ -217,6 +196,7 @@ HttpRoute Served(int status = 200, long contentLength = -1, const char* body = "
 TEST_F(UpdateTest, EachReplyAndDownloadEndsWithItsBoxesItsFilesAndItsInstaller)
 {
     const long cut = static_cast<long>(m_installer.size()) + 1000;
+    const long longer = static_cast<long>(m_installer.size()) - 1000;
     const UpdateCase cases[] = {
         { "latest, manual", false, 200, "noupdate", Served(), IDYES, IDYES, { kLatest }, 0, false, false },
         { "latest, at start-up", true, 200, "noupdate", Served(), IDYES, IDYES, { kLatest }, 0, false, false },
@@ -249,6 +229,9 @@ TEST_F(UpdateTest, EachReplyAndDownloadEndsWithItsBoxesItsFilesAndItsInstaller)
         { "installer is a 404 page", false, 200, "available {installer}", Served(404), IDYES, IDYES,
           { kDownloadQuestion, kDownloadError }, 1, false, false },
         { "installer cut short", true, 200, "available {installer}", Served(200, cut), IDYES, IDYES,
+          { kDownloadQuestion, kDownloadError }, 1, false, false },
+        // The site announces less than it sends: what is read is a program cut short.
+        { "installer longer than announced", false, 200, "available {installer}", Served(200, longer), IDYES, IDYES,
           { kDownloadQuestion, kDownloadError }, 1, false, false },
         { "installer is no program", false, 200, "available {installer}",
           Served(200, -1, "available http://127.0.0.1/setup.exe"), IDYES, IDYES,
@@ -311,14 +294,16 @@ TEST_F(UpdateTest, AnUnreachableUpdateSiteIsToldOnlyWhenAskedFor)
     EXPECT_EQ(std::vector<std::string>(), FilesIn(m_downloads->Path()));
 }
 
-TEST_F(UpdateTest, ClosingTheDialogDuringTheDownloadStopsItAndLeavesNothing)
+TEST_F(UpdateTest, ClosingTheDialogDuringADrippingDownloadStopsItAndLeavesNothing)
 {
     SetReply(200, "available {installer}");
-    HttpRoute slow;
-    slow.body = m_installer;
-    slow.holdOnRequest = 1;
-    slow.holdAfter = 8192;
-    m_server.SetRoute(kDownloadPath, slow);
+    // A byte now and then: each read would wait for hours to fill its buffer.
+    HttpRoute dripping;
+    dripping.body = m_installer;
+    dripping.holdOnRequest = 1;
+    dripping.holdAfter = 8192;
+    dripping.dripMs = 50;
+    m_server.SetRoute(kDownloadPath, dripping);
     CMessageBoxRecorder recorder(IDYES);
 
     const DWORD windowThread = ::GetCurrentThreadId();
@@ -326,6 +311,7 @@ TEST_F(UpdateTest, ClosingTheDialogDuringTheDownloadStopsItAndLeavesNothing)
     std::thread user([&] {
         if (!m_server.WaitHeld())
             return;
+        m_server.ReleaseHold();
         HWND dialog = FindUpdateDialog(windowThread);
         if (!dialog)
             return;
@@ -338,11 +324,8 @@ TEST_F(UpdateTest, ClosingTheDialogDuringTheDownloadStopsItAndLeavesNothing)
     user.join();
     EXPECT_EQ("Downloading latest version of Bellwort Registry Reriraz", statusWhileHeld);
 
-    // The dialog is gone and the request closed under the worker. (Wine's read does not return
-    // when its handle is closed, as Windows' does; it returns with the next data, and the worker
-    // ends then.)
-    m_server.ReleaseHold();
-    TestApp().m_updateWorkers.WaitAll();
+    // The dialog is gone and its worker ends at the next byte, while the site still drips.
+    EXPECT_TRUE(TestApp().m_updateWorkers.WaitAll(kWorkerLimit));
     EXPECT_EQ(std::vector<std::string>{ kDownloadQuestion }, CMessageBoxRecorder::TextsNow());
     EXPECT_EQ(std::vector<std::string>(), FilesIn(m_downloads->Path()));
     EXPECT_TRUE(TestApp().m_strPendingInstaller.IsEmpty());

@@ -15,6 +15,12 @@ unsigned __stdcall AskWindow(void* window)
     return 0;
 }
 
+unsigned __stdcall WaitForEvent(void* event)
+{
+    ::WaitForSingleObject(static_cast<HANDLE>(event), INFINITE);
+    return 0;
+}
+
 LRESULT CALLBACK CountingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_USER)
@@ -40,8 +46,28 @@ TEST(WorkerThreadsTest, WaitingAnswersTheThreadsWindowMessagesUntilEachHasEnded)
     CWorkerThreads threads;
     for (int i = 0; i < 3; ++i)
         threads.Add(reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &AskWindow, window, 0, nullptr)));
-    threads.WaitAll();
+    EXPECT_TRUE(threads.WaitAll(60000));
     EXPECT_EQ(3, answered);
     EXPECT_EQ(0u, threads.CountRunning());
     ::DestroyWindow(window);
+}
+
+TEST(WorkerThreadsTest, AThreadThatDoesNotEndIsLeftRunningAtTheLimit)
+{
+    HANDLE release = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE stuck = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &WaitForEvent, release, 0, nullptr));
+    ASSERT_NE(nullptr, stuck);
+    HANDLE ours = nullptr;
+    ASSERT_TRUE(::DuplicateHandle(::GetCurrentProcess(), stuck, ::GetCurrentProcess(), &ours, SYNCHRONIZE, FALSE, 0));
+
+    CWorkerThreads threads;
+    threads.Add(stuck);
+    EXPECT_FALSE(threads.WaitAll(100));
+    EXPECT_EQ(0u, threads.CountRunning());
+    EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), ::WaitForSingleObject(ours, 0));
+
+    ::SetEvent(release);
+    EXPECT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), ::WaitForSingleObject(ours, 60000));
+    ::CloseHandle(ours);
+    ::CloseHandle(release);
 }

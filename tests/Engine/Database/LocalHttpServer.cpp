@@ -9,7 +9,10 @@
 namespace {
 
 const DWORD kHoldLimit = 10000;
+// A client that stops reading (as the program does with an error page) must not keep a
+// connection thread in send() for good.
 const DWORD kReceiveTimeout = 5000;
+const DWORD kSendTimeout = 5000;
 
 const char* ReasonOf(int status)
 {
@@ -27,6 +30,7 @@ CLocalHttpServer::CLocalHttpServer()
 {
     m_held = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
     m_release = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    m_stopped = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
     WSADATA data;
     if (::WSAStartup(MAKEWORD(2, 2), &data) != 0)
         return;
@@ -53,9 +57,18 @@ CLocalHttpServer::CLocalHttpServer()
 CLocalHttpServer::~CLocalHttpServer()
 {
     m_stop = true;
-    ::SetEvent(m_release);
+    EndResponses();
     if (m_acceptThread.joinable())
         m_acceptThread.join();
+    {
+        // What a client still holds open: closed here, so that a thread blocked on it returns.
+        std::lock_guard<std::mutex> guard(m_lock);
+        for (UINT_PTR connection : m_open) {
+            ::shutdown(connection, SD_BOTH);
+            ::closesocket(connection);
+        }
+        m_open.clear();
+    }
     for (std::thread& connection : m_connections)
         connection.join();
     if (m_listener != INVALID_SOCKET)
@@ -63,6 +76,7 @@ CLocalHttpServer::~CLocalHttpServer()
     ::WSACleanup();
     ::CloseHandle(m_held);
     ::CloseHandle(m_release);
+    ::CloseHandle(m_stopped);
 }
 
 std::string CLocalHttpServer::Url(const std::string& path) const
@@ -92,6 +106,12 @@ void CLocalHttpServer::ReleaseHold()
     ::SetEvent(m_release);
 }
 
+void CLocalHttpServer::EndResponses()
+{
+    ::SetEvent(m_stopped);
+    ::SetEvent(m_release);
+}
+
 void CLocalHttpServer::AcceptLoop()
 {
     while (!m_stop) {
@@ -104,6 +124,10 @@ void CLocalHttpServer::AcceptLoop()
         SOCKET connection = ::accept(m_listener, nullptr, nullptr);
         if (connection == INVALID_SOCKET)
             continue;
+        {
+            std::lock_guard<std::mutex> guard(m_lock);
+            m_open.insert(connection);
+        }
         m_connections.emplace_back([this, connection] { Serve(connection); });
     }
 }
@@ -120,10 +144,33 @@ bool CLocalHttpServer::SendAll(UINT_PTR connection, const char* data, size_t len
     return true;
 }
 
+void CLocalHttpServer::CloseConnection(UINT_PTR connection)
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    if (m_open.erase(connection) == 0)
+        return;
+    ::shutdown(connection, SD_SEND);
+    ::closesocket(connection);
+}
+
+bool CLocalHttpServer::SendBody(UINT_PTR connection, const HttpRoute& route, size_t from)
+{
+    if (route.dripMs == 0)
+        return SendAll(connection, route.body.data() + from, route.body.size() - from);
+    for (size_t at = from; at < route.body.size(); ++at) {
+        if (!SendAll(connection, route.body.data() + at, 1) || ::WaitForSingleObject(m_stopped, route.dripMs) == WAIT_OBJECT_0)
+            return false;
+    }
+    return true;
+}
+
 void CLocalHttpServer::Serve(UINT_PTR connection)
 {
-    DWORD timeout = kReceiveTimeout;
-    ::setsockopt(connection, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof(timeout));
+    DWORD receiveTimeout = kReceiveTimeout;
+    DWORD sendTimeout = kSendTimeout;
+    ::setsockopt(connection, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&receiveTimeout),
+                 sizeof(receiveTimeout));
+    ::setsockopt(connection, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&sendTimeout), sizeof(sendTimeout));
     std::string request;
     char piece[1024];
     while (request.find("\r\n\r\n") == std::string::npos && request.size() < 16384) {
@@ -136,7 +183,7 @@ void CLocalHttpServer::Serve(UINT_PTR connection)
     const size_t targetStart = request.find(' ');
     const size_t targetEnd = targetStart == std::string::npos ? std::string::npos : request.find(' ', targetStart + 1);
     if (targetEnd == std::string::npos) {
-        ::closesocket(connection);
+        CloseConnection(connection);
         return;
     }
     const std::string target = request.substr(targetStart + 1, targetEnd - targetStart - 1);
@@ -155,6 +202,13 @@ void CLocalHttpServer::Serve(UINT_PTR connection)
             route = HttpRoute{404, "<html>not found</html>"};
     }
 
+    const bool held = route.holdOnRequest == requestNumber;
+    if (held && route.stall && route.stallBeforeHeader) {
+        ::SetEvent(m_held);
+        ::WaitForSingleObject(m_release, INFINITE);
+        CloseConnection(connection);
+        return;
+    }
     const long length = route.contentLength >= 0 ? route.contentLength : static_cast<long>(route.body.size());
     char header[256];
     std::snprintf(header, sizeof(header),
@@ -163,14 +217,18 @@ void CLocalHttpServer::Serve(UINT_PTR connection)
                   route.status, ReasonOf(route.status), length);
     bool ok = SendAll(connection, header, std::strlen(header));
     size_t sentBody = 0;
-    if (ok && route.holdOnRequest == requestNumber) {
+    if (ok && held) {
         sentBody = route.holdAfter < route.body.size() ? route.holdAfter : route.body.size();
         ok = SendAll(connection, route.body.data(), sentBody);
         ::SetEvent(m_held);
-        ::WaitForSingleObject(m_release, kHoldLimit);
+        // The destructor sets the event too: a stall ends with the server.
+        ::WaitForSingleObject(m_release, route.stall ? INFINITE : kHoldLimit);
     }
-    if (ok)
-        SendAll(connection, route.body.data() + sentBody, route.body.size() - sentBody);
-    ::shutdown(connection, SD_SEND);
-    ::closesocket(connection);
+    if (ok && ::WaitForSingleObject(m_stopped, 0) != WAIT_OBJECT_0 && !SendBody(connection, route, sentBody) &&
+        ::WSAGetLastError() == WSAETIMEDOUT) {
+        // Without the time-out this thread would wait here for good, and the destructor with it.
+        std::fprintf(stderr, "local HTTP server: the client stopped reading the %d reply to %s; a send timed out\n",
+                     route.status, target.c_str());
+    }
+    CloseConnection(connection);
 }

@@ -26,6 +26,14 @@ std::string ReadDecipheredFile(const std::string& path)
     return text;
 }
 
+std::string EncipheredText(const std::string& plain)
+{
+    CTempFolder folder;
+    const std::string path = folder.PathOf("enciphered.dat");
+    WriteEncipheredFile(path, plain);
+    return ReadWholeFile(path);
+}
+
 std::string DatabaseXml(const std::string& updateInfoAttributes, const std::string& spywares,
                         const std::string& signatures)
 {

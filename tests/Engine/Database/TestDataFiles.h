@@ -10,6 +10,8 @@
 void WriteEncipheredFile(const std::string& path, const std::string& plain);
 // The deciphered contents of path; empty when it cannot be deciphered.
 std::string ReadDecipheredFile(const std::string& path);
+// The bytes of plain once enciphered, as a site serves a patch or a database.
+std::string EncipheredText(const std::string& plain);
 
 // A database document with the given "UpdateInfo" attributes and section contents.
 std::string DatabaseXml(const std::string& updateInfoAttributes, const std::string& spywares,

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "DefragFixture.h"
+#include "LeftBehind.h"
 #include "RecordingStatus.h"
 #include "RegistrySandbox.h"
 #include "TempFolder.h"
@@ -134,6 +135,29 @@ TEST(RegistryDefragWorkFolder, IsMadeWithBackupAndEmptiedOfFilesOnly)
     // A work folder that cannot be made fails the preparation.
     fixture.defrag.SetWorkFolderParent(fixture.folder.WriteFile("plainfile", "x").c_str());
     EXPECT_EQ(fixture.defrag.PrepareWorkFolder(&work), 0);
+}
+
+TEST(RegistryDefragWorkFolder, IsLeftAloneByTheCompactorsCreation)
+{
+    // The work folder of the program (beside it, or at the Windows drive's root), and in it a
+    // compacted hive of another user of the engine that waits for its restart, under a name of
+    // this test's own.
+    char windows[MAX_PATH] = {};
+    ::GetWindowsDirectoryA(windows, sizeof(windows));
+    const std::string parent(CRegistryDefrag::ChooseWorkFolderParent(ProgramFolder().c_str(), windows));
+    CLeftBehind restored({ parent });
+    CString work;
+    ASSERT_EQ(1, CTestDefrag().PrepareWorkFolder(&work));
+    ASSERT_EQ(parent + "\\RegistryDefrag", std::string(work));
+    const std::string waiting = std::string(work) + "\\LM_KelvaraWaiting" + std::to_string(::GetCurrentProcessId());
+    FILE* file = fopen(waiting.c_str(), "wb");
+    ASSERT_NE(nullptr, file);
+    fclose(file);
+    {
+        CTestDefrag defrag;
+    }
+    EXPECT_TRUE(FileExists(waiting));
+    ::DeleteFileA(waiting.c_str());
 }
 
 TEST(RegistryDefragHiveList, ReadsMachineUserAndDeviceFormHives)

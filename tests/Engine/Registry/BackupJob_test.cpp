@@ -7,6 +7,7 @@
 #include "AfxFileFind.h"
 #include "EngineProcess.h"
 #include "FakeScanItems.h"
+#include "KeyAccess.h"
 #include "MessageBoxRecorder.h"
 #include "RecordingStatus.h"
 #include "RegistrySandbox.h"
@@ -62,15 +63,20 @@ protected:
         ASSERT_TRUE(m_sandbox.IsActive());
         ASSERT_TRUE(WriteRegString(HKEY_CURRENT_USER, "Software\\Fixture\\Key", "value", "data"));
         m_before = BackupFiles(".rbk");
+        m_hadFolder = ::GetFileAttributesA(CBackupProcess::GetBackupFolder()) != INVALID_FILE_ATTRIBUTES;
     }
     void TearDown() override
     {
         for (const std::string& file : NewFiles(m_before, BackupFiles(".rbk")))
             ::DeleteFileA(file.c_str());
+        // The folder goes too when the job made it (and nothing else is in it).
+        if (!m_hadFolder)
+            ::RemoveDirectoryA(CBackupProcess::GetBackupFolder());
     }
 
     CRegistrySandbox m_sandbox;
     std::set<std::string> m_before;
+    bool m_hadFolder = false;
 };
 
 } // namespace
@@ -233,10 +239,65 @@ TEST_F(BackupJobTest, APartialBackupWritesTheItemsKeysUnderItsOwnName)
 
     // The next repair's backup, perhaps of the same second, leaves this one as it was.
     const std::string firstText = ReadWholeFile(file.Str());
+    ASSERT_TRUE(WriteRegString(HKEY_CURRENT_USER, "Software\\Other", "value", "data"));
     CFakeScanItems others({{"HKEY_CURRENT_USER\\Software\\Other", false}});
     CString second;
     ASSERT_EQ(process.WritePartialBackup(&others, &second), 1);
     EXPECT_NE(second, file);
     EXPECT_EQ(NewFiles(m_before, BackupFiles(".rbk")).size(), 2u);
     EXPECT_EQ(ReadWholeFile(file.Str()), firstText);
+}
+
+TEST_F(BackupJobTest, APartialBackupThatWouldHoldNoKeyIsNotKept)
+{
+    CBackupProcess process;
+    const struct {
+        const char* what;
+        std::vector<CFakeScanItems::Item> items;
+    } cases[] = {
+        {"files and sizes only", {{"C:\\windows\\gone.lnk", false}, {"-1", false}}},
+        {"keys that are gone", {{"HKEY_CURRENT_USER\\Software\\Gone", false},
+                                {"HKEY_CURRENT_USER\\Software\\Gone\xAC" "value", false}}},
+        {"only an excluded key", {{"HKEY_CURRENT_USER\\Software\\Fixture\\Key", true}}},
+        {"nothing", {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        CFakeScanItems items(c.items);
+        CString file = "unchanged";
+        EXPECT_EQ(process.WritePartialBackup(&items, &file), 1);
+        EXPECT_EQ(file, "unchanged");
+        EXPECT_TRUE(NewFiles(m_before, BackupFiles(".rbk")).empty());
+    }
+}
+
+TEST_F(BackupJobTest, AFullBackupTellsHowManyKeysItCouldNotRead)
+{
+    ASSERT_TRUE(WriteRegString(HKEY_CURRENT_USER, "Software\\Fixture\\Locked\\Inner", "v", "x"));
+    const auto skippedReports = [](const CRecordingStatus& status) {
+        std::vector<std::pair<int, INT_PTR>> reports;
+        for (const StatusEvent& event : status.EventsOf(StatusEvent::Item))
+            if (event.text == ITEM_BACKUP_SKIPPED)
+                reports.push_back({event.value, event.extra});
+        return reports;
+    };
+    CVexaEngineProcess process(false);
+    {
+        CRecordingStatus status;
+        ASSERT_EQ(process.StartBackup("", &status), 1);
+        process.Resume();
+        ASSERT_TRUE(status.WaitFinished());
+        EXPECT_EQ(status.FinishedResult(), 1);
+        EXPECT_TRUE(skippedReports(status).empty());
+    }
+    CDeniedKey locked(HKEY_CURRENT_USER, "Software\\Fixture\\Locked", "KA");
+    ASSERT_TRUE(locked.IsActive());
+    CRecordingStatus status;
+    ASSERT_EQ(process.StartBackup("", &status), 1);
+    process.Resume();
+    ASSERT_TRUE(status.WaitFinished());
+    EXPECT_EQ(status.FinishedResult(), 1);
+    const std::vector<std::pair<int, INT_PTR>> expected = {{1, 0}};
+    EXPECT_EQ(skippedReports(status), expected);
+    EXPECT_EQ(NewFiles(m_before, BackupFiles("_FULL_REGBACKUP.rbk")).size(), 2u);
 }

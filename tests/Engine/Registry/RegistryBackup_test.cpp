@@ -235,10 +235,7 @@ TEST_F(RegistryBackupTest, PartialBackupWritesTheKeysOfTheItemsThatAreNotExclude
     const auto paths = KeyPathsIn(BackupPath(), &balanced);
     EXPECT_TRUE(balanced);
     const std::vector<std::string> expected = {
-        // A key named by two items is written twice, each time from its root.
-        "HKEY_CURRENT_USER", "HKEY_CURRENT_USER\\Software", "HKEY_CURRENT_USER\\Software\\Fixture",
-        "HKEY_CURRENT_USER\\Software\\Fixture\\Deep", "HKEY_CURRENT_USER\\Software\\Fixture\\Deep\\Er",
-        "HKEY_CURRENT_USER\\Software\\Fixture\\Deep\\Er\\Est",
+        // A key named by two items is written once, with both values.
         "HKEY_CURRENT_USER", "HKEY_CURRENT_USER\\Software", "HKEY_CURRENT_USER\\Software\\Fixture",
         "HKEY_CURRENT_USER\\Software\\Fixture\\Deep", "HKEY_CURRENT_USER\\Software\\Fixture\\Deep\\Er",
         "HKEY_CURRENT_USER\\Software\\Fixture\\Deep\\Er\\Est",

@@ -365,6 +365,64 @@ TEST_F(RepairTest, BackupRestoresEverythingTheRepairDeleted)
     EXPECT_EQ(SnapshotOf(HKEY_LOCAL_MACHINE, "Software\\Fixture"), machineBefore);
 }
 
+TEST_F(RepairTest, ManyValuesOfOneKeyAreBackedUpOnceAndAllComeBack)
+{
+    const char* key = "Software\\Fixture\\Many";
+    const int values = 300;
+    for (int i = 0; i < values; ++i)
+        WriteRegString(HKEY_CURRENT_USER, key, ("v" + std::to_string(i)).c_str(),
+                       ("C:\\gone" + std::to_string(i) + ".exe").c_str());
+    WriteRegString(HKEY_CURRENT_USER, key, "kept", "x");
+    WriteRegString(HKEY_CURRENT_USER, "Software\\Fixture\\Many\\Sub", "c", "3");
+    const auto before = SnapshotOf(HKEY_CURRENT_USER, key);
+    for (int i = 0; i < values; ++i)
+        items->AddItem(("HKEY_CURRENT_USER\\" + std::string(key) + kSep + "v" + std::to_string(i)).c_str(), SCAN_FPR,
+                       0, 0);
+
+    EXPECT_EQ(Repair(), 0u);
+    const auto after = SnapshotOf(HKEY_CURRENT_USER, key);
+    EXPECT_EQ(after.size(), 4u);  // the key, "kept", the subkey and its value
+    EXPECT_EQ(after.count(std::string(key) + kSep + "kept"), 1u);
+
+    // The key is in the backup once, with every value the repair deleted.
+    const auto backups = BackupFiles();
+    ASSERT_EQ(backups.size(), 1u);
+    const std::string text = ReadWholeFile(backups[0]);
+    const std::string chain = "<k name=\"Many\">";
+    size_t chains = 0;
+    for (size_t at = text.find(chain); at != std::string::npos; at = text.find(chain, at + 1))
+        ++chains;
+    EXPECT_EQ(chains, 1u);
+    CRegistryManager manager(nullptr);
+    EXPECT_EQ(manager.ImportFile(backups[0].c_str()), 1) << manager.GetRestoreResult().Error.Str();
+    EXPECT_EQ(SnapshotOf(HKEY_CURRENT_USER, key), before);
+}
+
+TEST_F(RepairTest, ARepairThatDeletesNoRegistryEntryWritesNoBackup)
+{
+    const std::string shortcut = folder.WriteFile("Desktop\\broken.lnk", "x");
+    items->AddItem(shortcut.c_str(), SCAN_SRC, 0, 0);
+    items->AddItem("HKEY_CURRENT_USER\\Software\\Fixture\\Gone", SCAN_AXO, 0, 0);
+    EXPECT_EQ(Repair(), 0u);
+    EXPECT_EQ(status.FinishedResult(), 1);
+    EXPECT_FALSE(FileExists(shortcut));
+    EXPECT_TRUE(BackupFiles().empty());
+
+    // Nor does such a repair need a place for one.
+    RemoveFolderTree(backupFolder);
+    ASSERT_TRUE(::CopyFileA(folder.WriteFile("x", "").c_str(), backupFolder.c_str(), FALSE));
+    const std::string another = folder.WriteFile("Desktop\\another.lnk", "x");
+    items->Clear();
+    items->AddItem(another.c_str(), SCAN_SRC, 0, 0);
+    CRecordingStatus second;
+    CRepairProcess process;
+    ASSERT_EQ(process.StartRepair(items.get(), &second), 1);
+    process.Resume();
+    ASSERT_TRUE(second.WaitFinished());
+    EXPECT_EQ(process.WaitForResult(), 0u);
+    EXPECT_FALSE(FileExists(another));
+}
+
 TEST_F(RepairTest, OnlyFullPathsReachFileDeletion)
 {
     // Decoys in the current folder, named like what a size text or a bare name would reach.

@@ -107,6 +107,22 @@ TEST(RegistryWalk, DoesNotFollowLinkKeys)
                                               reinterpret_cast<const BYTE*>(wideTarget.c_str()),
                                               static_cast<DWORD>(wideTarget.size() * sizeof(wchar_t))));
     link.Close();
+    // A link key is deleted only as itself: the sandbox's deletion would follow it, fail, and
+    // leave the sandbox behind.
+    struct CLinkRemover {
+        ~CLinkRemover()
+        {
+            typedef LONG(NTAPI * DELETE_KEY)(HANDLE);
+            const auto deleteKey = reinterpret_cast<DELETE_KEY>(
+                reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "NtDeleteKey")));
+            HKEY opened = nullptr;
+            if (deleteKey && ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet", REG_OPTION_OPEN_LINK,
+                                             DELETE, &opened) == ERROR_SUCCESS) {
+                deleteKey(opened);
+                ::RegCloseKey(opened);
+            }
+        }
+    } removeLink;
     // The link works for an ordinary open...
     ASSERT_TRUE(RegKeyExists(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Services\\One"));
 

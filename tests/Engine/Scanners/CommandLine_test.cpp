@@ -27,6 +27,18 @@ TEST(CommandLine, ProgramEndsAtTheFirstExeThatEndsAPathComponent)
     for (const auto& row : rows)
         EXPECT_EQ(std::string(ProgramPathBeforeExe(row.commandLine, row.firstPosition)), row.program)
             << row.commandLine;
+
+    // No path Windows accepts is longer than 32,767 characters: a ".exe" that ends beyond them
+    // ends no program, however long the text goes on.
+    const std::string longest = "c:\\" + std::string(32760, 'a') + ".exe";
+    ASSERT_EQ(longest.size(), 32767u);
+    EXPECT_EQ(ProgramPathBeforeExe((longest + " /s").c_str()).GetLength(), 32767);
+    EXPECT_TRUE(ProgramPathBeforeExe(("c:\\a" + longest + " /s").c_str()).IsEmpty());
+    std::string repeated;
+    for (int i = 0; i < 250000; ++i)
+        repeated += ".exe";
+    EXPECT_TRUE(ProgramPathBeforeExe(repeated.c_str()).IsEmpty());
+    EXPECT_EQ(std::string(ProgramPathBeforeExe(("c:\\x.exe " + repeated).c_str())), "c:\\x.exe");
 }
 
 TEST(CommandLine, ServiceImagePathsInNtFormsBecomeWin32Paths)

@@ -73,10 +73,12 @@ TEST_F(FontScan, ReportsFontsFoundNeitherWhereWrittenNorInTheFontsFolder)
     ASSERT_TRUE(lock.IsLocked());
     const std::string longName(300, 'L');
 
+    const std::string fontsFolderName = "%SystemRoot%\\Fonts\\";
     const struct {
         std::string name;
         std::string file;
         bool reported;
+        DWORD type = REG_SZ;
     } rows[] = {
         {"Present (TrueType)", Present("present.ttf"), false},
         {"In Fonts Folder", bareName, false},
@@ -90,10 +92,15 @@ TEST_F(FontScan, ReportsFontsFoundNeitherWhereWrittenNorInTheFontsFolder)
         // A name longer than any fixed buffer is read whole, and the walk goes on after it.
         {longName, Missing("long.ttf"), true},
         {"ZZ After Long", Missing("after.ttf"), true},
+        // A REG_EXPAND_SZ path is expanded first, as Windows does; a REG_SZ one is not.
+        {"Expanded Present", fontsFolderName + bareName, false, REG_EXPAND_SZ},
+        {"Expanded Missing", fontsFolderName + UniqueName("kelvara_gone", ".ttf"), true, REG_EXPAND_SZ},
+        {"Expanded Unknown Variable", "%KELVARA_NO_SUCH_VARIABLE%\\gone.ttf", false, REG_EXPAND_SZ},
+        {"Not Expanded", fontsFolderName + UniqueName("kelvara_gone", ".ttf"), false, REG_SZ},
     };
     std::vector<std::string> expected;
     for (const auto& row : rows) {
-        ASSERT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE, kFonts, row.name.c_str(), row.file.c_str()));
+        ASSERT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE, kFonts, row.name.c_str(), row.file.c_str(), row.type));
         if (row.reported)
             expected.push_back(ValueItem(kFontsItem, row.name));
     }

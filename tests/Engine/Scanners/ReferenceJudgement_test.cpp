@@ -168,6 +168,18 @@ TEST_F(ReferenceJudgement, WhatCannotBeJudgedIsNeverAFinding)
     });
 }
 
+// Names with "^" and "~" that the shell's parser does not take while the file is missing are
+// plain paths all the same: the file itself decides.
+TEST_F(ReferenceJudgement, APlainPathWithCaretsAndTildesIsJudgedByItsFile)
+{
+    files.MakeFolder("Tools^1");
+    ExpectFindings({
+        {"caretgone", Missing("Tools^1\\gone^2.exe"), true},
+        {"tildegone", Missing("Tools^1\\gone~2.exe"), true},
+        {"carethere", Present("Tools^1\\here^3.exe"), false},
+    });
+}
+
 // Only the scanners that judge a whole text take arguments for part of a path; the others cut
 // a command line after its ".exe" first.
 TEST_F(ReferenceJudgement, AFileFollowedByArgumentsIsPresent)

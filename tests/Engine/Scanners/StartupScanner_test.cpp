@@ -16,6 +16,14 @@ std::string CommonProgramsFolder()
     return folder;
 }
 
+std::string Repeated(const char* text, int times)
+{
+    std::string repeated;
+    for (int i = 0; i < times; ++i)
+        repeated += text;
+    return repeated;
+}
+
 } // namespace
 
 class StartupScan : public RegistryScannerTest {};
@@ -37,6 +45,11 @@ TEST_F(StartupScan, ReportsRunValuesWhoseProgramIsMissing)
         {HKEY_CURRENT_USER, kRun, "Network", "\\\\server\\share\\tray.exe", false},
         {HKEY_CURRENT_USER, kRun, "Apostrophes", "'" + Missing("quoted.exe") + "'", true},
         {HKEY_LOCAL_MACHINE, kRunOnceEx, "Once", Missing("once.exe") + " -x", true},
+        // Long repetitive texts are judged by their first 32,767 characters, in one pass: no
+        // program path ends there, so no finding.
+        {HKEY_CURRENT_USER, kRun, "Repeated", Repeated(".exe", 250000), false},
+        {HKEY_CURRENT_USER, kRun, "RepeatedPath", Missing("long") + Repeated(".exe", 250000) + " /x", false},
+        {HKEY_CURRENT_USER, kRun, "RepeatedAfter", Missing("before.exe") + " " + Repeated(".exe", 250000), true},
     };
     std::vector<std::string> expected;
     for (const auto& row : rows) {

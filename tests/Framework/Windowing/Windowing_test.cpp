@@ -342,7 +342,7 @@ TEST(ModalLoopTest, EndDialogInsideInitialisationSkipsTheLoop)
 
 TEST(GdiWrapperTest, ObjectsFreeTheirHandlesAndBorrowedOnesStay)
 {
-    const int before = NextGdiHandleIndex();
+    const int before = LiveGdiObjects();
     for (int i = 0; i < 500; ++i) {
         CBrush brush(RGB(i & 0xFF, 0, 0));
         CFont font;
@@ -356,7 +356,7 @@ TEST(GdiWrapperTest, ObjectsFreeTheirHandlesAndBorrowedOnesStay)
         HGDIOBJ old = dc.SelectObject(&bitmap);
         dc.SelectObject(old);
     }
-    EXPECT_LT(NextGdiHandleIndex() - before, 20);
+    EXPECT_LT(LiveGdiObjects() - before, 20);
 
     HBRUSH stock = static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH));
     {

@@ -1,0 +1,123 @@
+// The results tree's clicks: a click on a tick selects its row as well, so that one row looks
+// selected and the description follows it.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "CheckedTreeCtrl.h"
+#include "WindowCapture.h"
+
+namespace {
+
+class CRecordingOwner : public CCheckedTreeOwner
+{
+public:
+    void OnSelectedCountChanged(int delta) override { selected += delta; }
+    void UpdateDescription(const CString& description) override { this->description = description; }
+    int selected = 0;
+    CString description;
+};
+
+class CheckedTreeTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_frame = ::CreateWindowExA(WS_EX_TOPMOST, "STATIC", "", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 60, 60, 560, 300, nullptr,
+                                    nullptr, nullptr, nullptr);
+        ASSERT_NE(nullptr, m_frame);
+        const DWORD style = WS_CHILD | WS_VISIBLE | WS_TABSTOP | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT |
+                            TVS_SHOWSELALWAYS;
+        ASSERT_TRUE(m_tree.Create(style, CRect(0, 0, 560, 300), CWnd::FromHandle(m_frame), 100));
+        m_tree.InitImageLists();
+        m_tree.SetOwner(&m_owner);
+        for (const char* category : { "Windows Fonts", "Shared DLLs" }) {
+            const HTREEITEM row = m_tree.AddCategory(CString(category) + "        [2]", CString(category) + " text", 1);
+            for (int i = 0; i < 2; ++i) {
+                const std::string entry = std::string("HKEY_LOCAL_MACHINE\\SOFTWARE\\") + category + "\\Gone" +
+                                          std::to_string(i);
+                m_entries.push_back(m_tree.AddItem(category, entry.c_str(), 1));
+            }
+            m_tree.Expand(row, TVE_EXPAND);
+            m_categories.push_back(row);
+        }
+        m_tree.SelectItem(m_categories[0]);
+        m_tree.SetFocus();
+        ASSERT_TRUE(WaitUntilDrawn(m_frame));
+    }
+    void TearDown() override
+    {
+        m_tree.DestroyWindow();
+        ::DestroyWindow(m_frame);
+    }
+
+    // A click on the row's tick, as the mouse makes it.
+    void ClickTick(HTREEITEM row)
+    {
+        CRect text;
+        ASSERT_TRUE(m_tree.GetItemRect(row, &text, TRUE));
+        const int y = (text.top + text.bottom) / 2;
+        for (int x = text.left - 1; x >= 0; --x) {
+            UINT flags = 0;
+            if (m_tree.HitTest(CPoint(x, y), &flags) == row && (flags & TVHT_ONITEMSTATEICON)) {
+                m_tree.PostMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+                m_tree.PostMessage(WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+                ASSERT_TRUE(WaitUntilDrawn(m_frame));
+                return;
+            }
+        }
+        FAIL() << "no tick in front of the row";
+    }
+
+    // The rows whose text shows on the selection's colour, as the screen shows them.
+    std::vector<HTREEITEM> RowsShownSelected()
+    {
+        const COLORREF highlight = ::GetSysColor(COLOR_HIGHLIGHT);
+        const CWindowPixels shown = CaptureWindow(m_tree);
+        std::vector<HTREEITEM> rows;
+        for (HTREEITEM row : { m_categories[0], m_entries[0], m_entries[1], m_categories[1], m_entries[2], m_entries[3] }) {
+            CRect text;
+            m_tree.GetItemRect(row, &text, TRUE);
+            int lit = 0;
+            for (int x = text.left; x < text.right; ++x)
+                lit += shown.At(x, text.top + 1) == highlight;
+            if (lit > text.Width() / 2)
+                rows.push_back(row);
+        }
+        return rows;
+    }
+
+    HWND m_frame = nullptr;
+    CCheckedTreeCtrl m_tree;
+    CRecordingOwner m_owner;
+    std::vector<HTREEITEM> m_categories;
+    std::vector<HTREEITEM> m_entries;
+};
+
+TEST_F(CheckedTreeTest, AClickOnATickSelectsItsRowAndOnlyIt)
+{
+    // Entries and categories of both kinds, one after another: each click unticks the row, makes
+    // it the one row selected, on screen as in the control, and shows its category's text.
+    const struct
+    {
+        HTREEITEM row;
+        const char* description;
+    } clicks[] = {
+        { m_entries[1], "Windows Fonts text" },
+        { m_entries[2], "Shared DLLs text" },
+        { m_categories[0], "Windows Fonts text" },
+        { m_entries[3], "Shared DLLs text" },
+    };
+    for (const auto& click : clicks) {
+        const int before = m_tree.GetTickState(click.row);
+        ClickTick(click.row);
+        EXPECT_NE(before, m_tree.GetTickState(click.row));
+        EXPECT_EQ(click.row, m_tree.GetSelectedItem());
+        EXPECT_EQ(std::vector<HTREEITEM>{ click.row }, RowsShownSelected()) << click.description;
+        EXPECT_EQ(CString(click.description), m_owner.description);
+    }
+    EXPECT_EQ(::GetFocus(), m_tree.m_hWnd);
+}
+
+} // namespace
