@@ -11,7 +11,6 @@
 #include "RegistryKey.h"
 #include "ScanItemsInfo.h"
 #include "SharedInstance.h"
-#include "PerfTrace.h"
 
 namespace {
 
@@ -96,7 +95,6 @@ void CQuillonApp::SetProgramFolder(const CString& folder)
 
 BOOL CQuillonApp::InitInstance()
 {
-    PerfMark("InitInstance");
     // The wide command line: a path from the Explorer verb may hold characters that the code
     // page cannot spell, which the narrow one has already replaced.
     m_commandLine.ParseCommandLine(::GetCommandLineW());
@@ -133,26 +131,21 @@ BOOL CQuillonApp::InitInstance()
             return FALSE;
     }
 
-    PerfMark("before CoInitialize");
     if (FAILED(::CoInitialize(nullptr))) {
         AfxMessageBox("Failed to Initialize the COM library", MB_OK);
         return FALSE;
     }
     m_bComInitialised = TRUE;
 
-    PerfMark("before LoadEngine");
     if (!LoadEngine())
         return FALSE;
-    PerfMark("engine loaded");
     if (!m_pProcess)
         m_pProcess = m_pEngineInterface->CreateEngineProcess();
-    PerfMark("process created");
     m_hHandCursor = ::LoadCursor(nullptr, IDC_HAND);
     LoadSettings();
     if (!m_pItems)
         m_pItems = new CScanItemsInfo(m_strProgramFolder);
 
-    PerfMark("settings+items");
     CQuillonDlg mainWindow;
     m_pMainWnd = &mainWindow;
     mainWindow.DoModal();

@@ -78,7 +78,8 @@ public:
     // AddItem, telling more: `rowsBefore` gets the registry rows (1 << row, ScanCategories.h) that
     // had found the same entry before this finding (0 for an entry new to this scan), `identity`
     // the entry's identity. Each is computed once, however many pages want it.
-    int AddFinding(const CString& item, int category, DWORD* rowsBefore, std::string* identity);
+    // Every finding comes through here (AddItem too).
+    virtual int AddFinding(const CString& item, int category, DWORD* rowsBefore, std::string* identity);
     // The items of a category in container order; valid until the container changes.
     void GetFoundItems(int category, std::vector<const FOUND_ITEM*>* items) const;
 

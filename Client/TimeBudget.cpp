@@ -18,6 +18,12 @@ LONGLONG CounterFrequency()
 
 } // namespace
 
+DWORD CTimeBudget::s_sliceMs = CTimeBudget::kSliceMs;
+
+CTimeBudget::CTimeBudget() : CTimeBudget(s_sliceMs)
+{
+}
+
 CTimeBudget::CTimeBudget(DWORD milliseconds)
     : m_deadline(CounterNow() + CounterFrequency() * static_cast<LONGLONG>(milliseconds) / 1000)
 {

@@ -49,11 +49,14 @@ bool CRetiredResults::DeleteFirstRow(HWND tree)
 
 bool CRetiredResults::ReleaseSome(const CTimeBudget& budget)
 {
-    while (!m_memory.empty() && !budget.IsSpent()) {
+    // Some of the work is done before the budget is looked at: a slice always gets on.
+    while (!m_memory.empty()) {
         if (m_memory.back()->ReleaseSome(budget))
             m_memory.pop_back();
+        if (budget.IsSpent())
+            return IsEmpty();
     }
-    while (!m_trees.empty() && !budget.IsSpent()) {
+    while (!m_trees.empty()) {
         HWND tree = m_trees.front();
         // A few rows between looks at the clock: each is a few microseconds.
         for (int row = 0; row < 64; ++row) {
@@ -62,6 +65,8 @@ bool CRetiredResults::ReleaseSome(const CTimeBudget& budget)
                 break;
             }
         }
+        if (budget.IsSpent())
+            break;
     }
     return IsEmpty();
 }

@@ -9,7 +9,6 @@
 #include "Messages.h"
 #include "RegUpdateDlg.h"
 #include "SharedInstance.h"
-#include "PerfTrace.h"
 
 const char kMakerSite[] = "http://www.bellwort.com";
 
@@ -61,7 +60,6 @@ CQuillonDlg::~CQuillonDlg()
 
 BOOL CQuillonDlg::OnInitDialog()
 {
-    PerfMark("main OnInitDialog");
     CBitmapDialog::OnInitDialog();
     FitDialogToSkin(this);
     CentreOnWorkArea();
@@ -69,11 +67,8 @@ BOOL CQuillonDlg::OnInitDialog()
     SetIcon(m_hIcon, TRUE);
     SetIcon(m_hSmallIcon ? m_hSmallIcon : m_hIcon, FALSE);
     InitSkin();
-    PerfMark("InitSkin done");
     m_settingsPage.InitPage();
-    PerfMark("settings InitPage done");
     DispatchCommandLine();
-    PerfMark("dispatch done");
     return TRUE;
 }
 
@@ -119,20 +114,13 @@ void CQuillonDlg::InitSkin()
     m_step.SubclassDlgItem(IDC_STEP_LABEL, this);
 
     m_statisticsPage.CreatePage(this);
-    PerfMark("m_statisticsPage");
     if (CQuillonApp* app = QuillonApp())
         app->m_scanPage.CreatePage(this);
-    PerfMark("scan pages");
     m_backupPage.CreatePage(this);
-    PerfMark("m_backupPage");
     m_startupPage.CreatePage(this);
-    PerfMark("m_startupPage");
     m_defragPage.CreatePage(this);
-    PerfMark("m_defragPage");
     m_settingsPage.CreatePage(this);
-    PerfMark("m_settingsPage");
     m_ignoreListPage.CreatePage(this);
-    PerfMark("m_ignoreListPage");
     SetHeaderFonts();
 
     if (CQuillonApp* app = QuillonApp())
@@ -377,7 +365,6 @@ void CQuillonDlg::OnTrayMinimize()
 
 void CQuillonDlg::OnPaint()
 {
-    PerfMark("main OnPaint");
     if (!IsIconic()) {
         Default();
         return;

@@ -1,5 +1,4 @@
 #include "ScanDlg.h"
-#include "PerfTrace.h"
 
 #include "Kelvara.h"
 #include "QuillonDlg.h"
@@ -71,9 +70,7 @@ BOOL CScanDlg::OnInitDialog()
     if (CQuillonApp* app = QuillonApp()) {
         CWnd* mainWindow = GetParent();
         app->m_scanningPage.CreatePage(mainWindow);
-        PerfMark("scanning page created");
         app->m_resultsPage.CreatePage(mainWindow);
-        PerfMark("results page created");
         app->m_summaryPage.CreatePage(mainWindow);
     }
     m_scanButton.SubclassDlgItem(IDC_SCAN_START, this);

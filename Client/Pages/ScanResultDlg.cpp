@@ -9,7 +9,6 @@
 #include "RepairOutcome.h"
 #include "ResultCategories.h"
 #include "ScanItemsInfo.h"
-#include "PerfTrace.h"
 
 namespace {
 
@@ -263,11 +262,8 @@ void CScanResultDlg::FillResults()
                 m_queue.push_back({ row, item->text, item->identity });
         }
     }
-    PerfMark("fill: queued");
     InsertQueued(CTimeBudget::Unlimited());
-    PerfMark("fill: inserted");
     FinishResults();
-    PerfMark("fill: finished");
 }
 
 void CScanResultDlg::BeginResults(DWORD categories)
@@ -286,21 +282,15 @@ void CScanResultDlg::BeginResults(DWORD categories)
     m_status.SetText("");
     m_dwScanCategories = categories;
 
-    PerfMark("begin: renew");
     RenewTree();
-    PerfMark("begin: renewed");
     m_description.SetText("");
-    PerfMark("begin: description");
     // Nothing is repaired from results that are not whole.
     SetRepairing(true);
-    PerfMark("begin: repairing");
     m_selected.SetText("");
-    PerfMark("begin: selected");
     m_recycleBinBox.SetCheck(BST_CHECKED);
     m_tempFilesBox.SetCheck(BST_CHECKED);
     if (m_tree.m_hWnd)
         m_tree.SendMessage(WM_SETREDRAW, FALSE);
-    PerfMark("begin: end");
 }
 
 void CScanResultDlg::QueueFindings(std::vector<SCAN_FINDING>& findings)
@@ -312,8 +302,7 @@ void CScanResultDlg::QueueFindings(std::vector<SCAN_FINDING>& findings)
     else
         m_queue.insert(m_queue.end(), std::make_move_iterator(findings.begin()), std::make_move_iterator(findings.end()));
     findings.clear();
-    if (!::GetEnvironmentVariableA("KELVARA_NOINC", nullptr, 0))
-        m_slices.Schedule(m_hWnd);
+    m_slices.Schedule(m_hWnd);
 }
 
 bool CScanResultDlg::CompleteResults(HWND notify, UINT readyMessage)
@@ -400,26 +389,28 @@ void CScanResultDlg::OnTimer(UINT_PTR id)
 void CScanResultDlg::RunSlice()
 {
     const CTimeBudget budget;
-    // What the user waits for first: the results, what the repair removed; old trees last.
-    if (m_bPreparing) { char b[64]; sprintf(b, "slice: queue %d", (int)m_queue.size()); PerfMark(b); }
-    if (m_bPreparing && (m_bCompleting || !::GetEnvironmentVariableA("KELVARA_NOINC", nullptr, 0)) && InsertQueued(budget) && m_bCompleting) {
-        FinishResults();
-        if (m_hReadyNotify)
-            ::PostMessageA(m_hReadyNotify, m_uReadyMessage, 1, 0);
-    }
-    if (m_bCheckingOutcome && !budget.IsSpent() && m_outcome.LookSome(budget)) {
-        m_bCheckingOutcome = false;
-        StoreRepairResults(true);
-    }
     CQuillonApp* app = QuillonApp();
     const bool jobRunning = app && app->m_pProcess && app->m_pProcess->IsRunning();
-    if (!budget.IsSpent() && !jobRunning) {
-        PerfMark("delete slice");
-        m_retired.ReleaseSome(budget);
-        PerfMark("delete slice end");
-    }
+    // One kind of work a slice, each doing some before it looks at the budget; what the user
+    // waits for first: the results, then what the repair removed; old trees last, while no job
+    // runs.
     const bool filling = m_bPreparing && (m_nQueueHead < m_queue.size() || m_bCompleting);
-    if (filling || m_bCheckingOutcome)
+    if (filling) {
+        if (InsertQueued(budget) && m_bCompleting) {
+            FinishResults();
+            if (m_hReadyNotify)
+                ::PostMessageA(m_hReadyNotify, m_uReadyMessage, 1, 0);
+        }
+    } else if (m_bCheckingOutcome) {
+        if (m_outcome.LookSome(budget)) {
+            m_bCheckingOutcome = false;
+            StoreRepairResults(true);
+        }
+    } else if (!jobRunning) {
+        m_retired.ReleaseSome(budget);
+    }
+    const bool moreFilling = m_bPreparing && (m_nQueueHead < m_queue.size() || m_bCompleting);
+    if (moreFilling || m_bCheckingOutcome)
         m_slices.Schedule(m_hWnd);
     else if (!m_retired.IsEmpty())
         jobRunning ? m_slices.ScheduleLater(m_hWnd, kJobEndLookMs) : m_slices.Schedule(m_hWnd);

@@ -2,15 +2,11 @@
 
 #include <shlobj.h>
 
-#include <cstring>
-#include <vector>
-
 #include "JobWait.h"
 #include "Kelvara.h"
 #include "Messages.h"
 #include "QuillonDlg.h"
 #include "RegistryKey.h"
-#include "PerfTrace.h"
 
 namespace {
 
@@ -74,8 +70,6 @@ CScanningDlg::~CScanningDlg()
     ::DeleteObject(m_hWhiteBrush);
     ::DeleteObject(m_hActivityBrush);
     ::DeleteObject(m_hErrorsBrush);
-    if (m_hActivityFont)
-        ::DeleteObject(m_hActivityFont);
 }
 
 BOOL CScanningDlg::OnInitDialog()
@@ -111,7 +105,6 @@ BOOL CScanningDlg::OnInitDialog()
     m_tickDark.LoadBitmap(342);
 
     m_activity.SetFontName("Tahoma")->SetFontSize(13)->SetTransparent(TRUE);
-    m_hActivityFont = ::CreateFontIndirectA(&m_activity.GetLogFont());
     for (CLabel* label : { &m_errors, &m_junk })
         label->SetFontName("Myriad Pro")->SetFontSize(14)->SetFontBold(TRUE)->SetTransparent(TRUE)->SetTextColor(0x00009D);
 
@@ -178,7 +171,6 @@ std::set<CString> CScanningDlg::BuildFolderSet()
 
 BOOL CScanningDlg::StartScan()
 {
-    PerfMark("StartScan");
     CQuillonApp* app = QuillonApp();
     m_bScanning = TRUE;
     m_dwStartTick = ::GetTickCount();
@@ -212,7 +204,6 @@ bool CScanningDlg::StartEngineScan(const std::set<CString>& folders)
         return false;
     }
     app->m_pProcess->Resume();
-    PerfMark("StartScan: engine resumed");
     // The results tree grows with the scan's findings.
     app->m_resultsPage.BeginResults(m_dwCategories);
     return true;
@@ -275,23 +266,20 @@ int CScanningDlg::ReportResult(int)
 
 void CScanningDlg::OnTimer(UINT_PTR id)
 {
-    if (id == kDrawTimer && !::GetEnvironmentVariableA("KELVARA_NODRAW", nullptr, 0))
+    if (id == kDrawTimer)
         ApplyProgress();
 }
 
 void CScanningDlg::ApplyProgress(bool ended)
 {
     SCAN_PROGRESS_VIEW view;
-    PerfMark("apply");
     m_progress.Take(view);
     if (view.activity != m_shown.activity)
-        ShowActivity(view.activity);
-    PerfMark("apply: activity");
+        m_activity.SetText(view.activity);
     if (view.overallPosition != m_shown.overallPosition && m_overallBar.m_hWnd)
         m_overallBar.SetPos(view.overallPosition);
     if (view.currentPosition != m_shown.currentPosition && m_currentBar.m_hWnd)
         m_currentBar.SetPos(view.currentPosition);
-    PerfMark("apply: bars");
     for (int row : view.enteredRows) {
         // At the job's end no spinner starts: only the rows before it are done.
         if (!ended)
@@ -299,31 +287,26 @@ void CScanningDlg::ApplyProgress(bool ended)
         else if (row > 0)
             Show(m_images[row - 1], true);
     }
-    PerfMark("apply: marked");
     const DWORD newCrosses = view.crossedRows & ~m_drawnCrosses;
     for (int row = 0; row < kCategoryCount; ++row) {
         if (newCrosses & (1u << row))
             SetResultImage(row, CrossOf(row));
     }
     m_drawnCrosses |= newCrosses;
-    PerfMark("apply: crosses");
     for (int row = 0; row < kRegistryCategoryCount; ++row) {
         if (view.rowCounts[row] != m_shown.rowCounts[row])
             m_counts[row].SetText(Decimal(view.rowCounts[row]));
     }
-    PerfMark("apply: counts");
     if (view.errorCount != m_shown.errorCount && view.errorCount > 0)
         m_errors.SetText(Decimal(view.errorCount) + " Errors Found!");
     if (view.junkLabel != m_shown.junkLabel && !view.junkLabel.IsEmpty())
         m_junk.SetText(view.junkLabel + " Junk Files Found!");
-    PerfMark("apply: labels");
     if (!view.newEntries.empty()) {
         m_shownEntries.insert(m_shownEntries.end(), view.newEntries.begin(), view.newEntries.end());
         if (m_shownItems.m_hWnd)
             ListView_SetItemCountEx(m_shownItems.m_hWnd, static_cast<int>(m_shownEntries.size()),
                                     LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
     }
-    PerfMark("apply: list");
     if (!view.newFindings.empty()) {
         if (CQuillonApp* app = QuillonApp())
             app->m_resultsPage.QueueFindings(view.newFindings);
@@ -332,31 +315,6 @@ void CScanningDlg::ApplyProgress(bool ended)
     view.newEntries.clear();
     view.newFindings.clear();
     m_shown = view;
-    PerfMark("apply: end");
-}
-
-void CScanningDlg::ShowActivity(const CString& text)
-{
-    if (!m_activity.m_hWnd)
-        return;
-    CRect line;
-    m_activity.GetClientRect(&line);
-    HDC dc = ::GetDC(m_activity.m_hWnd);
-    if (!dc) {
-        m_activity.SetText(text);
-        return;
-    }
-    const HGDIOBJ oldFont = m_hActivityFont ? ::SelectObject(dc, m_hActivityFont) : nullptr;
-    // Room for the ellipsis that DrawText writes into the text.
-    std::vector<char> fitted(static_cast<size_t>(text.GetLength()) + 8, '\0');
-    memcpy(fitted.data(), text.GetString(), static_cast<size_t>(text.GetLength()));
-    RECT area = line;
-    ::DrawTextA(dc, fitted.data(), -1, &area,
-                DT_SINGLELINE | DT_NOPREFIX | DT_PATH_ELLIPSIS | DT_MODIFYSTRING | DT_CALCRECT);
-    if (oldFont)
-        ::SelectObject(dc, oldFont);
-    ::ReleaseDC(m_activity.m_hWnd, dc);
-    m_activity.SetText(fitted.data());
 }
 
 void CScanningDlg::OnGetShownItemText(NMHDR* header, LRESULT* result)
@@ -458,7 +416,6 @@ void CScanningDlg::OnResume()
 
 LRESULT CScanningDlg::OnScanFinished(WPARAM, LPARAM)
 {
-    PerfMark("scan finished message");
     m_dwEndTick = ::GetTickCount();
     if (m_bTimerRunning) {
         KillTimer(kDrawTimer);
@@ -470,13 +427,10 @@ LRESULT CScanningDlg::OnScanFinished(WPARAM, LPARAM)
     Show(m_cancel, false);
     Show(m_pause, false);
     Show(m_resume, false);
-    PerfMark("end: buttons");
     StopAnimation();
-    PerfMark("end: animation stopped");
     for (CPictureEx& icon : m_icons)
         Show(icon, false);
     Show(m_images[kCategoryCount - 1], true);
-    PerfMark("end: images");
 
     CQuillonApp* app = QuillonApp();
     if (!app)
@@ -494,10 +448,9 @@ LRESULT CScanningDlg::OnScanFinished(WPARAM, LPARAM)
         app->SaveLastScan(CTime::GetCurrentTime().Format("%d %B %Y, %I:%M%p"));
     SaveLastScanCounts();
     m_bAwaitingResults = true;
-    PerfMark("scan finished: counts saved");
     if (results.CompleteResults(m_hWnd, WM_RESULTS_READY))
         return OnResultsReady(0, 0);
-    ShowActivity(kPreparingResults);
+    m_activity.SetText(kPreparingResults);
     return 0;
 }
 
@@ -506,10 +459,9 @@ LRESULT CScanningDlg::OnResultsReady(WPARAM preparing, LPARAM)
     if (!m_bAwaitingResults)
         return 0;
     m_bAwaitingResults = false;
-    PerfMark("results ready");
     // The message says the results were being prepared: the line said so until now.
     if (preparing)
-        ShowActivity(m_shown.activity);
+        m_activity.SetText(m_shown.activity);
     ShowButtons(false);
     CQuillonApp* app = QuillonApp();
     if (app && app->m_settings.m_bAutoRepair != 0) {

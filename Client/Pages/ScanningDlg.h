@@ -81,8 +81,6 @@ private:
     bool StartEngineScan(const std::set<CString>& folders);
     // Rows, counters and labels as at the start of a scan.
     void ResetPage();
-    // The activity line: the text as it fits the line, its end kept ("..." for what is left out).
-    void ShowActivity(const CString& text);
     // The row's spinner, decoded when first wanted.
     CPictureEx& Spinner(int row);
 
@@ -119,6 +117,4 @@ private:
     bool m_bTimerRunning = false;
     bool m_bAwaitingResults = false;
     int m_nAnimatedRow = -1;
-    // The activity line's font, to measure what fits it.
-    HFONT m_hActivityFont = nullptr;
 };
