@@ -7,6 +7,10 @@
 constexpr UINT WM_SCAN_PATH_REQUEST = WM_USER + 660;
 constexpr UINT WM_SCHEDULED_SCAN_REQUEST = WM_USER + 700;
 constexpr UINT WM_SCAN_FINISHED = WM_USER + 750;
+// The results page's own slices of long work, and its word to the scanning page that the results
+// of the scan that ended are ready.
+constexpr UINT WM_RESULTS_SLICE = WM_USER + 751;
+constexpr UINT WM_RESULTS_READY = WM_USER + 752;
 constexpr UINT WM_AUTO_UPDATE_CHECK = WM_USER + 800;
 constexpr UINT WM_REPAIR_FINISHED = WM_USER + 850;
 constexpr UINT WM_BACKUP_FINISHED = WM_USER + 900;

@@ -24,89 +24,200 @@ bool IsMissingError(LONG error)
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
+bool IsFileGone(const CString& path)
+{
+    if (path.IsEmpty())
+        return false;
+    if (::GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES)
+        return false;
+    return IsMissingError(static_cast<LONG>(::GetLastError()));
+}
+
+// How often the clock is looked at: each look-up costs a few microseconds.
+const size_t kEntriesBetweenClockLooks = 16;
+
 } // namespace
 
 CRepairOutcome::~CRepairOutcome()
 {
-    CloseCachedKey();
+    CloseKey();
 }
 
-void CRepairOutcome::CloseCachedKey()
+void CRepairOutcome::CloseKey()
 {
-    if (m_cachedKey)
-        ::RegCloseKey(m_cachedKey);
-    m_cachedKey = nullptr;
-    m_cachedRoot = nullptr;
-    m_cachedSubKey.Empty();
+    if (m_key)
+        ::RegCloseKey(m_key);
+    m_key = nullptr;
+    m_bKeyLooked = false;
+    m_bAllGone = false;
+}
+
+bool CRepairOutcome::Classify(const CString& item, DWORD category, GROUP_KIND* kind, HKEY* root, CString* path,
+                              CString* name)
+{
+    *kind = GROUP_NOTHING;
+    if (category == SCAN_SRC) {
+        *kind = GROUP_FILES;
+        *name = item;
+        return true;
+    }
+    const int slash = item.Find('\\');
+    if (slash <= 0)
+        return false;
+    *root = RootOfName(item.Left(slash));
+    const CString rest = item.Mid(slash + 1);
+    if (!*root || rest.IsEmpty())
+        return false;
+    const int separator = rest.Find(ITEM_VALUE_SEPARATOR);
+    if (separator == 0)
+        return false;
+    if (separator > 0) {
+        *kind = GROUP_VALUES;
+        *path = rest.Left(separator);
+        *name = rest.Mid(separator + 1);
+        return true;
+    }
+    // A key: looked at from its parent (the root itself when it has none).
+    *kind = GROUP_SUBKEYS;
+    const int last = rest.ReverseFind('\\');
+    *path = last < 0 ? CString() : rest.Left(last);
+    *name = last < 0 ? rest : rest.Mid(last + 1);
+    if (name->IsEmpty()) {
+        // A trailing backslash: the key is the whole text, opened from its root.
+        *path = CString();
+        *name = rest;
+    }
+    return true;
 }
 
 BOOL CRepairOutcome::IsGone(const CString& item, DWORD category)
 {
-    if (category == SCAN_SRC)
-        return IsFileGone(item);
-    const int slash = item.Find('\\');
-    if (slash <= 0)
+    GROUP group;
+    CString name;
+    if (!Classify(item, category, &group.kind, &group.root, &group.path, &name))
         return FALSE;
-    const HKEY root = RootOfName(item.Left(slash));
-    const CString rest = item.Mid(slash + 1);
-    if (!root || rest.IsEmpty())
-        return FALSE;
-    const int separator = rest.Find(ITEM_VALUE_SEPARATOR);
-    if (separator < 0)
-        return IsKeyGone(root, rest);
-    if (separator == 0)
-        return FALSE;
-    return IsValueGone(root, rest.Left(separator), rest.Mid(separator + 1));
+    CloseKey();
+    bool allGone = false;
+    if (group.kind != GROUP_FILES)
+        OpenGroupKey(group, &allGone);
+    const bool gone = allGone || IsEntryGone(group, name);
+    CloseKey();
+    return gone ? TRUE : FALSE;
 }
 
-BOOL CRepairOutcome::IsKeyGone(HKEY root, const CString& subKey)
+void CRepairOutcome::Begin(const std::map<CString, std::vector<CString>>& entriesByCategory)
 {
-    HKEY key = nullptr;
-    const LONG error = ::RegOpenKeyExA(root, subKey, 0, KEY_QUERY_VALUE, &key);
-    if (error == ERROR_SUCCESS)
-        ::RegCloseKey(key);
-    return IsMissingError(error);
-}
-
-BOOL CRepairOutcome::IsValueGone(HKEY root, const CString& subKey, const CString& valueName)
-{
-    if (!m_cachedKey || m_cachedRoot != root || m_cachedSubKey.CompareNoCase(subKey) != 0) {
-        CloseCachedKey();
-        HKEY key = nullptr;
-        const LONG error = ::RegOpenKeyExA(root, subKey, 0, KEY_QUERY_VALUE, &key);
-        if (error != ERROR_SUCCESS)
-            return IsMissingError(error);
-        m_cachedKey = key;
-        m_cachedRoot = root;
-        m_cachedSubKey = subKey;
-    }
-    const LONG error = ::RegQueryValueExA(m_cachedKey, valueName, nullptr, nullptr, nullptr, nullptr);
-    return IsMissingError(error);
-}
-
-BOOL CRepairOutcome::IsFileGone(const CString& path)
-{
-    if (path.IsEmpty())
-        return FALSE;
-    if (::GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES)
-        return FALSE;
-    return IsMissingError(static_cast<LONG>(::GetLastError()));
-}
-
-std::map<CString, int> CRepairOutcome::CountGone(const std::map<CString, std::vector<CString>>& entriesByCategory)
-{
-    std::map<CString, int> gone;
+    CloseKey();
+    m_groups.clear();
+    m_gone.clear();
+    m_group = 0;
+    m_entry = 0;
+    // Entries of one key come together however their categories interleave.
+    std::map<std::pair<int, std::pair<HKEY, CString>>, size_t> groupOf;
     for (const auto& category : entriesByCategory) {
         const int index = FindResultCategory(category.first);
         if (index < 0)
             continue;
-        int count = 0;
+        m_gone[category.first] = 0;
         for (const CString& entry : category.second) {
-            if (IsGone(entry, kResultCategories[index].bit))
-                ++count;
+            GROUP_KIND kind = GROUP_NOTHING;
+            HKEY root = nullptr;
+            CString path, name;
+            if (!Classify(entry, kResultCategories[index].bit, &kind, &root, &path, &name))
+                continue;   // names nothing that could have been removed: not cleaned
+            const auto key = std::make_pair(static_cast<int>(kind), std::make_pair(root, path));
+            auto found = groupOf.find(key);
+            if (found == groupOf.end()) {
+                GROUP group;
+                group.kind = kind;
+                group.root = root;
+                group.path = path;
+                m_groups.push_back(group);
+                found = groupOf.insert(std::make_pair(key, m_groups.size() - 1)).first;
+            }
+            m_groups[found->second].entries.push_back(std::make_pair(category.first, name));
         }
-        gone[category.first] = count;
     }
-    CloseCachedKey();
-    return gone;
+}
+
+bool CRepairOutcome::OpenGroupKey(const GROUP& group, bool* allGone)
+{
+    *allGone = false;
+    HKEY key = nullptr;
+    const REGSAM access = group.kind == GROUP_SUBKEYS ? KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE : KEY_QUERY_VALUE;
+    const LONG error = ::RegOpenKeyExA(group.root, group.path, 0, access, &key);
+    if (error != ERROR_SUCCESS) {
+        // A missing key takes all its values and subkeys with it; a key that cannot be looked at
+        // leaves each entry to its own look.
+        *allGone = IsMissingError(error);
+        return false;
+    }
+    m_key = key;
+    DWORD subkeys = 0;
+    DWORD values = 0;
+    if (::RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr, nullptr,
+                           nullptr, nullptr) == ERROR_SUCCESS)
+        *allGone = (group.kind == GROUP_SUBKEYS ? subkeys : values) == 0;
+    return true;
+}
+
+bool CRepairOutcome::IsEntryGone(const GROUP& group, const CString& name)
+{
+    if (group.kind == GROUP_FILES)
+        return IsFileGone(name);
+    if (group.kind == GROUP_SUBKEYS) {
+        // From the open parent, or from the root when the parent could not be opened.
+        HKEY key = nullptr;
+        const LONG error = m_key ? ::RegOpenKeyExA(m_key, name, 0, KEY_QUERY_VALUE, &key)
+                                 : ::RegOpenKeyExA(group.root, group.path.IsEmpty() ? name : group.path + "\\" + name,
+                                                   0, KEY_QUERY_VALUE, &key);
+        if (error == ERROR_SUCCESS)
+            ::RegCloseKey(key);
+        return IsMissingError(error);
+    }
+    if (!m_key) {
+        HKEY key = nullptr;
+        const LONG error = ::RegOpenKeyExA(group.root, group.path, 0, KEY_QUERY_VALUE, &key);
+        if (error != ERROR_SUCCESS)
+            return IsMissingError(error);
+        m_key = key;
+    }
+    return IsMissingError(::RegQueryValueExA(m_key, name, nullptr, nullptr, nullptr, nullptr));
+}
+
+bool CRepairOutcome::LookSome(const CTimeBudget& budget)
+{
+    size_t looked = 0;
+    while (m_group < m_groups.size()) {
+        const GROUP& group = m_groups[m_group];
+        if (!m_bKeyLooked && group.kind != GROUP_FILES) {
+            bool allGone = false;
+            OpenGroupKey(group, &allGone);
+            m_bAllGone = allGone;
+            m_bKeyLooked = true;
+        }
+        for (; m_entry < group.entries.size(); ++m_entry) {
+            const auto& entry = group.entries[m_entry];
+            if (m_bAllGone || IsEntryGone(group, entry.second))
+                ++m_gone[entry.first];
+            if (++looked % kEntriesBetweenClockLooks == 0 && budget.IsSpent()) {
+                ++m_entry;
+                return false;
+            }
+        }
+        CloseKey();
+        ++m_group;
+        m_entry = 0;
+        // Opening a key costs what looking at an entry does.
+        if (++looked % kEntriesBetweenClockLooks == 0 && budget.IsSpent())
+            return m_group >= m_groups.size();
+    }
+    return true;
+}
+
+std::map<CString, int> CRepairOutcome::CountGone(const std::map<CString, std::vector<CString>>& entriesByCategory)
+{
+    Begin(entriesByCategory);
+    LookSome(CTimeBudget::Unlimited());
+    return m_gone;
 }

@@ -2,12 +2,18 @@
 // entries it deleted; so once the repair's job has ended, the program asks the registry and the
 // file system whether each entry it asked for is gone. Only an entry that is surely gone counts
 // as cleaned: one that still exists, or that cannot be looked at, does not.
+//
+// The entries are looked at key by key: one opening of a key serves all its values asked for
+// and all its subkeys asked for, and a key that is missing or holds nothing answers for all of
+// them at once. The look can go in slices (Begin, then LookSome until it is done), so that the
+// window that waits for it goes on answering.
 #pragma once
 
 #include <map>
 #include <vector>
 
 #include "Afx.h"
+#include "TimeBudget.h"
 
 class CRepairOutcome
 {
@@ -20,18 +26,43 @@ public:
     // TRUE when the found item (a registry key, a registry value "key\xACname", or for the
     // program shortcuts a file) no longer exists.
     BOOL IsGone(const CString& item, DWORD category);
-    // The entries of each category that are gone, by category name; categories are named as the
-    // results tree names them.
+
+    // The entries to look at, by category name as the results tree names them (other names are
+    // not looked at).
+    void Begin(const std::map<CString, std::vector<CString>>& entriesByCategory);
+    // Looks at entries until the budget is spent; true once every entry has been looked at.
+    bool LookSome(const CTimeBudget& budget);
+    // The entries of each category that are gone: complete once LookSome has returned true.
+    const std::map<CString, int>& GetGone() const { return m_gone; }
+    // Begin and LookSome in one go.
     std::map<CString, int> CountGone(const std::map<CString, std::vector<CString>>& entriesByCategory);
 
 private:
-    BOOL IsKeyGone(HKEY root, const CString& subKey);
-    BOOL IsValueGone(HKEY root, const CString& subKey, const CString& valueName);
-    BOOL IsFileGone(const CString& path);
-    void CloseCachedKey();
+    enum GROUP_KIND { GROUP_SUBKEYS, GROUP_VALUES, GROUP_FILES, GROUP_NOTHING };
+    // Entries that one look at one key answers: the subkeys or the values of `path`, or files, or
+    // texts that name nothing that could have been removed.
+    struct GROUP
+    {
+        GROUP_KIND kind = GROUP_NOTHING;
+        HKEY root = nullptr;
+        CString path;
+        // (category name, the entry's name below `path`, or its whole text for files)
+        std::vector<std::pair<CString, CString>> entries;
+    };
 
-    // The last key opened for a value: the values of one key are asked for one after another.
-    HKEY m_cachedRoot = nullptr;
-    CString m_cachedSubKey;
-    HKEY m_cachedKey = nullptr;
+    static bool Classify(const CString& item, DWORD category, GROUP_KIND* kind, HKEY* root, CString* path,
+                         CString* name);
+    // Opens the group's key; false when the key's state answers for every entry (`allGone`).
+    bool OpenGroupKey(const GROUP& group, bool* allGone);
+    bool IsEntryGone(const GROUP& group, const CString& name);
+    void CloseKey();
+
+    std::vector<GROUP> m_groups;
+    size_t m_group = 0;
+    size_t m_entry = 0;
+    // The group's key, while its entries are looked at; `m_bAllGone` when it answered for all.
+    HKEY m_key = nullptr;
+    bool m_bKeyLooked = false;
+    bool m_bAllGone = false;
+    std::map<CString, int> m_gone;
 };

@@ -78,21 +78,69 @@ void CScanItemsInfo::Clear()
     ClearRepairExclusions();
 }
 
+namespace {
+
+// The findings of a scan that are no longer wanted, freed in pieces.
+template <class Items, class Rows>
+class CFindingsMemory : public CReleasable
+{
+public:
+    CFindingsMemory(Items&& items, Rows&& rows) : m_items(std::move(items)), m_rows(std::move(rows)) {}
+    bool ReleaseSome(const CTimeBudget& budget) override
+    {
+        return ReleaseSomeOf(m_items, budget) && ReleaseSomeOf(m_rows, budget);
+    }
+
+private:
+    Items m_items;
+    Rows m_rows;
+};
+
+} // namespace
+
+std::unique_ptr<CReleasable> CScanItemsInfo::TakeFindings()
+{
+    std::unique_ptr<CReleasable> memory(
+        new CFindingsMemory<FoundItems, decltype(m_findingRows)>(std::move(m_items), std::move(m_findingRows)));
+    Clear();
+    return memory;
+}
+
 int CScanItemsInfo::AddItem(CString item, int category, int, INT_PTR)
+{
+    return AddFinding(item, category, nullptr, nullptr);
+}
+
+int CScanItemsInfo::AddFinding(const CString& item, int category, DWORD* rowsBefore, std::string* identityOut)
 {
     m_foundCategories |= static_cast<DWORD>(category);
     LoadIgnoreList();
     std::string identity = m_locations.IdentityOf(item, category);
+    if (rowsBefore)
+        *rowsBefore = 0;
+    if (identityOut)
+        *identityOut = identity;
     if (m_ignoredIdentities.count(identity))
         return 0;
     const int row = RegistryRowOf(category);
-    if (row >= 0)
-        m_findingRows[identity] |= 1u << row;
+    if (row >= 0) {
+        DWORD& rows = m_findingRows[identity];
+        if (rowsBefore)
+            *rowsBefore = rows;
+        rows |= 1u << row;
+    }
     // A multimap keeps equal keys in insertion order, so items of a category stay in the order
     // in which they were found.
     m_items.insert(FoundItems::value_type(category, FOUND_ITEM{ item, std::move(identity) }));
     ++m_categoryCounts[category];
     return 1;
+}
+
+void CScanItemsInfo::GetFoundItems(int category, std::vector<const FOUND_ITEM*>* items) const
+{
+    const auto range = m_items.equal_range(category);
+    for (auto it = range.first; it != range.second; ++it)
+        items->push_back(&it->second);
 }
 
 void CScanItemsInfo::CountFindingsOnce(int counts[kRegistryCategoryCount]) const

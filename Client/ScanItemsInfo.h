@@ -7,6 +7,7 @@
 #pragma once
 
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <unordered_map>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "ItemLocation.h"
+#include "Releasable.h"
 #include "ScanCategories.h"
 #include "VexaEngine.h"
 
@@ -27,6 +29,8 @@ public:
     CScanItemsInfo& operator=(const CScanItemsInfo&) = delete;
 
     void Clear() override;
+    // Clear, handing back the findings' memory for the caller to free when it suits it.
+    std::unique_ptr<CReleasable> TakeFindings();
     int AddItem(CString item, int category, int value, INT_PTR extra) override;
     BOOL HasCategory(int category) override;
     int GetSpywareId(const char* name) override;
@@ -63,6 +67,20 @@ public:
     // The folder of the scan logs beside the program.
     CString GetScanLogFolder() const;
 
+    // An item as the container holds it: its text and the entry it names (CItemLocation).
+    struct FOUND_ITEM
+    {
+        CString text;
+        std::string identity;
+    };
+    // AddItem, telling more: `rowsBefore` gets the registry rows (1 << row, ScanCategories.h) that
+    // had found the same entry before this finding (0 for an entry new to this scan), `identity`
+    // the entry's identity. Each is computed once, however many pages want it.
+    // Every finding comes through here (AddItem too).
+    virtual int AddFinding(const CString& item, int category, DWORD* rowsBefore, std::string* identity);
+    // The items of a category in container order; valid until the container changes.
+    void GetFoundItems(int category, std::vector<const FOUND_ITEM*>* items) const;
+
     // One registry entry (or file) found by several categories under several texts counts once.
     // The number of distinct entries the registry categories found.
     int CountFindings() const { return static_cast<int>(m_findingRows.size()); }
@@ -77,11 +95,6 @@ private:
     // The name that an item is reduced to when it is compared with exclusions by name: without
     // ".txt", after its last '@', and without its bracketed part.
     static CString ReduceItemName(const CString& item);
-    struct FOUND_ITEM
-    {
-        CString text;
-        std::string identity;   // CItemLocation::IdentityOf the text
-    };
     typedef std::multimap<int, FOUND_ITEM> FoundItems;
 
     static CString RunningProgramFolder();

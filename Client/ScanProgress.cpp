@@ -3,6 +3,8 @@
 #include <cstring>
 #include <utility>
 
+#include "ScanItemsInfo.h"
+
 class CScanProgress::CLock
 {
 public:
@@ -44,8 +46,8 @@ void CScanProgress::Begin(const CString& whiteListPath)
     m_whiteList = whiteList;
     m_currentArea.Empty();
     m_state = SCAN_PROGRESS_VIEW();
-    m_entryRows.clear();
     m_foundRows = 0;
+    m_bCancelled = false;
     m_recycleBinKB = 0;
     m_tempFilesKB = 0;
 }
@@ -77,76 +79,72 @@ void CScanProgress::OnProgress(int phase)
     } else if (phase == PROGRESS_STEP) {
         m_state.currentPosition = StepBar(m_state.currentPosition, kCurrentRange);
     } else if (phase == PROGRESS_END) {
-        m_state.overallPosition = kCurrentRange;
+        // A cancelled scan did not go through every category: its overall bar stays where it was.
+        if (!m_bCancelled)
+            m_state.overallPosition = kOverallRange;
         m_state.currentPosition = kCurrentRange;
     }
 }
 
-void CScanProgress::OnItem(CAbstractScanItemsInfo* items, const char* itemText, int category, int value,
-                           INT_PTR extra)
+void CScanProgress::OnItem(CScanItemsInfo* items, const char* itemText, int category, int value, INT_PTR extra)
 {
     if (!items || !itemText)
         return;
-    const CString item = itemText;
+    CString item = itemText;
     if (m_whiteList.IsListed(item))
         return;
-    const int added = items->AddItem(item, category, value, extra);
-
     if (category == SCAN_RCB || category == SCAN_TPF) {
-        if (strcmp(itemText, ITEM_SIZE_TOTAL) == 0) {
-            CLock lock(&m_lock);
-            const double kilobytes = static_cast<double>(static_cast<DWORD>(value));
-            (category == SCAN_RCB ? m_recycleBinKB : m_tempFilesKB) = kilobytes;
-            return;
-        }
-        if (value == -1) {
-            CLock lock(&m_lock);
-            m_state.junkLabel = item;
-            m_junkText = item;
-        }
-        if (category == SCAN_RCB || value != -1) {
-            RecordEntry(item, category);
-            CLock lock(&m_lock);
-            ++m_state.junkCount;
-        }
-        if (added == 1) {
-            CLock lock(&m_lock);
-            m_foundRows |= category == SCAN_RCB ? 1u << kRecycleBinRow : 1u << kTempFilesRow;
-        }
+        OnJunkItem(items, item, category, value, extra);
         return;
     }
-    if (added != 1)
-        return;
-    const bool newEntry = RecordEntry(item, category);
-    CLock lock(&m_lock);
-    if (newEntry)
-        ++m_state.errorCount;
-    for (int row = 0; row < kCategoryCount; ++row) {
-        if (RowHasBit(row, static_cast<DWORD>(category)))
-            m_foundRows |= 1u << row;
-    }
-}
-
-bool CScanProgress::RecordEntry(const CString& item, int category)
-{
     // One entry found under several texts, or by several categories, is one error: each of its
     // categories' rows counts it once and turns to a cross, the list of shown items shows it once.
-    const std::string identity = m_locations.IdentityOf(item, category);
+    DWORD rowsBefore = 0;
+    std::string identity;
+    if (items->AddFinding(item, category, &rowsBefore, &identity) != 1)
+        return;
+    int row = 0;
+    while (row < kRegistryCategoryCount && kScanCategories[row].bit != static_cast<DWORD>(category))
+        ++row;
+    const DWORD rowBit = 1u << row;
+    if (row >= kRegistryCategoryCount)
+        return;
     CLock lock(&m_lock);
-    DWORD& rowsThatFoundIt = m_entryRows[identity];
-    const bool newEntry = rowsThatFoundIt == 0;
-    for (int row = 0; row < kCategoryCount; ++row) {
-        if (!RowHasBit(row, static_cast<DWORD>(category)) || (rowsThatFoundIt & (1u << row)))
-            continue;
-        rowsThatFoundIt |= 1u << row;
-        m_state.crossedRows |= 1u << row;
-        if (row < kRegistryCategoryCount)
-            ++m_state.rowCounts[row];
-        // Only the first eleven categories enter the list of shown items.
-        if (newEntry && row < 11)
-            m_state.newEntries.push_back({ kScanCategories[row].name, item });
+    m_foundRows |= rowBit;
+    if (rowsBefore & rowBit)
+        return;
+    const bool newEntry = rowsBefore == 0;
+    if (newEntry)
+        ++m_state.errorCount;
+    m_state.crossedRows |= rowBit;
+    ++m_state.rowCounts[row];
+    // Only the first eleven categories enter the list of shown items.
+    if (newEntry && row < 11)
+        m_state.newEntries.push_back({ kScanCategories[row].name, item });
+    m_state.newFindings.push_back({ row, std::move(item), std::move(identity) });
+}
+
+void CScanProgress::OnJunkItem(CScanItemsInfo* items, const CString& item, int category, int value, INT_PTR extra)
+{
+    const int added = items->AddItem(item, category, value, extra);
+    const int row = category == SCAN_RCB ? kRecycleBinRow : kTempFilesRow;
+    CLock lock(&m_lock);
+    if (item == ITEM_SIZE_TOTAL) {
+        (category == SCAN_RCB ? m_recycleBinKB : m_tempFilesKB) = static_cast<double>(static_cast<DWORD>(value));
+        return;
     }
-    return newEntry;
+    if (category == SCAN_RCB || value != -1) {
+        m_state.crossedRows |= 1u << row;
+        ++m_state.junkCount;
+    }
+    // The size of what was found: the Temp Files scan tells its size also when it found
+    // nothing, and "0KB Junk Files Found!" beside two ticks would say what did not happen.
+    if (value == -1 && m_state.junkCount > 0) {
+        m_state.junkLabel = item;
+        m_junkText = item;
+    }
+    if (added == 1)
+        m_foundRows |= 1u << row;
 }
 
 void CScanProgress::Take(SCAN_PROGRESS_VIEW& view)
@@ -165,7 +163,15 @@ void CScanProgress::Take(SCAN_PROGRESS_VIEW& view)
     view.junkLabel = m_state.junkLabel;
     view.newEntries = std::move(m_state.newEntries);
     m_state.newEntries.clear();
+    view.newFindings = std::move(m_state.newFindings);
+    m_state.newFindings.clear();
     view.scannedItems = m_state.scannedItems;
+}
+
+void CScanProgress::Cancel()
+{
+    CLock lock(&m_lock);
+    m_bCancelled = true;
 }
 
 DWORD CScanProgress::GetFoundRows()

@@ -1,21 +1,31 @@
 // CScanProgress: what the scanning page shows of a running scan, kept apart from its windows.
 // The engine's job thread records each report here (and files findings in the container); the
-// page's window thread takes what changed on a timer and draws it. So the job thread never waits
-// for the window thread, and a scan with many findings costs one lookup per finding.
+// page's window thread takes what changed on a timer and draws it, and hands the new findings to
+// the results page, whose tree grows while the scan runs. So the job thread never waits for the
+// window thread, and a finding costs one look-up of its entry (in the container).
 #pragma once
 
 #include <string>
-#include <unordered_map>
 #include <vector>
 
-#include "ItemLocation.h"
 #include "ScanCategories.h"
 #include "WhiteList.h"
+
+class CScanItemsInfo;
 
 struct SCAN_LIST_ENTRY
 {
     CString category;
     CString item;
+};
+
+// A finding of a registry category as the container stored it, for the results tree: only the
+// first finding of an entry by each category.
+struct SCAN_FINDING
+{
+    int row;                // of the registry categories (ScanCategories.h)
+    CString item;
+    std::string identity;   // CItemLocation
 };
 
 // A copy of the shown state; the lists hold only what changed since the previous copy.
@@ -31,6 +41,7 @@ struct SCAN_PROGRESS_VIEW
     int junkCount = 0;
     CString junkLabel;       // the last size text of a junk category; empty while none
     std::vector<SCAN_LIST_ENTRY> newEntries;
+    std::vector<SCAN_FINDING> newFindings;
     int scannedItems = 0;
 };
 
@@ -48,10 +59,12 @@ public:
     // Job thread.
     void OnActivity(const char* text, const char* area);
     void OnProgress(int phase);
-    void OnItem(CAbstractScanItemsInfo* items, const char* item, int category, int value, INT_PTR extra);
+    void OnItem(CScanItemsInfo* items, const char* item, int category, int value, INT_PTR extra);
 
     // Window thread.
     void Take(SCAN_PROGRESS_VIEW& view);
+    // The user cancelled the scan: its end does not show every category done.
+    void Cancel();
     // Rows whose category has an item in the container.
     DWORD GetFoundRows();
     double GetRecycleBinKB();
@@ -69,18 +82,14 @@ public:
 
 private:
     class CLock;
-    // Counts a finding on its category's rows, once per entry and row; true for an entry that
-    // no category had found before.
-    bool RecordEntry(const CString& item, int category);
+    void OnJunkItem(CScanItemsInfo* items, const CString& item, int category, int value, INT_PTR extra);
 
     CRITICAL_SECTION m_lock;
     CWhiteList m_whiteList;
     CString m_currentArea;
     SCAN_PROGRESS_VIEW m_state;
-    CItemLocation m_locations;
-    // Each entry found so far (CItemLocation) -> the rows that found it (1 << row).
-    std::unordered_map<std::string, DWORD> m_entryRows;
     DWORD m_foundRows = 0;
+    bool m_bCancelled = false;
     double m_recycleBinKB = 0;
     double m_tempFilesKB = 0;
     CString m_junkText;

@@ -1,29 +1,33 @@
 // app_bench: the pages' cost over the engine alone. For registry fixtures with 1k, 10k and 50k
 // broken startup entries it prints
 // - the engine's scan time with a bare status object, the same scan through the scanning page of
-//   a real main window, their ratio (target: at most 1.1), the longest time the window thread
-//   took to answer a message during the page's scans (target: under 100 ms; measured with
-//   SendMessageTimeout from a watcher thread), and the time per finding at each size (linear
-//   growth keeps it flat);
-// - the time from the end of the scan to the results tree filled and shown (target: linear, and
-//   under one second for 10k);
+//   a real main window (from the click on Start Scan until Next is enabled, the results tree
+//   whole), their ratio (target: at most 1.1), and the longest time the window thread took to
+//   answer a message meanwhile (target: under 100 ms; measured with SendMessageTimeout from a
+//   watcher thread);
+// - of that, the time from the scan's end message until the results are ready (target: linear,
+//   and under one second for 10k) and the window's longest answer in that time;
 // - for as many broken class registrations (one key each), the engine's repair with a bare status
-//   object, the same repair from the results page up to its statistics and summary, and their
-//   ratio (target: at most 1.1).
-// Each figure is the fastest of three runs (one run of the 50k repair).
-//
+//   object, the same repair from the results page up to its statistics and summary, their ratio
+//   (target: at most 1.1) and the window's longest answer meanwhile.
 // It also prints the backup page's whole-registry backup against the engine's backup alone (target
 // ratio: at most 1.1), and the time the startup manager page takes to fill its list with 5,000
-// Run entries (target: under one second).
+// Run entries (target: under one second). Each part starts from a registry without the fixtures
+// of the parts before it.
+//
+// Each figure is the median of three runs, with the fastest and slowest in brackets. The page's
+// message loop waits for messages as the program's does (GetMessage), so that neither way of
+// running a job is woken for nothing. "--load K" runs K busy threads beside it all.
 //
 // Run by hand under Wine with a display:  build/x86_64/wine-run.sh build/x86_64/bin/app_bench.exe
-// ("scan", "repair" or "tools" as argument runs only that part).
+// [--load K] [scan|repair|tools] (a part's name runs only that part).
 #include <windows.h>
 #include <shlwapi.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -31,6 +35,7 @@
 
 #include "JobWait.h"
 #include "Kelvara.h"
+#include "Messages.h"
 #include "QuillonDlg.h"
 #include "ScanItemsInfo.h"
 #include "resource.h"
@@ -119,6 +124,60 @@ LARGE_INTEGER Now()
     return now;
 }
 
+const int kSizes[] = { 1000, 10000, 50000 };
+const int kRounds = 3;
+
+// One figure over several runs: its median and spread.
+class CFigure
+{
+public:
+    void Add(double value) { m_values.push_back(value); }
+    // "median (fastest-slowest)" in the format given.
+    std::string Text(const char* format) const
+    {
+        if (m_values.empty())
+            return "-";
+        std::vector<double> sorted = m_values;
+        std::sort(sorted.begin(), sorted.end());
+        const size_t middle = sorted.size() / 2;
+        const double median = sorted.size() % 2 ? sorted[middle] : (sorted[middle - 1] + sorted[middle]) / 2;
+        char one[32], low[32], high[32], text[112];
+        snprintf(one, sizeof(one), format, median);
+        snprintf(low, sizeof(low), format, sorted.front());
+        snprintf(high, sizeof(high), format, sorted.back());
+        snprintf(text, sizeof(text), "%s (%s-%s)", one, low, high);
+        return text;
+    }
+
+private:
+    std::vector<double> m_values;
+};
+
+// Threads that keep CPUs busy for the bench's life, as other work on a user's machine does.
+class CBusyThreads
+{
+public:
+    explicit CBusyThreads(int count)
+    {
+        for (int i = 0; i < count; ++i)
+            m_threads.emplace_back([this] {
+                volatile unsigned long long spin = 0;
+                while (!m_stop)
+                    spin = spin + 1;
+            });
+    }
+    ~CBusyThreads()
+    {
+        m_stop = true;
+        for (std::thread& thread : m_threads)
+            thread.join();
+    }
+
+private:
+    std::atomic<bool> m_stop{ false };
+    std::vector<std::thread> m_threads;
+};
+
 double EngineAlone(CAbstractProcess* process, CAbstractScanItemsInfo* items)
 {
     items->Clear();
@@ -131,57 +190,62 @@ double EngineAlone(CAbstractProcess* process, CAbstractScanItemsInfo* items)
     return Seconds(start, Now());
 }
 
-double ThroughThePage(CQuillonDlg& mainWindow, double* longestAnswerMs)
+// Answers the window gives a watcher thread while a job runs through a page: the longest wait.
+class CAnswerWatcher
 {
-    CQuillonApp& app = g_app;
-    std::atomic<bool> watching{ true };
-    std::atomic<bool> watcherDone{ false };
-    std::atomic<double> longest{ 0 };
-    HWND target = mainWindow.m_hWnd;
-    std::thread watcher([&] {
-        while (watching) {
+public:
+    explicit CAnswerWatcher(HWND window) : m_window(window)
+    {
+        m_thread = std::thread([this] { Watch(); });
+    }
+    // The longest wait since the last call (an answer still awaited counts as far as it got).
+    double TakeLongestMs()
+    {
+        const double longest = m_longest;
+        m_longest = 0;
+        return longest;
+    }
+    // Stops the watcher; the caller's thread keeps answering until it has.
+    void Stop()
+    {
+        m_watching = false;
+        MSG msg;
+        while (!m_done) {
+            while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+                ::DispatchMessageA(&msg);
+            ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+        }
+        m_thread.join();
+    }
+
+private:
+    void Watch()
+    {
+        while (m_watching) {
             const LARGE_INTEGER sent = Now();
             DWORD_PTR ignored = 0;
-            ::SendMessageTimeoutA(target, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored);
+            ::SendMessageTimeoutA(m_window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored);
             const double ms = Seconds(sent, Now()) * 1000.0;
-            // An answer that straddles the end of the scan is not the scan's.
-            if (watching && ms > longest)
-                longest = ms;
+            if (m_watching && ms > m_longest)
+                m_longest = ms;
             ::Sleep(5);
         }
-        watcherDone = true;
-    });
-    CScanningDlg& scanning = app.m_scanningPage;
-    const LARGE_INTEGER start = Now();
-    ::SendMessageA(::GetDlgItem(app.m_scanPage.m_hWnd, IDC_SCAN_START), BM_CLICK, 0, 0);
-    HWND next = ::GetDlgItem(scanning.m_hWnd, IDC_SCANNING_NEXT);
-    MSG msg;
-    while (!(::IsWindowVisible(next) && ::IsWindowEnabled(next))) {
-        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (!AfxPreTranslateMessage(&msg)) {
-                ::TranslateMessage(&msg);
-                ::DispatchMessageA(&msg);
-            }
-        }
-        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+        m_done = true;
     }
-    const double seconds = Seconds(start, Now());
-    watching = false;
-    // The watcher may be waiting for an answer: keep answering until it has stopped.
-    while (!watcherDone) {
-        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-            ::DispatchMessageA(&msg);
-        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-    }
-    watcher.join();
-    *longestAnswerMs = longest;
-    return seconds;
-}
 
-void Pump()
+    HWND m_window;
+    std::atomic<bool> m_watching{ true };
+    std::atomic<bool> m_done{ false };
+    std::atomic<double> m_longest{ 0 };
+    std::thread m_thread;
+};
+
+// Runs the window's messages as the program's loop does, until `done` holds after a message.
+template <class F>
+void RunMessagesUntil(F done)
 {
     MSG msg;
-    while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    while (!done() && ::GetMessageA(&msg, nullptr, 0, 0) > 0) {
         if (!AfxPreTranslateMessage(&msg)) {
             ::TranslateMessage(&msg);
             ::DispatchMessageA(&msg);
@@ -189,15 +253,63 @@ void Pump()
     }
 }
 
-// From the end of the scan (its findings in the container) to the results page filled and shown.
-double FillAndShowResults()
+// Lets what the pages do after a job (emptying earlier results) end before the next run: runs
+// the messages until none has come for a while.
+void Settle()
+{
+    MSG msg;
+    DWORD quietSince = ::GetTickCount();
+    while (::GetTickCount() - quietSince < 300) {
+        if (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (!AfxPreTranslateMessage(&msg)) {
+                ::TranslateMessage(&msg);
+                ::DispatchMessageA(&msg);
+            }
+            quietSince = ::GetTickCount();
+        } else {
+            ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+        }
+    }
+}
+
+struct PAGE_SCAN
+{
+    double seconds = 0;         // click to Next enabled
+    double longestMs = 0;       // the window's longest answer in that time
+    double readySeconds = 0;    // the end message to Next enabled
+    double readyLongestMs = 0;  // the window's longest answer in that time
+};
+
+PAGE_SCAN ThroughThePage(CQuillonDlg& mainWindow)
 {
     CQuillonApp& app = g_app;
+    CScanningDlg& scanning = app.m_scanningPage;
+    HWND next = ::GetDlgItem(scanning.m_hWnd, IDC_SCANNING_NEXT);
+    PAGE_SCAN result;
+    CAnswerWatcher watcher(mainWindow.m_hWnd);
     const LARGE_INTEGER start = Now();
-    app.m_resultsPage.FillResults();
-    app.m_scanningPage.OnNext();
-    Pump();
-    return Seconds(start, Now());
+    ::SendMessageA(::GetDlgItem(app.m_scanPage.m_hWnd, IDC_SCAN_START), BM_CLICK, 0, 0);
+    // The time the scan's end message is taken from the queue parts the scan from the results.
+    LARGE_INTEGER ended = {};
+    double scanLongest = 0;
+    MSG msg;
+    while (!(::IsWindowVisible(next) && ::IsWindowEnabled(next)) && ::GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        if (msg.message == WM_SCAN_FINISHED && ended.QuadPart == 0) {
+            ended = Now();
+            scanLongest = watcher.TakeLongestMs();
+        }
+        if (!AfxPreTranslateMessage(&msg)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageA(&msg);
+        }
+    }
+    const LARGE_INTEGER done = Now();
+    result.readyLongestMs = watcher.TakeLongestMs();
+    watcher.Stop();
+    result.seconds = Seconds(start, done);
+    result.readySeconds = Seconds(ended, done);
+    result.longestMs = std::max(scanLongest, result.readyLongestMs);
+    return result;
 }
 
 const char kClasses[] = "Software\\KelvaraBenchClasses";
@@ -238,16 +350,18 @@ double EngineRepairAlone(CAbstractProcess* process, CAbstractScanItemsInfo* item
     return Seconds(start, Now());
 }
 
-double RepairThroughThePage()
+// Fix Errors on the results page until the summary: the time and the window's longest answer.
+double RepairThroughThePage(CQuillonDlg& mainWindow, double* longestMs)
 {
     CQuillonApp& app = g_app;
+    CAnswerWatcher watcher(mainWindow.m_hWnd);
     const LARGE_INTEGER start = Now();
     ::SendMessageA(::GetDlgItem(app.m_resultsPage.m_hWnd, IDC_RESULTS_REPAIR), BM_CLICK, 0, 0);
-    while (app.m_scanPage.GetStep() != STEP_SUMMARY) {
-        Pump();
-        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-    }
-    return Seconds(start, Now());
+    RunMessagesUntil([&] { return app.m_scanPage.GetStep() == STEP_SUMMARY; });
+    const double seconds = Seconds(start, Now());
+    *longestMs = watcher.TakeLongestMs();
+    watcher.Stop();
+    return seconds;
 }
 
 void RemovePartialBackups()
@@ -272,23 +386,6 @@ int RecordMessage(HWND, const char* text, const char*, UINT)
 {
     g_messages.push_back(text);
     return IDOK;
-}
-
-// Runs the window's messages until `done` holds; it only becomes true in a message's handler, so
-// the wait sleeps until a message comes.
-void Pump(bool (*done)())
-{
-    MSG msg;
-    while (!done()) {
-        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (!AfxPreTranslateMessage(&msg)) {
-                ::TranslateMessage(&msg);
-                ::DispatchMessageA(&msg);
-            }
-        }
-        if (!done())
-            ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 1000, QS_ALLINPUT);
-    }
 }
 
 class CFinishStatus : public CAbstractStatus
@@ -329,7 +426,7 @@ double BackupThroughThePage(CQuillonDlg& mainWindow)
     g_messages.clear();
     const LARGE_INTEGER start = Now();
     ::SendMessageA(::GetDlgItem(mainWindow.m_backupPage.m_hWnd, IDC_BACKUP_CREATE), BM_CLICK, 0, 0);
-    Pump([] { return !g_messages.empty(); });
+    RunMessagesUntil([] { return !g_messages.empty(); });
     return Seconds(start, Now());
 }
 
@@ -337,38 +434,125 @@ void BenchBackupPage(CQuillonDlg& mainWindow)
 {
     const std::vector<BACKUP_RECORD> before = EnumerateBackups(GetBackupFolder());
     BackupAlone();  // warm-up
-    double alone = 1e30, page = 1e30;
-    for (int round = 0; round < 3; ++round) {
-        alone = std::min(alone, BackupAlone());
-        page = std::min(page, BackupThroughThePage(mainWindow));
+    DeleteNewBackups(before);
+    CFigure alone, page, ratio;
+    for (int round = 0; round < kRounds; ++round) {
+        const double engine = BackupAlone();
+        const double throughPage = BackupThroughThePage(mainWindow);
+        alone.Add(engine);
+        page.Add(throughPage);
+        ratio.Add(throughPage / engine);
         DeleteNewBackups(before);
     }
-    printf("\n%-34s %12s %12s %7s\n", "whole-registry backup", "engine (s)", "page (s)", "ratio");
-    printf("%-34s %12.3f %12.3f %7.2f\n", g_messages.empty() ? "" : g_messages[0].c_str(), alone, page, page / alone);
+    printf("\nwhole-registry backup: %s\n%-22s %-22s %-22s\n", g_messages.empty() ? "" : g_messages[0].c_str(),
+           "engine (s)", "page (s)", "ratio");
+    printf("%-22s %-22s %-22s\n", alone.Text("%.3f").c_str(), page.Text("%.3f").c_str(), ratio.Text("%.2f").c_str());
 }
 
 void BenchStartupList(CQuillonDlg& mainWindow)
 {
     WriteBrokenRunEntries(5000);
-    double seconds = 1e30;
-    for (int round = 0; round < 3; ++round) {
+    CFigure seconds;
+    for (int round = 0; round < kRounds; ++round) {
         mainWindow.ShowPage(PAGE_WIZARD);
         const LARGE_INTEGER start = Now();
         mainWindow.ShowPage(PAGE_STARTUP);
-        seconds = std::min(seconds, Seconds(start, Now()));
+        seconds.Add(Seconds(start, Now()));
     }
     const int rows = ListView_GetItemCount(::GetDlgItem(mainWindow.m_startupPage.m_hWnd, IDC_STARTUP_LIST));
-    printf("\n%-34s %12s\n", "startup manager list", "filled (s)");
-    printf("%27d rows %12.3f\n", rows, seconds);
+    mainWindow.ShowPage(PAGE_WIZARD);
+    ::SHDeleteKeyA(HKEY_CURRENT_USER, kRun);
+    printf("\nstartup manager list of %d rows, filled (s): %s\n", rows, seconds.Text("%.3f").c_str());
+}
+
+void BenchScan(CQuillonDlg& mainWindow)
+{
+    // Only the startup items, whose entries the fixture fills.
+    for (const SCAN_CATEGORY_INFO& category : kScanCategories) {
+        if ((category.bit == SCAN_SUI) != (g_app.m_scanPage.IsDlgButtonChecked(category.scanBox) == BST_CHECKED))
+            ::SendMessageA(::GetDlgItem(g_app.m_scanPage.m_hWnd, category.scanBox), BM_CLICK, 0, 0);
+    }
+    printf("scan (page: the click on Start Scan to Next enabled; ready: the scan's end to Next enabled)\n"
+           "%8s %-22s %-22s %-22s %-22s %-22s %-22s\n",
+           "findings", "engine (s)", "page (s)", "ratio", "longest (ms)", "ready (s)", "ready longest (ms)");
+    for (int size : kSizes) {
+        WriteBrokenRunEntries(size);
+        // One scan to warm the registry and the file cache, then each way in turn.
+        EngineAlone(g_app.m_pProcess, g_app.m_pItems);
+        CFigure alone, page, ratio, longest, ready, readyLongest;
+        for (int round = 0; round < kRounds; ++round) {
+            const double engine = EngineAlone(g_app.m_pProcess, g_app.m_pItems);
+            const PAGE_SCAN scan = ThroughThePage(mainWindow);
+            alone.Add(engine);
+            page.Add(scan.seconds);
+            ratio.Add(scan.seconds / engine);
+            longest.Add(scan.longestMs);
+            ready.Add(scan.readySeconds);
+            readyLongest.Add(scan.readyLongestMs);
+            Settle();
+        }
+        printf("%8d %-22s %-22s %-22s %-22s %-22s %-22s\n", g_app.m_pItems->CountCategory(SCAN_SUI),
+               alone.Text("%.3f").c_str(), page.Text("%.3f").c_str(), ratio.Text("%.2f").c_str(),
+               longest.Text("%.0f").c_str(), ready.Text("%.3f").c_str(), readyLongest.Text("%.0f").c_str());
+        fflush(stdout);
+    }
+    // The parts that follow find a registry without the scan's entries.
+    g_app.m_pItems->Clear();
+    g_app.m_resultsPage.FillResults();
+    g_app.m_scanPage.ShowStep(STEP_SELECT);
+    ::SHDeleteKeyA(HKEY_CURRENT_USER, kRun);
+    Settle();
+}
+
+void BenchRepair(CQuillonDlg& mainWindow)
+{
+    printf("\nrepair (page: the click on Fix Errors to the summary)\n%8s %-22s %-22s %-22s %-22s\n", "findings",
+           "engine (s)", "page (s)", "ratio", "longest (ms)");
+    g_app.m_scanningPage.m_dwCategories = SCAN_AXO;
+    for (int count : kSizes) {
+        CFigure alone, page, ratio, longest;
+        for (int round = 0; round < kRounds; ++round) {
+            WriteBrokenClasses(count);
+            FillContainer(g_app.m_pItems, count);
+            const double engine = EngineRepairAlone(g_app.m_pProcess, g_app.m_pItems);
+            RemovePartialBackups();
+            WriteBrokenClasses(count);
+            FillContainer(g_app.m_pItems, count);
+            g_app.m_resultsPage.FillResults();
+            g_app.m_scanningPage.OnNext();
+            Settle();
+            double answer = 0;
+            const double throughPage = RepairThroughThePage(mainWindow, &answer);
+            RemovePartialBackups();
+            Settle();
+            alone.Add(engine);
+            page.Add(throughPage);
+            ratio.Add(throughPage / engine);
+            longest.Add(answer);
+        }
+        printf("%8d %-22s %-22s %-22s %-22s\n", count, alone.Text("%.3f").c_str(), page.Text("%.3f").c_str(),
+               ratio.Text("%.2f").c_str(), longest.Text("%.0f").c_str());
+        fflush(stdout);
+    }
+    ::SHDeleteKeyA(HKEY_CURRENT_USER, kClasses);
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    const bool scanPart = argc < 2 || strcmp(argv[1], "scan") == 0;
-    const bool repairPart = argc < 2 || strcmp(argv[1], "repair") == 0;
-    const bool toolsPart = argc < 2 || strcmp(argv[1], "tools") == 0;
+    int load = 0;
+    const char* part = nullptr;
+    for (int arg = 1; arg < argc; ++arg) {
+        if (strcmp(argv[arg], "--load") == 0 && arg + 1 < argc)
+            load = atoi(argv[++arg]);
+        else
+            part = argv[arg];
+    }
+    const bool scanPart = !part || strcmp(part, "scan") == 0;
+    const bool repairPart = !part || strcmp(part, "repair") == 0;
+    const bool toolsPart = !part || strcmp(part, "tools") == 0;
+    CBusyThreads busy(load);
     ::CoInitialize(nullptr);
     CScratchRegistry registry;
     char temp[MAX_PATH] = {};
@@ -386,45 +570,10 @@ int main(int argc, char** argv)
         return 1;
     }
     mainWindow.ShowWindow(SW_SHOW);
-    // Only the startup items, whose entries the fixture fills.
-    for (const SCAN_CATEGORY_INFO& category : kScanCategories) {
-        if ((category.bit == SCAN_SUI) != (g_app.m_scanPage.IsDlgButtonChecked(category.scanBox) == BST_CHECKED))
-            ::SendMessageA(::GetDlgItem(g_app.m_scanPage.m_hWnd, category.scanBox), BM_CLICK, 0, 0);
-    }
+    printf("%d busy threads beside the bench; each figure: median of %d runs (fastest-slowest)\n\n", load, kRounds);
 
-    const int sizes[] = { 1000, 10000, 50000 };
-    double fillSeconds[3] = {};
-    int findings[3] = {};
     if (scanPart)
-        printf("scan\n%8s %12s %12s %7s %14s %16s\n", "findings", "engine (s)", "page (s)", "ratio", "longest (ms)",
-               "page us/finding");
-    for (int index = 0; index < 3 && scanPart; ++index) {
-        WriteBrokenRunEntries(sizes[index]);
-        // One scan to warm the registry and the file cache, then each way three times in turn;
-        // the fastest of each counts, the longest answer of all.
-        EngineAlone(g_app.m_pProcess, g_app.m_pItems);
-        double alone = 1e30, page = 1e30, longest = 0, fill = 1e30;
-        for (int round = 0; round < 3; ++round) {
-            alone = std::min(alone, EngineAlone(g_app.m_pProcess, g_app.m_pItems));
-            double answer = 0;
-            page = std::min(page, ThroughThePage(mainWindow, &answer));
-            longest = std::max(longest, answer);
-            fill = std::min(fill, FillAndShowResults());
-        }
-        const int found = g_app.m_pItems->CountCategory(SCAN_SUI);
-        printf("%8d %12.3f %12.3f %7.2f %14.1f %16.1f\n", found, alone, page, page / alone, longest,
-               page * 1e6 / (found ? found : 1));
-        fflush(stdout);
-        findings[index] = found;
-        fillSeconds[index] = fill;
-    }
-    if (scanPart)
-        printf("\nresults tree after the scan\n%8s %12s %16s\n", "findings", "fill (s)", "us/finding");
-    for (int index = 0; index < 3 && scanPart; ++index)
-        printf("%8d %12.3f %16.1f\n", findings[index], fillSeconds[index],
-               fillSeconds[index] * 1e6 / (findings[index] ? findings[index] : 1));
-
-    // The tool pages, before the repair fixtures fill the registry.
+        BenchScan(mainWindow);
     if (toolsPart) {
         AfxMessageBoxHandler previous = AfxSetMessageBoxHandler(&RecordMessage);
         BenchBackupPage(mainWindow);
@@ -432,33 +581,8 @@ int main(int argc, char** argv)
         AfxSetMessageBoxHandler(previous);
         fflush(stdout);
     }
-
     if (repairPart)
-        printf("\nrepair\n%8s %12s %12s %7s\n", "findings", "engine (s)", "page (s)", "ratio");
-    g_app.m_scanningPage.m_dwCategories = SCAN_AXO;
-    for (int count : sizes) {
-        if (!repairPart)
-            break;
-        // The machine's load varies: the best of a few runs of each stands for it.
-        double alone = 0;
-        double page = 0;
-        const int runs = count >= 50000 ? 1 : 3;
-        for (int run = 0; run < runs; ++run) {
-            WriteBrokenClasses(count);
-            FillContainer(g_app.m_pItems, count);
-            const double engine = EngineRepairAlone(g_app.m_pProcess, g_app.m_pItems);
-            WriteBrokenClasses(count);
-            FillContainer(g_app.m_pItems, count);
-            g_app.m_resultsPage.FillResults();
-            g_app.m_scanningPage.OnNext();
-            const double throughPage = RepairThroughThePage();
-            alone = run == 0 ? engine : std::min(alone, engine);
-            page = run == 0 ? throughPage : std::min(page, throughPage);
-            RemovePartialBackups();
-        }
-        printf("%8d %12.3f %12.3f %7.2f\n", count, alone, page, page / alone);
-        fflush(stdout);
-    }
+        BenchRepair(mainWindow);
 
     g_app.m_pMainWnd = nullptr;
     // Every window of the application object goes before the program's exit tears down the map

@@ -29,8 +29,11 @@ END_MESSAGE_MAP()
 
 void CCheckedTreeCtrl::InitImageLists()
 {
-    m_stateImages.Create(kStateImagesBitmap, kStateImageWidth, 2, kMaskColour);
-    m_normalImages.Create(kRowImagesBitmap, kRowImageWidth, 5, kMaskColour);
+    // Made once: a window given up by TakeWindow may still show them until it is gone.
+    if (!m_stateImages.GetSafeHandle())
+        m_stateImages.Create(kStateImagesBitmap, kStateImageWidth, 2, kMaskColour);
+    if (!m_normalImages.GetSafeHandle())
+        m_normalImages.Create(kRowImagesBitmap, kRowImageWidth, 5, kMaskColour);
     SetImageList(&m_normalImages, TVSIL_NORMAL);
     SetImageList(&m_stateImages, TVSIL_STATE);
 }
@@ -61,11 +64,11 @@ void CCheckedTreeCtrl::NoteAlsoFoundBy(HTREEITEM row, const CString& categoryNam
     SetItemText(row, shown + ")");
 }
 
-HTREEITEM CCheckedTreeCtrl::InsertTickedRow(HTREEITEM parent, const CString& text, int image)
+HTREEITEM CCheckedTreeCtrl::InsertTickedRow(HTREEITEM parent, const CString& text, int image, HTREEITEM after)
 {
     TVINSERTSTRUCTA insert = {};
     insert.hParent = parent;
-    insert.hInsertAfter = TVI_LAST;
+    insert.hInsertAfter = after;
     insert.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM | TVIF_STATE;
     insert.item.pszText = const_cast<char*>(text.GetString());
     insert.item.iImage = image;
@@ -102,7 +105,50 @@ HTREEITEM CCheckedTreeCtrl::AddItem(const CString& categoryName, const CString& 
     const auto found = m_categoryRows.find(categoryName);
     if (found == m_categoryRows.end())
         return nullptr;
-    const HTREEITEM category = found->second;
+    return InsertEntry(found->second, categoryName, entryText, std::move(identity), image);
+}
+
+HTREEITEM CCheckedTreeCtrl::AddEntry(int categoryIndex, const CString& entryText, const std::string& identity)
+{
+    if (categoryIndex < 0 || categoryIndex >= kRegistryCategoryCount)
+        return nullptr;
+    const RESULT_CATEGORY_INFO& info = kResultCategories[categoryIndex];
+    const auto twin = m_rowsByIdentity.find(identity);
+    if (twin != m_rowsByIdentity.end()) {
+        NoteAlsoFoundBy(twin->second, info.rowName);
+        return nullptr;
+    }
+    const HTREEITEM category = CategoryRowOf(categoryIndex);
+    return category ? InsertEntry(category, info.rowName, entryText, identity, info.image) : nullptr;
+}
+
+HTREEITEM CCheckedTreeCtrl::CategoryRowOf(int categoryIndex)
+{
+    const RESULT_CATEGORY_INFO& info = kResultCategories[categoryIndex];
+    const auto found = m_categoryRows.find(info.rowName);
+    if (found != m_categoryRows.end())
+        return found->second;
+    // After the rows of the categories before it in the table, whichever came first.
+    HTREEITEM after = TVI_FIRST;
+    for (int index = 0; index < categoryIndex; ++index) {
+        const auto earlier = m_categoryRows.find(kResultCategories[index].rowName);
+        if (earlier != m_categoryRows.end())
+            after = earlier->second;
+    }
+    const CString name(info.rowName);
+    const HTREEITEM row = InsertTickedRow(TVI_ROOT, CategoryRowText(name, 0), info.image, after);
+    if (!row)
+        return nullptr;
+    m_categoryCounts.insert(std::make_pair(name, 0));
+    m_descriptions.insert(std::make_pair(name, LoadCategoryDescription(categoryIndex)));
+    m_categoryRows.insert(std::make_pair(name, row));
+    m_categories[row].name = name;
+    return row;
+}
+
+HTREEITEM CCheckedTreeCtrl::InsertEntry(HTREEITEM category, const CString& categoryName, const CString& entryText,
+                                        std::string identity, int image)
+{
     const HTREEITEM row = InsertTickedRow(category, entryText, image);
     if (!row)
         return nullptr;
@@ -114,7 +160,6 @@ HTREEITEM CCheckedTreeCtrl::AddItem(const CString& categoryName, const CString& 
     entry.identity = std::move(identity);
     entry.category = category;
     ++data.ticked;
-    SetItemData(category, static_cast<DWORD_PTR>(data.ticked));
     ++m_categoryCounts[categoryName];
     ++m_nTotalEntries;
     return row;
@@ -124,6 +169,39 @@ void CCheckedTreeCtrl::RemoveAll()
 {
     if (m_hWnd)
         DeleteAllItems();
+    ForgetRows();
+}
+
+// The rows' record of a tree given up, freed in pieces.
+class CCheckedTreeCtrl::CRowMemory : public CReleasable
+{
+public:
+    explicit CRowMemory(CCheckedTreeCtrl& tree)
+        : m_entries(std::move(tree.m_entries)), m_rowsByIdentity(std::move(tree.m_rowsByIdentity)),
+          m_categories(std::move(tree.m_categories))
+    {
+    }
+    bool ReleaseSome(const CTimeBudget& budget) override
+    {
+        return ReleaseSomeOf(m_entries, budget) && ReleaseSomeOf(m_rowsByIdentity, budget) &&
+               ReleaseSomeOf(m_categories, budget);
+    }
+
+private:
+    std::unordered_map<HTREEITEM, ENTRY_ROW> m_entries;
+    std::unordered_map<std::string, HTREEITEM> m_rowsByIdentity;
+    std::unordered_map<HTREEITEM, CATEGORY_ROW> m_categories;
+};
+
+HWND CCheckedTreeCtrl::TakeWindow(std::unique_ptr<CReleasable>* rows)
+{
+    rows->reset(new CRowMemory(*this));
+    ForgetRows();
+    return m_hWnd ? UnsubclassWindow() : nullptr;
+}
+
+void CCheckedTreeCtrl::ForgetRows()
+{
     m_categoryCounts.clear();
     m_descriptions.clear();
     m_categoryRows.clear();
@@ -271,6 +349,8 @@ void CCheckedTreeCtrl::UpdateNodeLabels()
     for (const auto& category : m_categoryRows) {
         const CATEGORY_ROW& data = m_categories[category.second];
         SetItemText(category.second, CategoryRowLabel(data.name, static_cast<int>(data.entries.size())));
+        // The ticked count as item data, once for all the entries that came.
+        SetItemData(category.second, static_cast<DWORD_PTR>(data.ticked));
     }
 }
 

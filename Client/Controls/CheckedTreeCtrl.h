@@ -7,12 +7,14 @@
 #pragma once
 
 #include <map>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "Afx.h"
 #include "ItemLocation.h"
+#include "Releasable.h"
 #include "VexaEngine.h"
 
 // The window that shows what the tree counts: the results page.
@@ -44,8 +46,16 @@ public:
     // any root's name, in this or another category). One entry is one row, ticked or not as a
     // whole: the row says which other categories found it too.
     HTREEITEM AddItem(const CString& categoryName, const CString& entryText, int image);
+    // The same for an entry of the category with this index of the results table
+    // (ResultCategories.h) whose identity is known: its category row is made when its first entry
+    // comes, among the category rows in table order, and counted by UpdateNodeLabels.
+    HTREEITEM AddEntry(int categoryIndex, const CString& entryText, const std::string& identity);
     // Deletes every row and forgets every count.
     void RemoveAll();
+    // Forgets every row and gives up the window that holds them (null when there is none), for
+    // the caller to empty and destroy, and the memory of the rows, for the caller to free: the
+    // tree can then be created again.
+    HWND TakeWindow(std::unique_ptr<CReleasable>* rows);
 
     // What a click on the row's tick does: an entry toggles, a category sets all its entries.
     void ToggleTick(HTREEITEM row);
@@ -89,7 +99,7 @@ protected:
 
 private:
     // A new row at the end of `parent`, ticked.
-    HTREEITEM InsertTickedRow(HTREEITEM parent, const CString& text, int image);
+    HTREEITEM InsertTickedRow(HTREEITEM parent, const CString& text, int image, HTREEITEM after = TVI_LAST);
     // The tree's own record of its rows: asking the control for a row costs a search through all
     // its rows on some systems, so ticks and texts are kept here and only drawn by the control.
     struct CATEGORY_ROW
@@ -111,6 +121,12 @@ private:
     };
 
     std::string IdentityOf(const CString& text, const CString& categoryName) const;
+    void ForgetRows();
+    class CRowMemory;
+    // The row of a category of the results table, made when it has none.
+    HTREEITEM CategoryRowOf(int categoryIndex);
+    HTREEITEM InsertEntry(HTREEITEM category, const CString& categoryName, const CString& entryText,
+                          std::string identity, int image);
     // The row that stands for an item of a category, or null.
     HTREEITEM FindRow(const CString& text, const CString& categoryName) const;
     void NoteAlsoFoundBy(HTREEITEM row, const CString& categoryName);

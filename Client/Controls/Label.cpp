@@ -56,15 +56,17 @@ void CLabel::UpdateSurface()
     if (!m_hWnd)
         return;
     // A transparent label is not clipped out of its parent, so the parent's background is painted
-    // over it: the parent's part behind the label is repainted first, then the label on top of it.
+    // over it: the parent's part behind the label is invalidated first, then the label, and both are
+    // painted when the window's messages come to them, parent first. A page that changes several
+    // labels at once is painted once, not once per label.
     HWND parent = ::GetParent(m_hWnd);
     if (m_bTransparent && parent) {
         CRect rect;
         GetWindowRect(&rect);
         ::MapWindowPoints(nullptr, parent, reinterpret_cast<LPPOINT>(&rect), 2);
-        ::RedrawWindow(parent, &rect, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_NOCHILDREN);
+        ::RedrawWindow(parent, &rect, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_NOCHILDREN);
     }
-    RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    RedrawWindow(nullptr, nullptr, RDW_INVALIDATE);
 }
 
 void CLabel::RebuildFont()

@@ -23,6 +23,12 @@ const char kJobRunning[] = "Please stop other active operation before starting r
 const char kIgnoreListNotSaved[] =
     "The entry could not be put on the ignore list: \"IgnoreList.dat\" could not be written. It stays in the list.";
 const char kScanLogFolder[] = "Scan Logs";
+const char kCheckingRepair[] = "Checking what was repaired...";
+// The page's slices come by this timer when the window has input, painting or timers waiting.
+const UINT_PTR kSliceTimer = 0x5E1;
+// Old trees are emptied while no job runs: the job's thread and this one would share the memory
+// they both allocate and free. How often the page looks whether the job has ended.
+const UINT kJobEndLookMs = 250;
 // The tree fills the page below its headings and above its buttons.
 const int kTreeInsetLeft = 8;
 const int kTreeInsetTop = 124;
@@ -71,11 +77,14 @@ BEGIN_MESSAGE_MAP(CScanResultDlg, CSkinPage)
     ON_BN_CLICKED(IDC_RESULTS_RECYCLE_BOX, OnRecycleBinBox)
     ON_BN_CLICKED(IDC_RESULTS_TEMP_BOX, OnTempFilesBox)
     ON_MESSAGE(WM_REPAIR_FINISHED, OnRepairFinished)
+    ON_MESSAGE(WM_RESULTS_SLICE, OnSliceMessage)
+    ON_WM_TIMER()
+    ON_WM_DESTROY()
     ON_WM_CTLCOLOR()
     ON_WM_SETCURSOR()
 END_MESSAGE_MAP()
 
-CScanResultDlg::CScanResultDlg() : CSkinPage(IDD_RESULTS, 367)
+CScanResultDlg::CScanResultDlg() : CSkinPage(IDD_RESULTS, 367), m_slices(WM_RESULTS_SLICE, kSliceTimer)
 {
     m_hPageBrush = ::CreateSolidBrush(RGB(0xFF, 0xFF, 0xFF));
     m_tree.SetOwner(this);
@@ -133,7 +142,7 @@ void CScanResultDlg::SetFonts()
 
 void CScanResultDlg::CreateTree()
 {
-    if (m_tree.m_hWnd)
+    if (m_tree.m_hWnd || !m_hWnd)
         return;
     CRect area;
     GetClientRect(&area);
@@ -144,6 +153,24 @@ void CScanResultDlg::CreateTree()
     if (!m_tree.Create(kTreeStyle, area, this, IDC_RESULTS_TREE))
         return;
     m_tree.InitImageLists();
+}
+
+void CScanResultDlg::RenewTree()
+{
+    if (!m_tree.m_hWnd || m_tree.GetCount() == 0) {
+        m_tree.RemoveAll();
+        return;
+    }
+    const bool visible = (m_tree.GetStyle() & WS_VISIBLE) != 0;
+    const bool enabled = m_tree.IsWindowEnabled() != FALSE;
+    std::unique_ptr<CReleasable> rows;
+    const HWND old = m_tree.TakeWindow(&rows);
+    m_retired.Retire(old);
+    m_retired.Retire(std::move(rows));
+    CreateTree();
+    Show(m_tree, visible);
+    Enable(m_tree, enabled);
+    m_slices.Schedule(m_hWnd);
 }
 
 // ---- Counts and texts ----------------------------------------------------------------------------
@@ -221,7 +248,31 @@ BOOL CScanResultDlg::WriteScanLog(CScanItemsInfo* container, const CString& othe
 void CScanResultDlg::FillResults()
 {
     CQuillonApp* app = QuillonApp();
-    CAbstractScanItemsInfo* items = app ? app->m_pItems : nullptr;
+    BeginResults(app ? app->m_scanningPage.m_dwCategories : 0);
+    if (CScanItemsInfo* items = app ? app->m_pItems : nullptr) {
+        // In table order, as a scan reports them: an entry found by several categories stands
+        // under the first.
+        std::vector<const CScanItemsInfo::FOUND_ITEM*> found;
+        for (int row = 0; row < kRegistryCategoryCount; ++row) {
+            if (!(m_dwScanCategories & kScanCategories[row].bit))
+                continue;
+            found.clear();
+            items->GetFoundItems(static_cast<int>(kScanCategories[row].bit), &found);
+            for (const CScanItemsInfo::FOUND_ITEM* item : found)
+                m_queue.push_back({ row, item->text, item->identity });
+        }
+    }
+    InsertQueued(CTimeBudget::Unlimited());
+    FinishResults();
+}
+
+void CScanResultDlg::BeginResults(DWORD categories)
+{
+    m_queue.clear();
+    m_nQueueHead = 0;
+    m_bCompleting = false;
+    m_hReadyNotify = nullptr;
+    m_bPreparing = true;
     if (m_progress.m_hWnd) {
         m_progress.SetRange(0, 100);
         m_progress.SetPos(0);
@@ -229,25 +280,82 @@ void CScanResultDlg::FillResults()
         Show(m_progress, false);
     }
     m_status.SetText("");
-    if (app)
-        m_dwScanCategories = app->m_scanningPage.m_dwCategories;
+    m_dwScanCategories = categories;
 
-    m_tree.RemoveAll();
+    RenewTree();
     m_description.SetText("");
-    SetRepairing(false);
+    // Nothing is repaired from results that are not whole.
+    SetRepairing(true);
+    m_selected.SetText("");
     m_recycleBinBox.SetCheck(BST_CHECKED);
     m_tempFilesBox.SetCheck(BST_CHECKED);
-    if (items) {
-        items->SetIgnore("", SCAN_RCB, 0);
-        items->SetIgnore("", SCAN_TPF, 0);
-    }
-    for (bool& added : m_bCategoryAdded)
-        added = false;
-
     if (m_tree.m_hWnd)
         m_tree.SendMessage(WM_SETREDRAW, FALSE);
-    AddCategoryRows(m_dwScanCategories);
-    FillTree();
+}
+
+void CScanResultDlg::QueueFindings(std::vector<SCAN_FINDING>& findings)
+{
+    if (findings.empty() || !m_bPreparing)
+        return;
+    if (m_queue.empty())
+        m_queue.swap(findings);
+    else
+        m_queue.insert(m_queue.end(), std::make_move_iterator(findings.begin()), std::make_move_iterator(findings.end()));
+    findings.clear();
+    m_slices.Schedule(m_hWnd);
+}
+
+bool CScanResultDlg::CompleteResults(HWND notify, UINT readyMessage)
+{
+    m_bCompleting = true;
+    // What is left usually fits one slice: the results are ready at once.
+    if (InsertQueued(CTimeBudget())) {
+        FinishResults();
+        m_slices.Schedule(m_hWnd);   // for the old trees, if any
+        return true;
+    }
+    m_hReadyNotify = notify;
+    m_uReadyMessage = readyMessage;
+    m_slices.Schedule(m_hWnd);
+    return false;
+}
+
+void CScanResultDlg::RetireMemory(std::unique_ptr<CReleasable> memory)
+{
+    m_retired.Retire(std::move(memory));
+    m_slices.Schedule(m_hWnd);
+}
+
+bool CScanResultDlg::InsertQueued(const CTimeBudget& budget)
+{
+    int inserted = 0;
+    while (m_nQueueHead < m_queue.size()) {
+        const SCAN_FINDING& finding = m_queue[m_nQueueHead++];
+        if (m_dwScanCategories & kScanCategories[finding.row].bit)
+            m_tree.AddEntry(finding.row, finding.item, finding.identity);
+        // An insertion costs microseconds: the clock is looked at now and then.
+        if (++inserted % 64 == 0 && budget.IsSpent())
+            break;
+    }
+    if (m_nQueueHead < m_queue.size())
+        return false;
+    m_queue.clear();
+    m_nQueueHead = 0;
+    return true;
+}
+
+void CScanResultDlg::FinishResults()
+{
+    m_bPreparing = false;
+    m_bCompleting = false;
+    // Both junk kinds are repaired unless the user unticks them. Told to the container now, not
+    // when the scan began: the scan's job had it then.
+    if (CQuillonApp* app = QuillonApp()) {
+        if (app->m_pItems) {
+            app->m_pItems->SetIgnore("", SCAN_RCB, 0);
+            app->m_pItems->SetIgnore("", SCAN_TPF, 0);
+        }
+    }
     m_tree.UpdateNodeLabels();
     if (m_tree.m_hWnd) {
         m_tree.SendMessage(WM_SETREDRAW, TRUE);
@@ -257,46 +365,69 @@ void CScanResultDlg::FillResults()
             m_tree.UpdateDescriptionFromSelection();
         }
     }
-
+    SetRepairing(false);
     ShowCounts();
     if (m_nTotalErrors == 0)
         FillSummary(0, 0, m_tree.GetExcludedCount());
 }
 
-void CScanResultDlg::AddCategoryRows(DWORD mask)
+LRESULT CScanResultDlg::OnSliceMessage(WPARAM, LPARAM)
 {
-    CQuillonApp* app = QuillonApp();
-    // An entry found by several categories stands under the first of them only: a category
-    // whose every finding stands elsewhere gets no row.
-    int counts[kRegistryCategoryCount] = {};
-    if (app && app->m_pItems)
-        app->m_pItems->CountFindingsOnce(counts);
-    for (int index = 0; index < kRegistryCategoryCount; ++index) {
-        const RESULT_CATEGORY_INFO& category = kResultCategories[index];
-        const int count = counts[index];
-        if (!(mask & category.bit) || count == 0 || m_bCategoryAdded[index])
-            continue;
-        if (m_tree.m_hWnd)
-            m_tree.AddCategory(CategoryRowText(category.rowName, count), LoadCategoryDescription(index), category.image);
-        m_bCategoryAdded[index] = true;
-    }
+    m_slices.Arrived(m_hWnd);
+    RunSlice();
+    return 0;
 }
 
-void CScanResultDlg::FillTree()
+void CScanResultDlg::OnTimer(UINT_PTR id)
 {
-    CQuillonApp* app = QuillonApp();
-    CAbstractScanItemsInfo* items = app ? app->m_pItems : nullptr;
-    if (!items || !m_tree.m_hWnd)
+    if (id != kSliceTimer)
         return;
-    for (const RESULT_CATEGORY_INFO& category : kResultCategories) {
-        if (!(m_dwScanCategories & category.bit) || items->CountCategory(static_cast<int>(category.bit)) == 0)
-            continue;
-        std::vector<const char*> texts;
-        if (!items->GetItems(&texts, static_cast<int>(category.bit)))
-            continue;
-        for (const char* text : texts)
-            m_tree.AddItem(category.rowName, text ? text : "", category.image);
+    m_slices.Arrived(m_hWnd);
+    RunSlice();
+}
+
+void CScanResultDlg::RunSlice()
+{
+    const CTimeBudget budget;
+    CQuillonApp* app = QuillonApp();
+    const bool jobRunning = app && app->m_pProcess && app->m_pProcess->IsRunning();
+    // One kind of work a slice, each doing some before it looks at the budget; what the user
+    // waits for first: the results, then what the repair removed; old trees last, while no job
+    // runs.
+    const bool filling = m_bPreparing && (m_nQueueHead < m_queue.size() || m_bCompleting);
+    if (filling) {
+        if (InsertQueued(budget) && m_bCompleting) {
+            FinishResults();
+            if (m_hReadyNotify)
+                ::PostMessageA(m_hReadyNotify, m_uReadyMessage, 1, 0);
+        }
+    } else if (m_bCheckingOutcome) {
+        if (m_outcome.LookSome(budget)) {
+            m_bCheckingOutcome = false;
+            StoreRepairResults(true);
+        }
+    } else if (!jobRunning) {
+        m_retired.ReleaseSome(budget);
     }
+    const bool moreFilling = m_bPreparing && (m_nQueueHead < m_queue.size() || m_bCompleting);
+    if (moreFilling || m_bCheckingOutcome)
+        m_slices.Schedule(m_hWnd);
+    else if (!m_retired.IsEmpty())
+        jobRunning ? m_slices.ScheduleLater(m_hWnd, kJobEndLookMs) : m_slices.Schedule(m_hWnd);
+}
+
+void CScanResultDlg::OnDestroy()
+{
+    // The program ends while the look at what a repair removed is still going: it finishes now,
+    // so that the statistics hold the repair.
+    if (m_bCheckingOutcome) {
+        m_outcome.LookSome(CTimeBudget::Unlimited());
+        m_bCheckingOutcome = false;
+        StoreRepairResults(false);
+    }
+    m_slices.Cancel(m_hWnd);
+    m_retired.ReleaseAll();
+    CSkinPage::OnDestroy();
 }
 
 // ---- The user's choices ---------------------------------------------------------------------------
@@ -388,7 +519,7 @@ void CScanResultDlg::ShowCounts()
 
 bool CScanResultDlg::IsHoldingUserChoices() const
 {
-    if (m_bRepairPending)
+    if (m_bRepairPending || m_bPreparing)
         return true;
     CQuillonApp* app = QuillonApp();
     return app && app->m_scanPage.GetStep() == STEP_RESULTS && m_tree.GetTotalEntries() > 0;
@@ -429,7 +560,8 @@ void CScanResultDlg::OnRepair()
         AfxMessageBox(kJobRunning, MB_OK | MB_ICONINFORMATION);
         return;
     }
-    if (!process || !items)
+    // Results not yet whole, or a repair whose outcome is still being looked at: nothing starts.
+    if (!process || !items || m_bPreparing || m_bRepairPending)
         return;
     SetRepairing(true);
     m_report.Reset();
@@ -493,9 +625,9 @@ LRESULT CScanResultDlg::OnRepairFinished(WPARAM result, LPARAM)
     // Whatever follows (the statistics, a restore point's end, closing) waits for the job's
     // thread to have ended.
     WaitForEngineJob(app->m_pProcess);
-    m_bRepairPending = false;
     if (result != 1) {
         // The engine wrote no backup, so it deleted nothing: nothing counts as cleaned.
+        m_bRepairPending = false;
         if (m_restorePoint.IsOpen())
             m_restorePoint.Cancel();
         SetRepairing(false);
@@ -506,34 +638,37 @@ LRESULT CScanResultDlg::OnRepairFinished(WPARAM result, LPARAM)
     }
     if (m_restorePoint.IsOpen())
         m_restorePoint.End();
-    m_status.SetText("");
-    const int leftAlone = StoreRepairResults();
-
-    app->m_scanPage.SetStep(STEP_SUMMARY);
-    CQuillonDlg* mainWindow = QuillonMainWindow();
-    if (mainWindow)
-        mainWindow->ShowPage(PAGE_STATISTICS);
-    if (leftAlone > 0) {
-        CString message;
-        message.Format(kEntriesLeftAlone, leftAlone);
-        AfxMessageBox(message, MB_OK | MB_ICONWARNING);
-    }
-    if (mainWindow && app->m_settings.m_bAutoShutdown == 1)
-        mainWindow->OnOK();
+    BeginRepairOutcome();
     return 0;
 }
 
-int CScanResultDlg::StoreRepairResults()
+void CScanResultDlg::BeginRepairOutcome()
 {
     // What the repair really removed: the ticked entries that are gone now and that the engine
-    // did not report as left alone, and the junk sizes the engine reported.
+    // did not report as left alone. The tree's numbers are taken now: the look goes on between
+    // the window's messages.
     std::map<CString, std::vector<CString>> ticked = m_tree.GetTickedEntriesByCategory();
-    const int leftAlone = m_tree.RemoveEntriesNamed(m_report.GetNotDone(), &ticked);
-    CRepairOutcome outcome;
-    const std::map<CString, int> gone = outcome.CountGone(ticked);
+    m_nOutcomeLeftAlone = m_tree.RemoveEntriesNamed(m_report.GetNotDone(), &ticked);
+    m_nOutcomeFound = m_tree.GetTotalEntries();
+    m_nOutcomeSkipped = m_tree.GetExcludedCount() + m_nOutcomeLeftAlone;
+    m_outcome.Begin(ticked);
+    m_bCheckingOutcome = true;
+    m_status.SetText(kCheckingRepair);
+    if (m_hWnd) {
+        m_slices.Schedule(m_hWnd);
+    } else {
+        m_outcome.LookSome(CTimeBudget::Unlimited());
+        m_bCheckingOutcome = false;
+        StoreRepairResults(true);
+    }
+}
+
+void CScanResultDlg::StoreRepairResults(bool showPages)
+{
+    CQuillonApp* app = QuillonApp();
     REPAIR_COUNTS counts;
     int repaired = 0;
-    for (const auto& category : gone) {
+    for (const auto& category : m_outcome.GetGone()) {
         const int index = FindResultCategory(category.first);
         if (index >= 0) {
             counts.cleaned[index] = category.second;
@@ -550,8 +685,22 @@ int CScanResultDlg::StoreRepairResults()
     StoreRepairStatistics(counts, &totals);
     if (mainWindow)
         mainWindow->m_statisticsPage.ShowRepairCounts(counts, totals);
-    FillSummary(m_tree.GetTotalEntries(), repaired, m_tree.GetExcludedCount() + leftAlone);
-    return leftAlone;
+    FillSummary(m_nOutcomeFound, repaired, m_nOutcomeSkipped);
+    m_status.SetText("");
+    m_bRepairPending = false;
+    if (!showPages || !app)
+        return;
+
+    app->m_scanPage.SetStep(STEP_SUMMARY);
+    if (mainWindow)
+        mainWindow->ShowPage(PAGE_STATISTICS);
+    if (m_nOutcomeLeftAlone > 0) {
+        CString message;
+        message.Format(kEntriesLeftAlone, m_nOutcomeLeftAlone);
+        AfxMessageBox(message, MB_OK | MB_ICONWARNING);
+    }
+    if (mainWindow && app->m_settings.m_bAutoShutdown == 1)
+        mainWindow->OnOK();
 }
 
 void CScanResultDlg::FillSummary(int found, int repaired, int skipped)

@@ -7,18 +7,25 @@
 // program when so set).
 //
 // The engine's job thread reports through the page's CAbstractStatus implementation into a
-// CRepairReport and posts WM_REPAIR_FINISHED; everything else runs on the window thread.
+// CRepairReport and posts WM_REPAIR_FINISHED; everything else runs on the window thread. Its long
+// work (the tree of a scan's findings, the look at what a repair removed, emptying the trees of
+// earlier scans) goes in slices between the window's other messages.
 #pragma once
 
 #include <map>
 
 #include "CheckedTreeCtrl.h"
 #include "Label.h"
+#include "RepairOutcome.h"
 #include "RepairReport.h"
 #include "RestorePoint.h"
+#include "RetiredResults.h"
 #include "ScanItemsInfo.h"
 #include "ScanCategories.h"
+#include "ScanProgress.h"
 #include "SkinPage.h"
+#include "SliceScheduler.h"
+#include "TimeBudget.h"
 #include "VexaEngine.h"
 #include "xSkinButton.h"
 #include "resource.h"
@@ -31,8 +38,20 @@ public:
 
     BOOL OnInitDialog() override;
 
-    // Rebuilds the page from the found-item container after a scan.
+    // Rebuilds the page from the found-item container, at once.
     void FillResults();
+    // The results of a scan, built while the scan runs: BeginResults empties the page for the
+    // scan's categories; QueueFindings takes what the scan found since (the tree grows in slices
+    // between the window's messages); CompleteResults, at the scan's end, puts the rest in: true
+    // when the page is ready now, else it goes on in slices and posts `readyMessage` to `notify`
+    // when it is.
+    void BeginResults(DWORD categories);
+    void QueueFindings(std::vector<SCAN_FINDING>& findings);
+    bool CompleteResults(HWND notify, UINT readyMessage);
+    // Earlier results' memory, freed in slices while no job runs.
+    void RetireMemory(std::unique_ptr<CReleasable> memory);
+    // From BeginResults until the page is ready: nothing may repair from it or replace it.
+    bool IsPreparingResults() const { return m_bPreparing; }
     // Starts the repair of what is ticked (the automatic repair after a scan comes here too).
     void OnRepair();
     void OnRegistryErrorsView();
@@ -42,9 +61,10 @@ public:
     // Puts the selected entry on the ignore list and takes it out of the tree; when the list
     // cannot be saved it says so and the entry stays.
     void OnIgnore();
-    // From Fix Errors to the end of the repair's job (questions included), and while the wizard
-    // waits on this page with entries to choose from: the found-item container and the tree hold
-    // the user's choice then, and no scan may replace it.
+    // From Fix Errors until what the repair removed is stored (questions included), while the
+    // results are prepared, and while the wizard waits on this page with entries to choose from:
+    // the found-item container and the tree hold the user's choice then, and no scan may replace
+    // it.
     bool IsHoldingUserChoices() const;
 
     // CCheckedTreeOwner
@@ -103,6 +123,9 @@ protected:
     void OnRecycleBinBox();
     void OnTempFilesBox();
     LRESULT OnRepairFinished(WPARAM result, LPARAM);
+    LRESULT OnSliceMessage(WPARAM, LPARAM);
+    void OnTimer(UINT_PTR id);
+    void OnDestroy();
     HBRUSH OnCtlColor(CDC* pDC, CWnd* pWnd, UINT ctlColor);
     BOOL OnSetCursor(CWnd* pWnd, UINT hitTest, UINT message);
     DECLARE_MESSAGE_MAP()
@@ -111,21 +134,45 @@ private:
     void InitSkin();
     void SetFonts();
     void CreateTree();
-    void AddCategoryRows(DWORD mask);
-    void FillTree();
+    // A new tree window for new results; the old one is emptied and destroyed in slices.
+    void RenewTree();
+    // Puts queued findings into the tree until the budget is spent; true when none is left.
+    bool InsertQueued(const CTimeBudget& budget);
+    // The tree is whole: its labels, selection and counts.
+    void FinishResults();
+    // One slice of whatever long work is waiting, and the next slice asked for while work is left.
+    void RunSlice();
     // Disables the page for a repair, or gives it back when a repair did not start or was refused.
     void SetRepairing(bool repairing);
     void ShowSelection();
     // The found and selected labels from the tree's counts.
     void ShowCounts();
-    // The repair ended: what it removed goes to the statistics and the summary. Returns the
-    // number of ticked entries the engine left alone.
-    int StoreRepairResults();
+    // The repair ended: the look at which ticked entries are gone begins; StoreRepairResults
+    // follows when it is done.
+    void BeginRepairOutcome();
+    // What the repair removed goes to the statistics and the summary; then the statistics page.
+    void StoreRepairResults(bool showPages);
     void FillSummary(int found, int repaired, int skipped);
     static CString RestorePointDescription();
 
     HBRUSH m_hPageBrush;
-    bool m_bCategoryAdded[kRegistryCategoryCount] = {};
     bool m_bRepairPending = false;
     CRepairReport m_report;
+
+    CSliceScheduler m_slices;
+    // Findings waiting for their rows: those from m_nQueueHead on.
+    std::vector<SCAN_FINDING> m_queue;
+    size_t m_nQueueHead = 0;
+    bool m_bPreparing = false;
+    bool m_bCompleting = false;
+    HWND m_hReadyNotify = nullptr;
+    UINT m_uReadyMessage = 0;
+    // Earlier results' trees and memory, released between the window's messages.
+    CRetiredResults m_retired;
+    // The look at what the repair removed, and what it needs once done.
+    CRepairOutcome m_outcome;
+    bool m_bCheckingOutcome = false;
+    int m_nOutcomeFound = 0;
+    int m_nOutcomeSkipped = 0;
+    int m_nOutcomeLeftAlone = 0;
 };

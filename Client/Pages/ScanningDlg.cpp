@@ -14,6 +14,7 @@ const UINT_PTR kDrawTimer = 1;
 // How often the window draws the job's progress: often enough to look live, rare enough to cost
 // nothing beside the scan.
 const UINT kDrawIntervalMs = 100;
+const char kPreparingResults[] = "Preparing results...";
 
 CString Decimal(int value)
 {
@@ -51,6 +52,7 @@ BEGIN_MESSAGE_MAP(CScanningDlg, CSkinPage)
     ON_BN_CLICKED(IDC_SCANNING_NEXT, OnNext)
     ON_BN_CLICKED(IDC_SCANNING_BACK, OnBack)
     ON_MESSAGE(WM_SCAN_FINISHED, OnScanFinished)
+    ON_MESSAGE(WM_RESULTS_READY, OnResultsReady)
     ON_NOTIFY(LVN_GETDISPINFOA, IDC_SCANNING_ITEM_LIST, OnGetShownItemText)
     ON_WM_TIMER()
     ON_WM_CTLCOLOR()
@@ -89,6 +91,8 @@ BOOL CScanningDlg::OnInitDialog()
         { &m_next, IDC_SCANNING_NEXT, 323, 325, 325, 0 },
     });
     for (int row = 0; row < kCategoryCount; ++row) {
+        // The spinners are decoded when their rows are first scanned (Spinner): the program's
+        // window does not wait for pictures it may never show.
         m_icons[row].SubclassDlgItem(kScanCategories[row].animatedIcon, this);
         m_images[row].SubclassDlgItem(kScanCategories[row].resultImage, this);
         if (row < kRegistryCategoryCount) {
@@ -186,53 +190,62 @@ BOOL CScanningDlg::StartScan()
     LoadRowAnimations();
     m_bScanning = TRUE;
     m_dwStartTick = ::GetTickCount();
-    m_errors.SetText("No Errors Found!");
-    m_junk.SetText("No Junk Files Found!");
-    m_shownEntries.clear();
-    if (m_shownItems.m_hWnd)
-        ListView_SetItemCountEx(m_shownItems.m_hWnd, 0, 0);
-    ShowButtons(true);
-
-    for (int row = 0; row < kCategoryCount; ++row) {
-        if (m_icons[row].m_hWnd) {
-            // Only the row being scanned animates (see MarkCategoryRow).
-            m_icons[row].SetBkColor(kScanCategories[row].iconBackground);
-        }
-        SetResultImage(row, static_cast<HBITMAP>(m_idle.m_hObject));
-        if (RowHasBit(row, m_dwCategories))
-            SetResultImage(row, TickOf(row));
-        if (row < kRegistryCategoryCount)
-            m_counts[row].SetText("0");
-    }
-    if (CQuillonDlg* mainWindow = QuillonMainWindow()) {
-        mainWindow->m_statisticsPage.ResetCleanCounts();
-        mainWindow->m_statisticsPage.ResetErrorCounts();
-    }
-    for (int row = 0; row < kCategoryCount; ++row) {
-        Show(m_icons[row], false);
-        Show(m_images[row], false);
-    }
-
+    m_bAwaitingResults = false;
     const std::set<CString> folders = BuildFolderSet();
     m_progress.Begin(app ? app->GetProgramFolder() + "WhileList.dat" : CString());
-    m_shown = SCAN_PROGRESS_VIEW();
-    m_drawnCrosses = 0;
-    if (!app || !app->m_pProcess) {
+    const bool started = app && app->m_pProcess && StartEngineScan(folders);
+    // The page is reset while the engine already works: what the job reports is drawn only by
+    // this thread, after the reset.
+    ResetPage();
+    if (!started) {
         ShowButtons(false);
         return FALSE;
     }
-    if (app->m_pItems)
-        app->m_pItems->Clear();
-    if (app->m_pProcess->StartScan(&folders, m_dwCategories, this, m_nScanMode) != 1) {
-        ShowButtons(false);
-        return FALSE;
-    }
-    app->m_pProcess->Resume();
     if (m_hWnd) {
         SetTimer(kDrawTimer, kDrawIntervalMs);
         m_bTimerRunning = true;
     }
     return TRUE;
+}
+
+bool CScanningDlg::StartEngineScan(const std::set<CString>& folders)
+{
+    CQuillonApp* app = QuillonApp();
+    // The last scan's findings go: their memory is freed between the window's messages.
+    if (app->m_pItems)
+        app->m_resultsPage.RetireMemory(app->m_pItems->TakeFindings());
+    if (app->m_pProcess->StartScan(&folders, m_dwCategories, this, m_nScanMode) != 1) {
+        // The container was emptied: so are the results.
+        app->m_resultsPage.FillResults();
+        return false;
+    }
+    app->m_pProcess->Resume();
+    // The results tree grows with the scan's findings.
+    app->m_resultsPage.BeginResults(m_dwCategories);
+    return true;
+}
+
+void CScanningDlg::ResetPage()
+{
+    m_errors.SetText("No Errors Found!");
+    m_junk.SetText("No Junk Files Found!");
+    m_shownEntries.clear();
+    if (m_shownItems.m_hWnd)
+        ListView_SetItemCountEx(m_shownItems.m_hWnd, 0, 0);
+    m_shown = SCAN_PROGRESS_VIEW();
+    m_drawnCrosses = 0;
+    ShowButtons(true);
+    for (int row = 0; row < kCategoryCount; ++row) {
+        SetResultImage(row, RowHasBit(row, m_dwCategories) ? TickOf(row) : static_cast<HBITMAP>(m_idle.m_hObject));
+        if (row < kRegistryCategoryCount)
+            m_counts[row].SetText("0");
+        Show(m_icons[row], false);
+        Show(m_images[row], false);
+    }
+    if (CQuillonDlg* mainWindow = QuillonMainWindow()) {
+        mainWindow->m_statisticsPage.ResetCleanCounts();
+        mainWindow->m_statisticsPage.ResetErrorCounts();
+    }
 }
 
 // ---- CAbstractStatus: the engine's job thread ---------------------------------------------------
@@ -273,7 +286,7 @@ void CScanningDlg::OnTimer(UINT_PTR id)
         ApplyProgress();
 }
 
-void CScanningDlg::ApplyProgress()
+void CScanningDlg::ApplyProgress(bool ended)
 {
     SCAN_PROGRESS_VIEW view;
     m_progress.Take(view);
@@ -283,8 +296,13 @@ void CScanningDlg::ApplyProgress()
         m_overallBar.SetPos(view.overallPosition);
     if (view.currentPosition != m_shown.currentPosition && m_currentBar.m_hWnd)
         m_currentBar.SetPos(view.currentPosition);
-    for (int row : view.enteredRows)
-        MarkCategoryRow(row);
+    for (int row : view.enteredRows) {
+        // At the job's end no spinner starts: only the rows before it are done.
+        if (!ended)
+            MarkCategoryRow(row);
+        else if (row > 0)
+            Show(m_images[row - 1], true);
+    }
     const DWORD newCrosses = view.crossedRows & ~m_drawnCrosses;
     for (int row = 0; row < kCategoryCount; ++row) {
         if (newCrosses & (1u << row))
@@ -305,8 +323,13 @@ void CScanningDlg::ApplyProgress()
             ListView_SetItemCountEx(m_shownItems.m_hWnd, static_cast<int>(m_shownEntries.size()),
                                     LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
     }
+    if (!view.newFindings.empty()) {
+        if (CQuillonApp* app = QuillonApp())
+            app->m_resultsPage.QueueFindings(view.newFindings);
+    }
     view.enteredRows.clear();
     view.newEntries.clear();
+    view.newFindings.clear();
     m_shown = view;
 }
 
@@ -329,16 +352,26 @@ void CScanningDlg::StopAnimation()
     m_nAnimatedRow = -1;
 }
 
+CPictureEx& CScanningDlg::Spinner(int row)
+{
+    CPictureEx& icon = m_icons[row];
+    if (icon.m_hWnd && !icon.IsInitialised() && icon.Load(MAKEINTRESOURCEA(IDG_SCAN_ANIMATION)))
+        icon.SetBkColor(kScanCategories[row].iconBackground);
+    return icon;
+}
+
 void CScanningDlg::MarkCategoryRow(int row)
 {
-    for (CPictureEx& icon : m_icons)
-        Show(icon, false);
+    // Only the spinner of the row being scanned shows.
+    if (m_nAnimatedRow >= 0)
+        Show(m_icons[m_nAnimatedRow], false);
     StopAnimation();
     if (row < 0 || row >= kCategoryCount)
         return;
-    Show(m_icons[row], true);
-    if (m_icons[row].IsInitialised())
-        m_icons[row].Draw();
+    CPictureEx& spinner = Spinner(row);
+    Show(spinner, true);
+    if (spinner.IsInitialised())
+        spinner.Draw();
     m_nAnimatedRow = row;
     // The row before it in the table is done, whether or not it was scanned.
     if (row > 0)
@@ -364,6 +397,7 @@ void CScanningDlg::OnCancelScan()
     Show(m_next, true);
     if (m_currentBar.m_hWnd)
         m_currentBar.SetPos(CScanProgress::kCurrentRange);
+    m_progress.Cancel();
     CQuillonApp* app = QuillonApp();
     if (app && app->m_pProcess)
         app->m_pProcess->Stop(1);
@@ -403,8 +437,12 @@ LRESULT CScanningDlg::OnScanFinished(WPARAM, LPARAM)
         KillTimer(kDrawTimer);
         m_bTimerRunning = false;
     }
-    ApplyProgress();
-    ShowButtons(false);
+    ApplyProgress(true);
+    // Back and Next wait for the results (a cancelled scan shows them, disabled, already).
+    Enable(m_cancel, false);
+    Show(m_cancel, false);
+    Show(m_pause, false);
+    Show(m_resume, false);
     StopAnimation();
     for (CPictureEx& icon : m_icons)
         Show(icon, false);
@@ -419,14 +457,30 @@ LRESULT CScanningDlg::OnScanFinished(WPARAM, LPARAM)
     results.m_nJunkFilesFound = m_progress.GetJunkCount();
     results.m_strJunkText = m_progress.GetJunkText();
     m_progress.ResetCounts();
-    results.FillResults();
 
     if (CQuillonDlg* mainWindow = QuillonMainWindow())
         mainWindow->SetCaptions("SCAN", nullptr);
     if (m_bScanning)
         app->SaveLastScan(CTime::GetCurrentTime().Format("%d %B %Y, %I:%M%p"));
     SaveLastScanCounts();
-    if (app->m_settings.m_bAutoRepair != 0) {
+    m_bAwaitingResults = true;
+    if (results.CompleteResults(m_hWnd, WM_RESULTS_READY))
+        return OnResultsReady(0, 0);
+    m_activity.SetText(kPreparingResults);
+    return 0;
+}
+
+LRESULT CScanningDlg::OnResultsReady(WPARAM preparing, LPARAM)
+{
+    if (!m_bAwaitingResults)
+        return 0;
+    m_bAwaitingResults = false;
+    // The message says the results were being prepared: the line said so until now.
+    if (preparing)
+        m_activity.SetText(m_shown.activity);
+    ShowButtons(false);
+    CQuillonApp* app = QuillonApp();
+    if (app && app->m_settings.m_bAutoRepair != 0) {
         // The repair that follows must find the engine free: the scan's thread ends first.
         WaitForEngineJob(app->m_pProcess);
         app->m_scanPage.RequestAutoRepair();

@@ -4,8 +4,11 @@
 // the user go on (or goes on by itself when automatic repair is set).
 //
 // The engine's job thread reports through the page's CAbstractStatus implementation into a
-// CScanProgress; it never touches a window. The window thread draws what changed on a timer and
-// handles the end of the job when WM_SCAN_FINISHED arrives.
+// CScanProgress; it never touches a window. The window thread draws what changed on a timer,
+// hands the new findings to the results page (whose tree grows while the scan runs) and handles
+// the end of the job when WM_SCAN_FINISHED arrives: the results page puts in what is left between
+// the window's other messages, and says when it is ready (WM_RESULTS_READY); only then can the
+// user go on.
 #pragma once
 
 #include <set>
@@ -50,8 +53,10 @@ public:
     void OnNext();
     void OnBack();
 
-    // Draws what the job thread recorded since the last time.
-    void ApplyProgress();
+    // Draws what the job thread recorded since the last time; `ended` at the job's end.
+    void ApplyProgress(bool ended = false);
+    // From the end of the job until the results page is ready.
+    bool IsAwaitingResults() const { return m_bAwaitingResults; }
 
     int m_nScanMode = 0;
     DWORD m_dwCategories = 0;
@@ -63,6 +68,7 @@ public:
 
 protected:
     LRESULT OnScanFinished(WPARAM, LPARAM);
+    LRESULT OnResultsReady(WPARAM, LPARAM);
     void OnGetShownItemText(NMHDR* header, LRESULT* result);
     void OnTimer(UINT_PTR id);
     HBRUSH OnCtlColor(CDC* pDC, CWnd* pWnd, UINT ctlColor);
@@ -74,6 +80,12 @@ private:
     void SaveLastScanCounts();
     void SetResultImage(int row, HBITMAP bitmap);
     void ShowButtons(bool scanning);
+    // Empties the container and starts the engine's scan; the results page begins its tree.
+    bool StartEngineScan(const std::set<CString>& folders);
+    // Rows, counters and labels as at the start of a scan.
+    void ResetPage();
+    // The row's spinner, decoded when first wanted.
+    CPictureEx& Spinner(int row);
 
     HBRUSH m_hWhiteBrush;
     HBRUSH m_hActivityBrush;
@@ -106,6 +118,7 @@ private:
     SCAN_PROGRESS_VIEW m_shown;
     DWORD m_drawnCrosses = 0;
     bool m_bTimerRunning = false;
+    bool m_bAwaitingResults = false;
     int m_nAnimatedRow = -1;
     bool m_bAnimationsLoaded = false;
 };

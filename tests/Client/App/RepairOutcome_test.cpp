@@ -5,10 +5,12 @@
 #include "KeyAccess.h"
 #include "RegistrySandbox.h"
 #include "RepairOutcome.h"
+#include "ResultCategories.h"
 #include "ScanItemsInfo.h"
 #include "ScanResultDlg.h"
 #include "StatusDlg.h"
 #include "TempFolder.h"
+#include "TimeBudget.h"
 
 TEST(RepairOutcome, OnlyWhatIsSurelyGoneCountsAsCleaned)
 {
@@ -55,6 +57,73 @@ TEST(RepairOutcome, OnlyWhatIsSurelyGoneCountsAsCleaned)
                                        "HKEY_CURRENT_USER\\Software\\Locked\xAC" "Value" } },
           { "Not a category", { "HKEY_CURRENT_USER\\Software\\Gone" } } });
     EXPECT_EQ((std::map<CString, int>{ { "ActiveX Objects", 1 }, { "Windows Startup Items", 2 } }), gone);
+}
+
+TEST(RepairOutcome, TicksThatShareAKeyAreCountedKeyByKeyInAnyNumberOfSlices)
+{
+    CRegistrySandbox sandbox;
+    ASSERT_TRUE(sandbox.IsActive());
+    const std::string hkcu = "HKEY_CURRENT_USER\\Software\\";
+    std::map<CString, std::vector<CString>> ticked;
+    std::map<CString, int> expected;
+    // One key's values, more than a slice looks at, half of them gone, ticked under two
+    // categories in turn.
+    for (int i = 0; i < 40; ++i) {
+        const std::string name = "V" + std::to_string(i);
+        if (i % 2) {
+            ASSERT_TRUE(WriteRegString(HKEY_CURRENT_USER, "Software\\Shared", name.c_str(), "x"));
+        }
+        const char* category = i % 4 < 2 ? "Windows Startup Items" : "Application Paths";
+        ticked[category].push_back((hkcu + "Shared\xAC" + name).c_str());
+        expected[category] += i % 2 ? 0 : 1;
+    }
+    // Subkeys of one parent: two gone, two there.
+    for (int i = 0; i < 4; ++i) {
+        if (i >= 2) {
+            ASSERT_TRUE(WriteRegString(HKEY_CURRENT_USER, ("Software\\Parent\\K" + std::to_string(i)).c_str(), "", "x"));
+        }
+        ticked["ActiveX Objects"].push_back((hkcu + "Parent\\K" + std::to_string(i)).c_str());
+    }
+    expected["ActiveX Objects"] = 2;
+    // A key gone with its values, and a key left with none: each answers for all of its ticks.
+    HKEY emptied = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Parent\\Emptied", 0, nullptr, 0,
+                                               KEY_ALL_ACCESS, nullptr, &emptied, nullptr));
+    ::RegCloseKey(emptied);
+    for (const char* value : { "a", "b", "c" }) {
+        ticked["Windows Fonts"].push_back((hkcu + "Missing\xAC" + value).c_str());
+        ticked["Windows Fonts"].push_back((hkcu + "Parent\\Emptied\xAC" + value).c_str());
+    }
+    expected["Windows Fonts"] = 6;
+    // A key nobody may open: its ticked values and its subkey are there for all we know, and
+    // none of them counts as cleaned.
+    ASSERT_TRUE(WriteRegString(HKEY_CURRENT_USER, "Software\\Locked", "a", "x"));
+    ASSERT_TRUE(WriteRegString(HKEY_CURRENT_USER, "Software\\Locked\\Child", "", "x"));
+    CDeniedKey locked(HKEY_CURRENT_USER, "Software\\Locked", "KA");
+    ASSERT_TRUE(locked.IsActive());
+    for (const char* value : { "a", "gone1", "gone2" })
+        ticked["Shared DLLs"].push_back((hkcu + "Locked\xAC" + value).c_str());
+    ticked["Empty Registry Keys"].push_back((hkcu + "Locked\\Child").c_str());
+    expected["Shared DLLs"] = 0;
+    expected["Empty Registry Keys"] = 0;
+
+    // Looked at whole, and in the shortest slices the window thread can be given.
+    CRepairOutcome whole;
+    EXPECT_EQ(expected, whole.CountGone(ticked));
+    CRepairOutcome sliced;
+    sliced.Begin(ticked);
+    int slices = 1;
+    while (!sliced.LookSome(CTimeBudget(0)) && slices < 1000)
+        ++slices;
+    EXPECT_EQ(expected, sliced.GetGone());
+    EXPECT_GT(slices, 3);
+    // Each entry alone agrees.
+    for (const auto& category : ticked) {
+        int gone = 0;
+        for (const CString& entry : category.second)
+            gone += whole.IsGone(entry, kResultCategories[FindResultCategory(category.first)].bit) ? 1 : 0;
+        EXPECT_EQ(expected[category.first], gone) << category.first.GetString();
+    }
 }
 
 namespace {

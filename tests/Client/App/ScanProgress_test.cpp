@@ -101,6 +101,14 @@ TEST_F(ScanProgressTest, OneEntryCountsOnceAndMarksTheRowOfEachCategoryThatFound
 TEST_F(ScanProgressTest, JunkRowsFollowTheirOwnRules)
 {
     Begin("");
+    // The Temp Files scan tells its size even when it found nothing: no junk, no size text.
+    m_progress.OnItem(&m_items, "0KB", SCAN_TPF, -1, 0);
+    SCAN_PROGRESS_VIEW nothing;
+    m_progress.Take(nothing);
+    EXPECT_EQ(CString(), nothing.junkLabel);
+    EXPECT_EQ(0, nothing.junkCount);
+    EXPECT_EQ(CString("No"), m_progress.GetJunkText());
+
     m_progress.OnItem(&m_items, "-1", SCAN_RCB, 2048, 0);
     m_progress.OnItem(&m_items, "-1", SCAN_TPF, static_cast<int>(0xFFFFFFF0u), 0);
     EXPECT_EQ(2048.0, m_progress.GetRecycleBinKB());
@@ -154,4 +162,14 @@ TEST_F(ScanProgressTest, EachNewAreaIsOneRowAndOneStep)
     m_progress.OnProgress(PROGRESS_END);
     m_progress.Take(view);
     EXPECT_EQ(CScanProgress::kCurrentRange, view.currentPosition);
+    EXPECT_EQ(CScanProgress::kOverallRange, view.overallPosition);
+
+    // A cancelled scan ends where it stopped: its overall bar is not drawn full.
+    Begin("");
+    m_progress.OnProgress(PROGRESS_BEGIN);
+    m_progress.OnActivity("HKEY_CLASSES_ROOT\\CLSID", "AXO");
+    m_progress.Cancel();
+    m_progress.OnProgress(PROGRESS_END);
+    m_progress.Take(view);
+    EXPECT_EQ(1, view.overallPosition);
 }

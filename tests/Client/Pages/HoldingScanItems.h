@@ -23,14 +23,14 @@ public:
 
     // Job thread: waits first while armed (for at most a minute, so that a test that forgets
     // its hold cannot keep the job for good).
-    int AddItem(CString item, int category, int value, INT_PTR extra) override
+    int AddFinding(const CString& item, int category, DWORD* rowsBefore, std::string* identity) override
     {
         if (m_armed) {
             ++m_arrivals;
             ::SetEvent(m_arrived);
             ::WaitForSingleObject(m_go, kLongestHoldMs);
         }
-        const int added = CScanItemsInfo::AddItem(item, category, value, extra);
+        const int added = CScanItemsInfo::AddFinding(item, category, rowsBefore, identity);
         ++m_filed;
         return added;
     }

@@ -1,9 +1,13 @@
 // The scan wizard's first two steps over the real engine: the stored choice of categories, a
 // whole scan with its rows, counters and stored statistics, pause, resume and cancel, and the
-// ways on from the end of a scan.
+// ways on from the end of a scan, which wait for the whole results.
 #include "PagesFixture.h"
 
+#include <algorithm>
+
+#include "Messages.h"
 #include "ScanItemsInfo.h"
+#include "TimeBudget.h"
 #include "resource.h"
 
 namespace {
@@ -149,4 +153,73 @@ TEST(ResultsPageTest, TheSizeFormatOfThePages)
     };
     for (const auto& row : rows)
         EXPECT_EQ(CString(row.text), CScanResultDlg::FormatSize(row.kilobytes)) << row.kilobytes;
+}
+
+namespace {
+
+// Each slice of the pages' long work does the least it can while the test lives: the end of a
+// scan then takes several slices on any machine.
+class CShortestSlices
+{
+public:
+    CShortestSlices() { CTimeBudget::SetSliceMs(0); }
+    ~CShortestSlices() { CTimeBudget::SetSliceMs(CTimeBudget::kSliceMs); }
+};
+
+} // namespace
+
+TEST_F(PagesTest, NextWaitsForTheWholeResultsAndAForwardedScanWaitsWithIt)
+{
+    CQuillonApp& app = TestApp();
+    CScanningDlg& scanning = app.m_scanningPage;
+    const int count = 400;
+    CShortestSlices slices;
+    // The scan is held at its first finding, then runs to its end while this thread takes no
+    // message: its end message finds every finding still to be put into the tree.
+    ASSERT_TRUE(StartHeldScan(count));
+    m_items->Disarm();
+    ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(app.m_pProcess->GetThreadHandle(), 30000));
+
+    // One message at a time, until Next is enabled.
+    int preparingMessages = 0;
+    int fewestRows = count;
+    bool refused = false;
+    const DWORD start = ::GetTickCount();
+    while (!IsEnabled(scanning, IDC_SCANNING_NEXT) && ::GetTickCount() - start < 60000) {
+        MSG msg;
+        if (!::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+            continue;
+        }
+        if (!AfxPreTranslateMessage(&msg)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageA(&msg);
+        }
+        if (!scanning.IsAwaitingResults() || IsEnabled(scanning, IDC_SCANNING_NEXT))
+            continue;
+        // Between the scan's end and its results: the page says so, nothing leads on, and a
+        // scan forwarded now is dropped (it would empty the findings under the tree).
+        ++preparingMessages;
+        EXPECT_EQ("Preparing results...", Text(scanning, IDC_SCANNING_ACTIVITY));
+        EXPECT_FALSE(IsEnabled(scanning, IDC_SCANNING_BACK));
+        fewestRows = std::min(fewestRows, app.m_resultsPage.m_tree.GetTotalEntries());
+        if (!refused) {
+            m_main->SendMessage(WM_SCHEDULED_SCAN_REQUEST, SCAN_MODE_SCHEDULED, 0);
+            refused = true;
+            EXPECT_FALSE(app.m_pProcess->IsRunning());
+            EXPECT_EQ(count, app.m_pItems->CountCategory(SCAN_SUI));
+        }
+    }
+    ASSERT_TRUE(IsEnabled(scanning, IDC_SCANNING_NEXT));
+    EXPECT_GT(preparingMessages, 1);
+    EXPECT_LT(fewestRows, count);
+    EXPECT_TRUE(refused);
+    EXPECT_NE("Preparing results...", Text(scanning, IDC_SCANNING_ACTIVITY));
+    // Once enabled, the tree holds every finding, each once, and the counts agree.
+    EXPECT_EQ(count, app.m_resultsPage.m_tree.GetTotalEntries());
+    EXPECT_EQ(count, app.m_pItems->CountCategory(SCAN_SUI));
+    EXPECT_EQ(static_cast<DWORD>(count), ReadSetting("LastTotalErrCnt"));
+    Click(scanning, IDC_SCANNING_NEXT);
+    EXPECT_EQ(STEP_RESULTS, app.m_scanPage.GetStep());
+    EXPECT_EQ("400 of 400 Errors Selected for Repair", Text(app.m_resultsPage, IDC_RESULTS_SELECTED));
 }
