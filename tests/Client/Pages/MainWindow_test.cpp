@@ -23,6 +23,21 @@ CLabel* LabelOf(CWnd& page, int id)
     return dynamic_cast<CLabel*>(CWnd::FromHandlePermanent(::GetDlgItem(page.m_hWnd, id)));
 }
 
+// The height of one line in a label's font: a label lower than that cuts off the bottom of its
+// text (underscores, descenders) while its width check still passes.
+int LineHeightOf(const CLabel& label)
+{
+    HFONT font = ::CreateFontIndirectA(&label.GetLogFont());
+    HDC dc = ::GetDC(label.m_hWnd);
+    HGDIOBJ old = ::SelectObject(dc, font);
+    TEXTMETRICA metrics = {};
+    ::GetTextMetricsA(dc, &metrics);
+    ::SelectObject(dc, old);
+    ::ReleaseDC(label.m_hWnd, dc);
+    ::DeleteObject(font);
+    return metrics.tmHeight;
+}
+
 // Every label, plain check box and skin button of a window that is meant to show: its text fits
 // (labels measure themselves; a check box needs its text and the box), and a skin button's
 // picture fits the button.
@@ -132,12 +147,16 @@ TEST_F(PagesTest, EveryTextFitsItsPlace)
         { &m_main->m_statisticsPage, IDC_STATS_JUNK_TO_DATE, "1024.0GB" },
         { &m_main->m_settingsPage, IDC_SETTINGS_SCHEDULE_TEXT,
           "At 23:59 every Wednesday of every week, starting 12/31/2026" },
+        { &app.m_scanningPage, IDC_SCANNING_ACTIVITY, "HKEY_CLASSES_ROOT\\CLSID" },
     };
     for (const auto& text : longest) {
         CLabel* label = LabelOf(*text.page, text.id);
         ASSERT_NE(nullptr, label) << text.id;
         label->SetText(text.text);
         EXPECT_FALSE(label->IsTextCut()) << text.id << ": " << label->GetShownText().GetString();
+        CRect client;
+        label->GetClientRect(&client);
+        EXPECT_LE(LineHeightOf(*label), client.Height()) << text.id << ": " << text.text;
     }
 
     // Every page, with the views the settings page switches between.
