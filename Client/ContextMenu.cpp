@@ -1,6 +1,6 @@
 #include "ContextMenu.h"
 
-#include "Kelvara.h"
+#include "Product.h"
 #include "RegistryKey.h"
 
 namespace {

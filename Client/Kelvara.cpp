@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "JobWait.h"
+#include "Product.h"
 #include "Pages/QuillonDlg.h"
 #include "RegistryKey.h"
 #include "ScanItemsInfo.h"
@@ -14,7 +15,6 @@
 
 namespace {
 
-char g_szProductName[50] = "Bellwort Registry Reriraz";
 // How long the exit waits for the update dialog's workers.
 const DWORD kUpdateWorkerExitWaitMs = 2000;
 
@@ -25,13 +25,6 @@ CString FolderOf(const CString& path)
 }
 
 } // namespace
-
-const char kVersionText[] = "1.0.0001";
-
-const char* ProductName()
-{
-    return g_szProductName;
-}
 
 CQuillonApp* QuillonApp()
 {
@@ -76,7 +69,7 @@ CString GetProgramPath()
     return CString(path);
 }
 
-CQuillonApp::CQuillonApp() : CWinApp(g_szProductName)
+CQuillonApp::CQuillonApp() : CWinApp(ProductName())
 {
     m_strProgramFolder = FolderOf(GetProgramPath());
 }
@@ -105,7 +98,7 @@ BOOL CQuillonApp::InitInstance()
     }
 
     CString instanceName;
-    instanceName.Format("%s %s", g_szProductName, kVersionText);
+    instanceName.Format("%s %s", ProductName(), kVersionText);
     // Held for the life of the process, so that later starts find it.
     HANDLE mutex = ::CreateMutexA(nullptr, FALSE, instanceName);
     const DWORD mutexError = ::GetLastError();
@@ -120,13 +113,13 @@ BOOL CQuillonApp::InitInstance()
 
     INITCOMMONCONTROLSEX controls = { 8, 0xFF };
     ::InitCommonControlsEx(&controls);
-    SetAppName(g_szProductName);
+    SetAppName(ProductName());
 
     const int version = GetOSVersionCode();
     if (version != 3 && version != 4 && version != 5 && version != 6) {
         CString question;
-        question.Format("%s is not tested on this Operating System.\nDo you still want to run %s?", g_szProductName,
-                        g_szProductName);
+        question.Format("%s is not tested on this Operating System.\nDo you still want to run %s?", ProductName(),
+                        ProductName());
         if (AfxMessageBox(question, MB_YESNO) != IDYES)
             return FALSE;
     }

@@ -7,6 +7,7 @@
 #include "Afx.h"
 #include "AppSettings.h"
 #include "CommandLineInfoEx.h"
+#include "Product.h"
 #include "ScanItemsInfo.h"
 #include "SystemTray.h"
 #include "VexaEngine.h"
@@ -15,11 +16,6 @@
 #include "Pages/ScanDlg.h"
 #include "Pages/ScanResultDlg.h"
 #include "Pages/ScanningDlg.h"
-
-// The product's name (50 characters at most) and version, as every window, the mutex, the
-// Explorer verb and the task names spell them.
-const char* ProductName();
-extern const char kVersionText[];
 
 class CQuillonApp : public CWinApp
 {

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "Kelvara.h"
+#include "Product.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "Kelvara.h"
+#include "Product.h"
 #include "RegistryKey.h"
 
 const char kDefaultUpdateSite[] = "https://www.bellwort.com";
