@@ -40,14 +40,8 @@ stop_all() {
 }
 trap stop_all EXIT
 
-# A private X server, up before Wine so that Wine's windows go to it.
-display_file=$(mktemp)
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do [ -s "$display_file" ] && break; sleep 0.1; done
-[ -s "$display_file" ] || { echo "Xvfb did not start" >&2; exit 1; }
-export DISPLAY=":$(head -n 1 "$display_file")"
-rm -f "$display_file"
+source cmake/xvfb.sh
+kelvara_start_display || exit 1
 
 if [ ! -f "$template/.start-bench-ready" ]; then
   echo "== creating the bench's prefix template (once)"

@@ -10,16 +10,7 @@ kelvara_stop_test_env() {
   [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" >/dev/null 2>&1 || true
 }
 
-# A private X display, up before Wine starts so that Wine's desktop uses it.
-kelvara_start_display() {
-  local display_file="$tests/xvfb-display"
-  rm -f "$display_file"
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
-  xvfb_pid=$!
-  for _ in $(seq 100); do [ -s "$display_file" ] && break; sleep 0.1; done
-  [ -s "$display_file" ] || { echo "Xvfb did not start" >&2; return 1; }
-  export DISPLAY=":$(head -n 1 "$display_file")"
-}
+source "$(dirname "${BASH_SOURCE[0]}")/xvfb.sh"
 
 # A new prefix, created once; the server stays up for every test after it.
 kelvara_fresh_prefix() {

@@ -432,34 +432,32 @@ bool WaitUntilGone(HWND window)
     return !::IsWindow(window);
 }
 
-bool HasFiles(const std::string& folder)
+// True when the folder holds a file matching the pattern with at least `minimumSize` bytes.
+bool HasFile(const std::string& folder, const char* pattern = "*", DWORD minimumSize = 0)
 {
     WIN32_FIND_DATAA found;
-    HANDLE search = ::FindFirstFileA((folder + "\\*").c_str(), &found);
+    HANDLE search = ::FindFirstFileA((folder + "\\" + pattern).c_str(), &found);
     if (search == INVALID_HANDLE_VALUE)
         return false;
     bool any = false;
     do {
-        any = any || !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+        any = any || (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                      (found.nFileSizeHigh > 0 || found.nFileSizeLow >= minimumSize));
     } while (::FindNextFileA(search, &found));
     ::FindClose(search);
     return any;
+}
+
+bool HasFiles(const std::string& folder)
+{
+    return HasFile(folder);
 }
 
 // True once the download's own ".exe" holds data: it is written only after it was marked to go
 // with its handle (an earlier look may see the name reserved for it, or the file before the mark).
 bool HasAGrowingDownload(const std::string& folder)
 {
-    WIN32_FIND_DATAA found;
-    HANDLE search = ::FindFirstFileA((folder + "\\*.exe").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return false;
-    bool growing = false;
-    do {
-        growing = growing || found.nFileSizeLow > 0 || found.nFileSizeHigh > 0;
-    } while (::FindNextFileA(search, &found));
-    ::FindClose(search);
-    return growing;
+    return HasFile(folder, "*.exe", 1);
 }
 
 // A local update site that announces an installer at kInstallerPath (which each test serves as
