@@ -10,8 +10,8 @@
 # "On the screen" is the moment the X server shows the window as viewable (polled every 10 ms on a
 # private Xvfb display, with no window manager in between). Prints the median of the runs with
 # their spread. For each start it also prints the window's longest answer to a message in the 3 s
-# after it was found (asked every 5 ms from inside Wine, from some tenths of a second after the
-# window was seen, once the asking program has started). Each further folder (holding Kelvara.exe and engine.dll, such as a copy of an
+# after it shows (asked every 5 ms from inside Wine by start_closer, which starts beside the
+# program and waits for its window). Each further folder (holding Kelvara.exe and engine.dll, such as a copy of an
 # older build) is measured the same way, its runs taken in turn with the others so that a busy
 # machine weighs on all alike. The x86_64 build must have been built (./test.sh does that).
 set -euo pipefail
@@ -70,23 +70,28 @@ window_viewable() {
 # window is viewable and its longest answer in the 3 s after, then closes it and waits until it
 # has ended.
 start_once() {
-  local title=$1 start program code shown answer
+  local title=$1 start program closer code shown answer
   shift
   start=$(now_ms)
   "$wine" "$@" >/dev/null 2>&1 &
   program=$!
+  # The asker starts with the program, so that it is ready when the window shows.
+  "$wine" "$bin/start_closer.exe" "$title" 60 3000 >"$work/answer" 2>/dev/null &
+  closer=$!
   for _ in $(seq 6000); do
     window_viewable "$title" && break
     if ! kill -0 "$program" 2>/dev/null; then
       code=0; wait "$program" || code=$?
       echo "$* ended without a window (exit code $code)" >&2
+      kill "$closer" 2>/dev/null; wait "$closer" 2>/dev/null
       return 1
     fi
     sleep 0.01
   done
-  window_viewable "$title" || { echo "$*: no window within a minute" >&2; return 1; }
+  window_viewable "$title" || { echo "$*: no window within a minute" >&2; kill "$closer" 2>/dev/null; return 1; }
   shown=$(( $(now_ms) - start ))
-  answer=$("$wine" "$bin/start_closer.exe" "$title" 60 3000 | tr -d '\r') || return 1
+  wait "$closer" || return 1
+  answer=$(tr -d '\r' <"$work/answer")
   wait "$program" || true
   echo "$shown $answer"
 }

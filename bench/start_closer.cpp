@@ -1,9 +1,10 @@
-// start_closer: the part of bench/start_bench.sh that runs inside Wine. Once the bench has seen
-// the program's main window (Kelvara's unless another title is given), it waits until the window answers messages (its start-up work done), then
-// closes it the way a user does (the system's close request) and waits until the process is gone,
-// so that the next start is a new first instance and not a request handed to this one.
-// With a watch time, it first asks the window for answers (WM_NULL, every 5 ms) for that long
-// from the moment it finds it, and prints the longest wait for one in milliseconds.
+// start_closer: the part of bench/start_bench.sh that runs inside Wine. It waits for the program's
+// main window (Kelvara's unless another title is given) to be visible, then until the window
+// answers messages (its start-up work done), then closes it the way a user does (the system's
+// close request) and waits until the process is gone, so that the next start is a new first
+// instance and not a request handed to this one. With a watch time, it first asks the window for
+// answers (WM_NULL, every 5 ms) for that long from the moment it finds it, and prints the longest
+// wait for one in milliseconds.
 //
 //   start_closer [window title [timeout seconds [watch milliseconds]]]
 //   exit code 0 when the program has ended
