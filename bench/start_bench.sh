@@ -9,7 +9,9 @@
 #   warm: the next start, after the first instance has been closed the way a user closes it.
 # "On the screen" is the moment the X server shows the window as viewable (polled every 10 ms on a
 # private Xvfb display, with no window manager in between). Prints the median of the runs with
-# their spread. Each further folder (holding Kelvara.exe and engine.dll, such as a copy of an
+# their spread. For each start it also prints the window's longest answer to a message in the 3 s
+# after it shows (asked every 5 ms from inside Wine by start_closer, which starts beside the
+# program and waits for its window). Each further folder (holding Kelvara.exe and engine.dll, such as a copy of an
 # older build) is measured the same way, its runs taken in turn with the others so that a busy
 # machine weighs on all alike. The x86_64 build must have been built (./test.sh does that).
 set -euo pipefail
@@ -65,26 +67,33 @@ window_viewable() {
 }
 
 # start_once <title> <program> [arguments]: starts the program, prints the milliseconds until its
-# window is viewable, then closes it and waits until it has ended.
+# window is viewable and its longest answer in the 3 s after, then closes it and waits until it
+# has ended.
 start_once() {
-  local title=$1 start program code
+  local title=$1 start program closer code shown answer
   shift
   start=$(now_ms)
   "$wine" "$@" >/dev/null 2>&1 &
   program=$!
+  # The asker starts with the program, so that it is ready when the window shows.
+  "$wine" "$bin/start_closer.exe" "$title" 60 3000 >"$work/answer" 2>/dev/null &
+  closer=$!
   for _ in $(seq 6000); do
     window_viewable "$title" && break
     if ! kill -0 "$program" 2>/dev/null; then
       code=0; wait "$program" || code=$?
       echo "$* ended without a window (exit code $code)" >&2
+      kill "$closer" 2>/dev/null; wait "$closer" 2>/dev/null
       return 1
     fi
     sleep 0.01
   done
-  window_viewable "$title" || { echo "$*: no window within a minute" >&2; return 1; }
-  echo $(( $(now_ms) - start ))
-  "$wine" "$bin/start_closer.exe" "$title" 60 >/dev/null || return 1
+  window_viewable "$title" || { echo "$*: no window within a minute" >&2; kill "$closer" 2>/dev/null; return 1; }
+  shown=$(( $(now_ms) - start ))
+  wait "$closer" || return 1
+  answer=$(tr -d '\r' <"$work/answer")
   wait "$program" || true
+  echo "$shown $answer"
 }
 
 # fresh_server [Kelvara folder]: a fresh copy of the template, with that Kelvara in it, and a new
@@ -111,8 +120,10 @@ cold_and_warm() {
   for _ in 1 2 3; do
     if [ -n "$folder" ]; then fresh_server "$folder"; else fresh_server; fi
     if cold=$(start_once "$title" "$program") && warm=$(start_once "$title" "$program"); then
-      figures[$key cold]+=" $cold"
-      figures[$key warm]+=" $warm"
+      figures[$key cold]+=" ${cold% *}"
+      figures[$key warm]+=" ${warm% *}"
+      figures[$key cold answer]+=" ${cold#* }"
+      figures[$key warm answer]+=" ${warm#* }"
       return 0
     fi
     echo "  (taken again)" >&2
@@ -140,6 +151,18 @@ summary() {
       printf "%-44s %5.2f s (%.2f-%.2f s, median of %d)\n", label, median / 1000, v[1] / 1000, v[NR] / 1000, NR
     }'
 }
+
+# summary_ms <label> <milliseconds...>: the median and the spread, in milliseconds.
+summary_ms() {
+  local label=$1
+  shift
+  printf '%s\n' "$@" | sort -n | awk -v label="$label" '
+    { v[NR] = $1 }
+    END {
+      median = (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2
+      printf "%-44s %5.0f ms (%.0f-%.0f ms, median of %d)\n", label, median, v[1], v[NR], NR
+    }'
+}
 for index in "${!folders[@]}"; do
   name="Kelvara.exe"
   [ ${#folders[@]} -gt 1 ] && name="Kelvara.exe (${folders[$index]})"
@@ -147,6 +170,10 @@ for index in "${!folders[@]}"; do
   summary "$name, start to main window, cold:" ${figures[$index cold]}
   # shellcheck disable=SC2086
   summary "$name, start to main window, warm:" ${figures[$index warm]}
+  # shellcheck disable=SC2086
+  summary_ms "$name, longest answer in 3 s, cold:" ${figures[$index cold answer]}
+  # shellcheck disable=SC2086
+  summary_ms "$name, longest answer in 3 s, warm:" ${figures[$index warm answer]}
 done
 # shellcheck disable=SC2086
 summary "Wine's notepad, start to its window, cold:" ${figures[notepad cold]}

@@ -15,7 +15,10 @@ constexpr UINT WM_AUTO_UPDATE_CHECK = WM_USER + 800;
 constexpr UINT WM_REPAIR_FINISHED = WM_USER + 850;
 constexpr UINT WM_BACKUP_FINISHED = WM_USER + 900;
 constexpr UINT WM_DEFRAG_RESULT = WM_USER + 950;
-// The main window to itself once it is on the screen: what its first paint does not need.
+// The main window to itself once it is on the screen: what its first paint does not need, one
+// short step per message.
 constexpr UINT WM_DEFERRED_START = WM_USER + 980;
+// The Task Scheduler's jobs, read on a thread of their own, can be taken.
+constexpr UINT WM_SCHEDULED_JOBS_READ = WM_USER + 981;
 // The tray icon's notifications to the main window.
 constexpr UINT WM_TRAY_NOTIFY = WM_USER + 1000;

@@ -12,6 +12,15 @@
 
 const char kMakerSite[] = "http://www.bellwort.com";
 
+namespace {
+
+const UINT_PTR kStartStepTimer = 1;
+
+// The steps of the start after the first paint, in their order.
+enum START_STEP { START_READ_JOBS, START_TOOL_PAGES, START_ROW_ANIMATIONS, START_DONE };
+
+} // namespace
+
 CQuillonDlg* QuillonMainWindow()
 {
     CQuillonApp* app = QuillonApp();
@@ -37,11 +46,13 @@ BEGIN_MESSAGE_MAP(CQuillonDlg, CBitmapDialog)
     ON_MESSAGE(WM_SCHEDULED_SCAN_REQUEST, OnScheduledScanRequest)
     ON_MESSAGE(WM_AUTO_UPDATE_CHECK, OnAutoUpdateCheck)
     ON_MESSAGE(WM_DEFERRED_START, OnDeferredStart)
+    ON_MESSAGE(WM_SCHEDULED_JOBS_READ, OnScheduledJobsRead)
+    ON_WM_TIMER()
     ON_WM_PAINT()
     ON_WM_QUERYDRAGICON()
 END_MESSAGE_MAP()
 
-CQuillonDlg::CQuillonDlg() : CBitmapDialog(IDD_MAIN)
+CQuillonDlg::CQuillonDlg() : CBitmapDialog(IDD_MAIN), m_startSteps(WM_DEFERRED_START, kStartStepTimer)
 {
     m_hIcon = static_cast<HICON>(::LoadImageA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDI_MAIN), IMAGE_ICON,
                                               0, 0, LR_DEFAULTSIZE));
@@ -76,13 +87,64 @@ BOOL CQuillonDlg::OnInitDialog()
 
 LRESULT CQuillonDlg::OnDeferredStart(WPARAM, LPARAM)
 {
-    // The window is drawn before the rest of the start: the tool pages, the Task Scheduler's
-    // jobs (its service may have to start first) and the frames of every scanning row.
-    RedrawWindow(nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
-    CreateToolPages();
-    m_settingsPage.LoadJobs();
-    if (CQuillonApp* app = QuillonApp())
-        app->m_scanningPage.LoadRowAnimations();
+    // The window is drawn before the rest of the start: the Task Scheduler's jobs (read on a
+    // thread of their own), the tool pages and the frames of every scanning row, one short step
+    // per message so that the window answers between them (each step took up to a second on a
+    // cold start when they ran in one).
+    m_startSteps.Arrived(m_hWnd);
+    if (RunStartStep())
+        m_startSteps.Schedule(m_hWnd);
+    return 1;
+}
+
+void CQuillonDlg::OnTimer(UINT_PTR id)
+{
+    if (id == kStartStepTimer)
+        OnDeferredStart(0, 0);
+    else
+        Default();
+}
+
+bool CQuillonDlg::RunStartStep()
+{
+    CQuillonApp* app = QuillonApp();
+    switch (m_nStartStep) {
+    case START_READ_JOBS:
+        RedrawWindow(nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+        StartJobsRead();
+        ++m_nStartStep;
+        return true;
+    case START_TOOL_PAGES:
+        if (!CreateNextToolPart())
+            ++m_nStartStep;
+        return true;
+    case START_ROW_ANIMATIONS:
+        if (!app || !app->m_scanningPage.LoadNextRowAnimation())
+            ++m_nStartStep;
+        return m_nStartStep < START_DONE;
+    default:
+        return false;
+    }
+}
+
+bool CQuillonDlg::IsStartDone() const
+{
+    return m_nStartStep >= START_DONE && !m_jobsReader.IsPending();
+}
+
+void CQuillonDlg::StartJobsRead()
+{
+    if (m_jobsReader.Start(m_settingsPage.MakeJobsRead(), m_hWnd, WM_SCHEDULED_JOBS_READ))
+        m_settingsPage.BeginJobsRead();
+    else
+        m_settingsPage.LoadJobs();  // no thread to spare: read here, as late as the window allows
+}
+
+LRESULT CQuillonDlg::OnScheduledJobsRead(WPARAM, LPARAM)
+{
+    SCHEDULED_JOBS jobs;
+    if (m_jobsReader.TakeResult(&jobs))
+        m_settingsPage.ShowJobs(jobs);
     return 1;
 }
 
@@ -135,17 +197,26 @@ void CQuillonDlg::InitSkin()
 
 void CQuillonDlg::CreateToolPages()
 {
-    if (m_bToolPagesCreated)
-        return;
-    m_bToolPagesCreated = true;
-    m_statisticsPage.CreatePage(this);
-    m_backupPage.CreatePage(this);
-    m_startupPage.CreatePage(this);
-    m_defragPage.CreatePage(this);
-    m_settingsPage.CreatePage(this);
-    m_ignoreListPage.CreatePage(this);
-    if (CQuillonApp* app = QuillonApp())
-        app->m_tray.Create(WM_TRAY_NOTIFY, ProductName(), m_hSmallIcon ? m_hSmallIcon : m_hIcon, IDR_TRAY_MENU);
+    while (CreateNextToolPart()) {
+    }
+}
+
+bool CQuillonDlg::CreateNextToolPart()
+{
+    CSkinPage* const pages[] = { &m_statisticsPage, &m_backupPage, &m_startupPage,
+                                 &m_defragPage, &m_settingsPage, &m_ignoreListPage };
+    const int count = static_cast<int>(sizeof(pages) / sizeof(pages[0]));
+    if (m_nToolPartsMade < count) {
+        pages[m_nToolPartsMade++]->CreatePage(this);
+        return true;
+    }
+    if (m_nToolPartsMade == count) {
+        ++m_nToolPartsMade;
+        if (CQuillonApp* app = QuillonApp())
+            app->m_tray.Create(WM_TRAY_NOTIFY, ProductName(), m_hSmallIcon ? m_hSmallIcon : m_hIcon, IDR_TRAY_MENU);
+        return true;
+    }
+    return false;
 }
 
 void CQuillonDlg::SetHeaderFonts()

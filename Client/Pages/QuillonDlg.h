@@ -9,7 +9,9 @@
 #include "Defrag.h"
 #include "Label.h"
 #include "MonitorDlg.h"
+#include "ScheduledJobsReader.h"
 #include "SettingDlg.h"
+#include "SliceScheduler.h"
 #include "StatusDlg.h"
 #include "VexaEngine.h"
 #include "xSkinButton.h"
@@ -45,6 +47,10 @@ public:
     void SetCaptions(const char* caption, const char* step);
     CString GetCaption() const;
     CString GetStepText() const;
+    // Whether the start's read of the Task Scheduler's jobs is going on (its result not yet shown).
+    bool AreScheduledJobsPending() const { return m_jobsReader.IsPending(); }
+    // Whether every step of the start has run and the jobs it read are shown.
+    bool IsStartDone() const;
 
     // CAbstractStatus: the main window never hands itself to the engine.
     void SetActivity(const char*, const char*) override {}
@@ -64,8 +70,11 @@ protected:
     LRESULT OnScanPathRequest(WPARAM, LPARAM);
     LRESULT OnScheduledScanRequest(WPARAM wParam, LPARAM);
     LRESULT OnAutoUpdateCheck(WPARAM, LPARAM);
-    // The rest of the start, once the window is on the screen.
+    // The rest of the start, once the window is on the screen: one step per message.
     LRESULT OnDeferredStart(WPARAM, LPARAM);
+    void OnTimer(UINT_PTR id);
+    // The start's read of the Task Scheduler's jobs has ended: the settings page shows them.
+    LRESULT OnScheduledJobsRead(WPARAM, LPARAM);
     void OnNavStatistics() { ShowPage(PAGE_STATISTICS); }
     void OnNavScan() { ShowPage(PAGE_WIZARD); }
     void OnNavStartup() { ShowPage(PAGE_STARTUP); }
@@ -87,8 +96,14 @@ protected:
 private:
     void InitSkin();
     // The pages other than the scan wizard's, and the tray icon: once, after the first paint
-    // or when something needs them sooner.
+    // (one of them per step) or all at once when something needs them sooner.
     void CreateToolPages();
+    // Makes the next of them; false when all are made.
+    bool CreateNextToolPart();
+    // One step of the rest of the start; false when none is left.
+    bool RunStartStep();
+    // Reads the jobs on a thread of their own: the scheduler's service may have to start first.
+    void StartJobsRead();
     void CentreOnWorkArea();
     void SetHeaderFonts();
     // Runs the program-update dialog; an installer it downloaded runs when the program has
@@ -117,7 +132,10 @@ private:
     CLabel m_step;
     HICON m_hIcon = nullptr;
     HICON m_hSmallIcon = nullptr;
-    bool m_bToolPagesCreated = false;
+    int m_nToolPartsMade = 0;
+    int m_nStartStep = 0;
+    CSliceScheduler m_startSteps;
+    CScheduledJobsReader m_jobsReader;
 };
 
 // The application's main window, when it is one (null before it exists and in tests without one).

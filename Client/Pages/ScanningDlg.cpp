@@ -78,6 +78,7 @@ BOOL CScanningDlg::OnInitDialog()
     m_bTransparentStatics = FALSE;
     // A page made again (its window had gone) decodes its rows again.
     m_bAnimationsLoaded = false;
+    m_nRowsDecoded = 0;
 
     m_overallBar.SubclassDlgItem(IDC_SCANNING_OVERALL_BAR, this);
     m_currentBar.SubclassDlgItem(IDC_SCANNING_CURRENT_BAR, this);
@@ -126,13 +127,21 @@ void CScanningDlg::LoadRowAnimations()
 {
     // Decoding every row's frames is a good part of a start: it waits until the main window is
     // up (or until the first scan, whichever comes first), and is done once.
+    while (LoadNextRowAnimation()) {
+    }
+}
+
+bool CScanningDlg::LoadNextRowAnimation()
+{
     if (m_bAnimationsLoaded || !m_hWnd)
-        return;
-    m_bAnimationsLoaded = true;
-    for (CPictureEx& icon : m_icons) {
+        return false;
+    if (m_nRowsDecoded < kCategoryCount) {
+        CPictureEx& icon = m_icons[m_nRowsDecoded++];
         if (icon.m_hWnd)
             icon.Load(MAKEINTRESOURCEA(IDG_SCAN_ANIMATION));
     }
+    m_bAnimationsLoaded = m_nRowsDecoded >= kCategoryCount;
+    return !m_bAnimationsLoaded;
 }
 
 HBITMAP CScanningDlg::TickOf(int row) const

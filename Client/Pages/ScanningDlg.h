@@ -33,6 +33,8 @@ public:
     BOOL StartScan();
     // Decodes the animation of every category row, once; a scan start does it if nothing has.
     void LoadRowAnimations();
+    // Decodes the frames of the next row still without them; true while rows without them remain.
+    bool LoadNextRowAnimation();
     bool AreRowAnimationsLoaded() const { return m_bAnimationsLoaded; }
     // The folders that the scan walks for shortcuts and temporary files.
     static std::set<CString> BuildFolderSet();
@@ -121,4 +123,5 @@ private:
     bool m_bAwaitingResults = false;
     int m_nAnimatedRow = -1;
     bool m_bAnimationsLoaded = false;
+    int m_nRowsDecoded = 0;
 };

@@ -76,6 +76,8 @@ BOOL CSettingDlg::OnInitDialog()
     InitSkin();
     // Leaving or closing the page stores its boxes: they hold the settings from the start.
     LoadOptions();
+    if (m_bJobsPending)
+        EnableScheduleControls();
     return TRUE;
 }
 
@@ -132,13 +134,37 @@ void CSettingDlg::InitPage()
 
 void CSettingDlg::LoadJobs()
 {
-    LoadLogonTask();
+    if (m_bJobsPending)
+        return;
+    ShowJobs(MakeJobsRead()());
+}
+
+std::function<SCHEDULED_JOBS()> CSettingDlg::MakeJobsRead() const
+{
     CQuillonApp* app = QuillonApp();
-    if (!LoadScheduleTask() && app && app->m_settings.m_bFirstRun && m_bDefaultTaskPending) {
-        m_bDefaultTaskPending = FALSE;
-        if (SaveScheduleTask(TRUE))
-            LoadScheduleTask();
-    }
+    const BOOL makeDefault = app && app->m_settings.m_bFirstRun && m_bDefaultTaskPending;
+    const CString programPath = GetProgramPath();
+    const CString comment = LoadText(IDS_SCHEDULE_SCAN_COMMENT);
+    const SYSTEMTIME today = LocalNow();
+    return [programPath, makeDefault, comment, today] {
+        return ReadScheduledJobs(programPath, makeDefault, comment, today);
+    };
+}
+
+void CSettingDlg::BeginJobsRead()
+{
+    m_bJobsPending = true;
+    EnableScheduleControls();
+}
+
+void CSettingDlg::ShowJobs(const SCHEDULED_JOBS& jobs)
+{
+    m_bJobsPending = false;
+    m_bDefaultTaskPending = FALSE;
+    if (!m_hWnd)
+        return;
+    Check(IDC_SETTINGS_START_ON_STARTUP, jobs.logonIsOurs);
+    ShowScheduleTask(jobs.scan);
 }
 
 // ---- Views ----------------------------------------------------------------------------------------
@@ -274,24 +300,29 @@ void CSettingDlg::OnDestroy()
 
 BOOL CSettingDlg::LoadScheduleTask()
 {
-    m_time = LocalNow();
-    BOOL found = FALSE;
     CString user;
-    CTask task;
-    if (GetJobUserName(&user) && SUCCEEDED(task.Load(ScheduledScanJobName(user))) &&
-        IsSameProgramPath(task.GetApplicationName(), GetProgramPath())) {
-        m_scheduleText.SetText(task.GetScheduleText());
-        if (task.m_start.wYear != 0) {
-            SYSTEMTIME start = task.m_start;
+    SCHEDULED_SCAN_STATE scan;
+    if (GetJobUserName(&user))
+        scan = ReadScheduledScan(user, GetProgramPath());
+    ShowScheduleTask(scan);
+    return scan.found;
+}
+
+void CSettingDlg::ShowScheduleTask(const SCHEDULED_SCAN_STATE& scan)
+{
+    m_time = LocalNow();
+    if (scan.found) {
+        m_scheduleText.SetText(scan.text);
+        if (scan.start.wYear != 0) {
+            SYSTEMTIME start = scan.start;
             start.wSecond = 0;
             start.wMilliseconds = 0;
             m_time = start;
         }
-        const bool daily = task.m_nLoadedType == CTask::SCHEDULE_DAILY;
+        const bool daily = scan.loadedType == CTask::SCHEDULE_DAILY;
         m_type.SetCurSel(daily ? 0 : 1);
-        m_day.SetCurSel(daily ? 0 : task.m_start.wDayOfWeek % 7);
+        m_day.SetCurSel(daily ? 0 : scan.start.wDayOfWeek % 7);
         Check(IDC_SETTINGS_DISABLE_SCHEDULE, FALSE);
-        found = TRUE;
     } else {
         Check(IDC_SETTINGS_DISABLE_SCHEDULE, TRUE);
         m_type.SetCurSel(0);
@@ -299,7 +330,6 @@ BOOL CSettingDlg::LoadScheduleTask()
     }
     EnableScheduleControls();
     UpdateData(FALSE);
-    return found;
 }
 
 BOOL CSettingDlg::SaveScheduleTask(BOOL defaultTask)
@@ -332,7 +362,14 @@ BOOL CSettingDlg::DeleteScheduleTask()
 
 void CSettingDlg::EnableScheduleControls()
 {
-    const BOOL scheduled = !IsChecked(IDC_SETTINGS_DISABLE_SCHEDULE);
+    if (!m_hWnd)
+        return;
+    const BOOL ready = !m_bJobsPending;
+    for (int id : { IDC_SETTINGS_START_ON_STARTUP, IDC_SETTINGS_DISABLE_SCHEDULE }) {
+        if (CWnd* box = GetDlgItem(id))
+            box->EnableWindow(ready);
+    }
+    const BOOL scheduled = ready && !IsChecked(IDC_SETTINGS_DISABLE_SCHEDULE);
     if (m_type.m_hWnd)
         m_type.EnableWindow(scheduled);
     if (m_timePicker.m_hWnd)
@@ -361,6 +398,9 @@ void CSettingDlg::OnTypeChanged()
 
 void CSettingDlg::OnScheduleControlLeft()
 {
+    // A control disabled while the jobs are read loses its focus: that is no choice to save.
+    if (m_bJobsPending)
+        return;
     if (SaveScheduleTask(FALSE))
         LoadScheduleTask();
 }
@@ -372,23 +412,6 @@ void CSettingDlg::OnPickerLeft(NMHDR*, LRESULT* result)
 }
 
 // ---- The start at logon ---------------------------------------------------------------------------
-
-void CSettingDlg::LoadLogonTask()
-{
-    CString user;
-    if (!GetJobUserName(&user))
-        return;
-    const CString name = LogonJobName(user);
-    BOOL ours = FALSE;
-    {
-        CTask task;
-        ours = SUCCEEDED(task.Load(name)) && IsSameProgramPath(task.GetApplicationName(), GetProgramPath());
-    }
-    Check(IDC_SETTINGS_START_ON_STARTUP, ours);
-    // A job left by a copy of the program in another folder starts that copy: it goes.
-    if (!ours)
-        CTask().Delete(name);
-}
 
 BOOL CSettingDlg::CreateLogonTask()
 {

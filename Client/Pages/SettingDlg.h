@@ -5,6 +5,8 @@
 // default scheduled scan (weekly, Sunday, 03:00).
 #pragma once
 
+#include <functional>
+
 #include "Label.h"
 #include "ScheduledTasks.h"
 #include "SkinPage.h"
@@ -24,17 +26,26 @@ public:
     // Back to the general view, with the boxes and both jobs read again.
     void InitPage();
     // Both jobs read into the page's controls, without showing it: a job of ours left by a copy
-    // in another folder goes, and the first run makes the default scheduled scan.
+    // in another folder goes, and the first run makes the default scheduled scan. Nothing while
+    // the start's own read of them goes on: its result comes to ShowJobs.
     void LoadJobs();
+    // The jobs are being read elsewhere: their controls wait, disabled, for ShowJobs.
+    void BeginJobsRead();
+    // Shows both jobs as read and lets the user change them; the first run's default scan is
+    // not made again afterwards.
+    void ShowJobs(const SCHEDULED_JOBS& jobs);
+    // The read of both jobs as LoadJobs does it, holding plain values only, for any thread
+    // with COM initialised.
+    std::function<SCHEDULED_JOBS()> MakeJobsRead() const;
     void SetView(int view);
     int GetView() const { return m_nView; }
 
     BOOL LoadScheduleTask();
+    void ShowScheduleTask(const SCHEDULED_SCAN_STATE& scan);
     BOOL SaveScheduleTask(BOOL defaultTask);
     BOOL DeleteScheduleTask();
     BOOL CreateLogonTask();
     BOOL DeleteLogonTask();
-    void LoadLogonTask();
     void LoadOptions();
     void SaveOptions();
 
@@ -73,6 +84,7 @@ private:
                 control->ShowWindow(command);
         }
     }
+    // The job controls as the checkboxes allow, all disabled while the jobs are being read.
     void EnableScheduleControls();
     void StoreOptionsAndShowSaved();
     void ShowSaved(bool show);
@@ -82,6 +94,7 @@ private:
     int m_nView = VIEW_GENERAL;
     HBRUSH m_hWhiteBrush;
     BOOL m_bDefaultTaskPending = TRUE;
+    bool m_bJobsPending = false;
     BOOL m_bInitialised = FALSE;
     CComboBox m_type;
     CComboBox m_day;

@@ -132,3 +132,49 @@ void FillLogonJob(CTask& task, const CString& programPath, const CString& user, 
     task.m_start.wMilliseconds = 0;
     task.m_nScheduleType = CTask::SCHEDULE_AT_LOGON;
 }
+
+SCHEDULED_SCAN_STATE ReadScheduledScan(const CString& user, const CString& programPath)
+{
+    SCHEDULED_SCAN_STATE state;
+    CTask task;
+    if (FAILED(task.Load(ScheduledScanJobName(user))) || !IsSameProgramPath(task.GetApplicationName(), programPath))
+        return state;
+    state.found = TRUE;
+    state.text = task.GetScheduleText();
+    state.start = task.m_start;
+    state.loadedType = task.m_nLoadedType;
+    return state;
+}
+
+BOOL ReadLogonJob(const CString& user, const CString& programPath)
+{
+    const CString name = LogonJobName(user);
+    BOOL ours = FALSE;
+    {
+        CTask task;
+        ours = SUCCEEDED(task.Load(name)) && IsSameProgramPath(task.GetApplicationName(), programPath);
+    }
+    if (!ours)
+        CTask().Delete(name);
+    return ours;
+}
+
+SCHEDULED_JOBS ReadScheduledJobs(const CString& programPath, BOOL makeDefaultScan, const CString& comment,
+                                 const SYSTEMTIME& today)
+{
+    SCHEDULED_JOBS jobs;
+    CString user;
+    if (!GetJobUserName(&user))
+        return jobs;
+    jobs.logonIsOurs = ReadLogonJob(user, programPath);
+    jobs.scan = ReadScheduledScan(user, programPath);
+    if (jobs.scan.found || !makeDefaultScan)
+        return jobs;
+    SCHEDULE_CHOICE choice;
+    choice.defaultTask = TRUE;
+    CTask task;
+    FillScheduledScanJob(task, programPath, user, today, choice, comment);
+    if (task.Save(ScheduledScanJobName(user)) == S_OK)
+        jobs.scan = ReadScheduledScan(user, programPath);
+    return jobs;
+}

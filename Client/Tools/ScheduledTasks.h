@@ -33,3 +33,29 @@ void FillScheduledScanJob(CTask& task, const CString& programPath, const CString
 // Fills a job that runs `programPath` at logon, beginning `now`.
 void FillLogonJob(CTask& task, const CString& programPath, const CString& user, const SYSTEMTIME& now,
                   const CString& comment);
+
+// The scheduled scan as read back from the system.
+struct SCHEDULED_SCAN_STATE
+{
+    BOOL found = FALSE;      // a job under our name that runs this program
+    CString text;            // the trigger's text
+    SYSTEMTIME start = {};   // begin date and start time; wYear 0 when the job has none
+    int loadedType = 0;      // CTask::SCHEDULE_DAILY, CTask::SCHEDULE_WEEKLY, else another trigger
+};
+
+// Both jobs as the settings page shows them: plain data, read on any thread with COM initialised.
+struct SCHEDULED_JOBS
+{
+    BOOL logonIsOurs = FALSE;
+    SCHEDULED_SCAN_STATE scan;
+};
+
+// The scheduled scan under the user's name, if it runs `programPath`.
+SCHEDULED_SCAN_STATE ReadScheduledScan(const CString& user, const CString& programPath);
+// Whether the logon job under the user's name runs `programPath`; one that starts another copy
+// of the program (left by a copy in another folder) is deleted.
+BOOL ReadLogonJob(const CString& user, const CString& programPath);
+// Both jobs of `programPath`. With `makeDefaultScan` (the program's first run) a missing
+// scheduled scan is first made as the default one (weekly, Sunday, 03:00, from `today`).
+SCHEDULED_JOBS ReadScheduledJobs(const CString& programPath, BOOL makeDefaultScan, const CString& comment,
+                                 const SYSTEMTIME& today);

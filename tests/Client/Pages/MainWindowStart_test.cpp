@@ -1,6 +1,8 @@
 // The main window's start: what the first paint does not need (the tool pages, the tray icon,
 // the Task Scheduler's jobs, the scanning rows' animations) comes right after it, and a scan that
-// the command line asks for at the very start runs whole with all of it.
+// the command line asks for at the very start runs whole with all of it. The jobs are read on a
+// thread of their own: the settings page shown before they arrive waits for them, and a window
+// closed before they arrive ends after the read.
 #include "PagesFixture.h"
 
 #include "RegistryKey.h"
@@ -59,6 +61,41 @@ protected:
     }
 };
 
+// A new main window, as a new start of the program makes it, caught while its start reads the
+// Task Scheduler's jobs: the messages run one at a time until the read has begun.
+class StartInProgressTest : public PagesTest
+{
+protected:
+    bool RestartUntilTheJobsAreBeingRead()
+    {
+        DestroyMainWindow();
+        CString user;
+        if (!GetJobUserName(&user))
+            return false;
+        CTask().Delete(ScheduledScanJobName(user));
+        CTask().Delete(LogonJobName(user));
+        m_main = new CQuillonDlg;
+        TestApp().m_pMainWnd = m_main;
+        if (!m_main->Create(IDD_MAIN))
+            return false;
+        m_main->ShowWindow(SW_SHOW);
+        const DWORD start = ::GetTickCount();
+        MSG msg;
+        while (!m_main->AreScheduledJobsPending()) {
+            if (::GetTickCount() - start > 60000)
+                return false;
+            if (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                ::TranslateMessage(&msg);
+                ::DispatchMessageA(&msg);
+            } else {
+                ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+            }
+        }
+        return true;
+    }
+    CSettingDlg& Settings() { return m_main->m_settingsPage; }
+};
+
 } // namespace
 
 TEST_F(PagesTest, WhatTheFirstPaintDoesNotNeedIsThereOnceTheStartsMessagesHaveRun)
@@ -85,5 +122,34 @@ TEST_F(ScheduledStartTest, AScanAskedForAtStartRunsWholeWithItsRowsAndStatistics
     // The scan's counts reached the statistics.
     m_main->ShowPage(PAGE_STATISTICS);
     EXPECT_EQ("2", Text(m_main->m_statisticsPage, IDC_STATS_TOTAL_ERRORS));
+    EXPECT_TRUE(ScheduledScanJobExists());
+}
+
+TEST_F(StartInProgressTest, TheSettingsShownBeforeTheJobsArriveWaitForThemAndThenShowThem)
+{
+    ASSERT_TRUE(RestartUntilTheJobsAreBeingRead());
+    m_main->ShowPage(PAGE_SETTINGS);
+    Settings().SetView(CSettingDlg::VIEW_SCHEDULE);
+    // Nothing is shown as the jobs' state yet, and nothing can be changed.
+    for (int id : { IDC_SETTINGS_START_ON_STARTUP, IDC_SETTINGS_DISABLE_SCHEDULE, IDC_SETTINGS_TYPE,
+                    IDC_SETTINGS_TIME })
+        EXPECT_FALSE(IsEnabled(Settings(), id)) << id;
+
+    ASSERT_TRUE(PumpUntil([&] { return !m_main->AreScheduledJobsPending(); }));
+    // The first run's weekly scan, made by the read, is what the page shows.
+    EXPECT_TRUE(ScheduledScanJobExists());
+    EXPECT_NE(BST_CHECKED, Settings().IsDlgButtonChecked(IDC_SETTINGS_DISABLE_SCHEDULE));
+    EXPECT_EQ(1, ::SendDlgItemMessageA(Settings().m_hWnd, IDC_SETTINGS_TYPE, CB_GETCURSEL, 0, 0));
+    EXPECT_EQ(3, Settings().m_time.wHour);
+    for (int id : { IDC_SETTINGS_START_ON_STARTUP, IDC_SETTINGS_DISABLE_SCHEDULE, IDC_SETTINGS_TYPE,
+                    IDC_SETTINGS_DAY, IDC_SETTINGS_TIME })
+        EXPECT_TRUE(IsEnabled(Settings(), id)) << id;
+}
+
+TEST_F(StartInProgressTest, AWindowClosedWhileTheJobsAreReadEndsAfterTheRead)
+{
+    ASSERT_TRUE(RestartUntilTheJobsAreBeingRead());
+    DestroyMainWindow();
+    // The read was not cut off, and nothing of it comes after the window has gone.
     EXPECT_TRUE(ScheduledScanJobExists());
 }

@@ -81,6 +81,9 @@ void PagesTest::SetUp()
     m_main->ShowWindow(SW_SHOW);
     app.m_scanPage.ShowStep(STEP_SELECT);
     PumpUntil([] { return false; }, 200);
+    // The rest of the start (the Task Scheduler's jobs read on their own thread) is over before
+    // a test looks at the pages.
+    ASSERT_TRUE(PumpUntil([this] { return m_main->IsStartDone(); }));
 }
 
 void PagesTest::TearDown()
@@ -93,18 +96,7 @@ void PagesTest::TearDown()
         app.m_pProcess->Resume();
     }
     WaitForEngineJob(app.m_pProcess);
-    // The wizard's pages belong to the application: they go with the main window they live in.
-    for (CWnd* page : { static_cast<CWnd*>(&app.m_scanPage), static_cast<CWnd*>(&app.m_scanningPage),
-                        static_cast<CWnd*>(&app.m_resultsPage), static_cast<CWnd*>(&app.m_summaryPage) }) {
-        if (page->m_hWnd)
-            page->DestroyWindow();
-    }
-    if (app.m_tray.m_hWnd)
-        app.m_tray.DestroyWindow();
-    m_main->DestroyWindow();
-    delete m_main;
-    m_main = nullptr;
-    app.m_pMainWnd = nullptr;
+    DestroyMainWindow();
     // The settings page keeps the program's jobs in the prefix's Task Scheduler.
     CString user;
     if (GetJobUserName(&user)) {
@@ -114,6 +106,25 @@ void PagesTest::TearDown()
     m_sandbox.reset();
     m_folder.reset();
     m_engineFolders.reset();
+}
+
+void PagesTest::DestroyMainWindow()
+{
+    CQuillonApp& app = TestApp();
+    // The wizard's pages belong to the application: they go with the main window they live in.
+    for (CWnd* page : { static_cast<CWnd*>(&app.m_scanPage), static_cast<CWnd*>(&app.m_scanningPage),
+                        static_cast<CWnd*>(&app.m_resultsPage), static_cast<CWnd*>(&app.m_summaryPage) }) {
+        if (page->m_hWnd)
+            page->DestroyWindow();
+    }
+    if (app.m_tray.m_hWnd)
+        app.m_tray.DestroyWindow();
+    if (m_main) {
+        m_main->DestroyWindow();
+        delete m_main;
+        m_main = nullptr;
+    }
+    app.m_pMainWnd = nullptr;
 }
 
 void PagesTest::Click(CWnd& page, int id)

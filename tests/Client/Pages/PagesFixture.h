@@ -28,6 +28,8 @@ protected:
     // The main window the test drives; a test may watch it through a class of its own.
     virtual CQuillonDlg* MakeMainWindow() { return new CQuillonDlg; }
     void TearDown() override;
+    // Destroys the main window and the application's pages in it, as the program's end does.
+    void DestroyMainWindow();
 
     // Clicks a control of a page as the user would (BM_CLICK), then lets the messages run.
     static void Click(CWnd& page, int id);
