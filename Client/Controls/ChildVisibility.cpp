@@ -4,8 +4,10 @@ void ShowChild(CWnd& window, bool show)
 {
     if (!window.m_hWnd || (!show && !(window.GetStyle() & WS_VISIBLE)))
         return;
-    // The focus leaves a window that hides only through ShowWindow.
-    if (show || ::GetFocus() == window.m_hWnd) {
+    // A window that holds the focus, or holds the window that does, hides as ShowWindow hides it:
+    // the focus goes where the system sends it.
+    const HWND focus = ::GetFocus();
+    if (show || (focus && (focus == window.m_hWnd || ::IsChild(window.m_hWnd, focus)))) {
         window.ShowWindow(show ? SW_SHOW : SW_HIDE);
         return;
     }

@@ -2,6 +2,9 @@
 
 #include <shlobj.h>
 
+#include <iterator>
+#include <memory>
+
 #include "ChildVisibility.h"
 #include "DrawingPause.h"
 #include "JobWait.h"
@@ -9,6 +12,7 @@
 #include "Messages.h"
 #include "QuillonDlg.h"
 #include "RegistryKey.h"
+#include "Releasable.h"
 
 namespace {
 
@@ -227,9 +231,12 @@ void CScanningDlg::ResetPage()
     const CDrawingPause pause(*this);
     m_errors.SetText("No Errors Found!");
     m_junk.SetText("No Junk Files Found!");
-    m_shownEntries.clear();
     if (m_shownItems.m_hWnd)
         ListView_SetItemCountEx(m_shownItems.m_hWnd, 0, 0);
+    // The last scan's shown items (one per finding) are freed between the window's messages.
+    if (CQuillonApp* app = QuillonApp(); app && !m_shownEntries.empty())
+        app->m_resultsPage.RetireMemory(std::make_unique<CReleasableVector<SCAN_LIST_ENTRY>>(std::move(m_shownEntries)));
+    m_shownEntries.clear();
     m_shown = SCAN_PROGRESS_VIEW();
     m_drawnCrosses = 0;
     ShowButtons(true);
@@ -319,7 +326,8 @@ void CScanningDlg::ApplyProgress(bool ended)
     if (view.junkLabel != m_shown.junkLabel && !view.junkLabel.IsEmpty())
         m_junk.SetText(view.junkLabel + " Junk Files Found!");
     if (!view.newEntries.empty()) {
-        m_shownEntries.insert(m_shownEntries.end(), view.newEntries.begin(), view.newEntries.end());
+        m_shownEntries.insert(m_shownEntries.end(), std::make_move_iterator(view.newEntries.begin()),
+                              std::make_move_iterator(view.newEntries.end()));
         if (m_shownItems.m_hWnd)
             ListView_SetItemCountEx(m_shownItems.m_hWnd, static_cast<int>(m_shownEntries.size()),
                                     LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);

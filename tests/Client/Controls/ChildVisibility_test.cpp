@@ -22,10 +22,12 @@ TEST(ChildVisibilityTest, HidingKeepsNoFocusAndAPauseKeepsWhatWasShown)
 {
     HWND shown = MakeWindow(WS_POPUP | WS_VISIBLE, nullptr);
     HWND hidden = MakeWindow(WS_POPUP, nullptr);
-    HWND focused = MakeWindow(WS_CHILD | WS_VISIBLE, shown);
+    HWND page = MakeWindow(WS_CHILD | WS_VISIBLE, shown);
+    HWND focused = MakeWindow(WS_CHILD | WS_VISIBLE, page);
     HWND other = MakeWindow(WS_CHILD | WS_VISIBLE, shown);
-    ASSERT_TRUE(shown && hidden && focused && other);
+    ASSERT_TRUE(shown && hidden && page && focused && other);
 
+    // The focus does not stay on a window that hides.
     ::SetFocus(focused);
     ASSERT_EQ(focused, ::GetFocus());
     ShowChild(*CWnd::FromHandle(focused), false);
@@ -43,7 +45,7 @@ TEST(ChildVisibilityTest, HidingKeepsNoFocusAndAPauseKeepsWhatWasShown)
     EXPECT_FALSE(Visible(other));
     EXPECT_TRUE(::IsWindowVisible(focused));
 
-    for (HWND window : { other, focused, hidden, shown })
+    for (HWND window : { other, focused, page, hidden, shown })
         ::DestroyWindow(window);
 }
 

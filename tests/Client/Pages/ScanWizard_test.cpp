@@ -113,6 +113,7 @@ TEST_F(PagesTest, AScanStartedOverAShownFinishedScanResetsItsRows)
     EXPECT_EQ(CString("SCANNING"), m_main->GetCaption());
     EXPECT_EQ("0", Text(scanning, kScanCategories[kSuiRow].countLabel));
     EXPECT_EQ("No Errors Found!", Text(scanning, IDC_SCANNING_ERRORS));
+    EXPECT_EQ(0, ListView_GetItemCount(::GetDlgItem(scanning.m_hWnd, IDC_SCANNING_ITEM_LIST)));
     EXPECT_FALSE(IsShown(scanning, kScanCategories[kCategoryCount - 1].resultImage));
     EXPECT_TRUE(IsShown(scanning, IDC_SCANNING_CANCEL));
     EXPECT_FALSE(IsShown(scanning, IDC_SCANNING_NEXT));
