@@ -234,8 +234,10 @@ void CScanningDlg::ResetPage()
     if (m_shownItems.m_hWnd)
         ListView_SetItemCountEx(m_shownItems.m_hWnd, 0, 0);
     // The last scan's shown items (one per finding) are freed between the window's messages.
-    if (CQuillonApp* app = QuillonApp(); app && !m_shownEntries.empty())
-        app->m_resultsPage.RetireMemory(std::make_unique<CReleasableVector<SCAN_LIST_ENTRY>>(std::move(m_shownEntries)));
+    if (CQuillonApp* app = QuillonApp(); app && !m_shownEntries.empty()) {
+        using CShownEntries = CReleasableVector<SCAN_LIST_ENTRY>;
+        app->m_resultsPage.RetireMemory(std::make_unique<CShownEntries>(std::move(m_shownEntries)));
+    }
     m_shownEntries.clear();
     m_shown = SCAN_PROGRESS_VIEW();
     m_drawnCrosses = 0;
