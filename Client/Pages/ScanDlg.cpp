@@ -1,5 +1,6 @@
 #include "ScanDlg.h"
 
+#include "ChildVisibility.h"
 #include "Kelvara.h"
 #include "QuillonDlg.h"
 #include "RegistryKey.h"
@@ -7,12 +8,6 @@
 namespace {
 
 const char kScanChoiceValue[] = "LastSelectedScanTypes";
-
-void ShowPage(CWnd& page, bool show)
-{
-    if (page.m_hWnd)
-        page.ShowWindow(show ? SW_SHOW : SW_HIDE);
-}
 
 } // namespace
 
@@ -220,28 +215,28 @@ void CScanDlg::DisplayCurrentStep()
     CQuillonDlg* mainWindow = QuillonMainWindow();
     for (CWnd* page : { static_cast<CWnd*>(this), static_cast<CWnd*>(&app->m_scanningPage),
                         static_cast<CWnd*>(&app->m_resultsPage), static_cast<CWnd*>(&app->m_summaryPage) })
-        ShowPage(*page, false);
+        ShowChild(*page, false);
     const bool jobRunning = app->m_pProcess && app->m_pProcess->IsRunning();
     const char* caption = "";
     const char* stepText = nullptr;
     switch (m_nStep) {
     case STEP_SELECT:
-        ShowPage(*this, true);
+        ShowChild(*this, true);
         caption = "SCAN";
         stepText = "Step 1 of 3";
         break;
     case STEP_SCANNING:
-        ShowPage(app->m_scanningPage, true);
+        ShowChild(app->m_scanningPage, true);
         caption = jobRunning ? "SCANNING" : "SCAN";
         stepText = "Step 2 of 3";
         break;
     case STEP_RESULTS:
-        ShowPage(app->m_resultsPage, true);
+        ShowChild(app->m_resultsPage, true);
         caption = "SCAN RESULTS";
         stepText = "Step 3 of 3";
         break;
     case STEP_SUMMARY:
-        ShowPage(app->m_summaryPage, true);
+        ShowChild(app->m_summaryPage, true);
         return;
     default:
         break;

@@ -2,11 +2,17 @@
 
 #include <shlobj.h>
 
+#include <iterator>
+#include <memory>
+
+#include "ChildVisibility.h"
+#include "DrawingPause.h"
 #include "JobWait.h"
 #include "Kelvara.h"
 #include "Messages.h"
 #include "QuillonDlg.h"
 #include "RegistryKey.h"
+#include "Releasable.h"
 
 namespace {
 
@@ -21,12 +27,6 @@ CString Decimal(int value)
     CString text;
     text.Format("%d", value);
     return text;
-}
-
-void Show(CWnd& window, bool show)
-{
-    if (window.m_hWnd)
-        window.ShowWindow(show ? SW_SHOW : SW_HIDE);
 }
 
 void Enable(CWnd& window, bool enable)
@@ -163,14 +163,14 @@ void CScanningDlg::SetResultImage(int row, HBITMAP bitmap)
 void CScanningDlg::ShowButtons(bool scanning)
 {
     Enable(m_back, !scanning);
-    Show(m_back, !scanning);
+    ShowChild(m_back, !scanning);
     Enable(m_next, !scanning);
-    Show(m_next, !scanning);
+    ShowChild(m_next, !scanning);
     Enable(m_cancel, scanning);
-    Show(m_cancel, scanning);
-    Show(m_resume, false);
+    ShowChild(m_cancel, scanning);
+    ShowChild(m_resume, false);
     Enable(m_pause, scanning);
-    Show(m_pause, scanning);
+    ShowChild(m_pause, scanning);
 }
 
 std::set<CString> CScanningDlg::BuildFolderSet()
@@ -236,20 +236,28 @@ bool CScanningDlg::StartEngineScan(const std::set<CString>& folders)
 
 void CScanningDlg::ResetPage()
 {
+    // A page still shown from the last scan is drawn once, after all its rows changed.
+    const CDrawingPause pause(*this);
     m_errors.SetText("No Errors Found!");
     m_junk.SetText("No Junk Files Found!");
-    m_shownEntries.clear();
     if (m_shownItems.m_hWnd)
         ListView_SetItemCountEx(m_shownItems.m_hWnd, 0, 0);
+    // The last scan's shown items (one per finding) are freed between the window's messages.
+    if (CQuillonApp* app = QuillonApp(); app && !m_shownEntries.empty()) {
+        using CShownEntries = CReleasableVector<SCAN_LIST_ENTRY>;
+        app->m_resultsPage.RetireMemory(std::make_unique<CShownEntries>(std::move(m_shownEntries)));
+    }
+    m_shownEntries.clear();
     m_shown = SCAN_PROGRESS_VIEW();
     m_drawnCrosses = 0;
     ShowButtons(true);
     for (int row = 0; row < kCategoryCount; ++row) {
+        // Hidden before its picture changes: a shown picture's new size erases the page at once.
+        ShowChild(m_icons[row], false);
+        ShowChild(m_images[row], false);
         SetResultImage(row, RowHasBit(row, m_dwCategories) ? TickOf(row) : static_cast<HBITMAP>(m_idle.m_hObject));
         if (row < kRegistryCategoryCount)
             m_counts[row].SetText("0");
-        Show(m_icons[row], false);
-        Show(m_images[row], false);
     }
     if (CQuillonDlg* mainWindow = QuillonMainWindow()) {
         mainWindow->m_statisticsPage.ResetCleanCounts();
@@ -305,12 +313,14 @@ void CScanningDlg::ApplyProgress(bool ended)
         m_overallBar.SetPos(view.overallPosition);
     if (view.currentPosition != m_shown.currentPosition && m_currentBar.m_hWnd)
         m_currentBar.SetPos(view.currentPosition);
-    for (int row : view.enteredRows) {
-        // At the job's end no spinner starts: only the rows before it are done.
-        if (!ended)
+    for (size_t entered = 0; entered < view.enteredRows.size(); ++entered) {
+        const int row = view.enteredRows[entered];
+        // Only the last row entered since the previous draw spins: a spinner started and stopped
+        // again before the window is drawn would never be seen. At the job's end none starts.
+        if (!ended && entered + 1 == view.enteredRows.size())
             MarkCategoryRow(row);
         else if (row > 0)
-            Show(m_images[row - 1], true);
+            ShowChild(m_images[row - 1], true);
     }
     const DWORD newCrosses = view.crossedRows & ~m_drawnCrosses;
     for (int row = 0; row < kCategoryCount; ++row) {
@@ -327,7 +337,8 @@ void CScanningDlg::ApplyProgress(bool ended)
     if (view.junkLabel != m_shown.junkLabel && !view.junkLabel.IsEmpty())
         m_junk.SetText(view.junkLabel + " Junk Files Found!");
     if (!view.newEntries.empty()) {
-        m_shownEntries.insert(m_shownEntries.end(), view.newEntries.begin(), view.newEntries.end());
+        m_shownEntries.insert(m_shownEntries.end(), std::make_move_iterator(view.newEntries.begin()),
+                              std::make_move_iterator(view.newEntries.end()));
         if (m_shownItems.m_hWnd)
             ListView_SetItemCountEx(m_shownItems.m_hWnd, static_cast<int>(m_shownEntries.size()),
                                     LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
@@ -373,18 +384,18 @@ void CScanningDlg::MarkCategoryRow(int row)
 {
     // Only the spinner of the row being scanned shows.
     if (m_nAnimatedRow >= 0)
-        Show(m_icons[m_nAnimatedRow], false);
+        ShowChild(m_icons[m_nAnimatedRow], false);
     StopAnimation();
     if (row < 0 || row >= kCategoryCount)
         return;
     CPictureEx& spinner = Spinner(row);
-    Show(spinner, true);
+    ShowChild(spinner, true);
     if (spinner.IsInitialised())
         spinner.Draw();
     m_nAnimatedRow = row;
     // The row before it in the table is done, whether or not it was scanned.
     if (row > 0)
-        Show(m_images[row - 1], true);
+        ShowChild(m_images[row - 1], true);
 }
 
 void CScanningDlg::OnCancelScan()
@@ -398,12 +409,12 @@ void CScanningDlg::OnCancelScan()
         if (!(found & (1u << row)))
             SetResultImage(row, static_cast<HBITMAP>(m_idle.m_hObject));
     }
-    Show(m_resume, false);
-    Show(m_pause, false);
+    ShowChild(m_resume, false);
+    ShowChild(m_pause, false);
     Enable(m_cancel, false);
-    Show(m_cancel, false);
-    Show(m_back, true);
-    Show(m_next, true);
+    ShowChild(m_cancel, false);
+    ShowChild(m_back, true);
+    ShowChild(m_next, true);
     if (m_currentBar.m_hWnd)
         m_currentBar.SetPos(CScanProgress::kCurrentRange);
     m_progress.Cancel();
@@ -422,8 +433,8 @@ void CScanningDlg::OnPause()
     if (m_nAnimatedRow >= 0)
         m_icons[m_nAnimatedRow].Stop();
     Enable(m_cancel, false);
-    Show(m_pause, false);
-    Show(m_resume, true);
+    ShowChild(m_pause, false);
+    ShowChild(m_resume, true);
 }
 
 void CScanningDlg::OnResume()
@@ -434,8 +445,8 @@ void CScanningDlg::OnResume()
     app->m_pProcess->Resume();
     if (m_nAnimatedRow >= 0 && m_icons[m_nAnimatedRow].IsInitialised())
         m_icons[m_nAnimatedRow].Draw();
-    Show(m_resume, false);
-    Show(m_pause, true);
+    ShowChild(m_resume, false);
+    ShowChild(m_pause, true);
     Enable(m_cancel, true);
 }
 
@@ -449,13 +460,13 @@ LRESULT CScanningDlg::OnScanFinished(WPARAM, LPARAM)
     ApplyProgress(true);
     // Back and Next wait for the results (a cancelled scan shows them, disabled, already).
     Enable(m_cancel, false);
-    Show(m_cancel, false);
-    Show(m_pause, false);
-    Show(m_resume, false);
+    ShowChild(m_cancel, false);
+    ShowChild(m_pause, false);
+    ShowChild(m_resume, false);
     StopAnimation();
     for (CPictureEx& icon : m_icons)
-        Show(icon, false);
-    Show(m_images[kCategoryCount - 1], true);
+        ShowChild(icon, false);
+    ShowChild(m_images[kCategoryCount - 1], true);
 
     CQuillonApp* app = QuillonApp();
     if (!app)

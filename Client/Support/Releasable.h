@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstddef>
+#include <utility>
+#include <vector>
 
 #include "TimeBudget.h"
 
@@ -28,3 +30,24 @@ bool ReleaseSomeOf(Container& container, const CTimeBudget& budget)
     }
     return true;
 }
+
+// A vector given up whole, freed from its back, where an erasure moves nothing.
+template <class T>
+class CReleasableVector : public CReleasable
+{
+public:
+    explicit CReleasableVector(std::vector<T>&& items) : m_items(std::move(items)) {}
+    bool ReleaseSome(const CTimeBudget& budget) override
+    {
+        size_t released = 0;
+        while (!m_items.empty()) {
+            m_items.pop_back();
+            if (++released % 256 == 0 && budget.IsSpent())
+                return m_items.empty();
+        }
+        return true;
+    }
+
+private:
+    std::vector<T> m_items;
+};

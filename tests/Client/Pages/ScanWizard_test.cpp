@@ -97,6 +97,29 @@ TEST_F(PagesTest, AWholeScanFillsTheRowsCountersAndStatistics)
     EXPECT_EQ(STEP_SELECT, app.m_scanPage.GetStep());
 }
 
+TEST_F(PagesTest, AScanStartedOverAShownFinishedScanResetsItsRows)
+{
+    // A scan asked for while the last one's page is still up (as a scheduled scan may be) starts
+    // on that page: it stays shown, with the last scan's rows, counts and pictures gone.
+    CQuillonApp& app = TestApp();
+    CScanningDlg& scanning = app.m_scanningPage;
+    AddBrokenRunEntries(2, "Earlier");
+    ASSERT_TRUE(ScanAndWait(SCAN_SUI));
+    ASSERT_EQ("2", Text(scanning, kScanCategories[kSuiRow].countLabel));
+    ASSERT_TRUE(IsShown(scanning, kScanCategories[kCategoryCount - 1].resultImage));
+
+    ASSERT_TRUE(StartHeldScan(1));
+    EXPECT_TRUE(::IsWindowVisible(scanning.m_hWnd));
+    EXPECT_EQ(CString("SCANNING"), m_main->GetCaption());
+    EXPECT_EQ("0", Text(scanning, kScanCategories[kSuiRow].countLabel));
+    EXPECT_EQ("No Errors Found!", Text(scanning, IDC_SCANNING_ERRORS));
+    EXPECT_EQ(0, ListView_GetItemCount(::GetDlgItem(scanning.m_hWnd, IDC_SCANNING_ITEM_LIST)));
+    EXPECT_FALSE(IsShown(scanning, kScanCategories[kCategoryCount - 1].resultImage));
+    EXPECT_TRUE(IsShown(scanning, IDC_SCANNING_CANCEL));
+    EXPECT_FALSE(IsShown(scanning, IDC_SCANNING_NEXT));
+    EXPECT_TRUE(CancelHeldScan());
+}
+
 TEST_F(PagesTest, ANothingFoundScanLeadsBackToTheChoice)
 {
     CQuillonApp& app = TestApp();

@@ -1,0 +1,10 @@
+// Showing and hiding a page's child windows without painting at once.
+#pragma once
+
+#include "Afx.h"
+
+// Shows or hides a child window (nothing for a window not made). A hidden child's place is
+// erased with its parent's next paint, not at once: Wine erases the parent then and there on
+// ShowWindow(SW_HIDE), and a skinned page's erase draws its whole background bitmap, so a page
+// that hides a dozen children would draw it a dozen times in one message.
+void ShowChild(CWnd& window, bool show);
