@@ -1,7 +1,6 @@
 #include "CheckedTreeCtrl.h"
 
 #include <algorithm>
-#include <set>
 #include <vector>
 
 #include "ResultCategories.h"
@@ -354,32 +353,30 @@ void CCheckedTreeCtrl::UpdateNodeLabels()
     }
 }
 
-int CCheckedTreeCtrl::ExcludeUncheckedEntries(CAbstractScanItemsInfo* items)
+int CCheckedTreeCtrl::ExcludeUncheckedEntries(CScanItemsInfo* items)
 {
     m_nExcludedCount = 0;
-    for (const auto& entry : m_entries) {
-        if (entry.second.state != TICK_ON)
-            ++m_nExcludedCount;
-    }
+    for (const auto& category : m_categories)
+        m_nExcludedCount += static_cast<int>(category.second.entries.size()) - category.second.ticked;
     if (!items)
         return 0;
     int handedOver = 0;
+    std::vector<const CScanItemsInfo::FOUND_ITEM*> found;
+    std::vector<const CScanItemsInfo::FOUND_ITEM*> excluded;
     for (const RESULT_CATEGORY_INFO& category : kResultCategories) {
-        std::vector<const char*> found;
-        if (!items->GetItems(&found, static_cast<int>(category.bit)))
-            continue;
-        // Keys first: the container may not be changed while its texts are borrowed.
-        std::vector<CString> keys;
-        for (const char* text : found) {
-            const CString item(text ? text : "");
-            const HTREEITEM row = FindRow(item, category.rowName);
-            if (row && m_entries[row].state == TICK_ON)
-                continue;
-            keys.push_back(ExclusionKey(item, category.rowName));
+        // The container holds each item's identity: one lookup finds its row.
+        found.clear();
+        excluded.clear();
+        items->GetFoundItems(static_cast<int>(category.bit), &found);
+        for (const CScanItemsInfo::FOUND_ITEM* item : found) {
+            const auto row = m_rowsByIdentity.find(item->identity);
+            if (row == m_rowsByIdentity.end() || m_entries[row->second].state != TICK_ON)
+                excluded.push_back(item);
         }
-        for (const CString& key : keys)
-            items->SetIgnore(key, 0, 0);
-        handedOver += static_cast<int>(keys.size());
+        const CString categoryName(category.rowName);
+        for (const CScanItemsInfo::FOUND_ITEM* item : excluded)
+            items->ExcludeFoundItem(*item, categoryName);
+        handedOver += static_cast<int>(excluded.size());
     }
     return handedOver;
 }
@@ -398,46 +395,46 @@ int CCheckedTreeCtrl::GetCategoryCount(const CString& name) const
     return found == m_categoryCounts.end() ? 0 : found->second;
 }
 
-std::map<CString, std::vector<CString>> CCheckedTreeCtrl::GetTickedEntriesByCategory() const
+HTREEITEM CCheckedTreeCtrl::FindTickedRow(int category, const CString& itemText) const
 {
-    std::map<CString, std::vector<CString>> ticked;
-    for (const auto& category : m_categories) {
-        std::vector<CString>& texts = ticked[category.second.name];
-        for (HTREEITEM child : category.second.entries) {
-            const ENTRY_ROW& entry = m_entries.at(child);
-            if (entry.state == TICK_ON)
-                texts.push_back(entry.text);
-        }
-    }
-    return ticked;
+    const int index = FindResultCategoryByBit(static_cast<DWORD>(category));
+    const HTREEITEM row = FindRow(itemText, index < 0 ? CString() : CString(kResultCategories[index].rowName));
+    if (!row)
+        return nullptr;
+    const auto entry = m_entries.find(row);
+    return entry != m_entries.end() && entry->second.state == TICK_ON ? row : nullptr;
 }
 
-int CCheckedTreeCtrl::RemoveEntriesNamed(const std::vector<std::pair<int, CString>>& items,
-                                          std::map<CString, std::vector<CString>>* entries) const
+void CCheckedTreeCtrl::BeginTickedWalk(TICKED_WALK* walk) const
 {
-    std::set<HTREEITEM> rows;
-    for (const auto& item : items) {
-        const int index = FindResultCategoryByBit(static_cast<DWORD>(item.first));
-        const HTREEITEM row = FindRow(item.second, index < 0 ? CString() : CString(kResultCategories[index].rowName));
-        if (row)
-            rows.insert(row);
+    walk->categories.clear();
+    for (const auto& category : m_categoryRows)
+        walk->categories.push_back(category.second);
+    walk->category = 0;
+    walk->entry = 0;
+}
+
+bool CCheckedTreeCtrl::WalkTicked(TICKED_WALK* walk, const std::unordered_set<HTREEITEM>& leftOut,
+                                  const CTimeBudget& budget,
+                                  const std::function<void(const CString&, const CString&)>& take) const
+{
+    size_t walked = 0;
+    for (; walk->category < walk->categories.size(); ++walk->category, walk->entry = 0) {
+        const auto category = m_categories.find(walk->categories[walk->category]);
+        if (category == m_categories.end())
+            continue;
+        const std::vector<HTREEITEM>& rows = category->second.entries;
+        while (walk->entry < rows.size()) {
+            const HTREEITEM row = rows[walk->entry++];
+            const auto entry = m_entries.find(row);
+            if (entry != m_entries.end() && entry->second.state == TICK_ON && !leftOut.count(row))
+                take(category->second.name, entry->second.text);
+            // An entry costs microseconds: the clock is looked at now and then.
+            if (++walked % 64 == 0 && budget.IsSpent())
+                return walk->entry >= rows.size() && walk->category + 1 >= walk->categories.size();
+        }
     }
-    // Per category, the texts to take out; each list is filtered once.
-    std::map<CString, std::set<CString>> byCategory;
-    for (HTREEITEM row : rows) {
-        const ENTRY_ROW& entry = m_entries.at(row);
-        byCategory[m_categories.at(entry.category).name].insert(entry.text);
-    }
-    int removed = 0;
-    for (const auto& category : byCategory) {
-        std::vector<CString>& texts = (*entries)[category.first];
-        const size_t before = texts.size();
-        texts.erase(std::remove_if(texts.begin(), texts.end(),
-                                   [&](const CString& text) { return category.second.count(text) != 0; }),
-                    texts.end());
-        removed += static_cast<int>(before - texts.size());
-    }
-    return removed;
+    return true;
 }
 
 void CCheckedTreeCtrl::UpdateDescriptionFromSelection()

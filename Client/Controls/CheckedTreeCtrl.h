@@ -6,15 +6,19 @@
 // before a repair hands the found-item container every item that is not ticked.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "Afx.h"
 #include "ItemLocation.h"
 #include "Releasable.h"
+#include "ScanItemsInfo.h"
+#include "TimeBudget.h"
 #include "VexaEngine.h"
 
 // The window that shows what the tree counts: the results page.
@@ -74,19 +78,28 @@ public:
     // Hands the container, as repair exclusions, every item of the fourteen registry categories
     // that no ticked row stands for, under whatever text or category it was found; counts the
     // unticked entries as excluded. Returns the number of exclusions handed over.
-    int ExcludeUncheckedEntries(CAbstractScanItemsInfo* items);
+    int ExcludeUncheckedEntries(CScanItemsInfo* items);
 
     int GetTotalEntries() const { return m_nTotalEntries; }
     int GetExcludedCount() const { return m_nExcludedCount; }
     int GetTickedEntries() const;
     // Entries of a category, by its name (0 when it has no row).
     int GetCategoryCount(const CString& name) const;
-    // Ticked entries of each category row, by name.
-    std::map<CString, std::vector<CString>> GetTickedEntriesByCategory() const;
-    // Takes out of `entries` the rows that the (category bit, item text) pairs stand for, under
-    // any of their texts; returns how many rows that were.
-    int RemoveEntriesNamed(const std::vector<std::pair<int, CString>>& items,
-                           std::map<CString, std::vector<CString>>* entries) const;
+    // The ticked row that an item of a category (its bit) stands for, under any of its texts; null
+    // when none does.
+    HTREEITEM FindTickedRow(int category, const CString& itemText) const;
+    // A walk through the ticked entries in slices: the tree must not change while it goes.
+    struct TICKED_WALK
+    {
+        std::vector<HTREEITEM> categories;   // the category rows, as the walk began
+        size_t category = 0;
+        size_t entry = 0;
+    };
+    void BeginTickedWalk(TICKED_WALK* walk) const;
+    // Hands `take` the category name and text of each ticked entry from where the walk stands,
+    // but for the rows in `leftOut`, until the budget is spent; true once every row was passed.
+    bool WalkTicked(TICKED_WALK* walk, const std::unordered_set<HTREEITEM>& leftOut, const CTimeBudget& budget,
+                    const std::function<void(const CString& categoryName, const CString& text)>& take) const;
     const std::map<CString, CString>& GetDescriptions() const { return m_descriptions; }
     // Shows the description of the selected row (or of the nearest category above it).
     void UpdateDescriptionFromSelection();

@@ -402,7 +402,7 @@ void CScanResultDlg::RunSlice()
                 ::PostMessageA(m_hReadyNotify, m_uReadyMessage, 1, 0);
         }
     } else if (m_bCheckingOutcome) {
-        if (m_outcome.LookSome(budget)) {
+        if (CheckOutcomeSome(budget)) {
             m_bCheckingOutcome = false;
             StoreRepairResults(true);
         }
@@ -421,7 +421,7 @@ void CScanResultDlg::OnDestroy()
     // The program ends while the look at what a repair removed is still going: it finishes now,
     // so that the statistics hold the repair.
     if (m_bCheckingOutcome) {
-        m_outcome.LookSome(CTimeBudget::Unlimited());
+        CheckOutcomeSome(CTimeBudget::Unlimited());
         m_bCheckingOutcome = false;
         StoreRepairResults(false);
     }
@@ -645,22 +645,57 @@ LRESULT CScanResultDlg::OnRepairFinished(WPARAM result, LPARAM)
 void CScanResultDlg::BeginRepairOutcome()
 {
     // What the repair really removed: the ticked entries that are gone now and that the engine
-    // did not report as left alone. The tree's numbers are taken now: the look goes on between
-    // the window's messages.
-    std::map<CString, std::vector<CString>> ticked = m_tree.GetTickedEntriesByCategory();
-    m_nOutcomeLeftAlone = m_tree.RemoveEntriesNamed(m_report.GetNotDone(), &ticked);
+    // did not report as left alone. The tree's numbers are taken now; the rest goes on between
+    // the window's messages, while the tree, disabled and held for the repair, stays as it is.
     m_nOutcomeFound = m_tree.GetTotalEntries();
-    m_nOutcomeSkipped = m_tree.GetExcludedCount() + m_nOutcomeLeftAlone;
-    m_outcome.Begin(ticked);
+    m_nOutcomeSkipped = m_tree.GetExcludedCount();
+    m_nOutcomeLeftAlone = 0;
+    m_notDone = m_report.GetNotDone();
+    m_nNotDoneHead = 0;
+    m_leftAlone.clear();
+    m_tree.BeginTickedWalk(&m_tickedWalk);
+    m_outcome.Begin();
+    m_outcomeStep = OUTCOME_LEFT_ALONE;
     m_bCheckingOutcome = true;
     m_status.SetText(kCheckingRepair);
     if (m_hWnd) {
         m_slices.Schedule(m_hWnd);
     } else {
-        m_outcome.LookSome(CTimeBudget::Unlimited());
+        CheckOutcomeSome(CTimeBudget::Unlimited());
         m_bCheckingOutcome = false;
         StoreRepairResults(true);
     }
+}
+
+bool CScanResultDlg::CheckOutcomeSome(const CTimeBudget& budget)
+{
+    if (m_outcomeStep == OUTCOME_LEFT_ALONE) {
+        size_t found = 0;
+        while (m_nNotDoneHead < m_notDone.size()) {
+            const std::pair<int, CString>& item = m_notDone[m_nNotDoneHead++];
+            // Under any of its texts: the entry's one row.
+            if (const HTREEITEM row = m_tree.FindTickedRow(item.first, item.second))
+                m_leftAlone.insert(row);
+            if (++found % 16 == 0 && budget.IsSpent())
+                return false;
+        }
+        m_nOutcomeLeftAlone = static_cast<int>(m_leftAlone.size());
+        m_nOutcomeSkipped += m_nOutcomeLeftAlone;
+        m_outcomeStep = OUTCOME_GATHER;
+    }
+    if (m_outcomeStep == OUTCOME_GATHER) {
+        const bool gathered = m_tree.WalkTicked(&m_tickedWalk, m_leftAlone, budget,
+                                                [this](const CString& category, const CString& text) {
+                                                    m_outcome.Add(category, text);
+                                                });
+        if (!gathered)
+            return false;
+        m_notDone.clear();
+        m_leftAlone.clear();
+        m_tickedWalk = CCheckedTreeCtrl::TICKED_WALK();
+        m_outcomeStep = OUTCOME_LOOK;
+    }
+    return m_outcome.LookSome(budget);
 }
 
 void CScanResultDlg::StoreRepairResults(bool showPages)

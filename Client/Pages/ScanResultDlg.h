@@ -13,6 +13,9 @@
 #pragma once
 
 #include <map>
+#include <unordered_set>
+#include <utility>
+#include <vector>
 
 #include "CheckedTreeCtrl.h"
 #include "Label.h"
@@ -150,6 +153,9 @@ private:
     // The repair ended: the look at which ticked entries are gone begins; StoreRepairResults
     // follows when it is done.
     void BeginRepairOutcome();
+    // Some of that look until the budget is spent: the entries the engine left alone, then the
+    // ticked entries handed to the look, then the look itself. True once it is done.
+    bool CheckOutcomeSome(const CTimeBudget& budget);
     // What the repair removed goes to the statistics and the summary; then the statistics page.
     void StoreRepairResults(bool showPages);
     void FillSummary(int found, int repaired, int skipped);
@@ -170,8 +176,16 @@ private:
     // Earlier results' trees and memory, released between the window's messages.
     CRetiredResults m_retired;
     // The look at what the repair removed, and what it needs once done.
+    enum OUTCOME_STEP { OUTCOME_LEFT_ALONE, OUTCOME_GATHER, OUTCOME_LOOK };
     CRepairOutcome m_outcome;
     bool m_bCheckingOutcome = false;
+    OUTCOME_STEP m_outcomeStep = OUTCOME_LOOK;
+    // The items the engine left alone, from m_nNotDoneHead on still to be found in the tree, and
+    // the ticked rows found for them: those are not looked at.
+    std::vector<std::pair<int, CString>> m_notDone;
+    size_t m_nNotDoneHead = 0;
+    std::unordered_set<HTREEITEM> m_leftAlone;
+    CCheckedTreeCtrl::TICKED_WALK m_tickedWalk;
     int m_nOutcomeFound = 0;
     int m_nOutcomeSkipped = 0;
     int m_nOutcomeLeftAlone = 0;

@@ -105,38 +105,73 @@ BOOL CRepairOutcome::IsGone(const CString& item, DWORD category)
     return gone ? TRUE : FALSE;
 }
 
-void CRepairOutcome::Begin(const std::map<CString, std::vector<CString>>& entriesByCategory)
+void CRepairOutcome::Begin()
 {
     CloseKey();
     m_groups.clear();
+    m_groupOf.clear();
     m_gone.clear();
+    for (int& count : m_goneCounts)
+        count = 0;
     m_group = 0;
     m_entry = 0;
-    // Entries of one key come together however their categories interleave.
-    std::map<std::pair<int, std::pair<HKEY, CString>>, size_t> groupOf;
+    m_lastCategory.Empty();
+    m_lastIndex = -1;
+}
+
+void CRepairOutcome::NoteCategory(int index)
+{
+    m_gone.insert(std::make_pair(CString(kResultCategories[index].rowName), 0));
+}
+
+void CRepairOutcome::Add(const CString& categoryName, const CString& entry)
+{
+    if (m_lastIndex < 0 || categoryName != m_lastCategory) {
+        m_lastCategory = categoryName;
+        m_lastIndex = FindResultCategory(categoryName);
+        if (m_lastIndex >= 0)
+            NoteCategory(m_lastIndex);
+    }
+    if (m_lastIndex < 0)
+        return;
+    GROUP_KIND kind = GROUP_NOTHING;
+    HKEY root = nullptr;
+    CString path, name;
+    if (!Classify(entry, kResultCategories[m_lastIndex].bit, &kind, &root, &path, &name))
+        return;   // names nothing that could have been removed: not cleaned
+    // Entries of one key come together however their categories interleave. Most follow an
+    // entry of the same key: the last group is asked first.
+    size_t group = m_groups.size();
+    if (!m_groups.empty()) {
+        const GROUP& last = m_groups.back();
+        if (last.kind == kind && last.root == root && last.path == path)
+            group = m_groups.size() - 1;
+    }
+    if (group == m_groups.size()) {
+        const auto found = m_groupOf.insert(std::make_pair(GROUP_KEY(static_cast<int>(kind), std::make_pair(root, path)),
+                                                           m_groups.size()));
+        if (found.second) {
+            GROUP made;
+            made.kind = kind;
+            made.root = root;
+            made.path = path;
+            m_groups.push_back(std::move(made));
+        }
+        group = found.first->second;
+    }
+    m_groups[group].entries.push_back(std::make_pair(m_lastIndex, std::move(name)));
+}
+
+void CRepairOutcome::Begin(const std::map<CString, std::vector<CString>>& entriesByCategory)
+{
+    Begin();
     for (const auto& category : entriesByCategory) {
         const int index = FindResultCategory(category.first);
         if (index < 0)
             continue;
-        m_gone[category.first] = 0;
-        for (const CString& entry : category.second) {
-            GROUP_KIND kind = GROUP_NOTHING;
-            HKEY root = nullptr;
-            CString path, name;
-            if (!Classify(entry, kResultCategories[index].bit, &kind, &root, &path, &name))
-                continue;   // names nothing that could have been removed: not cleaned
-            const auto key = std::make_pair(static_cast<int>(kind), std::make_pair(root, path));
-            auto found = groupOf.find(key);
-            if (found == groupOf.end()) {
-                GROUP group;
-                group.kind = kind;
-                group.root = root;
-                group.path = path;
-                m_groups.push_back(group);
-                found = groupOf.insert(std::make_pair(key, m_groups.size() - 1)).first;
-            }
-            m_groups[found->second].entries.push_back(std::make_pair(category.first, name));
-        }
+        NoteCategory(index);
+        for (const CString& entry : category.second)
+            Add(category.first, entry);
     }
 }
 
@@ -187,6 +222,15 @@ bool CRepairOutcome::IsEntryGone(const GROUP& group, const CString& name)
 
 bool CRepairOutcome::LookSome(const CTimeBudget& budget)
 {
+    if (!LookAtGroups(budget))
+        return false;
+    for (auto& category : m_gone)
+        category.second = m_goneCounts[FindResultCategory(category.first)];
+    return true;
+}
+
+bool CRepairOutcome::LookAtGroups(const CTimeBudget& budget)
+{
     size_t looked = 0;
     while (m_group < m_groups.size()) {
         const GROUP& group = m_groups[m_group];
@@ -199,7 +243,7 @@ bool CRepairOutcome::LookSome(const CTimeBudget& budget)
         for (; m_entry < group.entries.size(); ++m_entry) {
             const auto& entry = group.entries[m_entry];
             if (m_bAllGone || IsEntryGone(group, entry.second))
-                ++m_gone[entry.first];
+                ++m_goneCounts[entry.first];
             if (++looked % kEntriesBetweenClockLooks == 0 && budget.IsSpent()) {
                 ++m_entry;
                 return false;

@@ -5,14 +5,16 @@
 //
 // The entries are looked at key by key: one opening of a key serves all its values asked for
 // and all its subkeys asked for, and a key that is missing or holds nothing answers for all of
-// them at once. The look can go in slices (Begin, then LookSome until it is done), so that the
-// window that waits for it goes on answering.
+// them at once. Both the gathering of the entries and the look can go in slices (Begin, Add for
+// some entries at a time, then LookSome until it is done), so that the window that waits for
+// them goes on answering.
 #pragma once
 
 #include <map>
 #include <vector>
 
 #include "Afx.h"
+#include "ScanCategories.h"
 #include "TimeBudget.h"
 
 class CRepairOutcome
@@ -27,8 +29,12 @@ public:
     // program shortcuts a file) no longer exists.
     BOOL IsGone(const CString& item, DWORD category);
 
-    // The entries to look at, by category name as the results tree names them (other names are
-    // not looked at).
+    // Forgets every entry and count: the entries to look at follow through Add.
+    void Begin();
+    // One more entry to look at, of the category of this name as the results tree names it
+    // (entries of other names are not looked at).
+    void Add(const CString& categoryName, const CString& entry);
+    // Begin, then every entry of each category, by name (a category named counts, if only 0).
     void Begin(const std::map<CString, std::vector<CString>>& entriesByCategory);
     // Looks at entries until the budget is spent; true once every entry has been looked at.
     bool LookSome(const CTimeBudget& budget);
@@ -46,9 +52,11 @@ private:
         GROUP_KIND kind = GROUP_NOTHING;
         HKEY root = nullptr;
         CString path;
-        // (category name, the entry's name below `path`, or its whole text for files)
-        std::vector<std::pair<CString, CString>> entries;
+        // (category index in the results table, the entry's name below `path`, or its whole
+        // text for files)
+        std::vector<std::pair<int, CString>> entries;
     };
+    typedef std::pair<int, std::pair<HKEY, CString>> GROUP_KEY;
 
     static bool Classify(const CString& item, DWORD category, GROUP_KIND* kind, HKEY* root, CString* path,
                          CString* name);
@@ -56,13 +64,24 @@ private:
     bool OpenGroupKey(const GROUP& group, bool* allGone);
     bool IsEntryGone(const GROUP& group, const CString& name);
     void CloseKey();
+    // LookSome without making the counts known.
+    bool LookAtGroups(const CTimeBudget& budget);
+    // The gone count of the category with this index, named as the tree names it.
+    void NoteCategory(int index);
 
     std::vector<GROUP> m_groups;
+    // Each group's place in m_groups, while entries are added.
+    std::map<GROUP_KEY, size_t> m_groupOf;
+    // The category of the last Add, by name and index: entries come category by category.
+    CString m_lastCategory;
+    int m_lastIndex = -1;
     size_t m_group = 0;
     size_t m_entry = 0;
     // The group's key, while its entries are looked at; `m_bAllGone` when it answered for all.
     HKEY m_key = nullptr;
     bool m_bKeyLooked = false;
     bool m_bAllGone = false;
+    // Gone entries by category index, made known in m_gone (by name) when the look is done.
+    int m_goneCounts[kRegistryCategoryCount] = {};
     std::map<CString, int> m_gone;
 };

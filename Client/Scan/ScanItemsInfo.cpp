@@ -234,6 +234,15 @@ void CScanItemsInfo::AddExclusion(const CString& key, int value)
     m_excludedIdentities.insert(m_locations.IdentityOf(item, CategoryOfLabel(label)));
 }
 
+void CScanItemsInfo::ExcludeFoundItem(const FOUND_ITEM& item, const CString& categoryName)
+{
+    // A category's name holds no '^': the key's item part is the text whole.
+    if (!m_repairExclusions.insert(std::make_pair(ExclusionKey(item.text, categoryName), 0)).second)
+        return;
+    m_excludedItems.insert(item.text);
+    m_excludedIdentities.insert(item.identity);
+}
+
 void CScanItemsInfo::ClearRepairExclusions()
 {
     m_repairExclusions.clear();

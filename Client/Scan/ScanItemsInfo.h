@@ -80,6 +80,9 @@ public:
     virtual int AddFinding(const CString& item, int category, DWORD* rowsBefore, std::string* identity);
     // The items of a category in container order; valid until the container changes.
     void GetFoundItems(int category, std::vector<const FOUND_ITEM*>* items) const;
+    // Excludes a found item from the next repair under the results tree's name of its category:
+    // SetIgnore(ExclusionKey(text, name), 0, 0), with the identity the item already holds.
+    void ExcludeFoundItem(const FOUND_ITEM& item, const CString& categoryName);
 
     // One registry entry (or file) found by several categories under several texts counts once.
     // The number of distinct entries the registry categories found.

@@ -17,9 +17,19 @@
 #include "QuillonDlg.h"
 #include "RegistrySandbox.h"
 #include "TempFolder.h"
+#include "TimeBudget.h"
 
 // The one application object of the test program.
 CQuillonApp& TestApp();
+
+// Each slice of the pages' long work does the least it can while it lives: the end of a scan or
+// of a repair then takes several slices on any machine.
+class CShortestSlices
+{
+public:
+    CShortestSlices() { CTimeBudget::SetSliceMs(0); }
+    ~CShortestSlices() { CTimeBudget::SetSliceMs(CTimeBudget::kSliceMs); }
+};
 
 class PagesTest : public testing::Test
 {

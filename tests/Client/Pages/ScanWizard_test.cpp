@@ -178,19 +178,6 @@ TEST(ResultsPageTest, TheSizeFormatOfThePages)
         EXPECT_EQ(CString(row.text), CScanResultDlg::FormatSize(row.kilobytes)) << row.kilobytes;
 }
 
-namespace {
-
-// Each slice of the pages' long work does the least it can while the test lives: the end of a
-// scan then takes several slices on any machine.
-class CShortestSlices
-{
-public:
-    CShortestSlices() { CTimeBudget::SetSliceMs(0); }
-    ~CShortestSlices() { CTimeBudget::SetSliceMs(CTimeBudget::kSliceMs); }
-};
-
-} // namespace
-
 TEST_F(PagesTest, NextWaitsForTheWholeResultsAndAForwardedScanWaitsWithIt)
 {
     CQuillonApp& app = TestApp();

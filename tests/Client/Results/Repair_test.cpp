@@ -256,6 +256,40 @@ TEST_F(ResultsTest, EntriesTheBackupCannotHoldAreLeftAloneAndSaySo)
     EXPECT_EQ("1", Text(TestApp().m_summaryPage, IDC_SUMMARY_SKIPPED));
 }
 
+TEST_F(ResultsTest, TheRepairsOutcomeIsCountedAlikeInTheShortestSlices)
+{
+    // Finding the entry left alone, gathering the ticked entries of two categories and looking at
+    // them each take many slices here; the counts must be those of a look in one go.
+    CShortestSlices slices;
+    const int keys = 150;
+    const int fonts = 70;
+    AddFixtureKeys(keys);
+    // A key late in the tree that the backup cannot hold whole: left alone, in a later slice.
+    ASSERT_TRUE(WriteRegString(HKEY_CURRENT_USER, (FixtureKey(120) + "\\Locked").c_str(), "v", "x"));
+    CDeniedKey locked(HKEY_CURRENT_USER, (FixtureKey(120) + "\\Locked").c_str(), "KR");
+    ASSERT_TRUE(locked.IsActive());
+    std::vector<std::pair<DWORD, std::string>> findings = FixtureFindings(keys);
+    for (int i = 0; i < fonts; ++i) {
+        const std::string name = "Font" + std::to_string(i);
+        ASSERT_TRUE(WriteRegString(HKEY_CURRENT_USER, "Software\\Fixture\\Fonts", name.c_str(), "gone.ttf"));
+        findings.push_back({ SCAN_FNT, "HKEY_CURRENT_USER\\Software\\Fixture\\Fonts\xAC" + name });
+    }
+    ShowResults(findings);
+    for (int i : { 3, 70, 140 })
+        PressSpace(EntryRow(FixtureItem(i)));
+
+    ASSERT_TRUE(RepairAndWait());
+    for (int i : { 3, 70, 120, 140 })
+        EXPECT_TRUE(RegKeyExists(HKEY_CURRENT_USER, FixtureKey(i).c_str())) << i;
+    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, FixtureKey(121).c_str()));
+    EXPECT_EQ(static_cast<DWORD>(keys - 4), ReadSetting("LastActXCln"));
+    EXPECT_EQ(static_cast<DWORD>(fonts), ReadSetting("LastFontCln"));
+    EXPECT_EQ(std::to_string(keys + fonts), Text(TestApp().m_summaryPage, IDC_SUMMARY_FOUND));
+    EXPECT_EQ(std::to_string(keys - 4 + fonts), Text(TestApp().m_summaryPage, IDC_SUMMARY_REPAIRED));
+    EXPECT_EQ("4", Text(TestApp().m_summaryPage, IDC_SUMMARY_SKIPPED));
+    EXPECT_EQ(1u, CMessageBoxRecorder::Texts().size());
+}
+
 TEST_F(ResultsTest, TheRestorePointIsBegunAndEndedWithTheSystemsNumber)
 {
     TestApp().m_settings.m_bRestorePoint = 1;

@@ -209,7 +209,7 @@ TEST_F(ResultsTest, ATreeOfTensOfThousandsOfEntries)
     PressSpace(EntryRow(AxoKey(count - 1)));
     EXPECT_EQ("2 of 30001 Errors Selected for Repair", Text(Results(), IDC_RESULTS_SELECTED));
 
-    CAbstractScanItemsInfo* items = TestApp().m_pItems;
+    CScanItemsInfo* items = TestApp().m_pItems;
     EXPECT_EQ(count - 1, Tree().ExcludeUncheckedEntries(items));
     const std::vector<std::string> excluded = ExcludedItems(items);
     EXPECT_EQ(static_cast<size_t>(count - 1), excluded.size());
