@@ -32,9 +32,7 @@ CRegistrySandbox::CRegistrySandbox()
                   g_sandboxCounter.fetch_add(1), static_cast<unsigned long long>(now.QuadPart));
     m_base = base;
     for (int i = 0; i < 4; ++i) {
-        const std::string path = m_base + "\\" + RootLabel(kRoots[i]);
-        if (::RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                              &m_overrides[i], nullptr) != ERROR_SUCCESS)
+        if (!CreateScratchKey(m_base + "\\" + RootLabel(kRoots[i]), &m_overrides[i]))
             return;
     }
     // HKEY_CURRENT_USER last: the other sandboxes were opened through the real one.
@@ -54,9 +52,28 @@ CRegistrySandbox::~CRegistrySandbox()
             ::RegCloseKey(key);
         key = nullptr;
     }
-    ::SHDeleteKeyA(HKEY_CURRENT_USER, m_base.c_str());
-    // The common parent goes with the last sandbox (a key that still has one is not deleted).
-    ::RegDeleteKeyA(HKEY_CURRENT_USER, m_base.substr(0, m_base.rfind('\\')).c_str());
+    DeleteScratchKey(m_base);
+}
+
+bool CreateScratchKey(const std::string& path, HKEY* key)
+{
+    // Wine creates a path's missing keys one at a time, so another test program's
+    // DeleteScratchKey can take the common parent away between two of them: the creation then
+    // fails on a deleted key and goes again.
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        if (::RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key,
+                              nullptr) == ERROR_SUCCESS)
+            return true;
+    }
+    *key = nullptr;
+    return false;
+}
+
+void DeleteScratchKey(const std::string& path)
+{
+    ::SHDeleteKeyA(HKEY_CURRENT_USER, path.c_str());
+    // The common parent goes with the last scratch key (a key that still has one is not deleted).
+    ::RegDeleteKeyA(HKEY_CURRENT_USER, path.substr(0, path.rfind('\\')).c_str());
 }
 
 std::string CRegistrySandbox::RealPathOf(HKEY root) const

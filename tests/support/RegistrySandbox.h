@@ -24,6 +24,12 @@ private:
     bool m_active = false;
 };
 
+// A key of the test's own under the real HKEY_CURRENT_USER\Software\KelvaraTests (path
+// "Software\\KelvaraTests\\<name>"), made whole even while other test programs remove their
+// own; and its removal, with the common parent once no test program has a key there.
+bool CreateScratchKey(const std::string& path, HKEY* key);
+void DeleteScratchKey(const std::string& path);
+
 // Test fixture helpers on whatever registry is current (sandboxed or not).
 bool WriteRegString(HKEY root, const char* key, const char* name, const char* value, DWORD type = REG_SZ);
 bool WriteRegDword(HKEY root, const char* key, const char* name, DWORD value);

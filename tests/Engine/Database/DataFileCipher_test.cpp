@@ -137,8 +137,7 @@ TEST(DataFileCipher, CreatesNoKeyContainer)
 {
     const char scratch[] = "Software\\KelvaraTests\\CipherUserRoot";
     HKEY userRoot = nullptr;
-    ASSERT_EQ(::RegCreateKeyExA(HKEY_CURRENT_USER, scratch, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &userRoot, nullptr),
-              ERROR_SUCCESS);
+    ASSERT_TRUE(CreateScratchKey(scratch, &userRoot));
     ASSERT_EQ(::RegOverridePredefKey(HKEY_CURRENT_USER, userRoot), ERROR_SUCCESS);
     CTempFolder folder;
     const std::string source = folder.WriteFile("plain.bin", "some text");
@@ -146,7 +145,7 @@ TEST(DataFileCipher, CreatesNoKeyContainer)
     const bool containerMade = RegKeyExists(HKEY_CURRENT_USER, "Software\\Wine\\Crypto");
     ::RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
     ::RegCloseKey(userRoot);
-    ::SHDeleteKeyA(HKEY_CURRENT_USER, "Software\\KelvaraTests\\CipherUserRoot");
+    DeleteScratchKey(scratch);
     EXPECT_EQ(enciphered, 1);
     EXPECT_FALSE(containerMade);
 }
