@@ -140,29 +140,23 @@ for run in $(seq "$runs"); do
   echo "run $run done"
 done
 
-# summary <label> <milliseconds...>: the median and the spread, in seconds.
-summary() {
-  local label=$1
-  shift
-  printf '%s\n' "$@" | sort -n | awk -v label="$label" '
-    { v[NR] = $1 }
+# median_of <scale> <unit> <label> <milliseconds...>: the median and the spread, in milliseconds
+# divided by <scale>.
+median_of() {
+  local scale=$1 unit=$2 label=$3
+  shift 3
+  local digits=0
+  [ "$scale" -gt 1 ] && digits=2
+  printf '%s\n' "$@" | sort -n | awk -v label="$label" -v scale="$scale" -v unit="$unit" -v d="$digits" '
+    { v[NR] = $1 / scale }
     END {
       median = (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2
-      printf "%-44s %5.2f s (%.2f-%.2f s, median of %d)\n", label, median / 1000, v[1] / 1000, v[NR] / 1000, NR
+      f = "%." d "f"
+      printf "%-44s %5" (d ? ".2f" : ".0f") " %s (" f "-" f " %s, median of %d)\n", label, median, unit, v[1], v[NR], unit, NR
     }'
 }
-
-# summary_ms <label> <milliseconds...>: the median and the spread, in milliseconds.
-summary_ms() {
-  local label=$1
-  shift
-  printf '%s\n' "$@" | sort -n | awk -v label="$label" '
-    { v[NR] = $1 }
-    END {
-      median = (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2
-      printf "%-44s %5.0f ms (%.0f-%.0f ms, median of %d)\n", label, median, v[1], v[NR], NR
-    }'
-}
+summary() { median_of 1000 s "$@"; }
+summary_ms() { median_of 1 ms "$@"; }
 for index in "${!folders[@]}"; do
   name="Kelvara.exe"
   [ ${#folders[@]} -gt 1 ] && name="Kelvara.exe (${folders[$index]})"
