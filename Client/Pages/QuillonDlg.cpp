@@ -296,6 +296,12 @@ CString CQuillonDlg::GetStepText() const
 
 void CQuillonDlg::ShowPage(int page)
 {
+    if (ShowPageWindow(page))
+        RefreshToolPage(page);
+}
+
+bool CQuillonDlg::ShowPageWindow(int page)
+{
     if (page != PAGE_WIZARD)
         CreateToolPages();
     CQuillonApp* app = QuillonApp();
@@ -324,7 +330,7 @@ void CQuillonDlg::ShowPage(int page)
             shown = &entry;
     }
     if (!shown)
-        return;
+        return false;
 
     EnableNavButtons();
     if (shown->navButton && shown->navButton->m_hWnd)
@@ -336,22 +342,22 @@ void CQuillonDlg::ShowPage(int page)
     if (page == PAGE_WIZARD) {
         if (app)
             app->m_scanPage.DisplayCurrentStep();
-        return;
+        return false;
     }
     if (shown->window && shown->window->m_hWnd)
         shown->window->ShowWindow(SW_SHOW);
     if (shown->caption)
         SetCaptions(shown->caption, nullptr);
-    if (page == PAGE_STATISTICS) {
-        m_statisticsPage.UpdateFromScanItems();
-        m_statisticsPage.LoadStatistics();
-    }
-    RefreshToolPage(page);
+    return true;
 }
 
 void CQuillonDlg::RefreshToolPage(int page)
 {
     switch (page) {
+    case PAGE_STATISTICS:
+        m_statisticsPage.UpdateFromScanItems();
+        m_statisticsPage.LoadStatistics();
+        break;
     case PAGE_STARTUP:
         m_startupPage.RefreshList();
         break;

@@ -40,7 +40,11 @@ public:
     BOOL TryClose();
     void OnCancel() override;
 
+    // Shows the page and reads afresh what it shows.
     void ShowPage(int page);
+    // Shows the page as it is, for a caller that has just brought it up to date; false for the
+    // wizard or a page ShowPage does not know.
+    bool ShowPageWindow(int page);
     void EnableNavButtons();
     void StartScanRequest(int scanMode, const CString& path);
     // Writes the page caption and the step label; a null text leaves that label as it is.

@@ -401,16 +401,13 @@ void CScanResultDlg::RunSlice()
             if (m_hReadyNotify)
                 ::PostMessageA(m_hReadyNotify, m_uReadyMessage, 1, 0);
         }
-    } else if (m_bCheckingOutcome) {
-        if (CheckOutcomeSome(budget)) {
-            m_bCheckingOutcome = false;
-            StoreRepairResults(true);
-        }
+    } else if (m_repairEnd != END_NONE) {
+        RunRepairEndStep(budget);
     } else if (!jobRunning) {
         m_retired.ReleaseSome(budget);
     }
     const bool moreFilling = m_bPreparing && (m_nQueueHead < m_queue.size() || m_bCompleting);
-    if (moreFilling || m_bCheckingOutcome)
+    if (moreFilling || m_repairEnd != END_NONE)
         m_slices.Schedule(m_hWnd);
     else if (!m_retired.IsEmpty())
         jobRunning ? m_slices.ScheduleLater(m_hWnd, kJobEndLookMs) : m_slices.Schedule(m_hWnd);
@@ -418,12 +415,15 @@ void CScanResultDlg::RunSlice()
 
 void CScanResultDlg::OnDestroy()
 {
-    // The program ends while the look at what a repair removed is still going: it finishes now,
-    // so that the statistics hold the repair.
-    if (m_bCheckingOutcome) {
+    // The program ends while the look at what a repair removed is still going, or before it is
+    // stored: it finishes now, so that the statistics hold the repair. The pages are not shown.
+    if (m_repairEnd == END_LOOK)
         CheckOutcomeSome(CTimeBudget::Unlimited());
-        m_bCheckingOutcome = false;
-        StoreRepairResults(false);
+    if (m_repairEnd == END_LOOK || m_repairEnd == END_STORE)
+        StoreRepairResults();
+    if (m_repairEnd != END_NONE) {
+        m_repairEnd = END_NONE;
+        m_bRepairPending = false;
     }
     m_slices.Cancel(m_hWnd);
     m_retired.ReleaseAll();
@@ -656,14 +656,46 @@ void CScanResultDlg::BeginRepairOutcome()
     m_tree.BeginTickedWalk(&m_tickedWalk);
     m_outcome.Begin();
     m_outcomeStep = OUTCOME_LEFT_ALONE;
-    m_bCheckingOutcome = true;
+    m_repairEnd = END_LOOK;
     m_status.SetText(kCheckingRepair);
     if (m_hWnd) {
         m_slices.Schedule(m_hWnd);
-    } else {
-        CheckOutcomeSome(CTimeBudget::Unlimited());
-        m_bCheckingOutcome = false;
-        StoreRepairResults(true);
+        return;
+    }
+    while (m_repairEnd != END_NONE)
+        RunRepairEndStep(CTimeBudget::Unlimited());
+}
+
+void CScanResultDlg::RunRepairEndStep(const CTimeBudget& budget)
+{
+    // Each step a slice of its own: together they took longer than a window may stay deaf.
+    CQuillonDlg* mainWindow = QuillonMainWindow();
+    switch (m_repairEnd) {
+    case END_LOOK:
+        if (CheckOutcomeSome(budget))
+            m_repairEnd = END_STORE;
+        break;
+    case END_STORE:
+        StoreRepairResults();
+        m_repairEnd = END_COUNT_IGNORED;
+        break;
+    case END_COUNT_IGNORED:
+        // What the statistics page reads when it is shown, read while it is still hidden.
+        if (mainWindow)
+            mainWindow->m_statisticsPage.UpdateFromScanItems();
+        m_repairEnd = END_LOAD_STATISTICS;
+        break;
+    case END_LOAD_STATISTICS:
+        if (mainWindow)
+            mainWindow->m_statisticsPage.LoadStatistics();
+        m_repairEnd = END_SHOW;
+        break;
+    case END_SHOW:
+        m_repairEnd = END_NONE;
+        ShowRepairEnd();
+        break;
+    case END_NONE:
+        break;
     }
 }
 
@@ -698,9 +730,8 @@ bool CScanResultDlg::CheckOutcomeSome(const CTimeBudget& budget)
     return m_outcome.LookSome(budget);
 }
 
-void CScanResultDlg::StoreRepairResults(bool showPages)
+void CScanResultDlg::StoreRepairResults()
 {
-    CQuillonApp* app = QuillonApp();
     REPAIR_COUNTS counts;
     int repaired = 0;
     for (const auto& category : m_outcome.GetGone()) {
@@ -713,22 +744,25 @@ void CScanResultDlg::StoreRepairResults(bool showPages)
     counts.recycleBinKB = m_report.GetRecycleBinKB();
     counts.tempFilesKB = m_report.GetTempFilesKB();
 
-    CQuillonDlg* mainWindow = QuillonMainWindow();
-    if (mainWindow)
-        mainWindow->m_statisticsPage.ResetCleanCounts();
+    // Every cleaned count is written and shown anew: none of the last repair's is left to clear.
     REPAIR_TOTALS totals;
     StoreRepairStatistics(counts, &totals);
-    if (mainWindow)
+    if (CQuillonDlg* mainWindow = QuillonMainWindow())
         mainWindow->m_statisticsPage.ShowRepairCounts(counts, totals);
     FillSummary(m_nOutcomeFound, repaired, m_nOutcomeSkipped);
     m_status.SetText("");
-    m_bRepairPending = false;
-    if (!showPages || !app)
-        return;
+}
 
+void CScanResultDlg::ShowRepairEnd()
+{
+    m_bRepairPending = false;
+    CQuillonApp* app = QuillonApp();
+    if (!app)
+        return;
+    CQuillonDlg* mainWindow = QuillonMainWindow();
     app->m_scanPage.SetStep(STEP_SUMMARY);
     if (mainWindow)
-        mainWindow->ShowPage(PAGE_STATISTICS);
+        mainWindow->ShowPageWindow(PAGE_STATISTICS);
     if (m_nOutcomeLeftAlone > 0) {
         CString message;
         message.Format(kEntriesLeftAlone, m_nOutcomeLeftAlone);

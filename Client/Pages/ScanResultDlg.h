@@ -150,14 +150,19 @@ private:
     void ShowSelection();
     // The found and selected labels from the tree's counts.
     void ShowCounts();
-    // The repair ended: the look at which ticked entries are gone begins; StoreRepairResults
-    // follows when it is done.
+    // The repair ended: the look at which ticked entries are gone begins; the other steps of the
+    // repair's end follow it, one a slice.
     void BeginRepairOutcome();
+    // One step of the repair's end (some of the look, within the budget).
+    void RunRepairEndStep(const CTimeBudget& budget);
     // Some of that look until the budget is spent: the entries the engine left alone, then the
     // ticked entries handed to the look, then the look itself. True once it is done.
     bool CheckOutcomeSome(const CTimeBudget& budget);
-    // What the repair removed goes to the statistics and the summary; then the statistics page.
-    void StoreRepairResults(bool showPages);
+    // What the repair removed goes to the statistics and the summary.
+    void StoreRepairResults();
+    // The last step: the repair is over, the statistics page shows (and the program closes when
+    // so set).
+    void ShowRepairEnd();
     void FillSummary(int found, int repaired, int skipped);
     static CString RestorePointDescription();
 
@@ -178,7 +183,10 @@ private:
     // The look at what the repair removed, and what it needs once done.
     enum OUTCOME_STEP { OUTCOME_LEFT_ALONE, OUTCOME_GATHER, OUTCOME_LOOK };
     CRepairOutcome m_outcome;
-    bool m_bCheckingOutcome = false;
+    // The repair's end in steps, each its own slice: until the last, the page stays held for the
+    // repair (m_bRepairPending) and nothing the user does reaches it.
+    enum REPAIR_END { END_NONE, END_LOOK, END_STORE, END_COUNT_IGNORED, END_LOAD_STATISTICS, END_SHOW };
+    REPAIR_END m_repairEnd = END_NONE;
     OUTCOME_STEP m_outcomeStep = OUTCOME_LOOK;
     // The items the engine left alone, from m_nNotDoneHead on still to be found in the tree, and
     // the ticked rows found for them: those are not looked at.

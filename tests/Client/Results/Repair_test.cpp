@@ -1,7 +1,8 @@
 // The repair from the results page over the real engine: a whole run from a registry fixture
 // through the scan, the tree and the repair to the summary, the statistics and the partial
 // backup; a repair the engine refuses; the System Restore point around a repair; the automatic
-// repair and shutdown; the scan log; and the statistics page's own counts.
+// repair and shutdown; the scan log; the statistics page's own counts; and the repair's end, held
+// through its steps.
 #include "ResultsFixture.h"
 
 #include <algorithm>
@@ -597,4 +598,43 @@ TEST_F(ResultsTest, AScanForwardedWhileTheResultsOrTheRepairWaitOnTheUserChanges
     // Once the repair is over, a forwarded scan runs again.
     m_main->SendMessage(WM_SCHEDULED_SCAN_REQUEST, SCAN_MODE_SCHEDULED, 0);
     EXPECT_TRUE(PumpUntil([&] { return app.m_scanPage.GetStep() != STEP_SUMMARY && !app.m_pProcess->IsRunning(); }));
+}
+
+TEST_F(ResultsTest, BetweenTheStepsOfTheRepairsEndNothingReachesThePage)
+{
+    CQuillonApp& app = TestApp();
+    const int count = 5;
+    AddFixtureKeys(count);
+    ShowResults(FixtureFindings(count));
+    ::SetDlgItemTextA(app.m_summaryPage.m_hWnd, IDC_SUMMARY_REPAIRED, "");
+    Click(Results(), IDC_RESULTS_REPAIR);
+    // One message at a time, until the repair's counts are stored: its end is not shown yet.
+    const DWORD start = ::GetTickCount();
+    while (Text(app.m_summaryPage, IDC_SUMMARY_REPAIRED) != std::to_string(count)) {
+        ASSERT_LT(::GetTickCount() - start, 60000u);
+        MSG msg;
+        if (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageA(&msg);
+        } else {
+            ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+        }
+    }
+    ASSERT_EQ(STEP_RESULTS, app.m_scanPage.GetStep());
+    EXPECT_FALSE(IsEnabled(Results(), IDC_RESULTS_REPAIR));
+    EXPECT_FALSE(IsEnabled(Results(), IDC_RESULTS_NEXT));
+    // Neither a forwarded scan nor Fix Errors again starts a job.
+    m_main->SendMessage(WM_SCHEDULED_SCAN_REQUEST, SCAN_MODE_SCHEDULED, 0);
+    Results().OnRepair();
+    EXPECT_FALSE(app.m_pProcess->IsRunning());
+
+    ASSERT_TRUE(PumpUntil([&] { return app.m_scanPage.GetStep() == STEP_SUMMARY; }));
+    EXPECT_EQ(1u, PartialBackups().size());
+    EXPECT_TRUE(::IsWindowVisible(m_main->m_statisticsPage.m_hWnd));
+    EXPECT_EQ(static_cast<DWORD>(count), ReadSetting("LastActXCln"));
+    EXPECT_EQ(std::to_string(count), Text(m_main->m_statisticsPage, 1187));
+    EXPECT_EQ(std::to_string(count), Text(m_main->m_statisticsPage, IDC_STATS_CLEANED_TO_DATE));
+    EXPECT_EQ(std::to_string(count), Text(app.m_summaryPage, IDC_SUMMARY_FOUND));
+    EXPECT_EQ("0", Text(app.m_summaryPage, IDC_SUMMARY_SKIPPED));
+    EXPECT_FALSE(Results().IsHoldingUserChoices());
 }
