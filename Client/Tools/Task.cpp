@@ -6,6 +6,26 @@
 
 namespace {
 
+void SleepBetweenAttempts()
+{
+    ::Sleep(50);
+}
+
+CTask::BetweenAttempts g_waitBetweenAttempts = &SleepBetweenAttempts;
+
+// Runs `step` again while the job's file is held by the scheduler's service.
+template <typename Step>
+HRESULT RetryWhileFileIsShared(Step step)
+{
+    HRESULT result = step();
+    for (int attempt = 1; attempt < CTask::kSharedFileAttempts && result == HRESULT_FROM_WIN32(ERROR_SHARING_VIOLATION);
+         ++attempt) {
+        g_waitBetweenAttempts();
+        result = step();
+    }
+    return result;
+}
+
 std::wstring ToWide(const char* text)
 {
     if (!text || !*text)
@@ -160,7 +180,7 @@ HRESULT CTask::Save(const char* name)
     result = task->QueryInterface(IID_IPersistFile, file.ReceiveVoid());
     if (FAILED(result))
         return result;
-    return file->Save(nullptr, FALSE);
+    return RetryWhileFileIsShared([&] { return file->Save(nullptr, FALSE); });
 }
 
 HRESULT CTask::FillNewTask(ITask* task)
@@ -269,5 +289,13 @@ HRESULT CTask::Delete(const char* name)
     const HRESULT result = CreateScheduler(scheduler.Receive());
     if (FAILED(result))
         return result;
-    return scheduler->Delete(ToWide(name).c_str());
+    const std::wstring wideName = ToWide(name);
+    return RetryWhileFileIsShared([&] { return scheduler->Delete(wideName.c_str()); });
+}
+
+CTask::BetweenAttempts CTask::SetWaitBetweenAttempts(BetweenAttempts wait)
+{
+    const BetweenAttempts previous = g_waitBetweenAttempts;
+    g_waitBetweenAttempts = wait ? wait : &SleepBetweenAttempts;
+    return previous;
 }

@@ -22,6 +22,13 @@ public:
     HRESULT Load(const char* name);
     HRESULT Delete(const char* name);
 
+    // The Task Scheduler's service reads a job's file each time it changes and lets nobody
+    // delete or write it meanwhile, so a change right after another can meet that read: Save and
+    // Delete try again, waiting between attempts (a short sleep unless a test sets its own).
+    static constexpr int kSharedFileAttempts = 40;
+    using BetweenAttempts = void (*)();
+    static BetweenAttempts SetWaitBetweenAttempts(BetweenAttempts wait);
+
     CString GetApplicationName() const { return m_strApplication; }
     CString GetParameters() const { return m_strParameters; }
     CString GetScheduleText() const { return m_strScheduleText; }

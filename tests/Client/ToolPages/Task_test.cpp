@@ -16,6 +16,12 @@ std::wstring Wide(const std::string& text)
     return std::wstring(text.begin(), text.end());
 }
 
+bool RegularFileExists(const std::string& path)
+{
+    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 class TaskTest : public testing::Test
 {
 protected:
@@ -138,6 +144,54 @@ TEST_F(TaskTest, SavingOverAJobReplacesIt)
     CTask gone;
     EXPECT_TRUE(FAILED(gone.Load(m_name.c_str())));
     EXPECT_TRUE(FAILED(CTask().Delete(m_name.c_str())));
+}
+
+// The scheduler's service holds a job's file for a moment after each change (read, share-read
+// only): a replacement or deletion that meets such a hold waits for it instead of failing.
+HANDLE g_heldJobFile = INVALID_HANDLE_VALUE;
+int g_waits = 0;
+
+void LetTheJobFileGo()
+{
+    ++g_waits;
+    if (g_heldJobFile != INVALID_HANDLE_VALUE)
+        ::CloseHandle(g_heldJobFile);
+    g_heldJobFile = INVALID_HANDLE_VALUE;
+}
+
+TEST_F(TaskTest, AJobFileHeldByTheSchedulerIsReplacedAndDeletedOnceLetGo)
+{
+    char windows[MAX_PATH];
+    ASSERT_NE(0u, ::GetWindowsDirectoryA(windows, MAX_PATH));
+    const std::string file = std::string(windows) + "\\Tasks\\" + m_name + ".job";
+    const auto hold = [&] {
+        g_heldJobFile = ::CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        return g_heldJobFile != INVALID_HANDLE_VALUE;
+    };
+    struct CWaitHook
+    {
+        CTask::BetweenAttempts previous = CTask::SetWaitBetweenAttempts(&LetTheJobFileGo);
+        ~CWaitHook()
+        {
+            LetTheJobFileGo();
+            CTask::SetWaitBetweenAttempts(previous);
+        }
+    } hook;
+    g_waits = 0;
+    CTask weekly = WeeklyTask(5);
+    ASSERT_EQ(S_OK, weekly.Save(m_name.c_str()));
+    ASSERT_TRUE(hold());
+    CTask daily = WeeklyTask(0);
+    daily.m_nScheduleType = CTask::SCHEDULE_DAILY;
+    EXPECT_EQ(S_OK, daily.Save(m_name.c_str()));
+    CTask loaded;
+    ASSERT_EQ(S_OK, loaded.Load(m_name.c_str()));
+    EXPECT_EQ(CTask::SCHEDULE_DAILY, loaded.m_nLoadedType);
+
+    ASSERT_TRUE(hold());
+    EXPECT_EQ(S_OK, CTask().Delete(m_name.c_str()));
+    EXPECT_FALSE(RegularFileExists(file));
+    EXPECT_EQ(2, g_waits);
 }
 
 TEST_F(TaskTest, AnEmptyWorkingFolderAndCommentStayUnset)
