@@ -91,7 +91,8 @@ private:
 
 void WaitForSteps(const CTestJobProcess& process, int count)
 {
-    for (int i = 0; i < 5000 && process.stepsDone < count; ++i)
+    const DWORD start = ::GetTickCount();
+    while (process.stepsDone < count && ::GetTickCount() - start < 30000)
         ::Sleep(1);
 }
 

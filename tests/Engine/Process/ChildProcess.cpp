@@ -49,17 +49,34 @@ CChildProcess::CChildProcess(const std::string& image, const std::string& argume
     ::CloseHandle(info.hThread);
     m_process = info.hProcess;
     m_id = info.dwProcessId;
-    // Wait until it has loaded and holds its file: it then makes its ready event.
+    if (!WaitReady()) {
+        // A child that never came to hold its file would only make the test fail later, and
+        // for a reason that is not the test's.
+        m_error = ::WaitForSingleObject(m_process, 0) == WAIT_OBJECT_0 ? ExitCode() : WAIT_TIMEOUT;
+        ::TerminateProcess(m_process, 99);
+        ::WaitForSingleObject(m_process, 5000);
+        ::CloseHandle(m_process);
+        m_process = nullptr;
+    }
+}
+
+bool CChildProcess::WaitReady() const
+{
+    // It makes its ready event once it has loaded and holds its file. A loaded machine may take
+    // seconds to start a Wine process, so the bound is far beyond that.
     char name[64];
     std::snprintf(name, sizeof(name), "kelvara_test_child_ready_%lu", m_id);
-    for (int i = 0; i < 1000 && ::WaitForSingleObject(m_process, 0) == WAIT_TIMEOUT; ++i) {
+    const DWORD start = ::GetTickCount();
+    while (::GetTickCount() - start < 30000) {
         HANDLE ready = ::OpenEventA(SYNCHRONIZE, FALSE, name);
         if (ready) {
             ::CloseHandle(ready);
-            break;
+            return true;
         }
-        ::Sleep(10);
+        if (::WaitForSingleObject(m_process, 10) == WAIT_OBJECT_0)
+            return false;
     }
+    return false;
 }
 
 CChildProcess::~CChildProcess()

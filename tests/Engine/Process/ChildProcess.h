@@ -8,7 +8,7 @@ class CChildProcess
 {
 public:
     // Copies the child program to `image` (unless it is there) and starts it with the arguments; waits until it runs
-    // (and has opened its file, when holding one).
+    // (and has opened its file, when holding one). A child that does not get that far counts as not started.
     CChildProcess(const std::string& image, const std::string& arguments = "sleep");
     ~CChildProcess();
     CChildProcess(const CChildProcess&) = delete;
@@ -25,6 +25,8 @@ public:
     static std::string ChildProgram();
 
 private:
+    bool WaitReady() const;
+
     HANDLE m_process = nullptr;
     DWORD m_id = 0;
     DWORD m_error = 0;

@@ -183,9 +183,12 @@ TEST(ThreadList, ReadsOtherThreadsContextButNeverSuspendsTheCaller)
     EXPECT_NE(other->Context.Rip, 0u);
     EXPECT_EQ(reinterpret_cast<UINT_PTR>(&other->Context) % 16, 0u);
 #endif
-    // The worker runs on after the snapshot: it was resumed.
+    // The worker runs on after the snapshot: it was resumed. A busy machine may leave it
+    // waiting for a processor a while, so the check waits, with a bound, for it to move.
     const long before = spins;
-    ::Sleep(50);
+    const DWORD start = ::GetTickCount();
+    while (spins.load() == before && ::GetTickCount() - start < 10000)
+        ::Sleep(10);
     EXPECT_GT(spins.load(), before);
     stop = true;
     ::WaitForSingleObject(worker, 5000);
