@@ -96,8 +96,8 @@ TEST(ProcessTerminator, EndsEveryProcessOfTheImageAndNoOther)
     CString upper(image.c_str());
     upper.MakeUpper();
     EXPECT_TRUE(terminator.TerminateByImagePath(upper));
-    ASSERT_TRUE(first.WaitEnded(5000));
-    ASSERT_TRUE(second.WaitEnded(5000));
+    ASSERT_TRUE(first.WaitEnded(30000));
+    ASSERT_TRUE(second.WaitEnded(30000));
     EXPECT_EQ(first.ExitCode(), 0u);
     EXPECT_EQ(second.ExitCode(), 0u);
     EXPECT_FALSE(bystander.WaitEnded(0));
@@ -126,7 +126,7 @@ TEST(ProcessTerminator, NativeListWhenToolhelpIsIncomplete)
     terminator.Load();
     ASSERT_TRUE(terminator.UsesNativeList());
     EXPECT_TRUE(terminator.TerminateByImagePath(image.c_str()));
-    EXPECT_TRUE(child.WaitEnded(5000));
+    EXPECT_TRUE(child.WaitEnded(30000));
     terminator.Unload();
     EXPECT_FALSE(terminator.IsLoaded());
 }
@@ -144,7 +144,7 @@ TEST(ProcessTerminator, NativeListBufferDoublesUntilTheListFits)
     FakeQuery::sizes.clear();
     EXPECT_TRUE(terminator.TerminateByImagePath(image.c_str()));
     EXPECT_EQ(FakeQuery::sizes, (std::vector<ULONG>{0x8000, 0x10000, 0x20000, 0x40000}));
-    EXPECT_TRUE(child.WaitEnded(5000));
+    EXPECT_TRUE(child.WaitEnded(30000));
 }
 
 TEST(ProcessTerminator, NativeListFailureSetsTheLastError)
@@ -207,6 +207,6 @@ TEST(ProcessTerminator, NeverEndsTheSystemsOwnProcesses)
         EXPECT_FALSE(terminator.IsImageOfProtectedProcess(image.c_str()));
         EXPECT_TRUE(terminator.TerminateByImagePath(image.c_str(), &protectedImage));
         EXPECT_FALSE(protectedImage);
-        EXPECT_TRUE(ordinary.WaitEnded(5000));
+        EXPECT_TRUE(ordinary.WaitEnded(30000));
     }
 }

@@ -471,7 +471,7 @@ TEST(DeleteLockedFile, RunningImageIsFreedByEndingItsProcess)
     CChildProcess child(image);
     ASSERT_TRUE(child.Started()) << "start error " << child.StartError();
     EXPECT_EQ(process.DeleteLockedFile(image.c_str(), TRUE), 1);
-    EXPECT_TRUE(child.WaitEnded(5000));
+    EXPECT_TRUE(child.WaitEnded(30000));
     EXPECT_FALSE(FileExists(image));
     EXPECT_TRUE(status.Results().empty());
     EXPECT_TRUE(process.scheduled.empty());
