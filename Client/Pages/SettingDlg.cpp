@@ -343,9 +343,7 @@ BOOL CSettingDlg::SaveScheduleTask(BOOL defaultTask)
     choice.typeSelection = m_type.m_hWnd ? m_type.GetCurSel() : 0;
     choice.daySelection = m_day.m_hWnd ? m_day.GetCurSel() : 0;
     choice.time = m_time;
-    CTask task;
-    FillScheduledScanJob(task, GetProgramPath(), user, LocalNow(), choice, LoadText(IDS_SCHEDULE_SCAN_COMMENT));
-    return task.Save(ScheduledScanJobName(user)) == S_OK;
+    return SaveScheduledScanJob(GetProgramPath(), user, LocalNow(), choice, LoadText(IDS_SCHEDULE_SCAN_COMMENT));
 }
 
 BOOL CSettingDlg::DeleteScheduleTask()

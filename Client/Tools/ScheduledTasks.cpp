@@ -133,6 +133,14 @@ void FillLogonJob(CTask& task, const CString& programPath, const CString& user, 
     task.m_nScheduleType = CTask::SCHEDULE_AT_LOGON;
 }
 
+BOOL SaveScheduledScanJob(const CString& programPath, const CString& user, const SYSTEMTIME& today,
+                          const SCHEDULE_CHOICE& choice, const CString& comment)
+{
+    CTask task;
+    FillScheduledScanJob(task, programPath, user, today, choice, comment);
+    return task.Save(ScheduledScanJobName(user)) == S_OK;
+}
+
 SCHEDULED_SCAN_STATE ReadScheduledScan(const CString& user, const CString& programPath)
 {
     SCHEDULED_SCAN_STATE state;
@@ -172,9 +180,7 @@ SCHEDULED_JOBS ReadScheduledJobs(const CString& programPath, BOOL makeDefaultSca
         return jobs;
     SCHEDULE_CHOICE choice;
     choice.defaultTask = TRUE;
-    CTask task;
-    FillScheduledScanJob(task, programPath, user, today, choice, comment);
-    if (task.Save(ScheduledScanJobName(user)) == S_OK)
+    if (SaveScheduledScanJob(programPath, user, today, choice, comment))
         jobs.scan = ReadScheduledScan(user, programPath);
     return jobs;
 }

@@ -30,6 +30,10 @@ struct SCHEDULE_CHOICE
 // schedule, under the user's account.
 void FillScheduledScanJob(CTask& task, const CString& programPath, const CString& user, const SYSTEMTIME& today,
                           const SCHEDULE_CHOICE& choice, const CString& comment);
+// Fills that job and saves it under the user's scheduled-scan name, over any job there; TRUE when
+// it was saved.
+BOOL SaveScheduledScanJob(const CString& programPath, const CString& user, const SYSTEMTIME& today,
+                          const SCHEDULE_CHOICE& choice, const CString& comment);
 // Fills a job that runs `programPath` at logon, beginning `now`.
 void FillLogonJob(CTask& task, const CString& programPath, const CString& user, const SYSTEMTIME& now,
                   const CString& comment);

@@ -79,19 +79,7 @@ protected:
         if (!m_main->Create(IDD_MAIN))
             return false;
         m_main->ShowWindow(SW_SHOW);
-        const DWORD start = ::GetTickCount();
-        MSG msg;
-        while (!m_main->AreScheduledJobsPending()) {
-            if (::GetTickCount() - start > 60000)
-                return false;
-            if (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-                ::TranslateMessage(&msg);
-                ::DispatchMessageA(&msg);
-            } else {
-                ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-            }
-        }
-        return true;
+        return PumpEachUntil([this] { return m_main->AreScheduledJobsPending(); });
     }
     CSettingDlg& Settings() { return m_main->m_settingsPage; }
 };

@@ -49,6 +49,10 @@ protected:
     // Runs the message loop until `done` holds or the time is up; false on time-out.
     template <class F>
     static bool PumpUntil(F done, DWORD timeoutMs = 60000);
+    // The same, one message at a time, `done` asked after each: for what holds only between two
+    // of the window's messages.
+    template <class F>
+    static bool PumpEachUntil(F done, DWORD timeoutMs = 60000);
     // Saves what the main window shows under the build's screenshot folder.
     void SaveScreenshot(const std::string& name);
     // Starts a scan of `categories` from the scan page and waits for its end.
@@ -98,6 +102,24 @@ bool PagesTest::PumpUntil(F done, DWORD timeoutMs)
             }
         }
         ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+    return true;
+}
+
+template <class F>
+bool PagesTest::PumpEachUntil(F done, DWORD timeoutMs)
+{
+    const DWORD start = ::GetTickCount();
+    while (!done()) {
+        if (::GetTickCount() - start > timeoutMs)
+            return false;
+        MSG msg;
+        if (!::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+        } else if (!AfxPreTranslateMessage(&msg)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageA(&msg);
+        }
     }
     return true;
 }

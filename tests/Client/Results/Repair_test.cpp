@@ -609,17 +609,7 @@ TEST_F(ResultsTest, BetweenTheStepsOfTheRepairsEndNothingReachesThePage)
     ::SetDlgItemTextA(app.m_summaryPage.m_hWnd, IDC_SUMMARY_REPAIRED, "");
     Click(Results(), IDC_RESULTS_REPAIR);
     // One message at a time, until the repair's counts are stored: its end is not shown yet.
-    const DWORD start = ::GetTickCount();
-    while (Text(app.m_summaryPage, IDC_SUMMARY_REPAIRED) != std::to_string(count)) {
-        ASSERT_LT(::GetTickCount() - start, 60000u);
-        MSG msg;
-        if (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            ::TranslateMessage(&msg);
-            ::DispatchMessageA(&msg);
-        } else {
-            ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-        }
-    }
+    ASSERT_TRUE(PumpEachUntil([&] { return Text(app.m_summaryPage, IDC_SUMMARY_REPAIRED) == std::to_string(count); }));
     ASSERT_EQ(STEP_RESULTS, app.m_scanPage.GetStep());
     EXPECT_FALSE(IsEnabled(Results(), IDC_RESULTS_REPAIR));
     EXPECT_FALSE(IsEnabled(Results(), IDC_RESULTS_NEXT));

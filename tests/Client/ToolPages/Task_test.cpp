@@ -8,18 +8,13 @@
 
 #include "ComPointer.h"
 #include "Task.h"
+#include "TempFolder.h"
 
 namespace {
 
 std::wstring Wide(const std::string& text)
 {
     return std::wstring(text.begin(), text.end());
-}
-
-bool RegularFileExists(const std::string& path)
-{
-    const DWORD attributes = ::GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 class TaskTest : public testing::Test
@@ -190,7 +185,7 @@ TEST_F(TaskTest, AJobFileHeldByTheSchedulerIsReplacedAndDeletedOnceLetGo)
 
     ASSERT_TRUE(hold());
     EXPECT_EQ(S_OK, CTask().Delete(m_name.c_str()));
-    EXPECT_FALSE(RegularFileExists(file));
+    EXPECT_FALSE(FileExists(file));
     EXPECT_EQ(2, g_waits);
 }
 
