@@ -85,41 +85,42 @@ protected:
     CQuillonDlg* m_main = nullptr;
     // The application's found-item container during the test (the application owns it).
     CHoldingScanItems* m_items = nullptr;
+
+private:
+    template <class F>
+    static bool Pump(F done, DWORD timeoutMs, bool oneAtATime);
 };
 
 template <class F>
 bool PagesTest::PumpUntil(F done, DWORD timeoutMs)
 {
-    const DWORD start = ::GetTickCount();
-    while (!done()) {
-        if (::GetTickCount() - start > timeoutMs)
-            return false;
-        MSG msg;
-        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (!AfxPreTranslateMessage(&msg)) {
-                ::TranslateMessage(&msg);
-                ::DispatchMessageA(&msg);
-            }
-        }
-        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    }
-    return true;
+    return Pump(done, timeoutMs, false);
 }
 
 template <class F>
 bool PagesTest::PumpEachUntil(F done, DWORD timeoutMs)
+{
+    return Pump(done, timeoutMs, true);
+}
+
+template <class F>
+bool PagesTest::Pump(F done, DWORD timeoutMs, bool oneAtATime)
 {
     const DWORD start = ::GetTickCount();
     while (!done()) {
         if (::GetTickCount() - start > timeoutMs)
             return false;
         MSG msg;
-        if (!::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-        } else if (!AfxPreTranslateMessage(&msg)) {
-            ::TranslateMessage(&msg);
-            ::DispatchMessageA(&msg);
+        bool handled = false;
+        while ((!handled || !oneAtATime) && ::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (!AfxPreTranslateMessage(&msg)) {
+                ::TranslateMessage(&msg);
+                ::DispatchMessageA(&msg);
+            }
+            handled = true;
         }
+        if (!handled || !oneAtATime)
+            ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
     }
     return true;
 }
