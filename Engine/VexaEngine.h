@@ -72,9 +72,24 @@ const char ITEM_VALUE_SEPARATOR = '\xAC';
 // The item text of a size total of the junk categories.
 const char ITEM_SIZE_TOTAL[] = "-1";
 // The value of a ReportItem for something a job left undone: a repair item that was not
-// deleted because its backup is incomplete (with the item's own category), a key that a restore
-// could not write (category 0).
+// deleted (with the item's own category, and why in `extra`: NOT_DONE_REASON), a key that a
+// restore could not write (category 0).
 const int ITEM_NOT_DONE = -2;
+// Why a repair left an item alone: the `extra` of its ITEM_NOT_DONE report.
+enum NOT_DONE_REASON {
+    // The partial backup could not hold the item's key whole.
+    NOT_DONE_BACKUP_INCOMPLETE = 0,
+    // Looked at again just before its deletion, the entry was no longer an error.
+    NOT_DONE_NO_LONGER_BROKEN = 1,
+    // The entry lies inside a key the user kept, or is a key that holds an entry the user kept.
+    NOT_DONE_HOLDS_KEPT = 2,
+};
+// What CAbstractScanItemsInfo::IsCurrentItemIgnored answers beyond FALSE (repair the item).
+// The user unticked or ignored the item itself: it is passed over without a word.
+const BOOL ITEM_KEPT = 1;
+// The item lies inside a key the user kept, or holds an entry the user kept: it is left alone
+// and reported as not done (NOT_DONE_HOLDS_KEPT).
+const BOOL ITEM_NEXT_TO_KEPT = 2;
 // The item text of a whole backup's report of what it had to leave out, sent once before the
 // job ends when it left anything out: category 0, value = the keys that could not be read (each
 // with everything below it), extra = the values that could not be read.
