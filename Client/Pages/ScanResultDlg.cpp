@@ -15,8 +15,12 @@ namespace {
 const char kRepairRefused[] =
     "The repair was not carried out: its registry backup could not be written. Nothing was deleted.";
 const char kRepairRefusedStatus[] = "Nothing was repaired: the registry backup could not be written.";
-const char kEntriesLeftAlone[] =
-    "Not repaired: %d of the selected entries, whose registry backup could not be written whole.";
+// Why selected entries were left alone, a line for each reason that applies (NOT_DONE_REASON).
+const char* const kEntriesLeftAlone[kNotDoneReasons] = {
+    "Not repaired: %d of the selected entries, whose registry backup could not be written whole.",
+    "Not repaired: %d of the selected entries, which were no longer errors when the repair came to them.",
+    "Not repaired: %d of the selected entries, which hold or lie inside entries you kept.",
+};
 const char kRestorePointFailed[] = "The System Restore point could not be set.\nDo you want to repair without it?";
 const char kScanLogFailed[] = "The scan log could not be written.";
 const char kJobRunning[] = "Please stop other active operation before starting repair.";
@@ -521,8 +525,13 @@ bool CScanResultDlg::IsHoldingUserChoices() const
 {
     if (m_bRepairPending || m_bPreparing)
         return true;
+    // The results wait for the user on this page, and on the scanning page after Back, whichever
+    // page the main window shows meanwhile.
     CQuillonApp* app = QuillonApp();
-    return app && app->m_scanPage.GetStep() == STEP_RESULTS && m_tree.GetTotalEntries() > 0;
+    if (!app)
+        return false;
+    const int step = app->m_scanPage.GetStep();
+    return (step == STEP_RESULTS || step == STEP_SCANNING) && m_tree.GetTotalEntries() > 0;
 }
 
 void CScanResultDlg::OnBack()
@@ -602,10 +611,10 @@ void CScanResultDlg::OnRepair()
     process->Resume();
 }
 
-void CScanResultDlg::ReportItem(const char* item, int category, int value, INT_PTR)
+void CScanResultDlg::ReportItem(const char* item, int category, int value, INT_PTR extra)
 {
     if (value == ITEM_NOT_DONE)
-        m_report.OnNotDone(item, category);
+        m_report.OnNotDone(item, category, static_cast<int>(extra));
     else if ((category == SCAN_RCB || category == SCAN_TPF) && item && CString(item) == ITEM_SIZE_TOTAL)
         m_report.OnSizeRow(category == SCAN_RCB, value);
 }
@@ -649,7 +658,8 @@ void CScanResultDlg::BeginRepairOutcome()
     // the window's messages, while the tree, disabled and held for the repair, stays as it is.
     m_nOutcomeFound = m_tree.GetTotalEntries();
     m_nOutcomeSkipped = m_tree.GetExcludedCount();
-    m_nOutcomeLeftAlone = 0;
+    for (int& count : m_nOutcomeLeftAlone)
+        count = 0;
     m_notDone = m_report.GetNotDone();
     m_nNotDoneHead = 0;
     m_leftAlone.clear();
@@ -704,15 +714,17 @@ bool CScanResultDlg::CheckOutcomeSome(const CTimeBudget& budget)
     if (m_outcomeStep == OUTCOME_LEFT_ALONE) {
         size_t found = 0;
         while (m_nNotDoneHead < m_notDone.size()) {
-            const std::pair<int, CString>& item = m_notDone[m_nNotDoneHead++];
-            // Under any of its texts: the entry's one row.
-            if (const HTREEITEM row = m_tree.FindTickedRow(item.first, item.second))
-                m_leftAlone.insert(row);
+            const CRepairReport::NOT_DONE& item = m_notDone[m_nNotDoneHead++];
+            // Under any of its texts: the entry's one row, counted once, for the first reason.
+            const HTREEITEM row = m_tree.FindTickedRow(item.category, item.item);
+            if (row && m_leftAlone.insert(row).second) {
+                const bool known = item.reason >= 0 && item.reason < kNotDoneReasons;
+                ++m_nOutcomeLeftAlone[known ? item.reason : NOT_DONE_BACKUP_INCOMPLETE];
+            }
             if (++found % 16 == 0 && budget.IsSpent())
                 return false;
         }
-        m_nOutcomeLeftAlone = static_cast<int>(m_leftAlone.size());
-        m_nOutcomeSkipped += m_nOutcomeLeftAlone;
+        m_nOutcomeSkipped += static_cast<int>(m_leftAlone.size());
         m_outcomeStep = OUTCOME_GATHER;
     }
     if (m_outcomeStep == OUTCOME_GATHER) {
@@ -763,13 +775,24 @@ void CScanResultDlg::ShowRepairEnd()
     app->m_scanPage.SetStep(STEP_SUMMARY);
     if (mainWindow)
         mainWindow->ShowPageWindow(PAGE_STATISTICS);
-    if (m_nOutcomeLeftAlone > 0) {
-        CString message;
-        message.Format(kEntriesLeftAlone, m_nOutcomeLeftAlone);
-        AfxMessageBox(message, MB_OK | MB_ICONWARNING);
-    }
+    const CString leftAlone = LeftAloneText(m_nOutcomeLeftAlone);
+    if (!leftAlone.IsEmpty())
+        AfxMessageBox(leftAlone, MB_OK | MB_ICONWARNING);
     if (mainWindow && app->m_settings.m_bAutoShutdown == 1)
         mainWindow->OnOK();
+}
+
+CString CScanResultDlg::LeftAloneText(const int counts[kNotDoneReasons])
+{
+    CString text;
+    for (int reason = 0; reason < kNotDoneReasons; ++reason) {
+        if (counts[reason] <= 0)
+            continue;
+        if (!text.IsEmpty())
+            text += "\n";
+        text.AppendFormat(kEntriesLeftAlone[reason], counts[reason]);
+    }
+    return text;
 }
 
 void CScanResultDlg::FillSummary(int found, int repaired, int skipped)

@@ -65,9 +65,9 @@ public:
     // cannot be saved it says so and the entry stays.
     void OnIgnore();
     // From Fix Errors until what the repair removed is stored (questions included), while the
-    // results are prepared, and while the wizard waits on this page with entries to choose from:
-    // the found-item container and the tree hold the user's choice then, and no scan may replace
-    // it.
+    // results are prepared, and while the wizard's results wait with entries to choose from (on
+    // this page, or on the scanning page after Back): the found-item container and the tree hold
+    // the user's choice then, and no scan may replace it.
     bool IsHoldingUserChoices() const;
 
     // CCheckedTreeOwner
@@ -89,6 +89,9 @@ public:
     // Writes the scan log beside the program, or into the "Scan Logs" folder of `otherFolder`
     // when that cannot be written. FALSE when neither could; `path` gets the file written.
     static BOOL WriteScanLog(CScanItemsInfo* items, const CString& otherFolder, CString* path);
+    // What the page says of the selected entries a repair left alone: a line for each reason
+    // (NOT_DONE_REASON) with its count; empty when none was left alone.
+    static CString LeftAloneText(const int counts[kNotDoneReasons]);
     // The selection label's text.
     CString SelectionText() const;
 
@@ -190,11 +193,12 @@ private:
     OUTCOME_STEP m_outcomeStep = OUTCOME_LOOK;
     // The items the engine left alone, from m_nNotDoneHead on still to be found in the tree, and
     // the ticked rows found for them: those are not looked at.
-    std::vector<std::pair<int, CString>> m_notDone;
+    std::vector<CRepairReport::NOT_DONE> m_notDone;
     size_t m_nNotDoneHead = 0;
     std::unordered_set<HTREEITEM> m_leftAlone;
     CCheckedTreeCtrl::TICKED_WALK m_tickedWalk;
     int m_nOutcomeFound = 0;
     int m_nOutcomeSkipped = 0;
-    int m_nOutcomeLeftAlone = 0;
+    // The rows left alone, by why (NOT_DONE_REASON).
+    int m_nOutcomeLeftAlone[kNotDoneReasons] = {};
 };

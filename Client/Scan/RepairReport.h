@@ -1,6 +1,6 @@
 // CRepairReport: what the engine's job thread reports during a repair (the junk it removed, the
-// items it left alone because their backup is incomplete), kept under a lock for the window
-// thread, which reads it once the job has ended.
+// items it left alone and why), kept under a lock for the window thread, which reads it once the
+// job has ended.
 #pragma once
 
 #include <windows.h>
@@ -9,6 +9,10 @@
 #include <vector>
 
 #include "AfxString.h"
+#include "VexaEngine.h"
+
+// The reasons a repair gives for an item it left alone (NOT_DONE_REASON).
+const int kNotDoneReasons = NOT_DONE_HOLDS_KEPT + 1;
 
 class CRepairReport
 {
@@ -26,18 +30,24 @@ public:
         m_notDone.clear();
         ::LeaveCriticalSection(&m_lock);
     }
-    // An item the repair did not delete: the backup could not hold its key whole.
-    void OnNotDone(const char* item, int category)
+    // An item the repair did not delete, and why (NOT_DONE_REASON).
+    struct NOT_DONE
+    {
+        int category;
+        CString item;
+        int reason;
+    };
+    void OnNotDone(const char* item, int category, int reason)
     {
         ::EnterCriticalSection(&m_lock);
-        m_notDone.emplace_back(category, CString(item ? item : ""));
+        m_notDone.push_back(NOT_DONE{ category, CString(item ? item : ""), reason });
         ::LeaveCriticalSection(&m_lock);
     }
-    // (category, item) of every item left alone.
-    std::vector<std::pair<int, CString>> GetNotDone()
+    // Every item left alone.
+    std::vector<NOT_DONE> GetNotDone()
     {
         ::EnterCriticalSection(&m_lock);
-        const std::vector<std::pair<int, CString>> copy = m_notDone;
+        const std::vector<NOT_DONE> copy = m_notDone;
         ::LeaveCriticalSection(&m_lock);
         return copy;
     }
@@ -63,5 +73,5 @@ private:
     CRITICAL_SECTION m_lock;
     double m_recycleBinKB = 0;
     double m_tempFilesKB = 0;
-    std::vector<std::pair<int, CString>> m_notDone;
+    std::vector<NOT_DONE> m_notDone;
 };

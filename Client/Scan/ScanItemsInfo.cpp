@@ -120,7 +120,8 @@ int CScanItemsInfo::AddFinding(const CString& item, int category, DWORD* rowsBef
         *rowsBefore = 0;
     if (identityOut)
         *identityOut = identity;
-    if (m_ignoredIdentities.count(identity))
+    // An ignored key keeps what it holds out of the results too.
+    if (m_ignoredIdentities.Contains(identity) || m_ignoredIdentities.HasKeptAbove(identity))
         return 0;
     const int row = RegistryRowOf(category);
     if (row >= 0) {
@@ -231,7 +232,7 @@ void CScanItemsInfo::AddExclusion(const CString& key, int value)
     CString item, label;
     SplitIgnoreKey(key, &item, &label);
     m_excludedItems.insert(item);
-    m_excludedIdentities.insert(m_locations.IdentityOf(item, CategoryOfLabel(label)));
+    m_excludedIdentities.Add(m_locations.IdentityOf(item, CategoryOfLabel(label)));
 }
 
 void CScanItemsInfo::ExcludeFoundItem(const FOUND_ITEM& item, const CString& categoryName)
@@ -240,14 +241,14 @@ void CScanItemsInfo::ExcludeFoundItem(const FOUND_ITEM& item, const CString& cat
     if (!m_repairExclusions.insert(std::make_pair(ExclusionKey(item.text, categoryName), 0)).second)
         return;
     m_excludedItems.insert(item.text);
-    m_excludedIdentities.insert(item.identity);
+    m_excludedIdentities.Add(item.identity);
 }
 
 void CScanItemsInfo::ClearRepairExclusions()
 {
     m_repairExclusions.clear();
     m_excludedItems.clear();
-    m_excludedIdentities.clear();
+    m_excludedIdentities.Clear();
 }
 
 int CScanItemsInfo::LoadIgnoreList()
@@ -258,17 +259,17 @@ int CScanItemsInfo::LoadIgnoreList()
     // read now must not make the ignored items look unignored. Each record goes straight into
     // the new list as it is read, so a large file is not held once more as records.
     std::map<CString, int> ignoreList;
-    std::unordered_set<std::string> ignoredIdentities;
+    CKeptEntries ignoredIdentities;
     const BOOL read = CIgnoreListFile::ReadRecords(GetIgnoreListPath(), [&](IGNORE_LIST_RECORD& record) {
         if (record.Item.IsEmpty())
             return;
-        ignoredIdentities.insert(m_locations.IdentityOf(record.Item, CategoryOfLabel(record.Category)));
+        ignoredIdentities.Add(m_locations.IdentityOf(record.Item, CategoryOfLabel(record.Category)));
         ignoreList.insert(std::make_pair(std::move(record.Item), record.Number));
     });
     if (!read)
         return 0;
     m_ignoreList.swap(ignoreList);
-    m_ignoredIdentities.swap(ignoredIdentities);
+    m_ignoredIdentities.Swap(ignoredIdentities);
     m_ignoreListLoaded = TRUE;
     return 1;
 }
@@ -395,21 +396,35 @@ BOOL CScanItemsInfo::IsCurrentItemIgnored()
     const char* current = GetCurrentItem();
     if (!current)
         return FALSE;
+    LoadIgnoreList();
+    if (IsCurrentItemExcluded(current))
+        return ITEM_KEPT;
+    // Deleting a key deletes what it holds: a key the user kept keeps its values and subkeys,
+    // and a value or subkey the user kept keeps the keys above it.
+    const std::string& identity = m_cursor->second.identity;
+    for (const CKeptEntries* kept : { &m_excludedIdentities, &m_ignoredIdentities })
+        if (kept->HasKeptAbove(identity) || kept->HasKeptBelow(identity))
+            return ITEM_NEXT_TO_KEPT;
+    return FALSE;
+}
+
+bool CScanItemsInfo::IsCurrentItemExcluded(const CString& item)
+{
     // Excluded under any text that names the same entry: the user kept the entry, not a text.
-    if (m_excludedIdentities.count(m_cursor->second.identity))
-        return TRUE;
-    const CString item(current);
+    const std::string& identity = m_cursor->second.identity;
+    if (m_excludedIdentities.Contains(identity) || m_ignoredIdentities.Contains(identity))
+        return true;
     const CString reducedName = ReduceItemName(item);
     if (m_excludedItems.count(item) || m_excludedItems.count(reducedName))
-        return TRUE;
+        return true;
     // Only a spyware finding can be excluded by anything else: its record's name.
     const int spywareId = GetSpywareId(item);
     if (spywareId == 0)
-        return FALSE;
+        return false;
     for (const auto& exclusion : m_repairExclusions)
         if (IsExcludedBy(exclusion.first, exclusion.second, item, reducedName, spywareId))
-            return TRUE;
-    return FALSE;
+            return true;
+    return false;
 }
 
 int CScanItemsInfo::WriteScanLog()

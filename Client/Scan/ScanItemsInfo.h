@@ -11,10 +11,10 @@
 #include <set>
 #include <string>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "ItemLocation.h"
+#include "KeptEntries.h"
 #include "Releasable.h"
 #include "ScanCategories.h"
 #include "VexaEngine.h"
@@ -47,6 +47,9 @@ public:
     int AppendIgnoredToFile() override;
     int Reserved() override { return 1; }
     void GetSpywareInfo(int id, _SPYWARE_INFORMATION* info) override;
+    // ITEM_KEPT for an item the user excluded or ignored (under any text); ITEM_NEXT_TO_KEPT for
+    // one that lies inside a key the user kept, or is a key holding an entry the user kept;
+    // FALSE for an item the repair may delete.
     BOOL IsCurrentItemIgnored() override;
     int GetIgnoreList(std::map<CString, int>* list) override;
     int LoadIgnoreListForDisplay() override;
@@ -104,6 +107,8 @@ private:
     bool IsExcludedBy(const CString& exclusionKey, int exclusionValue, const CString& item,
                       const CString& reducedName, int spywareId);
     void AddExclusion(const CString& key, int value);
+    // The current item was excluded or ignored itself, under any of its texts.
+    bool IsCurrentItemExcluded(const CString& item);
 
     BOOL m_ignoreListLoaded = FALSE;
     BOOL m_skipRecycleBin = FALSE;
@@ -117,12 +122,14 @@ private:
     // The item part of every exclusion key: a repair asks for each of its items, so the lookup
     // must not walk all exclusions.
     std::set<CString> m_excludedItems;
-    // The entries those items name: an entry excluded under one text is excluded under all.
-    std::unordered_set<std::string> m_excludedIdentities;
+    // The entries those items name: an entry excluded under one text is excluded under all, and
+    // so is what lies inside it.
+    CKeptEntries m_excludedIdentities;
     // Item text -> number: the ignore list's records by their first field.
     std::map<CString, int> m_ignoreList;
-    // The entries the ignore list names: what AddItem refuses, whatever text names them.
-    std::unordered_set<std::string> m_ignoredIdentities;
+    // The entries the ignore list names: what AddItem refuses, whatever text names them, with
+    // everything inside them.
+    CKeptEntries m_ignoredIdentities;
     // Each distinct entry of the registry categories -> the rows that found it (1 << row).
     std::unordered_map<std::string, DWORD> m_findingRows;
     CItemLocation m_locations;

@@ -540,6 +540,120 @@ TEST_F(ResultsTest, AnEntryTwoCategoriesFindIsOneEntryThatIsKeptIgnoredOrRepaire
 
 namespace {
 
+const char kUninstall[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+
+std::string UninstallEntry(const char* name)
+{
+    return std::string(kUninstall) + "\\" + name;
+}
+
+// An uninstall entry whose program is gone: the uninstall scan finds the key, the file-reference
+// scan its two values.
+void PlantBrokenUninstallEntry(const char* name)
+{
+    const std::string folder = std::string(kMissing) + name;
+    ASSERT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE, UninstallEntry(name).c_str(), "UninstallString",
+                               (folder + "\\uninst.exe").c_str()));
+    ASSERT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE, UninstallEntry(name).c_str(), "InstallLocation", folder.c_str()));
+}
+
+bool EndsWithNoCase(const CString& text, const std::string& end)
+{
+    return text.GetLength() >= static_cast<int>(end.size()) &&
+           text.Right(static_cast<int>(end.size())).CompareNoCase(end.c_str()) == 0;
+}
+
+} // namespace
+
+// What the user keeps in a key reaches through it both ways: an unticked or ignored key keeps the
+// values another category found in it, and a ticked key keeps a value the user ignored; and the
+// choices, made before the user went Back to the scanning page, outlast a forwarded scan.
+TEST_F(ResultsTest, AKeptKeyKeepsItsValuesAndAKeptValueItsKeyThroughTheRepairAndTheNextScan)
+{
+    CQuillonApp& app = TestApp();
+    for (const char* name : { "Unticked", "Ignored", "HoldsIgnored", "Repaired" })
+        PlantBrokenUninstallEntry(name);
+    ASSERT_TRUE(ScanAndWait(SCAN_UIE | SCAN_FPR));
+    Click(app.m_scanningPage, IDC_SCANNING_NEXT);
+    ASSERT_EQ(STEP_RESULTS, app.m_scanPage.GetStep());
+    auto Row = [&](const char* category, const std::string& end) {
+        const HTREEITEM parent = CategoryRow(category);
+        for (HTREEITEM child = parent ? Tree().GetChildItem(parent) : nullptr; child;
+             child = Tree().GetNextSiblingItem(child)) {
+            if (EndsWithNoCase(Tree().GetEntryText(child), end))
+                return child;
+        }
+        return static_cast<HTREEITEM>(nullptr);
+    };
+    auto KeyRow = [&](const char* name) { return Row("Uninstall Entries", std::string("\\Uninstall\\") + name); };
+    auto ValueRow = [&](const char* name, const char* value) {
+        return Row("File Path Refferences", std::string("\\Uninstall\\") + name + "\xAC" + value);
+    };
+    for (const char* name : { "Unticked", "Ignored", "HoldsIgnored", "Repaired" }) {
+        ASSERT_NE(nullptr, KeyRow(name)) << name;
+        ASSERT_NE(nullptr, ValueRow(name, "UninstallString")) << name;
+        ASSERT_NE(nullptr, ValueRow(name, "InstallLocation")) << name;
+    }
+    EXPECT_EQ("12 Errors Found", Text(Results(), IDC_RESULTS_FOUND));
+
+    ClickTick(KeyRow("Unticked"));
+    Tree().SelectItem(KeyRow("Ignored"));
+    Click(Results(), IDC_RESULTS_IGNORE);
+    Tree().SelectItem(ValueRow("HoldsIgnored", "InstallLocation"));
+    Click(Results(), IDC_RESULTS_IGNORE);
+    const std::string selected = "9 of 10 Errors Selected for Repair";
+    ASSERT_EQ(selected, Text(Results(), IDC_RESULTS_SELECTED));
+
+    // Back on the scanning page the results still wait for the user: a forwarded scan is dropped.
+    Click(Results(), IDC_RESULTS_BACK);
+    ASSERT_EQ(STEP_SCANNING, app.m_scanPage.GetStep());
+    m_main->SendMessage(WM_SCHEDULED_SCAN_REQUEST, SCAN_MODE_SCHEDULED, 0);
+    EXPECT_FALSE(app.m_pProcess->IsRunning());
+    EXPECT_EQ(STEP_SCANNING, app.m_scanPage.GetStep());
+    Click(app.m_scanningPage, IDC_SCANNING_NEXT);
+    ASSERT_EQ(STEP_RESULTS, app.m_scanPage.GetStep());
+    EXPECT_EQ(selected, Text(Results(), IDC_RESULTS_SELECTED));
+
+    ASSERT_TRUE(RepairAndWait());
+    // The unticked and the ignored key keep their values; the key holding an ignored value stays
+    // whole, its other value goes, as the ticked entry does.
+    for (const char* name : { "Unticked", "Ignored" }) {
+        EXPECT_TRUE(RegValueExists(HKEY_LOCAL_MACHINE, UninstallEntry(name).c_str(), "UninstallString")) << name;
+        EXPECT_TRUE(RegValueExists(HKEY_LOCAL_MACHINE, UninstallEntry(name).c_str(), "InstallLocation")) << name;
+    }
+    EXPECT_TRUE(RegValueExists(HKEY_LOCAL_MACHINE, UninstallEntry("HoldsIgnored").c_str(), "InstallLocation"));
+    EXPECT_FALSE(RegValueExists(HKEY_LOCAL_MACHINE, UninstallEntry("HoldsIgnored").c_str(), "UninstallString"));
+    EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, UninstallEntry("Repaired").c_str()));
+    // Four values of kept keys and the key holding a kept value: not repaired, and told why.
+    EXPECT_EQ("10", Text(app.m_summaryPage, IDC_SUMMARY_FOUND));
+    EXPECT_EQ("4", Text(app.m_summaryPage, IDC_SUMMARY_REPAIRED));
+    EXPECT_EQ("6", Text(app.m_summaryPage, IDC_SUMMARY_SKIPPED));
+    EXPECT_EQ(std::vector<std::string>{ "Not repaired: 5 of the selected entries, which hold or lie inside entries "
+                                        "you kept." },
+              CMessageBoxRecorder::Texts());
+
+    // The next scan finds nothing of the ignored key nor the ignored value; the unticked key,
+    // still broken, comes back with its values. (The key that held the ignored value lost its
+    // uninstall command, so it is no longer found.)
+    Click(app.m_summaryPage, IDC_SUMMARY_FINISH);
+    ASSERT_TRUE(ScanAndWait(SCAN_UIE | SCAN_FPR));
+    std::vector<std::string> found;
+    for (DWORD category : { SCAN_UIE, SCAN_FPR }) {
+        std::vector<const char*> texts;
+        app.m_pItems->GetItems(&texts, static_cast<int>(category));
+        for (const char* text : texts) {
+            if (CString(text).Find("\\Uninstall\\") >= 0)
+                found.push_back(CString(text).Mid(CString(text).Find("\\Uninstall\\") + 11).GetString());
+        }
+    }
+    std::sort(found.begin(), found.end());
+    EXPECT_EQ((std::vector<std::string>{ "Unticked", "Unticked\xAC" "InstallLocation",
+                                         "Unticked\xAC" "UninstallString" }),
+              found);
+}
+
+namespace {
+
 // The answer to the restore-point question, given only after a second instance has forwarded
 // a scheduled scan and the window has handled it, as happens while the question waits.
 HWND g_mainWindow = nullptr;

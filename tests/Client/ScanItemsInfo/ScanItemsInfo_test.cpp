@@ -199,30 +199,32 @@ TEST_F(ScanItemsInfoTest, ExclusionRules)
     struct Case {
         const char* exclusion;
         const char* item;
-        bool excluded;
+        BOOL answer;
     };
     const Case cases[] = {
-        {"HKEY_CLASSES_ROOT\\CLSID\\{1}^ActiveX Objects", "HKEY_CLASSES_ROOT\\CLSID\\{1}", true},
+        {"HKEY_CLASSES_ROOT\\CLSID\\{1}^ActiveX Objects", "HKEY_CLASSES_ROOT\\CLSID\\{1}", ITEM_KEPT},
         // The entry, in any of its texts: the registry ignores letter case.
-        {"HKEY_CLASSES_ROOT\\CLSID\\{1}^ActiveX Objects", "HKEY_CLASSES_ROOT\\clsid\\{1}", true},
-        {"HKEY_CLASSES_ROOT\\CLSID\\{1}^ActiveX Objects", "HKEY_CLASSES_ROOT\\CLSID\\{1}\\Sub", false},
+        {"HKEY_CLASSES_ROOT\\CLSID\\{1}^ActiveX Objects", "HKEY_CLASSES_ROOT\\clsid\\{1}", ITEM_KEPT},
+        // What a kept key holds is kept with it.
+        {"HKEY_CLASSES_ROOT\\CLSID\\{1}^ActiveX Objects", "HKEY_CLASSES_ROOT\\CLSID\\{1}\\Sub", ITEM_NEXT_TO_KEPT},
+        {"HKEY_CLASSES_ROOT\\CLSID\\{1}^ActiveX Objects", "HKEY_CLASSES_ROOT\\CLSID\\{10}", FALSE},
         // Items with '^' or ';' match their own key, and only it.
-        {"HKEY_CURRENT_USER\\Software\\a^b^File Path Refferences", "HKEY_CURRENT_USER\\Software\\a^b", true},
-        {"HKEY_CURRENT_USER\\Software\\a^b^File Path Refferences", "HKEY_CURRENT_USER\\Software\\a", false},
-        {"C:\\x;y.lnk^Program Shortcuts", "C:\\x;y.lnk", true},
+        {"HKEY_CURRENT_USER\\Software\\a^b^File Path Refferences", "HKEY_CURRENT_USER\\Software\\a^b", ITEM_KEPT},
+        {"HKEY_CURRENT_USER\\Software\\a^b^File Path Refferences", "HKEY_CURRENT_USER\\Software\\a", FALSE},
+        {"C:\\x;y.lnk^Program Shortcuts", "C:\\x;y.lnk", ITEM_KEPT},
         // A key without '^' names no item.
-        {"C:\\plain.lnk", "C:\\plain.lnk", false},
+        {"C:\\plain.lnk", "C:\\plain.lnk", FALSE},
         // By the reduced name: ".txt" dropped, the part after the last '@', no bracketed part.
-        {"cookie^Cookies", "user@cookie.txt", true},
-        {"site^Cookies", "user@site[1].txt", true},
-        {"other^Cookies", "user@cookie.txt", false},
+        {"cookie^Cookies", "user@cookie.txt", ITEM_KEPT},
+        {"site^Cookies", "user@site[1].txt", ITEM_KEPT},
+        {"other^Cookies", "user@cookie.txt", FALSE},
     };
     for (const Case& test : cases) {
         auto items = MakeItems();
         items->AddItem(test.item, SCAN_AXO, 0, 0);
         items->SetIgnore(test.exclusion, 0, 0);
         ASSERT_TRUE(items->MoveFirst());
-        EXPECT_EQ(items->IsCurrentItemIgnored() != FALSE, test.excluded)
+        EXPECT_EQ(items->IsCurrentItemIgnored(), test.answer)
             << "exclusion " << test.exclusion << ", item " << test.item;
     }
 }
@@ -402,4 +404,71 @@ TEST_F(ScanItemsInfoTest, AnIgnoreThatCannotBeSavedIgnoresNothingAndLosesNothing
         EXPECT_EQ(shown.count(kept), 1u) << kept;
     ASSERT_TRUE(items->MoveFirst());
     EXPECT_TRUE(items->IsCurrentItemIgnored());
+}
+
+TEST_F(ScanItemsInfoTest, AKeptKeyKeepsWhatItHoldsAndAKeptEntryKeepsTheKeysAboveIt)
+{
+    // An uninstall entry found as a key by one category and through its values by another.
+    const char kKey[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\App";
+    const CString key(kKey);
+    const CString uninstallString = key + ITEM_VALUE_SEPARATOR + "UninstallString";
+    const CString location = key + ITEM_VALUE_SEPARATOR + "InstallLocation";
+    // A value whose name holds a backslash lies in its key, not below a key of that name.
+    const CString oddValue = key + ITEM_VALUE_SEPARATOR + "Folder\\Sub";
+    const CString subKey = key + "\\Parts";
+    const CString neighbour = key + "2";
+    struct Case {
+        const char* how;
+        CString kept;   // the entry the user left unticked, or put on the ignore list
+        int keptCategory;
+        CString item;   // another finding of the same scan
+        int itemCategory;
+        BOOL answer;
+    };
+    const Case cases[] = {
+        {"key kept, its value", key, SCAN_UIE, uninstallString, SCAN_FPR, ITEM_NEXT_TO_KEPT},
+        {"key kept, its subkey", key, SCAN_UIE, subKey, SCAN_ERK, ITEM_NEXT_TO_KEPT},
+        {"key kept, its value under another text", key, SCAN_UIE,
+         CString("HKEY_LOCAL_MACHINE\\Software\\microsoft\\windows\\currentversion\\uninstall\\app") +
+             ITEM_VALUE_SEPARATOR + "InstallLocation",
+         SCAN_FPR, ITEM_NEXT_TO_KEPT},
+        {"key kept, a neighbour spelt alike", key, SCAN_UIE, neighbour, SCAN_UIE, FALSE},
+        {"value kept, its key", location, SCAN_FPR, key, SCAN_UIE, ITEM_NEXT_TO_KEPT},
+        {"subkey's value kept, the key above", subKey + ITEM_VALUE_SEPARATOR + "x", SCAN_FPR, key, SCAN_UIE,
+         ITEM_NEXT_TO_KEPT},
+        {"value kept, a value beside it", location, SCAN_FPR, uninstallString, SCAN_FPR, FALSE},
+        {"value kept, a neighbour key", location, SCAN_FPR, neighbour, SCAN_UIE, FALSE},
+        {"value named with a backslash kept, a key of that name", oddValue, SCAN_FPR, key + "\\Folder", SCAN_ERK,
+         FALSE},
+    };
+    for (int viaIgnoreList = 0; viaIgnoreList < 2; ++viaIgnoreList) {
+        for (const Case& test : cases) {
+            const std::string label = std::string(test.how) + (viaIgnoreList ? " (ignore list)" : " (unticked)");
+            ::DeleteFileA(IgnoreListPath().c_str());
+            auto items = MakeItems();
+            ASSERT_EQ(items->AddItem(test.kept, test.keptCategory, 0, 0), 1) << label;
+            ASSERT_EQ(items->AddItem(test.item, test.itemCategory, 0, 0), 1) << label;
+            if (viaIgnoreList)
+                ASSERT_EQ(items->AddToIgnoreList(test.kept, "Kept", 0, 0), 1) << label;
+            else
+                items->SetIgnore(test.kept + "^Kept", 0, 0);
+            ASSERT_TRUE(MoveTo(*items, test.item)) << label;
+            EXPECT_EQ(items->IsCurrentItemIgnored(), test.answer) << label;
+            ASSERT_TRUE(MoveTo(*items, test.kept)) << label;
+            EXPECT_EQ(items->IsCurrentItemIgnored(), ITEM_KEPT) << label;
+        }
+    }
+}
+
+TEST_F(ScanItemsInfoTest, AnIgnoredKeyKeepsWhatItHoldsOutOfLaterScans)
+{
+    WriteIgnoreList("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\tool.exe"
+                    "^Application Paths^0;");
+    auto items = MakeItems();
+    const CString key("HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\TOOL.EXE");
+    EXPECT_EQ(items->AddItem(key + ITEM_VALUE_SEPARATOR + "(Default)", SCAN_FPR, 0, 0), 0);
+    EXPECT_EQ(items->AddItem(key + ITEM_VALUE_SEPARATOR + "Path", SCAN_FPR, 0, 0), 0);
+    EXPECT_EQ(items->AddItem(key + "\\Sub", SCAN_ERK, 0, 0), 0);
+    EXPECT_EQ(items->AddItem(key + "2" + ITEM_VALUE_SEPARATOR + "Path", SCAN_FPR, 0, 0), 1);
+    EXPECT_EQ(items->CountCategory(SCAN_ERK), 0);
 }
