@@ -406,7 +406,7 @@ void DeleteNewBackups(const std::vector<BACKUP_RECORD>& before)
         for (const BACKUP_RECORD& kept : before)
             old = old || kept.path == record.path;
         if (!old)
-            ::DeleteFileA(record.path);
+            ::DeleteFileW(record.path.c_str());
     }
 }
 

@@ -3,7 +3,8 @@
 #include <shellapi.h>
 
 #include <cwchar>
-#include <vector>
+
+#include "CodePagePath.h"
 
 namespace {
 
@@ -36,29 +37,6 @@ std::wstring Trimmed(const std::wstring& text)
     return text.substr(first, text.find_last_not_of(space) - first + 1);
 }
 
-// The text in the code page; `exact` tells whether it converts back to the same characters.
-CString ToCodePage(const std::wstring& text, bool* exact)
-{
-    *exact = false;
-    if (text.empty()) {
-        *exact = true;
-        return CString();
-    }
-    const int wideLength = static_cast<int>(text.size());
-    const int length = ::WideCharToMultiByte(CP_ACP, 0, text.c_str(), wideLength, nullptr, 0, nullptr, nullptr);
-    if (length <= 0)
-        return CString();
-    std::string bytes(static_cast<size_t>(length), '\0');
-    ::WideCharToMultiByte(CP_ACP, 0, text.c_str(), wideLength, &bytes[0], length, nullptr, nullptr);
-    // A character the code page lacks comes back as "?" or as a look-alike: either way not the same.
-    const int backLength = ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), length, nullptr, 0);
-    std::wstring back(static_cast<size_t>(backLength > 0 ? backLength : 0), L'\0');
-    if (backLength > 0)
-        ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), length, &back[0], backLength);
-    *exact = back == text;
-    return CString(bytes);
-}
-
 std::wstring ToWide(const char* text)
 {
     const int length = ::MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
@@ -70,34 +48,11 @@ std::wstring ToWide(const char* text)
     return wide;
 }
 
-std::wstring ShortNameOf(const std::wstring& path)
-{
-    const DWORD length = ::GetShortPathNameW(path.c_str(), nullptr, 0);
-    if (length == 0)
-        return std::wstring();
-    std::vector<wchar_t> buffer(length + 1);
-    const DWORD written = ::GetShortPathNameW(path.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
-    return written > 0 && written < buffer.size() ? std::wstring(buffer.data(), written) : std::wstring();
-}
-
 } // namespace
 
 BOOL GetScannablePath(const std::wstring& path, CString& scannable)
 {
-    bool exact = false;
-    CString spelled = ToCodePage(path, &exact);
-    if (exact && spelled.GetLength() < MAX_PATH) {
-        scannable = spelled;
-        return TRUE;
-    }
-    const std::wstring shortName = ShortNameOf(path);
-    if (shortName.empty())
-        return FALSE;
-    spelled = ToCodePage(shortName, &exact);
-    if (!exact || spelled.GetLength() >= MAX_PATH)
-        return FALSE;
-    scannable = spelled;
-    return TRUE;
+    return GetCodePagePath(path, scannable);
 }
 
 void CCommandLineInfoEx::ParseCommandLine(const wchar_t* commandLine)
@@ -143,8 +98,7 @@ void CCommandLineInfoEx::ParseArgument(std::wstring argument)
         m_strPath = scannable;
         m_strUnscannablePath.Empty();
     } else {
-        bool exact = false;
         m_strPath.Empty();
-        m_strUnscannablePath = ToCodePage(argument, &exact);
+        SpellInCodePage(argument, m_strUnscannablePath);
     }
 }

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "CodePagePath.h"
 #include "JobWait.h"
 #include "Kelvara.h"
 #include "Messages.h"
@@ -15,37 +16,84 @@ const int kProgressRange = 100;
 const char* const kMonthNames[12] = { "January", "February", "March",     "April",   "May",      "June",
                                       "July",    "August",   "September", "October", "November", "December" };
 
-bool FileExists(const CString& path)
+// RAII for a wide file search.
+class CBackupSearch
 {
-    const DWORD attributes = ::GetFileAttributesA(path);
+public:
+    explicit CBackupSearch(const std::wstring& pattern)
+        : m_find(::FindFirstFileW(GetLongPathForm(pattern).c_str(), &m_data))
+    {
+    }
+    ~CBackupSearch()
+    {
+        if (m_find != INVALID_HANDLE_VALUE)
+            ::FindClose(m_find);
+    }
+    CBackupSearch(const CBackupSearch&) = delete;
+    CBackupSearch& operator=(const CBackupSearch&) = delete;
+
+    bool Found() const { return m_find != INVALID_HANDLE_VALUE; }
+    bool Next() { return ::FindNextFileW(m_find, &m_data) != FALSE; }
+    const WIN32_FIND_DATAW& Data() const { return m_data; }
+
+private:
+    WIN32_FIND_DATAW m_data = {};
+    HANDLE m_find;
+};
+
+DWORD AttributesOf(const std::wstring& path)
+{
+    return ::GetFileAttributesW(GetLongPathForm(path).c_str());
+}
+
+bool FileExists(const std::wstring& path)
+{
+    const DWORD attributes = AttributesOf(path);
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool IsGone(const CString& path)
+bool IsGone(const std::wstring& path)
 {
-    if (::GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES)
+    if (AttributesOf(path) != INVALID_FILE_ATTRIBUTES)
         return false;
     const DWORD error = ::GetLastError();
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
-CString DateOf(const CFileFind& find)
+bool IsInUse(DWORD error)
 {
-    FILETIME created = {};
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+}
+
+CString DateOf(const WIN32_FIND_DATAW& found)
+{
     FILETIME local = {};
     SYSTEMTIME time = {};
-    if (!find.GetCreationTime(&created) || !::FileTimeToLocalFileTime(&created, &local) ||
-        !::FileTimeToSystemTime(&local, &time))
+    if (!::FileTimeToLocalFileTime(&found.ftCreationTime, &local) || !::FileTimeToSystemTime(&local, &time))
         return CString();
     return FormatBackupDate(time);
 }
 
+// A name in a message, as well as the code page can show it: a letter it lacks shows as "?",
+// never as a look-alike that would name another backup.
+CString Shown(const std::wstring& name)
+{
+    const int wideLength = static_cast<int>(name.size());
+    const int length =
+        ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, name.c_str(), wideLength, nullptr, 0, nullptr, nullptr);
+    if (length <= 0)
+        return CString();
+    std::string text(static_cast<size_t>(length), '\0');
+    ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, name.c_str(), wideLength, &text[0], length, nullptr, nullptr);
+    return CString(text);
+}
+
 } // namespace
 
-CString BackupNameOf(const CString& fileName)
+std::wstring BackupNameOf(const std::wstring& fileName)
 {
-    const int dot = fileName.ReverseFind('.');
-    return dot > 0 ? fileName.Left(dot) : fileName;
+    const size_t dot = fileName.rfind(L'.');
+    return dot != std::wstring::npos && dot > 0 ? fileName.substr(0, dot) : fileName;
 }
 
 CString FormatBackupDate(const SYSTEMTIME& localTime)
@@ -58,39 +106,68 @@ CString FormatBackupDate(const SYSTEMTIME& localTime)
     return text;
 }
 
-CString GetBackupFolder()
+std::wstring GetBackupFolder()
 {
-    const CString program = GetProgramPath();
-    const int slash = program.ReverseFind('\\');
-    return slash < 0 ? CString() : program.Left(slash + 1) + "Backup";
+    std::vector<wchar_t> program(32768);
+    const DWORD length = ::GetModuleFileNameW(nullptr, program.data(), static_cast<DWORD>(program.size()));
+    if (length == 0 || length >= program.size())
+        return std::wstring();
+    const std::wstring path(program.data(), length);
+    const size_t slash = path.rfind(L'\\');
+    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1) + L"Backup";
 }
 
-std::vector<BACKUP_RECORD> EnumerateBackups(const CString& folder)
+std::vector<BACKUP_RECORD> EnumerateBackups(const std::wstring& folder)
 {
     std::vector<BACKUP_RECORD> backups;
-    CFileFind find;
-    BOOL more = find.FindFile(folder + "\\*.rbk");
-    while (more) {
-        more = find.FindNextFile();
-        if (find.IsDots() || find.IsDirectory())
+    CBackupSearch search(folder + L"\\*.rbk");
+    for (bool more = search.Found(); more; more = search.Next()) {
+        const WIN32_FIND_DATAW& found = search.Data();
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
             continue;
         BACKUP_RECORD record;
-        record.name = BackupNameOf(find.GetFileName());
-        record.path = find.GetFilePath();
-        record.date = DateOf(find);
-        if (!record.name.IsEmpty())
+        record.name = BackupNameOf(found.cFileName);
+        record.path = folder + L"\\" + found.cFileName;
+        record.date = DateOf(found);
+        if (!record.name.empty())
             backups.push_back(record);
     }
     return std::vector<BACKUP_RECORD>(backups.rbegin(), backups.rend());
 }
 
-BOOL DeleteBackupFile(const CString& path)
+BACKUP_REMOVAL DeleteBackupFile(const std::wstring& path, DWORD* error)
 {
-    if (::DeleteFileA(path) || IsGone(path))
-        return TRUE;
-    // Locked: the system deletes it at the next restart.
-    ::MoveFileExA(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-    return FALSE;
+    const std::wstring callable = GetLongPathForm(path);
+    if (::DeleteFileW(callable.c_str()) || IsGone(path))
+        return BACKUP_REMOVED;
+    const DWORD reason = ::GetLastError();
+    if (error)
+        *error = reason;
+    // In use: the system deletes it at the next restart, by the name it really has.
+    if (IsInUse(reason) && ::MoveFileExW(callable.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT))
+        return BACKUP_REMOVED_AT_RESTART;
+    return BACKUP_NOT_REMOVED;
+}
+
+CString BackupRemovalMessage(const std::wstring& name, BACKUP_REMOVAL removal, DWORD error)
+{
+    CString text;
+    if (removal == BACKUP_REMOVED_AT_RESTART)
+        text.Format("The backup \"%s\" is in use. It will be removed when Windows restarts.", Shown(name).GetString());
+    else if (removal == BACKUP_NOT_REMOVED && error == ERROR_ACCESS_DENIED)
+        text.Format("The backup \"%s\" cannot be removed: the file or its folder is read-only.", Shown(name).GetString());
+    else if (removal == BACKUP_NOT_REMOVED)
+        text.Format("The backup \"%s\" cannot be removed (system error %lu).", Shown(name).GetString(), error);
+    return text;
+}
+
+CString BackupNotRestorableMessage(const std::wstring& name)
+{
+    CString text;
+    text.Format("The backup \"%s\" cannot be restored: its name or path cannot be handed to the restore on this "
+                "system (too long, or letters the system's code page lacks, and no short name).",
+                Shown(name).GetString());
+    return text;
 }
 
 CString BackupFinishedMessage(bool restore, int result, int keysNotRead, int valuesNotRead)
@@ -191,11 +268,22 @@ int CAdvanceOptions::DateColumnWidth() const
 
 void CAdvanceOptions::FillList()
 {
-    for (size_t index = 0; index < m_backups.size(); ++index) {
-        const int row = m_list.InsertItem(static_cast<int>(index), m_backups[index].name);
-        m_list.SetItemText(row, 1, m_backups[index].date);
-        m_list.SetItemData(row, index);
-    }
+    for (size_t index = 0; index < m_backups.size(); ++index)
+        InsertRow(static_cast<int>(index), m_backups[index]);
+}
+
+// The name goes in as the system spells it (the list keeps wide text whatever its window's
+// character set), so a name the code page cannot spell shows as it is and not as "?".
+void CAdvanceOptions::InsertRow(int index, const BACKUP_RECORD& backup)
+{
+    LVITEMW item = {};
+    item.mask = LVIF_TEXT | LVIF_PARAM;
+    item.iItem = index;
+    item.pszText = const_cast<wchar_t*>(backup.name.c_str());
+    item.lParam = static_cast<LPARAM>(index);
+    const int row = static_cast<int>(::SendMessageW(m_list.m_hWnd, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+    if (row >= 0)
+        m_list.SetItemText(row, 1, backup.date);
 }
 
 const BACKUP_RECORD* CAdvanceOptions::SelectedBackup() const
@@ -215,19 +303,21 @@ void CAdvanceOptions::EnableButtons(BOOL enable)
     }
 }
 
-bool CAdvanceOptions::StartJob(bool restore, const CString& path)
+bool CAdvanceOptions::StartJob(const BACKUP_RECORD* backup, const CString& enginePath)
 {
     CQuillonApp* app = QuillonApp();
+    const bool restore = backup != nullptr;
     EnableButtons(FALSE);
     m_bRestoring = restore;
-    m_strRestorePath = restore ? path : CString();
+    m_restoring = restore ? *backup : BACKUP_RECORD();
     m_finishedResult = 0;
     m_keysNotRead = 0;
     m_valuesNotRead = 0;
-    const int started = restore ? app->m_pProcess->StartRestore(path, this) : app->m_pProcess->StartBackup("C:\\", this);
+    const int started =
+        restore ? app->m_pProcess->StartRestore(enginePath, this) : app->m_pProcess->StartBackup("C:\\", this);
     if (started != 1) {
         m_bRestoring = false;
-        m_strRestorePath.Empty();
+        m_restoring = BACKUP_RECORD();
         EnableButtons(TRUE);
         AfxMessageBox(restore ? "Please stop other active operation before starting registry restore."
                               : "Please stop other active operation before starting registry backup.",
@@ -251,24 +341,25 @@ void CAdvanceOptions::OnCreateBackup()
         AfxMessageBox("Please stop other active operation before starting registry backup.", MB_OK | MB_ICONINFORMATION);
         return;
     }
-    StartJob(false, CString());
+    StartJob(nullptr, CString());
 }
 
 void CAdvanceOptions::OnRestore()
 {
     if (!m_list.m_hWnd || m_list.GetItemCount() == 0)
         return;
-    if (const BACKUP_RECORD* backup = SelectedBackup()) {
-        const CString path = backup->path;
-        if (FileExists(path))
-            RestoreBackup(path);
+    if (const BACKUP_RECORD* selected = SelectedBackup()) {
+        // A copy: the list, and the records with it, are read again below.
+        const BACKUP_RECORD backup = *selected;
+        if (FileExists(backup.path))
+            RestoreBackup(backup);
         else
-            DeleteBackupFile(path);
+            DeleteBackupFile(backup.path);
     }
     RefreshBackupList();
 }
 
-void CAdvanceOptions::RestoreBackup(const CString& path)
+void CAdvanceOptions::RestoreBackup(const BACKUP_RECORD& backup)
 {
     CQuillonApp* app = QuillonApp();
     if (!app || !app->m_pProcess)
@@ -277,18 +368,34 @@ void CAdvanceOptions::RestoreBackup(const CString& path)
         AfxMessageBox("Please stop other active operation before starting registry restore.", MB_OK | MB_ICONINFORMATION);
         return;
     }
-    StartJob(true, path);
+    // The engine opens the file with the ANSI calls: it gets a name that they open as this very
+    // file, never one the code page spells as another.
+    CString enginePath;
+    if (!GetCodePagePath(backup.path, enginePath)) {
+        AfxMessageBox(BackupNotRestorableMessage(backup.name), MB_OK | MB_ICONWARNING);
+        return;
+    }
+    StartJob(&backup, enginePath);
 }
 
 void CAdvanceOptions::OnDelete()
 {
     if (!m_list.m_hWnd || m_list.GetItemCount() == 0)
         return;
-    if (const BACKUP_RECORD* backup = SelectedBackup()) {
-        if (FileExists(backup->path))
-            DeleteBackupFile(backup->path);
+    if (const BACKUP_RECORD* selected = SelectedBackup()) {
+        const BACKUP_RECORD backup = *selected;
+        if (FileExists(backup.path))
+            RemoveBackup(backup);
     }
     RefreshBackupList();
+}
+
+void CAdvanceOptions::RemoveBackup(const BACKUP_RECORD& backup)
+{
+    DWORD error = 0;
+    const BACKUP_REMOVAL removal = DeleteBackupFile(backup.path, &error);
+    if (removal != BACKUP_REMOVED)
+        AfxMessageBox(BackupRemovalMessage(backup.name, removal, error), MB_OK | MB_ICONWARNING);
 }
 
 // ---- CAbstractStatus: the engine's job thread ---------------------------------------------------
@@ -353,15 +460,20 @@ LRESULT CAdvanceOptions::OnBackupFinished(WPARAM, LPARAM)
         WaitForEngineJob(app->m_pProcess);
     const int result = m_finishedResult;
     const bool restore = m_bRestoring;
-    const CString restoredPath = m_strRestorePath;
+    const BACKUP_RECORD restored = m_restoring;
     m_bRestoring = false;
-    m_strRestorePath.Empty();
-    // A restore that did not finish keeps its file: it is still the way back.
-    if (restore && result == 1 && !restoredPath.IsEmpty())
-        DeleteBackupFile(restoredPath);
+    m_restoring = BACKUP_RECORD();
+    // A restore that did not finish keeps its file: it is still the way back. A finished one
+    // deletes the file it was started on, by the name the row showed.
+    BACKUP_REMOVAL removal = BACKUP_REMOVED;
+    DWORD error = 0;
+    if (restore && result == 1 && !restored.path.empty())
+        removal = DeleteBackupFile(restored.path, &error);
     EnableButtons(TRUE);
     RefreshBackupList();
     AfxMessageBox(BackupFinishedMessage(restore, result, m_keysNotRead, m_valuesNotRead), MB_OK | MB_ICONINFORMATION);
+    if (removal != BACKUP_REMOVED)
+        AfxMessageBox(BackupRemovalMessage(restored.name, removal, error), MB_OK | MB_ICONWARNING);
     return 0;
 }
 

@@ -3,9 +3,13 @@
 // deletes its file) and deletes a chosen backup. Backing up and restoring are engine jobs that
 // report through the page's own CAbstractStatus: the job thread only records the progress and
 // the job's result and posts WM_BACKUP_FINISHED; the window thread draws and finishes the job.
+//
+// Files are found, shown and acted on by their wide names: the code page may spell a name as
+// another file's ("?" or look-alike letters), and a row must never act on a file it does not show.
 #pragma once
 
 #include <atomic>
+#include <string>
 #include <vector>
 
 #include "ItemListCtrl.h"
@@ -17,25 +21,37 @@
 
 struct BACKUP_RECORD
 {
-    CString name;  // the file name without its extension
-    CString path;  // the file's full path
-    CString date;  // its creation time, as the list shows it; empty when it cannot be read
+    std::wstring name;  // the file name without its extension, as the system spells it
+    std::wstring path;  // the file's full path: the row acts on this file and no other
+    CString date;       // its creation time, as the list shows it; empty when it cannot be read
+};
+
+enum BACKUP_REMOVAL
+{
+    BACKUP_REMOVED,             // the file is gone (or was gone already)
+    BACKUP_REMOVED_AT_RESTART,  // in use: the system deletes it at the next restart
+    BACKUP_NOT_REMOVED,         // it stays (read-only, no rights, or the restart would not take it)
 };
 
 // "a.b.rbk" -> "a.b"; a name whose only dot is its first character, or without dot, stays whole.
-CString BackupNameOf(const CString& fileName);
+std::wstring BackupNameOf(const std::wstring& fileName);
 // "March 03, 2009 (14:05:09)"
 CString FormatBackupDate(const SYSTEMTIME& localTime);
 // The backups in `folder` ("*.rbk", no folders), in the reverse of the order the search returns.
-std::vector<BACKUP_RECORD> EnumerateBackups(const CString& folder);
+std::vector<BACKUP_RECORD> EnumerateBackups(const std::wstring& folder);
 // The folder the engine writes backups to: "Backup" beside the running program.
-CString GetBackupFolder();
-// Deletes the file, or leaves it for deletion at the next restart when it is locked. TRUE when
-// the file is gone now (also when it was gone already, which asks nothing of the restart).
-BOOL DeleteBackupFile(const CString& path);
+std::wstring GetBackupFolder();
+// Deletes the file, or leaves it for deletion at the next restart when it is in use. A file that
+// is gone already asks nothing of the restart. `error` gets the system's reason for a failure.
+BACKUP_REMOVAL DeleteBackupFile(const std::wstring& path, DWORD* error = nullptr);
 // What the page tells when a job has ended with the engine's result (1 = done); a backup that
 // left keys or values out because they could not be read says how many.
 CString BackupFinishedMessage(bool restore, int result, int keysNotRead = 0, int valuesNotRead = 0);
+// What the page tells when the backup `name` was not removed at once; empty when it was.
+CString BackupRemovalMessage(const std::wstring& name, BACKUP_REMOVAL removal, DWORD error);
+// What the page tells when the backup `name` cannot be handed to the restore: its path has no form
+// the engine's ANSI calls open (Support/CodePagePath.h).
+CString BackupNotRestorableMessage(const std::wstring& name);
 
 class CAdvanceOptions : public CSkinPage, public CAbstractStatus
 {
@@ -75,9 +91,12 @@ private:
     int DateColumnWidth() const;
     void FillList();
     void EnableButtons(BOOL enable);
-    void RestoreBackup(const CString& path);
-    // Starts the job that `start` asks for; on a refusal the page is as before and says why.
-    bool StartJob(bool restore, const CString& path);
+    void InsertRow(int index, const BACKUP_RECORD& backup);
+    void RestoreBackup(const BACKUP_RECORD& backup);
+    void RemoveBackup(const BACKUP_RECORD& backup);
+    // Starts a backup, or the restore of `backup` from `enginePath` (its path as the engine opens
+    // it); on a refusal the page is as before and says why.
+    bool StartJob(const BACKUP_RECORD* backup, const CString& enginePath);
     const BACKUP_RECORD* SelectedBackup() const;
     void DrawProgress();
 
@@ -87,7 +106,7 @@ private:
     std::vector<BACKUP_RECORD> m_backups;
     CItemListCtrl m_list;
     // The backup being restored; empty when none (so also during a backup).
-    CString m_strRestorePath;
+    BACKUP_RECORD m_restoring;
     CxSkinButton m_restoreButton;
     CProgressCtrl m_progress;
     CxSkinButton m_deleteButton;

@@ -6,13 +6,15 @@ namespace {
 
 std::mutex g_mutex;
 std::vector<std::string> g_texts;
+std::vector<RECORDED_BOX> g_boxes;
 int g_answer = IDOK;
 std::vector<std::pair<std::string, int>> g_answersByText;
 
-int RecordMessageBox(HWND, const char* text, const char*, UINT)
+int RecordMessageBox(HWND owner, const char* text, const char*, UINT)
 {
     std::lock_guard<std::mutex> lock(g_mutex);
     g_texts.push_back(text);
+    g_boxes.push_back({ text, owner, owner && ::IsWindowEnabled(owner) });
     for (const auto& rule : g_answersByText) {
         if (std::string(text).compare(0, rule.first.size(), rule.first) == 0)
             return rule.second;
@@ -61,8 +63,15 @@ std::vector<std::string> CMessageBoxRecorder::TextsNow()
     return g_texts;
 }
 
+std::vector<RECORDED_BOX> CMessageBoxRecorder::BoxesNow()
+{
+    std::lock_guard<std::mutex> lock(g_mutex);
+    return g_boxes;
+}
+
 void CMessageBoxRecorder::ClearTexts()
 {
     std::lock_guard<std::mutex> lock(g_mutex);
     g_texts.clear();
+    g_boxes.clear();
 }

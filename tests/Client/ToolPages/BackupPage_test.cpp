@@ -1,12 +1,15 @@
 // The backup page over the real engine: a whole-registry backup made, listed, restored (the
 // registry compared before and after) and its file gone; a restore that fails keeps its file;
-// deletions by the row's own file; a start the engine refuses.
+// deletions by the row's own file, also where the code page spells two names alike; rows that
+// cannot be acted on say so; a start the engine refuses.
 #include "PagesFixture.h"
 
 #include <shlwapi.h>
 
+#include <cwchar>
 #include <set>
 
+#include "CodePagePath.h"
 #include "JobWait.h"
 #include "KeyAccess.h"
 #include "RecordingStatus.h"
@@ -18,6 +21,26 @@ namespace {
 
 const char kFixtureKey[] = "Software\\KelvaraBackupPageTest";
 
+// A backup that gives back one value of the fixture key.
+std::string RestoringValue(const char* valueName)
+{
+    return std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n <registry>\r\n"
+                       "  <k name=\"HKEY_CURRENT_USER\">\r\n   <k name=\"Software\">\r\n"
+                       "    <k name=\"KelvaraBackupPageTest\">\r\n     <v name=\"") +
+           valueName + "\" value=\"restored\"/>\r\n    </k>\r\n   </k>\r\n  </k>\r\n </registry>\r\n";
+}
+
+bool CodePageSpells(const wchar_t* text)
+{
+    BOOL lost = FALSE;
+    char narrow[64] = {};
+    return ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, -1, narrow, sizeof(narrow), nullptr, &lost) > 0 &&
+           !lost;
+}
+
+const wchar_t kFullwidthBack[] = L"\xff42\xff41\xff43\xff4b";  // "back" in fullwidth letters
+const wchar_t kCyrillic[] = L"\x0440\x0435\x0437\x0435\x0440\x0432";
+
 class BackupPageTest : public PagesTest
 {
 protected:
@@ -28,55 +51,80 @@ protected:
     }
     void TearDown() override
     {
-        for (const std::string& path : m_made)
-            ::DeleteFileA(path.c_str());
+        for (const std::wstring& path : m_made) {
+            ::SetFileAttributesW(GetLongPathForm(path).c_str(), FILE_ATTRIBUTE_NORMAL);
+            ::DeleteFileW(GetLongPathForm(path).c_str());
+        }
         PagesTest::TearDown();
     }
 
     CAdvanceOptions& Page() { return m_main->m_backupPage; }
     HWND List() { return ::GetDlgItem(Page().m_hWnd, IDC_BACKUP_LIST); }
 
-    static std::set<std::string> BackupFiles()
+    static std::string Narrow(const std::wstring& ascii) { return std::string(ascii.begin(), ascii.end()); }
+    static bool Exists(const std::wstring& path)
     {
-        std::set<std::string> files;
+        return ::GetFileAttributesW(GetLongPathForm(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+    }
+    static std::set<std::wstring> BackupFiles()
+    {
+        std::set<std::wstring> files;
         for (const BACKUP_RECORD& record : EnumerateBackups(GetBackupFolder()))
-            files.insert(record.path.GetString());
+            files.insert(record.path);
         return files;
     }
     // Backups of this test's registry made since it began (other programs may be writing their
     // own into the same folder meanwhile).
-    std::vector<std::string> NewBackupFiles()
+    std::vector<std::wstring> NewBackupFiles()
     {
-        std::vector<std::string> files;
-        for (const std::string& path : BackupFiles()) {
-            if (!m_before.count(path) && ReadWholeFile(path).find("KelvaraBackupPageTest") != std::string::npos)
+        std::vector<std::wstring> files;
+        for (const std::wstring& path : BackupFiles()) {
+            if (!m_before.count(path) && ReadWholeFile(Narrow(path)).find("KelvaraBackupPageTest") != std::string::npos)
                 files.push_back(path);
         }
         return files;
     }
-    std::string WriteBackupFile(const char* name, const std::string& text)
+    std::wstring WriteBackupFile(const std::wstring& name, const std::string& text)
     {
-        ::CreateDirectoryA(GetBackupFolder(), nullptr);
-        const std::string path = std::string(GetBackupFolder().GetString()) + "\\" + name;
-        FILE* file = fopen(path.c_str(), "wb");
-        fwrite(text.data(), 1, text.size(), file);
-        fclose(file);
+        ::CreateDirectoryW(GetBackupFolder().c_str(), nullptr);
+        const std::wstring path = GetBackupFolder() + L"\\" + name;
+        HANDLE file = ::CreateFileW(GetLongPathForm(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+        EXPECT_NE(INVALID_HANDLE_VALUE, file);
+        DWORD written = 0;
+        ::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+        ::CloseHandle(file);
         m_made.push_back(path);
         return path;
     }
-    // The row of a file, by the name the list shows.
-    int RowOf(const std::string& path)
+    // The row of a file, by the name the list shows, as the system spells it.
+    int RowOf(const std::wstring& path)
     {
-        const std::string file = path.substr(path.rfind('\\') + 1);
-        return FindRow(List(), 0, file.substr(0, file.rfind('.')));
+        const std::wstring file = path.substr(path.rfind(L'\\') + 1);
+        const std::wstring name = file.substr(0, file.rfind(L'.'));
+        for (int row = 0; row < ListView_GetItemCount(List()); ++row) {
+            if (WideCellText(row) == name)
+                return row;
+        }
+        return -1;
+    }
+    std::wstring WideCellText(int row)
+    {
+        wchar_t text[1024] = {};
+        LVITEMW item = {};
+        item.iSubItem = 0;
+        item.pszText = text;
+        item.cchTextMax = 1024;
+        ::SendMessageW(List(), LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+        return text;
     }
     bool WaitForMessage()
     {
         return PumpUntil([] { return !CMessageBoxRecorder::Texts().empty(); });
     }
 
-    std::set<std::string> m_before;
-    std::vector<std::string> m_made;
+    std::set<std::wstring> m_before;
+    std::vector<std::wstring> m_made;
 };
 
 } // namespace
@@ -96,7 +144,7 @@ TEST_F(BackupPageTest, ABackupIsMadeListedRestoredAndThenGone)
     EXPECT_EQ(std::vector<std::string>{ "Backup successfully created." }, CMessageBoxRecorder::Texts());
     EXPECT_TRUE(IsEnabled(Page(), IDC_BACKUP_CREATE));
     EXPECT_TRUE(IsEnabled(Page(), IDC_BACKUP_RESTORE));
-    const std::vector<std::string> made = NewBackupFiles();
+    const std::vector<std::wstring> made = NewBackupFiles();
     ASSERT_EQ(1u, made.size());
     m_made.push_back(made[0]);
     const int row = RowOf(made[0]);
@@ -119,7 +167,7 @@ TEST_F(BackupPageTest, ABackupIsMadeListedRestoredAndThenGone)
     RegistrySnapshot after;
     ASSERT_TRUE(TakeSnapshot(HKEY_CURRENT_USER, L"Software\\KelvaraBackupPageTest", &after));
     EXPECT_EQ("", CompareSnapshots(before, after));
-    EXPECT_FALSE(FileExists(made[0]));
+    EXPECT_FALSE(Exists(made[0]));
     EXPECT_EQ(-1, RowOf(made[0]));
 }
 
@@ -136,7 +184,7 @@ TEST_F(BackupPageTest, ABackupThatLeftKeysOutSaysHowMany)
     ASSERT_TRUE(WaitForMessage());
     EXPECT_EQ(std::vector<std::string>{ "Registry backed up, 2 keys could not be read." },
               CMessageBoxRecorder::Texts());
-    const std::vector<std::string> made = NewBackupFiles();
+    const std::vector<std::wstring> made = NewBackupFiles();
     ASSERT_EQ(1u, made.size());
     m_made.push_back(made[0]);
 
@@ -159,7 +207,7 @@ TEST_F(BackupPageTest, ABackupThatLeftKeysOutSaysHowMany)
 TEST_F(BackupPageTest, ARestoreThatFailsKeepsItsFileAndSaysSo)
 {
     // A key under no root the registry knows cannot be restored.
-    const std::string bad = WriteBackupFile("KelvaraPageTest_bad.rbk",
+    const std::wstring bad = WriteBackupFile(L"KelvaraPageTest_bad.rbk",
                                             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n <registry>\r\n"
                                             "  <k name=\"HKEY_NOWHERE\">\r\n   <k name=\"Sub\"/>\r\n  </k>\r\n"
                                             " </registry>\r\n");
@@ -171,27 +219,132 @@ TEST_F(BackupPageTest, ARestoreThatFailsKeepsItsFileAndSaysSo)
     ASSERT_EQ(1u, CMessageBoxRecorder::Texts().size());
     EXPECT_EQ("The backup could not be restored completely. The backup file has been kept.",
               CMessageBoxRecorder::Texts()[0]);
-    EXPECT_TRUE(FileExists(bad));
+    EXPECT_TRUE(Exists(bad));
     EXPECT_GE(RowOf(bad), 0);
     EXPECT_TRUE(IsEnabled(Page(), IDC_BACKUP_DELETE));
 
     // Removed by the file of its row.
-    const std::string other = WriteBackupFile("KelvaraPageTest_other.rbk", "x");
+    const std::wstring other = WriteBackupFile(L"KelvaraPageTest_other.rbk", "x");
     m_main->ShowPage(PAGE_BACKUP);
     SelectRow(List(), RowOf(bad));
     Click(Page(), IDC_BACKUP_DELETE);
-    EXPECT_FALSE(FileExists(bad));
-    EXPECT_TRUE(FileExists(other));
+    EXPECT_FALSE(Exists(bad));
+    EXPECT_TRUE(Exists(other));
     EXPECT_EQ(-1, RowOf(bad));
     EXPECT_GE(RowOf(other), 0);
 }
 
+TEST_F(BackupPageTest, EachRowRemovesAndRestoresItsOwnFileWhateverTheCodePageSpells)
+{
+    if (CodePageSpells(kFullwidthBack) || CodePageSpells(kCyrillic))
+        GTEST_SKIP() << "the code page spells fullwidth and Cyrillic letters";
+    // The ANSI calls find the fullwidth name as the plain one beside it, and the long one only
+    // beyond MAX_PATH.
+    const size_t room = GetBackupFolder().size() + std::wcslen(L"\\KelvaraPageTest_.rbk");
+    const std::wstring longName = L"KelvaraPageTest_" + std::wstring(room < MAX_PATH ? MAX_PATH + 10 - room : 1, L'x');
+    const struct {
+        std::wstring name;
+        const char* value;
+    } backups[] = {
+        { L"back", "plain" },
+        { kFullwidthBack, "fullwidth" },
+        { kCyrillic, "cyrillic" },
+        { longName, "long" },
+    };
+    const auto pathOf = [](const std::wstring& name) { return GetBackupFolder() + L"\\" + name + L".rbk"; };
+    const auto writeMissing = [&] {
+        for (const auto& backup : backups) {
+            if (!Exists(pathOf(backup.name)))
+                WriteBackupFile(backup.name + L".rbk", RestoringValue(backup.value));
+        }
+        m_main->ShowPage(PAGE_BACKUP);
+        // Every row shows its file's own name.
+        for (const auto& backup : backups)
+            EXPECT_GE(RowOf(pathOf(backup.name)), 0) << backup.value;
+    };
+    ASSERT_GT(pathOf(longName).size(), static_cast<size_t>(MAX_PATH));
+
+    for (const auto& acted : backups) {
+        const std::wstring path = pathOf(acted.name);
+        writeMissing();
+        CMessageBoxRecorder::ClearTexts();
+        SelectRow(List(), RowOf(path));
+        Click(Page(), IDC_BACKUP_DELETE);
+        EXPECT_TRUE(CMessageBoxRecorder::Texts().empty()) << acted.value;
+        EXPECT_FALSE(Exists(path)) << acted.value;
+        EXPECT_EQ(-1, RowOf(path)) << acted.value;
+        for (const auto& other : backups) {
+            const bool kept = &other == &acted || (Exists(pathOf(other.name)) && RowOf(pathOf(other.name)) >= 0);
+            EXPECT_TRUE(kept) << acted.value << " took " << other.value;
+        }
+
+        writeMissing();
+        CMessageBoxRecorder::ClearTexts();
+        SelectRow(List(), RowOf(path));
+        Click(Page(), IDC_BACKUP_RESTORE);
+        ASSERT_TRUE(WaitForMessage()) << acted.value;
+        EXPECT_EQ(std::vector<std::string>{ "Backup successfully restored." }, CMessageBoxRecorder::Texts()) << acted.value;
+        for (const auto& other : backups) {
+            EXPECT_EQ(&other == &acted, RegValueExists(HKEY_CURRENT_USER, kFixtureKey, other.value))
+                << acted.value << " restored " << other.value;
+            EXPECT_TRUE(&other == &acted || Exists(pathOf(other.name))) << acted.value << " took " << other.value;
+        }
+        EXPECT_FALSE(Exists(path)) << acted.value;
+        EXPECT_EQ(-1, RowOf(path)) << acted.value;
+        ::SHDeleteValueA(HKEY_CURRENT_USER, kFixtureKey, acted.value);
+    }
+}
+
+TEST_F(BackupPageTest, ARowThatCannotBeActedOnSaysSo)
+{
+    if (CodePageSpells(kCyrillic))
+        GTEST_SKIP() << "the code page spells Cyrillic letters";
+    const std::wstring plain = WriteBackupFile(L"KelvaraPageTest_plain.rbk", RestoringValue("plain"));
+    const std::wstring locked = WriteBackupFile(std::wstring(kCyrillic) + L".rbk", RestoringValue("cyrillic"));
+    ASSERT_TRUE(::SetFileAttributesW(locked.c_str(), FILE_ATTRIBUTE_READONLY));
+    const std::string readOnly = "The backup \"??????\" cannot be removed: the file or its folder is read-only.";
+    m_main->ShowPage(PAGE_BACKUP);
+
+    SelectRow(List(), RowOf(locked));
+    Click(Page(), IDC_BACKUP_DELETE);
+    EXPECT_EQ(std::vector<std::string>{ readOnly }, CMessageBoxRecorder::Texts());
+    EXPECT_TRUE(Exists(locked));
+    EXPECT_GE(RowOf(locked), 0);
+
+    // Restored, then kept: the message after the restore's says why.
+    CMessageBoxRecorder::ClearTexts();
+    SelectRow(List(), RowOf(locked));
+    Click(Page(), IDC_BACKUP_RESTORE);
+    ASSERT_TRUE(PumpUntil([] { return CMessageBoxRecorder::Texts().size() >= 2; }));
+    EXPECT_EQ((std::vector<std::string>{ "Backup successfully restored.", readOnly }), CMessageBoxRecorder::Texts());
+    EXPECT_TRUE(RegValueExists(HKEY_CURRENT_USER, kFixtureKey, "cyrillic"));
+    EXPECT_TRUE(Exists(locked));
+    EXPECT_TRUE(Exists(plain));
+
+    // A restore the engine cannot start now: the file stays and the page is usable.
+    CQuillonApp& app = TestApp();
+    ::SHDeleteValueA(HKEY_CURRENT_USER, kFixtureKey, "cyrillic");
+    CRecordingStatus holder;
+    ASSERT_EQ(1, app.m_pProcess->StartDefrag(0, &holder));
+    CMessageBoxRecorder::ClearTexts();
+    SelectRow(List(), RowOf(locked));
+    Click(Page(), IDC_BACKUP_RESTORE);
+    EXPECT_EQ(std::vector<std::string>{ "Please stop other active operation before starting registry restore." },
+              CMessageBoxRecorder::Texts());
+    EXPECT_TRUE(IsEnabled(Page(), IDC_BACKUP_RESTORE));
+    EXPECT_FALSE(RegValueExists(HKEY_CURRENT_USER, kFixtureKey, "cyrillic"));
+    EXPECT_TRUE(Exists(locked));
+    app.m_pProcess->Resume();
+    ASSERT_TRUE(holder.WaitFinished());
+    WaitForEngineJob(app.m_pProcess);
+}
+
 TEST_F(BackupPageTest, AGoneFileIsDroppedFromTheListAndNothingStarts)
 {
-    const std::string gone = WriteBackupFile("KelvaraPageTest_gone.rbk", "x");
+    const std::wstring gone = WriteBackupFile(L"KelvaraPageTest_gone.rbk", "x");
     m_main->ShowPage(PAGE_BACKUP);
     ASSERT_GE(RowOf(gone), 0);
-    ::DeleteFileA(gone.c_str());
+    ::DeleteFileW(gone.c_str());
     SelectRow(List(), RowOf(gone));
     Click(Page(), IDC_BACKUP_RESTORE);
     PumpUntil([] { return false; }, 300);
@@ -201,10 +354,10 @@ TEST_F(BackupPageTest, AGoneFileIsDroppedFromTheListAndNothingStarts)
     EXPECT_FALSE(TestApp().m_pProcess->IsRunning());
 
     // Nothing selected: Restore and Remove do nothing.
-    const std::string kept = WriteBackupFile("KelvaraPageTest_kept.rbk", "x");
+    const std::wstring kept = WriteBackupFile(L"KelvaraPageTest_kept.rbk", "x");
     m_main->ShowPage(PAGE_BACKUP);
     ExpectButtonsNeedASelection(Page(), IDC_BACKUP_LIST, { IDC_BACKUP_DELETE, IDC_BACKUP_RESTORE });
-    EXPECT_TRUE(FileExists(kept));
+    EXPECT_TRUE(Exists(kept));
 }
 
 TEST_F(BackupPageTest, AStartTheEngineRefusesLeavesThePageUsable)

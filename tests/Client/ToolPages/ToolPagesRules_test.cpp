@@ -4,8 +4,11 @@
 // does with each result code, and the program name in a startup command.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "AdvanceOptions.h"
 #include "AdvanceSettingsDlg.h"
+#include "CodePagePath.h"
 #include "Defrag.h"
 #include "Kelvara.h"
 #include "ScheduledTasks.h"
@@ -17,6 +20,16 @@ namespace {
 std::string S(const CString& text)
 {
     return std::string(text.GetString());
+}
+
+std::wstring W(const std::string& ascii)
+{
+    return std::wstring(ascii.begin(), ascii.end());
+}
+
+std::string Narrow(const std::wstring& ascii)
+{
+    return std::string(ascii.begin(), ascii.end());
 }
 
 } // namespace
@@ -165,14 +178,15 @@ TEST(ScheduledJobs, DaysOfTheWeekAndTriggerTexts)
 
 TEST(BackupList, NamesDatesAndMessages)
 {
-    const struct { const char* file; const char* name; } names[] = {
-        { "08122026_140509_FULL_REGBACKUP.rbk", "08122026_140509_FULL_REGBACKUP" },
-        { "a.b.rbk", "a.b" },
-        { ".rbk", ".rbk" },
-        { "plain", "plain" },
+    const struct { const wchar_t* file; const wchar_t* name; } names[] = {
+        { L"08122026_140509_FULL_REGBACKUP.rbk", L"08122026_140509_FULL_REGBACKUP" },
+        { L"a.b.rbk", L"a.b" },
+        { L".rbk", L".rbk" },
+        { L"plain", L"plain" },
+        { L"\x0440\x0435\x0437\x0435\x0440\x0432.rbk", L"\x0440\x0435\x0437\x0435\x0440\x0432" },
     };
     for (const auto& row : names)
-        EXPECT_EQ(row.name, S(BackupNameOf(row.file))) << row.file;
+        EXPECT_EQ(std::wstring(row.name), BackupNameOf(row.file));
 
     SYSTEMTIME time = {};
     time.wYear = 2009;
@@ -200,7 +214,7 @@ TEST(BackupList, NamesDatesAndMessages)
 TEST(BackupList, ListsBackupFilesInReverseSearchOrder)
 {
     CTempFolder folder;
-    EXPECT_TRUE(EnumerateBackups(folder.PathOf("Missing").c_str()).empty());
+    EXPECT_TRUE(EnumerateBackups(W(folder.PathOf("Missing"))).empty());
     folder.WriteFile("first.rbk", "x");
     folder.WriteFile("a.b.rbk", "x");
     folder.WriteFile("notes.txt", "x");
@@ -215,44 +229,174 @@ TEST(BackupList, ListsBackupFilesInReverseSearchOrder)
     } while (::FindNextFileA(find, &data));
     ::FindClose(find);
 
-    const std::vector<BACKUP_RECORD> backups = EnumerateBackups(folder.Path().c_str());
+    const std::vector<BACKUP_RECORD> backups = EnumerateBackups(W(folder.Path()));
     ASSERT_EQ(2u, backups.size());
     ASSERT_EQ(2u, searched.size());
-    EXPECT_EQ(folder.PathOf(searched[1]), S(backups[0].path));
-    EXPECT_EQ(folder.PathOf(searched[0]), S(backups[1].path));
+    EXPECT_EQ(W(folder.PathOf(searched[1])), backups[0].path);
+    EXPECT_EQ(W(folder.PathOf(searched[0])), backups[1].path);
     for (const BACKUP_RECORD& backup : backups) {
-        EXPECT_TRUE(backup.name == "a.b" || backup.name == "first") << S(backup.name);
+        EXPECT_TRUE(backup.name == L"a.b" || backup.name == L"first");
         EXPECT_FALSE(backup.date.IsEmpty());
     }
 }
 
-// What the system is asked to delete at the next restart (read only: the prefix's own list).
-std::string PendingDeletions()
+// The restore gets a path that the engine's ANSI calls open as the very file of the row: the
+// path itself where the code page spells it and it fits, else its short name on the same terms.
+TEST(BackupList, TheRestoreIsHandedAPathThatOpensTheSameFile)
+{
+    BOOL lost = FALSE;
+    char narrow[16] = {};
+    ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, L"\x0440\xff42", -1, narrow, sizeof(narrow), nullptr, &lost);
+    if (!lost)
+        GTEST_SKIP() << "the code page spells Cyrillic and fullwidth letters";
+    const std::wstring folder = L"C:\\Kelvara\\Backup\\";
+    const std::wstring fullwidth = folder + L"\xff42\xff41\xff43\xff4b.rbk";
+    const std::wstring cyrillic = folder + L"\x0440\x0435\x0437.rbk";
+    const std::wstring longPlain = folder + std::wstring(250, L'x') + L".rbk";
+    const std::wstring longShort = std::wstring(L"C:\\") + std::wstring(MAX_PATH, L'y');
+    const struct {
+        std::wstring path;
+        std::wstring shortPath;
+        BOOL handed;
+        const char* expected;
+    } rows[] = {
+        { folder + L"back.rbk", L"", TRUE, "C:\\Kelvara\\Backup\\back.rbk" },
+        // The look-alike "back.rbk" is another file: the short name goes instead.
+        { fullwidth, L"C:\\Kelvara\\Backup\\____~EOJ.RBK", TRUE, "C:\\Kelvara\\Backup\\____~EOJ.RBK" },
+        { fullwidth, L"", FALSE, "" },
+        { cyrillic, L"C:\\Kelvara\\Backup\\___~1.RBK", TRUE, "C:\\Kelvara\\Backup\\___~1.RBK" },
+        { cyrillic, L"C:\\Kelvara\\Backup\\\x0440~1.RBK", FALSE, "" },
+        { longPlain, L"C:\\Kelvara\\Backup\\XXXXXX~1.RBK", TRUE, "C:\\Kelvara\\Backup\\XXXXXX~1.RBK" },
+        { longPlain, longShort, FALSE, "" },
+        { longPlain, L"", FALSE, "" },
+    };
+    for (const auto& row : rows) {
+        CString handed;
+        EXPECT_EQ(row.handed, ChooseCodePagePath(row.path, row.shortPath, handed)) << row.expected;
+        if (row.handed) {
+            EXPECT_EQ(row.expected, S(handed));
+        }
+    }
+
+    // The wide calls take a path of any length in its long form.
+    const struct {
+        std::wstring path;
+        std::wstring callable;
+    } forms[] = {
+        { folder + L"back.rbk", folder + L"back.rbk" },
+        { longPlain, L"\\\\?\\" + longPlain },
+        { L"\\\\server\\share\\" + std::wstring(MAX_PATH, L'z'), L"\\\\?\\UNC\\server\\share\\" + std::wstring(MAX_PATH, L'z') },
+        { L"\\\\?\\" + longPlain, L"\\\\?\\" + longPlain },
+    };
+    for (const auto& form : forms)
+        EXPECT_EQ(form.callable, GetLongPathForm(form.path));
+
+    // A message names the backup with "?" for what the code page lacks, never with the
+    // look-alike letters of another backup's name.
+    const CString inUse = BackupRemovalMessage(L"\xff42\xff41\xff43\xff4b", BACKUP_REMOVED_AT_RESTART, ERROR_SHARING_VIOLATION);
+    EXPECT_NE(std::string::npos, S(inUse).find("\"????\""));
+    EXPECT_EQ(std::string::npos, S(inUse).find("\"back\""));
+    EXPECT_EQ(std::string::npos, S(BackupNotRestorableMessage(L"\xff42\xff41\xff43\xff4b")).find("\"back\""));
+    EXPECT_TRUE(BackupRemovalMessage(L"x", BACKUP_REMOVED, 0).IsEmpty());
+}
+
+const wchar_t kSessionManager[] = L"System\\CurrentControlSet\\Control\\Session Manager";
+const wchar_t kPendingOperations[] = L"PendingFileRenameOperations";
+
+// What the system is asked to do at the next restart: pairs of strings (a file, then its new
+// name or an empty one to delete it), as the system stores them.
+std::vector<std::wstring> PendingOperations()
 {
     HKEY key = nullptr;
-    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager", 0, KEY_READ, &key) !=
-        ERROR_SUCCESS)
-        return std::string();
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return {};
     DWORD size = 0;
-    std::string data;
-    if (::RegQueryValueExA(key, "PendingFileRenameOperations", nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS) {
-        data.resize(size);
-        ::RegQueryValueExA(key, "PendingFileRenameOperations", nullptr, nullptr, reinterpret_cast<BYTE*>(&data[0]), &size);
+    std::wstring data;
+    if (::RegQueryValueExW(key, kPendingOperations, nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS && size) {
+        data.resize(size / sizeof(wchar_t) + 1);
+        ::RegQueryValueExW(key, kPendingOperations, nullptr, nullptr, reinterpret_cast<BYTE*>(&data[0]), &size);
+        data.resize(size / sizeof(wchar_t));
     }
     ::RegCloseKey(key);
-    return data;
+    std::vector<std::wstring> strings;
+    for (size_t start = 0; start < data.size();) {
+        const size_t end = std::min(data.find(L'\0', start), data.size());
+        strings.push_back(data.substr(start, end - start));
+        start = end + 1;
+    }
+    // The list's own end: an empty string after the last pair.
+    if (strings.size() % 2 == 1 && strings.back().empty())
+        strings.pop_back();
+    return strings;
+}
+
+bool IsPendingDeletion(const std::vector<std::wstring>& operations, const std::wstring& path)
+{
+    for (size_t i = 0; i + 1 < operations.size(); i += 2) {
+        const std::wstring& file = operations[i];
+        if (file.size() >= path.size() && file.compare(file.size() - path.size(), path.size(), path) == 0 &&
+            operations[i + 1].empty())
+            return true;
+    }
+    return false;
+}
+
+// Takes the deletions of `path` out of the prefix's pending operations again.
+void ForgetPendingDeletion(const std::wstring& path)
+{
+    const std::vector<std::wstring> operations = PendingOperations();
+    std::wstring kept;
+    for (size_t i = 0; i + 1 < operations.size(); i += 2) {
+        if (!IsPendingDeletion({ operations[i], operations[i + 1] }, path))
+            kept += operations[i] + L'\0' + operations[i + 1] + L'\0';
+    }
+    HKEY key = nullptr;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
+        return;
+    if (kept.empty()) {
+        ::RegDeleteValueW(key, kPendingOperations);
+    } else {
+        kept += L'\0';
+        ::RegSetValueExW(key, kPendingOperations, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(kept.data()),
+                         static_cast<DWORD>(kept.size() * sizeof(wchar_t)));
+    }
+    ::RegCloseKey(key);
 }
 
 TEST(BackupList, AFileThatIsGoneAsksNothingOfTheRestart)
 {
     CTempFolder folder;
     const std::string gone = folder.PathOf("gone-backup-file.rbk");
-    EXPECT_TRUE(DeleteBackupFile(gone.c_str()));
-    EXPECT_EQ(std::string::npos, PendingDeletions().find("gone-backup-file.rbk"));
+    EXPECT_EQ(BACKUP_REMOVED, DeleteBackupFile(W(gone)));
+    EXPECT_FALSE(IsPendingDeletion(PendingOperations(), W(gone)));
     const std::string free = folder.WriteFile("free-backup-file.rbk", "x");
-    EXPECT_TRUE(DeleteBackupFile(free.c_str()));
+    EXPECT_EQ(BACKUP_REMOVED, DeleteBackupFile(W(free)));
     EXPECT_FALSE(FileExists(free));
-    EXPECT_EQ(std::string::npos, PendingDeletions().find("free-backup-file.rbk"));
+    EXPECT_FALSE(IsPendingDeletion(PendingOperations(), W(free)));
+}
+
+// A file in use is left to the restart under its own name, never under the look-alike that the
+// code page spells for it (which is the name of another backup beside it).
+TEST(BackupList, AFileInUseIsLeftToTheRestartByItsOwnName)
+{
+    CTempFolder folder;
+    const std::wstring lookAlike = W(folder.WriteFile("back.rbk", "plain"));
+    const std::wstring inUse = W(folder.Path()) + L"\\\xff42\xff41\xff43\xff4b.rbk";
+    HANDLE file = ::CreateFileW(inUse.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    DWORD error = 0;
+    const BACKUP_REMOVAL removal = DeleteBackupFile(inUse, &error);
+    const std::vector<std::wstring> operations = PendingOperations();
+    ForgetPendingDeletion(inUse);
+    ::CloseHandle(file);
+    ::DeleteFileW(inUse.c_str());
+
+    EXPECT_EQ(BACKUP_REMOVED_AT_RESTART, removal);
+    EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), error);
+    EXPECT_TRUE(IsPendingDeletion(operations, inUse));
+    EXPECT_FALSE(IsPendingDeletion(operations, lookAlike));
+    EXPECT_FALSE(IsPendingDeletion(PendingOperations(), inUse));
+    EXPECT_TRUE(FileExists(Narrow(lookAlike)));
 }
 
 TEST(DefragOutcome, EveryCodeIsToldAsTheEngineReportedIt)

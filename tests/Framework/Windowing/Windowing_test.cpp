@@ -338,6 +338,110 @@ TEST(ModalLoopTest, EndDialogInsideInitialisationSkipsTheLoop)
     EXPECT_EQ(-1, missing.DoModal());
 }
 
+// ---- Message boxes ------------------------------------------------------------------------------
+
+// What a message-box handler saw of its owner, and a window it activates as a real box would.
+struct SEEN_BOX
+{
+    HWND owner = nullptr;
+    BOOL ownerEnabled = TRUE;
+    HWND activateInside = nullptr;
+};
+SEEN_BOX g_seenBox;
+
+int SeeMessageBox(HWND owner, const char*, const char*, UINT)
+{
+    g_seenBox.owner = owner;
+    g_seenBox.ownerEnabled = owner ? ::IsWindowEnabled(owner) : TRUE;
+    if (g_seenBox.activateInside)
+        ::SetActiveWindow(g_seenBox.activateInside);
+    return IDOK;
+}
+
+DWORD WINAPI BoxFromAnotherThread(void*)
+{
+    AfxMessageBox("from a worker");
+    return 0;
+}
+
+// A box asked for on a thread of its own, while this thread goes on handling its windows'
+// messages, as the program's window thread does while its update worker asks.
+SEEN_BOX BoxSeenFromAnotherThread()
+{
+    g_seenBox = SEEN_BOX();
+    HANDLE thread = ::CreateThread(nullptr, 0, &BoxFromAnotherThread, nullptr, 0, nullptr);
+    EXPECT_NE(nullptr, thread);
+    const DWORD start = ::GetTickCount();
+    while (thread && ::MsgWaitForMultipleObjects(1, &thread, FALSE, 50, QS_ALLINPUT) != WAIT_OBJECT_0 &&
+           ::GetTickCount() - start < 30000)
+        PumpMessages();
+    EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(thread, 0)) << "the worker's box did not return";
+    ::CloseHandle(thread);
+    return g_seenBox;
+}
+
+TEST(MessageBoxTest, ABoxIsOwnedByTheProgramsWindowWhichTakesNoInputMeanwhile)
+{
+    const AfxMessageBoxHandler previous = AfxSetMessageBoxHandler(&SeeMessageBox);
+    CWinApp app("boxes");
+    CHost main;
+    app.m_pMainWnd = &main;
+
+    // Before the main window exists (start-up errors), a box has no owner.
+    ASSERT_EQ(nullptr, ::GetActiveWindow());
+    AfxMessageBox("at start-up");
+    EXPECT_EQ(nullptr, g_seenBox.owner);
+    EXPECT_EQ(nullptr, BoxSeenFromAnotherThread().owner);
+
+    ASSERT_TRUE(main.Create(IDD_HOST));
+    main.ShowWindow(SW_SHOW);
+    CDialog other(IDD_MODAL);
+    ASSERT_TRUE(other.Create(IDD_MODAL));
+    other.ShowWindow(SW_SHOWNOACTIVATE);
+    ::SetActiveWindow(main.m_hWnd);
+    PumpMessages();
+    ASSERT_EQ(main.m_hWnd, ::GetActiveWindow());
+
+    // None named: the active window; a child named: its top-level window. Either way it takes
+    // no input while the box is open, and afterwards it is enabled and active again, also when
+    // the box had taken the activation.
+    g_seenBox = SEEN_BOX();
+    g_seenBox.activateInside = other.m_hWnd;
+    AfxMessageBox("none named");
+    EXPECT_EQ(main.m_hWnd, g_seenBox.owner);
+    EXPECT_FALSE(g_seenBox.ownerEnabled);
+    EXPECT_TRUE(main.IsWindowEnabled());
+    EXPECT_EQ(main.m_hWnd, ::GetActiveWindow());
+    g_seenBox = SEEN_BOX();
+    AfxMessageBox("a child named", MB_OK, ::GetDlgItem(main.m_hWnd, 102));
+    EXPECT_EQ(main.m_hWnd, g_seenBox.owner);
+    EXPECT_FALSE(g_seenBox.ownerEnabled);
+    EXPECT_TRUE(main.IsWindowEnabled());
+
+    // Another thread's box: above what the window thread shows now, the main window or a
+    // dialog in front of it.
+    SEEN_BOX seen = BoxSeenFromAnotherThread();
+    EXPECT_EQ(main.m_hWnd, seen.owner);
+    EXPECT_FALSE(seen.ownerEnabled);
+    ::SetActiveWindow(other.m_hWnd);
+    seen = BoxSeenFromAnotherThread();
+    EXPECT_EQ(other.m_hWnd, seen.owner);
+    EXPECT_FALSE(seen.ownerEnabled);
+    EXPECT_TRUE(other.IsWindowEnabled());
+    EXPECT_TRUE(main.IsWindowEnabled());
+
+    // An owner that was disabled already (a modal dialog above it) stays so.
+    main.EnableWindow(FALSE);
+    AfxMessageBox("a child named", MB_OK, main.m_hWnd);
+    EXPECT_FALSE(main.IsWindowEnabled());
+    main.EnableWindow(TRUE);
+
+    other.DestroyWindow();
+    main.DestroyWindow();
+    app.m_pMainWnd = nullptr;
+    AfxSetMessageBoxHandler(previous);
+}
+
 // ---- GDI wrappers ------------------------------------------------------------------------------
 
 TEST(GdiWrapperTest, ObjectsFreeTheirHandlesAndBorrowedOnesStay)
