@@ -13,6 +13,7 @@
 #include "BackupText.h"
 #include "RegistryKey.h"
 #include "RegistryPath.h"
+#include "RegistrySubkeyNames.h"
 #include "Xml/XmlWriter.h"
 
 namespace {
@@ -20,8 +21,6 @@ namespace {
 const char kDefaultName[] = "(Default)";
 const char* const kExportedRoots[] = {"HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE", "HKEY_USERS",
                                       "HKEY_CURRENT_CONFIG"};
-// Longest key name the registry allows, plus its terminator.
-const DWORD kMaxKeyNameChars = 256;
 
 // The components of a key text ("ROOT\a\b"), empty ones left out.
 std::vector<CString> KeyComponents(const CString& keyText)
@@ -37,6 +36,19 @@ std::vector<CString> KeyComponents(const CString& keyText)
         start = end + 1;
     }
     return components;
+}
+
+// Whether a listed subkey that did not open was deleted since it was listed. A link key whose
+// target is missing does not open either, yet it is still there and not backed up.
+bool IsGoneSinceListed(HKEY parent, const std::wstring& name, LONG openResult)
+{
+    if (openResult != ERROR_FILE_NOT_FOUND && openResult != ERROR_KEY_DELETED)
+        return false;
+    HKEY itself = nullptr;
+    const LONG result = ::RegOpenKeyExW(parent, name.c_str(), REG_OPTION_OPEN_LINK, KEY_QUERY_VALUE, &itself);
+    if (result == ERROR_SUCCESS)
+        ::RegCloseKey(itself);
+    return result == ERROR_FILE_NOT_FOUND || result == ERROR_KEY_DELETED;
 }
 
 } // namespace
@@ -156,11 +168,14 @@ int CRegistryManager::WriteKey(CXmlWriter* writer, const std::wstring& name, HKE
     if (!m_continue || writer->HasFailed())
         return 0;
     DWORD subKeyCount = 0, valueCount = 0;
-    if (::RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subKeyCount, nullptr, nullptr, &valueCount, nullptr,
-                           nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
+    FILETIME written = {};
+    const LONG queried = ::RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subKeyCount, nullptr, nullptr,
+                                           &valueCount, nullptr, nullptr, nullptr, &written);
+    if (queried != ERROR_SUCCESS) {
         // Left out whole, before any of its tags is written: the keys after it stay where
-        // they belong.
-        ++m_skippedKeys;
+        // they belong. A key deleted since it was opened has nothing left to lose.
+        if (queried != ERROR_KEY_DELETED)
+            ++m_skippedKeys;
         return 1;
     }
     CXmlElement element("k");
@@ -181,31 +196,48 @@ int CRegistryManager::WriteKey(CXmlWriter* writer, const std::wstring& name, HKE
         WriteValue(writer, value);
     values.clear();
 
-    for (DWORD index = 0;; ++index) {
-        wchar_t subKeyName[kMaxKeyNameChars];
-        DWORD length = kMaxKeyNameChars;
-        const LONG listed = ::RegEnumKeyExW(key, index, subKeyName, &length, nullptr, nullptr, nullptr, nullptr);
-        // Any failure ends the list (some keys fail every enumeration with an error other than
-        // "no more items"); only the plain end means that every subkey was seen.
-        if (listed != ERROR_SUCCESS) {
-            if (listed != ERROR_NO_MORE_ITEMS)
-                ++m_skippedKeys;
-            break;
-        }
-        HKEY opened = nullptr;
-        if (length == 0 || depth + 1 > kMaxKeyDepth ||
-            ::RegOpenKeyExW(key, subKeyName, 0, KEY_READ, &opened) != ERROR_SUCCESS) {
-            ++m_skippedKeys;
-            continue;
-        }
-        CRegistryKey subKey(opened);
-        if (!WriteKey(writer, std::wstring(subKeyName, length), subKey, depth + 1))
-            return 0;
-    }
-
+    CRegistrySubkeyNames subKeys(key, subKeyCount, written);
+    if (!WriteSubkeys(writer, &subKeys, key, depth))
+        return 0;
     if (!name.empty())
         writer->WriteEndTag(element);
     return 1;
+}
+
+int CRegistryManager::WriteSubkeys(CXmlWriter* writer, CRegistrySubkeyNames* listing, HKEY key, int depth)
+{
+    // All names first, then each subkey by its name: subkeys that other programs delete
+    // meanwhile cannot move one that stays out of the backup.
+    std::vector<std::wstring> names;
+    // Only a failed enumeration leaves subkeys unlisted (some keys fail every enumeration with
+    // an error other than "no more items"): counted once, and the names before it are written.
+    if (listing->Read(&names) == CRegistrySubkeyNames::CUT_SHORT)
+        ++m_skippedKeys;
+    for (const std::wstring& name : names) {
+        CRegistryKey subKey;
+        if (OpenListedSubkey(key, name, depth + 1, &subKey) && !WriteKey(writer, name, subKey, depth + 1))
+            return 0;
+    }
+    return 1;
+}
+
+bool CRegistryManager::OpenListedSubkey(HKEY parent, const std::wstring& name, int depth, CRegistryKey* subKey)
+{
+    // A name with a zero inside cannot be opened by name: the part before the zero would open
+    // another key, or none.
+    if (name.empty() || name.find(L'\0') != std::wstring::npos || depth > kMaxKeyDepth) {
+        ++m_skippedKeys;
+        return false;
+    }
+    HKEY opened = nullptr;
+    const LONG result = ::RegOpenKeyExW(parent, name.c_str(), 0, KEY_READ, &opened);
+    if (result == ERROR_SUCCESS) {
+        *subKey = CRegistryKey(opened);
+        return true;
+    }
+    if (!IsGoneSinceListed(parent, name, result))
+        ++m_skippedKeys;
+    return false;
 }
 
 void CRegistryManager::WriteValue(CXmlWriter* writer, const _REGISTRY_RAW_VALUE& value)

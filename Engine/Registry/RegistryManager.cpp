@@ -229,7 +229,8 @@ bool CRegistryManager::EnumRawValues(HKEY key, std::vector<_REGISTRY_RAW_VALUE>*
                 data.resize(std::max<size_t>(data.size() * 2, size_t(dataSize) * 2 + 1));
             }
         }
-        if (result == ERROR_NO_MORE_ITEMS)
+        // The end, or the key was deleted meanwhile: nothing of it is left to read.
+        if (result == ERROR_NO_MORE_ITEMS || result == ERROR_KEY_DELETED)
             break;
         if (result != ERROR_SUCCESS) {
             if (unreadable)

@@ -11,6 +11,8 @@
 
 class CXmlWriter;
 class CXmlReader;
+class CRegistryKey;
+class CRegistrySubkeyNames;
 
 // One value of a key as text, as EnumValues lists it.
 struct _REGISTRY_VALUE {
@@ -98,7 +100,8 @@ public:
     // while it is listed is read again, never dropped.
     void EnumValues(HKEY key, std::vector<_REGISTRY_VALUE>* values);
     // The values of a key with their bytes as stored, in enumeration order. False when the key
-    // cannot be queried; values that could not be read are counted in *unreadable when given.
+    // cannot be queried; values that could not be read are counted in *unreadable when given
+    // (those of a key deleted meanwhile are not: they are gone, not unreadable).
     static bool EnumRawValues(HKEY key, std::vector<_REGISTRY_RAW_VALUE>* values, int* unreadable = nullptr);
 
     // Value data as text by type; never reads past `size` bytes.
@@ -151,6 +154,12 @@ protected:
     // writer's depth. 0 only when the export was stopped; a key that cannot be read, or lies
     // deeper than kMaxKeyDepth, is left out and counted.
     int WriteKey(CXmlWriter* writer, const std::wstring& name, HKEY key, int depth);
+    // The subkeys of an open key, `depth` levels below its root, each opened by its name after
+    // the listing has read all names. 0 only when the export was stopped.
+    int WriteSubkeys(CXmlWriter* writer, CRegistrySubkeyNames* listing, HKEY key, int depth);
+    // Opens a subkey WriteSubkeys listed, `depth` levels below its root. False when it is not
+    // written: too deep or unreadable (counted), or deleted since it was listed (not counted).
+    bool OpenListedSubkey(HKEY parent, const std::wstring& name, int depth, CRegistryKey* subKey);
     void WriteValue(CXmlWriter* writer, const _REGISTRY_RAW_VALUE& value);
     // Both readings of a restore: the check, then the writing.
     int ImportXml(CXmlReader* reader);

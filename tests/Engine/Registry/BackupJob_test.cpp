@@ -1,8 +1,13 @@
 // The backup and restore jobs of the process object, and the backup a repair writes first.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdio>
+#include <map>
 #include <set>
+#include <sstream>
 #include <string>
+#include <thread>
 
 #include "AfxFileFind.h"
 #include "EngineProcess.h"
@@ -53,6 +58,114 @@ std::set<std::string> NewFiles(const std::set<std::string>& before, const std::s
         if (!before.count(file))
             added.insert(file);
     return added;
+}
+
+// The keys "Key0000", "Key0001", ... below one parent of the sandboxed HKEY_CURRENT_USER, each
+// with a value of its own, and a thread that deletes every other one of them, from the last to
+// the first, once it is let go: a walk that goes up the list from the first meets it and is
+// then passed by deletions below where it stands.
+class CSiblingDeleter
+{
+public:
+    static const int kSiblings = 4000;
+    static constexpr const char* kParent = "Software\\Siblings";
+
+    CSiblingDeleter()
+        : m_go(::CreateEventA(nullptr, TRUE, FALSE, nullptr)),
+          m_firstGone(::CreateEventA(nullptr, TRUE, FALSE, nullptr))
+    {
+    }
+    ~CSiblingDeleter()
+    {
+        End();
+        ::CloseHandle(m_go);
+        ::CloseHandle(m_firstGone);
+    }
+
+    static std::string Name(int index)
+    {
+        char name[16];
+        std::snprintf(name, sizeof(name), "Key%04d", index);
+        return name;
+    }
+    static std::string Data(int index) { return "data" + std::to_string(index); }
+
+    bool Plant()
+    {
+        for (int i = 0; i < kSiblings; ++i)
+            if (!WriteRegString(HKEY_CURRENT_USER, (std::string(kParent) + "\\" + Name(i)).c_str(), "v",
+                                Data(i).c_str()))
+                return false;
+        return true;
+    }
+
+    void Run()
+    {
+        m_thread = std::thread([this] {
+            if (::WaitForSingleObject(m_go, 30000) != WAIT_OBJECT_0)
+                return;
+            for (int i = kSiblings - 1; i >= 0 && !m_stop; i -= 2) {
+                if (::RegDeleteKeyA(HKEY_CURRENT_USER, (std::string(kParent) + "\\" + Name(i)).c_str()) ==
+                    ERROR_SUCCESS)
+                    m_deleted.insert(i);
+                ::SetEvent(m_firstGone);
+            }
+            ::SetEvent(m_firstGone);
+        });
+    }
+    // Lets the deletions go, and returns once the first is done (false when none came).
+    bool LetGoAndWaitForTheFirst()
+    {
+        ::SetEvent(m_go);
+        return ::WaitForSingleObject(m_firstGone, 30000) == WAIT_OBJECT_0;
+    }
+    void Stop() { m_stop = true; }
+    // Ends the thread; what it deleted is then in Deleted().
+    void End()
+    {
+        m_stop = true;
+        ::SetEvent(m_go);
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+    const std::set<int>& Deleted() const { return m_deleted; }
+
+private:
+    HANDLE m_go;
+    HANDLE m_firstGone;
+    std::atomic<bool> m_stop{false};
+    std::set<int> m_deleted;
+    std::thread m_thread;
+};
+
+// How often each sibling stands whole in a backup file: its start tag, its one value, its end
+// tag, on consecutive lines; and whether every non-empty key's start tag has its end tag.
+std::map<std::string, int> WholeSiblings(const std::string& text, bool* balanced)
+{
+    std::vector<std::string> lines;
+    std::istringstream stream(text);
+    for (std::string line; std::getline(stream, line);) {
+        const size_t first = line.find_first_not_of(' ');
+        const size_t last = line.find_last_not_of("\r");
+        lines.push_back(first == std::string::npos ? std::string() : line.substr(first, last + 1 - first));
+    }
+    std::map<std::string, int> whole;
+    int opened = 0, closed = 0;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const std::string& line = lines[i];
+        if (line == "</k>")
+            ++closed;
+        else if (line.compare(0, 9, "<k name=\"") == 0 && line.compare(line.size() - 2, 2, "/>") != 0)
+            ++opened;
+        int index = -1;
+        if (i + 2 < lines.size() && std::sscanf(line.c_str(), "<k name=\"Key%d\">", &index) == 1 &&
+            line == "<k name=\"" + CSiblingDeleter::Name(index) + "\">" &&
+            lines[i + 1] == "<v name=\"v\" value=\"" + CSiblingDeleter::Data(index) + "\"/>" &&
+            lines[i + 2] == "</k>")
+            ++whole[CSiblingDeleter::Name(index)];
+    }
+    *balanced = opened == closed;
+    return whole;
 }
 
 class BackupJobTest : public ::testing::Test
@@ -300,4 +413,50 @@ TEST_F(BackupJobTest, AFullBackupTellsHowManyKeysItCouldNotRead)
     const std::vector<std::pair<int, INT_PTR>> expected = {{1, 0}};
     EXPECT_EQ(skippedReports(status), expected);
     EXPECT_EQ(NewFiles(m_before, BackupFiles("_FULL_REGBACKUP.rbk")).size(), 2u);
+}
+
+TEST_F(BackupJobTest, KeysDeletedDuringAFullBackupLeaveNoKeyThatStillExistsOut)
+{
+    CSiblingDeleter deleter;
+    ASSERT_TRUE(deleter.Plant());
+    deleter.Run();
+    CVexaEngineProcess process(false);
+    CRecordingStatus status;
+    // The job is held after the first root until the deletions have begun; they go on while it
+    // walks the siblings' parent, and stop when it ends.
+    bool letGo = false, deletionsBegan = false;
+    status.onProgress = [&](int phase) {
+        if (phase == PROGRESS_STEP && !letGo) {
+            letGo = true;
+            deletionsBegan = deleter.LetGoAndWaitForTheFirst();
+        }
+    };
+    status.onFinished = [&](int) { deleter.Stop(); };
+    ASSERT_EQ(process.StartBackup("", &status), 1);
+    process.Resume();
+    ASSERT_TRUE(status.WaitFinished());
+    deleter.End();
+    ASSERT_TRUE(deletionsBegan);
+
+    EXPECT_EQ(status.FinishedResult(), 1);
+    for (const StatusEvent& event : status.EventsOf(StatusEvent::Item))
+        EXPECT_NE(event.text, ITEM_BACKUP_SKIPPED) << event.value << " keys and " << event.extra << " values";
+    const auto added = NewFiles(m_before, BackupFiles("_FULL_REGBACKUP.rbk"));
+    ASSERT_EQ(added.size(), 1u);
+    bool balanced = false;
+    const std::map<std::string, int> whole = WholeSiblings(ReadWholeFile(*added.begin()), &balanced);
+    EXPECT_TRUE(balanced);
+    std::vector<std::string> left, doubled;
+    for (int i = 0; i < CSiblingDeleter::kSiblings; ++i) {
+        if (deleter.Deleted().count(i))
+            continue;
+        const auto found = whole.find(CSiblingDeleter::Name(i));
+        if (found == whole.end())
+            left.push_back(CSiblingDeleter::Name(i));
+        else if (found->second != 1)
+            doubled.push_back(CSiblingDeleter::Name(i));
+    }
+    EXPECT_TRUE(left.empty()) << left.size() << " keys never deleted are not in the backup whole, the first "
+                              << left.front() << "; " << deleter.Deleted().size() << " were deleted";
+    EXPECT_TRUE(doubled.empty()) << doubled.size() << " keys stand twice, the first " << doubled.front();
 }
