@@ -123,15 +123,16 @@ int CVexaEngineProcess::CheckValueReferences(CString text)
     switch (ReferencePathFromText(text, &path)) {
     case REFERENCE_FILE:
         // Only a path on a local fixed drive that is not there, not at its WOW64 location
-        // either, and not a file followed by arguments, counts as missing.
-        return m_fileReferences.JudgeLocalPath(path) == FILE_STATE_MISSING ? 0 : 1;
+        // either, not a file followed by arguments, and not a program named without its
+        // extension (the text may be a command), counts as missing.
+        return m_fileReferences.JudgeReferencePath(path) == FILE_STATE_MISSING ? 0 : 1;
     case REFERENCE_SHELL_PATH: {
         // A text the shell cannot parse may name anything: that is no finding. Only a text that
         // parses to a file-system path that is not there is one.
         CString resolved;
         if (!ResolveShellPath(path, &resolved) || resolved.IsEmpty())
             return 1;
-        return m_fileReferences.JudgeLocalPath(resolved) == FILE_STATE_MISSING ? 0 : 1;
+        return m_fileReferences.JudgeReferencePath(resolved) == FILE_STATE_MISSING ? 0 : 1;
     }
     case REFERENCE_NO_FILE:
     default:
