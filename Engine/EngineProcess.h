@@ -12,14 +12,15 @@
 #include "Process/ProcessTerminator.h"
 #include "Registry/RegistryDefrag.h"
 #include "Scanners/FileReference.h"
+#include "Scanners/FolderFiles.h"
 #include "Scanners/PathVariables.h"
+#include "Scanners/ShortcutReader.h"
 #include "SmartThread.h"
 #include "VexaEngine.h"
 
 class CRegistryManager;
 struct _FTP_SITE;
 class CFileFind;
-class CShortcutReader;
 struct CRegistryValue;
 
 // A key of the Run-key list that the startup-item scanner fills and reads.
@@ -202,16 +203,19 @@ protected:
     CPathVariables m_pathVariables;
     CFileReferenceJudge m_fileReferences{m_pathVariables};
     std::set<CString> m_scheduledScanFolders;
+    // The folders the last scan walked for temporary files, as it was given them.
+    std::vector<CString> m_walkedJunkFolders;
     // Set by Suspend, cleared by Resume: KeepRunning looks at the resume event only while set.
     std::atomic<bool> m_pauseRequested{false};
     // Keys that the last walk left out because they lay too deep.
     unsigned m_walkSkippedTooDeep = 0;
 
     // Helpers of the category scanners (Scanners/*.cpp).
-    // The folder walk of ScanFolder; shortcutReader is null in junk mode.
-    void WalkFolder(const CString& folder, CShortcutReader* shortcutReader);
+    // The folder walk of ScanFolder: shortcut mode with a shortcutReader, junk mode with the
+    // junkFolder the walk began at.
+    void WalkFolder(const CString& folder, CShortcutReader* shortcutReader, const CFolderFiles* junkFolder);
     void ExamineShortcutEntry(const CFileFind& entry, const CString& path, CShortcutReader& reader);
-    void ExamineJunkEntry(const CFileFind& entry, const CString& path);
+    void ExamineJunkEntry(const CFileFind& entry, const CString& path, const CFolderFiles& junkFolder);
     // Non-zero when the shortcut is fine or could not be judged, 0 when its target is missing.
     int IsShortcutValid(const char* shortcutPath);
     int JudgeShortcut(const char* shortcutPath, CShortcutReader& reader);
@@ -228,11 +232,49 @@ protected:
     // 0 when the extension's key cannot be opened, else 1.
     int CheckFileAssociation(const CString& extension);
     void CheckRunValues(HKEY root, const CString& keyPath);
+    void CheckRunValue(HKEY root, const CString& keyPath, const CRegistryValue& value);
     void CheckMenuOrderStore(const char* storePath);
+    // The folders a Start menu entry may live in; false when any of them is unknown.
+    bool GetMenuOrderFolders(std::vector<CString>* folders);
+    void CheckMenuOrderEntry(const char* storePath, const CString& entry, const std::vector<CString>& folders);
     void CheckHelpClass(const CString& className);
     void CheckHelpFileList(HKEY list, const char* listPath);
+    void CheckHelpFile(const char* listPath, const CRegistryValue& value);
     void CheckServiceImage(const CString& serviceName, const CString& windowsFolder);
     void CheckAppPath(const CString& programName);
+    void CheckFont(const CRegistryValue& value, const CString& fontsFolder);
+    void CheckSharedDll(const CRegistryValue& value);
+    void CheckUninstallEntry(const char* keyPath, const CString& entry);
+    void CheckSoundLabel(const CString& label);
+    void CheckFileReferenceValue(const CString& keyPath, const CRegistryValue& value);
+    // Whether the file-reference walk reaches the key and judges its values.
+    bool IsWalkedForFileReferences(const CString& keyPath) const;
+    // Fill m_registeredClasses (and the 32-bit set beside it) from the class list; names
+    // receives the list. False when the list cannot be opened.
+    bool ReadRegisteredClasses(std::vector<CString>* names);
+    // The registered type libraries; false when their list cannot be read whole.
+    bool ReadRegisteredTypeLibraries(std::set<CString>* registered);
+
+    // Each category's check of the one unit that holds a found item, reporting as the scan does:
+    // the Run value or Start menu entry (SUI), the font or shared DLL value, the uninstall entry,
+    // the class (AXO, by its server and by its "CLSID" subkey), the interface (ITL), the App
+    // Paths entry, the service, the help class or help file value, the extension (FAS), the
+    // value the file-reference walk reads (FPR), the key itself (ERK), the sound label (SAE), the
+    // shortcut file (SRC). An item at a place its category never looks gets no finding.
+    void CheckStartupItem(const CString& item);
+    void CheckFontItem(const CString& item);
+    void CheckSharedDllItem(const CString& item);
+    void CheckUninstallItem(const CString& item);
+    void CheckActiveXItem(const CString& item);
+    void CheckTypeLibraryItem(const CString& item);
+    void CheckAppPathItem(const CString& item);
+    void CheckServiceItem(const CString& item);
+    void CheckHelpItem(const CString& item);
+    void CheckFileAssociationItem(const CString& item);
+    void CheckFileReferenceItem(const CString& item);
+    void CheckEmptyKeyItem(const CString& item);
+    void CheckSoundEventItem(const CString& item);
+    void CheckShortcutItem(const CString& item);
 
     // Beside m_registeredClasses: whether the ActiveX scan read the class list to its end, and
     // the 32-bit classes that a 64-bit process sees below HKEY_CLASSES_ROOT\Wow6432Node, which
@@ -252,8 +294,45 @@ protected:
     };
     // Acts on one item by its category; items of other categories are passed over.
     void RepairItem(CRegistryManager* manager, const CString& item, int category, _REPAIR_JUNK* junk);
+    // Deletes an item after its second look, or tells why it stays (ITEM_NOT_DONE).
+    void RepairFoundItem(CRegistryManager* manager, const CRegistryManager* backup, const CString& item, int category,
+                         _REPAIR_JUNK* junk);
+    void ReportNotDone(const CString& item, int category, NOT_DONE_REASON reason);
     void EmptyRecycleBin(_REPAIR_JUNK* junk);
     void DeleteTempFile(const CString& item, _REPAIR_JUNK* junk);
+    // The walked junk folder that holds the item as a plain file of its own; null when none does.
+    const CFolderFiles* JunkFolderHolding(const CString& item);
+
+    // The second look at an item, just before its deletion.
+    enum RECHECK_RESULT {
+        RECHECK_GONE,              // nothing to delete
+        RECHECK_STILL_BROKEN,      // its category finds it again
+        RECHECK_NO_LONGER_BROKEN,  // it is there, but no longer an error
+        RECHECK_STOPPED,           // the job was stopped while it was looked at
+    };
+    // Caches of file answers and lists are those of this repair, never the scan's.
+    void BeginRecheck();
+    void EndRecheck();
+    RECHECK_RESULT RecheckItem(const CString& item, int category);
+    // Runs a category's check of the item with its reports captured: whether it finds the item.
+    bool IsFoundNow(const CString& item, int category, void (CVexaEngineProcess::*check)(const CString&));
+    // Whether the registry entry or file an item names is there (the value the deletion would
+    // take, for a value item). Texts that name nothing count as gone.
+    static bool ItemEntryExists(const CString& item, int category);
+
+    // What the second look reads once per repair.
+    struct _RECHECK_LISTS {
+        bool classesRead = false;
+        bool typeLibrariesRead = false;
+        bool typeLibrariesComplete = false;
+        std::set<CString> typeLibraries;
+        std::unique_ptr<CShortcutReader> shortcuts;
+        std::vector<std::unique_ptr<CFolderFiles>> junkFolders;
+    };
+    _RECHECK_LISTS m_recheckLists;
+    // Set while an item is looked at again: the scanners then add no scan folders, whatever
+    // mode the last scan had.
+    bool m_rechecking = false;
     // Deletes the value of a value item (key text, byte 0xAC, value name). 1 when the key could
     // be opened for setting values, whether or not the value was there; 0 for a text that names
     // no value below a key, or a key that cannot be opened. With defaultIsUnnamed, the name

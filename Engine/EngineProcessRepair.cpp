@@ -106,27 +106,66 @@ int CVexaEngineProcess::RunRepairJob()
     _REPAIR_JUNK junk;
     if (!items->MoveFirst())
         return 0;
+    BeginRecheck();
     while (KeepRunning()) {
         ReportProgress(PROGRESS_STEP);
-        if (!items->IsCurrentItemIgnored()) {
+        // The user's choice: FALSE repairs the item; an entry beside one the user kept (inside
+        // it, or holding it) stays and is told; any other answer passes the item over silently.
+        const BOOL kept = items->IsCurrentItemIgnored();
+        if (kept == FALSE || kept == ITEM_NEXT_TO_KEPT) {
             const CString item(items->GetCurrentItem());
             const int category = items->GetCurrentCategory();
-            if (backup && !backup->IsItemBackedUp(item)) {
-                if (m_status)
-                    m_status->ReportItem(item, category, ITEM_NOT_DONE, 0);
-            } else {
-                RepairItem(&manager, item, category, &junk);
-            }
+            if (kept == ITEM_NEXT_TO_KEPT)
+                ReportNotDone(item, category, NOT_DONE_HOLDS_KEPT);
+            else
+                RepairFoundItem(&manager, backup, item, category, &junk);
         }
         if (!items->MoveNext())
             break;
     }
+    EndRecheck();
 
     if (junk.tempFilesDeleted && m_status)
         m_status->ReportItem(ITEM_SIZE_TOTAL, SCAN_TPF, static_cast<int>(junk.tempFileKilobytes), 0);
     if (junk.recycleBinEmptied && m_status)
         m_status->ReportItem(ITEM_SIZE_TOTAL, SCAN_RCB, static_cast<int>(junk.recycleBinKilobytes), 0);
     return 0;
+}
+
+void CVexaEngineProcess::RepairFoundItem(CRegistryManager* manager, const CRegistryManager* backup, const CString& item,
+                                         int category, _REPAIR_JUNK* junk)
+{
+    const REPAIR_ACTION action = ActionOfCategory(category);
+    if (action == REPAIR_NONE)
+        return;
+    // Nothing is deleted that the backup could not give back.
+    if (backup && !backup->IsItemBackedUp(item)) {
+        ReportNotDone(item, category, NOT_DONE_BACKUP_INCOMPLETE);
+        return;
+    }
+    // The junk categories judge their own items as they go: the bin is emptied whole, and a
+    // temporary file is looked at again before it is deleted.
+    if (action == REPAIR_RECYCLE_BIN || action == REPAIR_TEMP_FILE) {
+        RepairItem(manager, item, category, junk);
+        return;
+    }
+    switch (RecheckItem(item, category)) {
+    case RECHECK_STILL_BROKEN:
+        RepairItem(manager, item, category, junk);
+        break;
+    case RECHECK_NO_LONGER_BROKEN:
+        ReportNotDone(item, category, NOT_DONE_NO_LONGER_BROKEN);
+        break;
+    case RECHECK_GONE:
+    case RECHECK_STOPPED:
+        break;
+    }
+}
+
+void CVexaEngineProcess::ReportNotDone(const CString& item, int category, NOT_DONE_REASON reason)
+{
+    if (m_status)
+        m_status->ReportItem(item, category, ITEM_NOT_DONE, reason);
 }
 
 void CVexaEngineProcess::RepairItem(CRegistryManager* manager, const CString& item, int category, _REPAIR_JUNK* junk)
@@ -185,6 +224,13 @@ void CVexaEngineProcess::DeleteTempFile(const CString& item, _REPAIR_JUNK* junk)
     if (!::GetFileAttributesExA(item, GetFileExInfoStandard, &data) ||
         (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
         return;
+    // Files are never backed up: only one that truly lies in a folder the scan walked for
+    // temporary files goes. A link is left whole, since under Wine deleting it deletes the file
+    // it points to.
+    if (!JunkFolderHolding(item)) {
+        ReportNotDone(item, SCAN_TPF, NOT_DONE_NO_LONGER_BROKEN);
+        return;
+    }
     if (!::DeleteFileA(item))
         return;
     const ULONGLONG bytes = (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;

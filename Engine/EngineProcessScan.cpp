@@ -81,6 +81,7 @@ int CVexaEngineProcess::RunScanJob()
     m_wow64 = CWow64::IsWow64();
     m_pathVariables.Reset();
     m_fileReferences.Reset();
+    m_walkedJunkFolders.clear();
     // The signature tables are built once, on the first scan that has a database.
     if (m_database)
         m_database->LoadDatabase();
@@ -137,6 +138,6 @@ void CVexaEngineProcess::ReportFinding(const CString& item, DWORD category)
 
 void CVexaEngineProcess::AddScanFolder(const CString& folder)
 {
-    if (m_scanMode == SCAN_MODE_SCHEDULED && !folder.IsEmpty())
+    if (m_scanMode == SCAN_MODE_SCHEDULED && !m_rechecking && !folder.IsEmpty())
         m_scheduledScanFolders.insert(folder);
 }

@@ -312,17 +312,38 @@ PAGE_SCAN ThroughThePage(CQuillonDlg& mainWindow)
     return result;
 }
 
-const char kClasses[] = "Software\\KelvaraBenchClasses";
+// The bench's classes: "CLSID\KelvaraBench000000" and on, below HKEY_CLASSES_ROOT, where the
+// ActiveX scan finds them (the repair looks at each again before it deletes it).
+const char kClassPrefix[] = "KelvaraBench";
+
+void RemoveBrokenClasses()
+{
+    HKEY classes = nullptr;
+    if (::RegOpenKeyExA(HKEY_CLASSES_ROOT, "CLSID", 0, KEY_READ, &classes) != ERROR_SUCCESS)
+        return;
+    std::vector<std::string> names;
+    char name[256];
+    for (DWORD i = 0;; ++i) {
+        DWORD length = sizeof(name);
+        if (::RegEnumKeyExA(classes, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        if (std::strncmp(name, kClassPrefix, sizeof(kClassPrefix) - 1) == 0)
+            names.push_back(name);
+    }
+    for (const std::string& bench : names)
+        ::SHDeleteKeyA(classes, bench.c_str());
+    ::RegCloseKey(classes);
+}
 
 // Broken class registrations for a repair: one key each (the partial backup writes each once).
 void WriteBrokenClasses(int count)
 {
-    ::SHDeleteKeyA(HKEY_CURRENT_USER, kClasses);
+    RemoveBrokenClasses();
     for (int i = 0; i < count; ++i) {
         char key[96];
-        snprintf(key, sizeof(key), "%s\\Class%06d\\InprocServer32", kClasses, i);
+        snprintf(key, sizeof(key), "CLSID\\%s%06d\\InprocServer32", kClassPrefix, i);
         HKEY created = nullptr;
-        ::RegCreateKeyExA(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &created, nullptr);
+        ::RegCreateKeyExA(HKEY_CLASSES_ROOT, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &created, nullptr);
         const char data[] = "C:\\KelvaraBenchMissing\\server.dll";
         ::RegSetValueExA(created, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(data), sizeof(data));
         ::RegCloseKey(created);
@@ -335,7 +356,7 @@ void FillContainer(CAbstractScanItemsInfo* items, int count)
     items->Clear();
     for (int i = 0; i < count; ++i) {
         char item[128];
-        snprintf(item, sizeof(item), "HKEY_CURRENT_USER\\%s\\Class%06d", kClasses, i);
+        snprintf(item, sizeof(item), "HKEY_CLASSES_ROOT\\CLSID\\%s%06d", kClassPrefix, i);
         items->AddItem(item, SCAN_AXO, 0, 0);
     }
 }
@@ -534,7 +555,7 @@ void BenchRepair(CQuillonDlg& mainWindow)
                ratio.Text("%.2f").c_str(), longest.Text("%.0f").c_str());
         fflush(stdout);
     }
-    ::SHDeleteKeyA(HKEY_CURRENT_USER, kClasses);
+    RemoveBrokenClasses();
 }
 
 } // namespace

@@ -91,6 +91,34 @@ bool ItemKeyText(const char* itemText, CString* keyText)
     return true;
 }
 
+bool SplitRegistryItem(const char* itemText, _REGISTRY_ITEM* item)
+{
+    _REGISTRY_ITEM parts;
+    CString keyText;
+    parts.IsValue = SplitValueItem(itemText, &keyText, &parts.ValueName);
+    if (!parts.IsValue)
+        keyText = itemText;
+    if (!SplitRegistryKeyText(keyText, &parts.Root, &parts.KeyPath))
+        return false;
+    if (item)
+        *item = parts;
+    return true;
+}
+
+bool ChildKeyName(const CString& keyPath, const char* parentPath, CString* name)
+{
+    const CString parent(parentPath);
+    const int length = parent.GetLength();
+    if (keyPath.GetLength() <= length + 1 || keyPath[length] != '\\' || keyPath.Left(length).CompareNoCase(parent) != 0)
+        return false;
+    const CString child = keyPath.Mid(length + 1);
+    if (child.Find('\\') >= 0)
+        return false;
+    if (name)
+        *name = child;
+    return true;
+}
+
 CString MakeKeyItem(HKEY root, const char* subKey)
 {
     return CString(RegistryRootName(root)) + "\\" + subKey;

@@ -29,6 +29,21 @@ bool SplitValueItem(const char* itemText, CString* keyText, CString* valueName);
 // below a root (a file, a size text, a bare root name): nothing a repair deletes from the registry.
 bool ItemKeyText(const char* itemText, CString* keyText);
 
+// The registry entry a found item names: its root, the key path below the root and, for a value
+// item, the value name.
+struct _REGISTRY_ITEM {
+    HKEY Root = nullptr;
+    CString KeyPath;
+    bool IsValue = false;
+    CString ValueName;
+};
+// False when the item names no key below a root (a file, a size text, a bare root name).
+bool SplitRegistryItem(const char* itemText, _REGISTRY_ITEM* item);
+
+// The name of the key directly below parentPath that keyPath names ("A\B\c" below "a\b" is
+// "c"), the paths compared without regard to case. False for any other key path.
+bool ChildKeyName(const CString& keyPath, const char* parentPath, CString* name);
+
 // The item text of a key or a value, as the scanners report them.
 CString MakeKeyItem(HKEY root, const char* subKey);
 CString MakeValueItem(HKEY root, const char* subKey, const char* valueName);

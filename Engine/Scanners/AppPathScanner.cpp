@@ -33,6 +33,15 @@ void CVexaEngineProcess::ScanAppPaths()
     }
 }
 
+void CVexaEngineProcess::CheckAppPathItem(const CString& item)
+{
+    _REGISTRY_ITEM entry;
+    CString programName;
+    if (SplitRegistryItem(item, &entry) && !entry.IsValue && entry.Root == HKEY_LOCAL_MACHINE &&
+        ChildKeyName(entry.KeyPath, kAppPathsKey, &programName))
+        CheckAppPath(programName);
+}
+
 void CVexaEngineProcess::CheckAppPath(const CString& programName)
 {
     const CString entryPath = CString(kAppPathsKey) + "\\" + programName;

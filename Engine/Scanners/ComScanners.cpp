@@ -45,28 +45,10 @@ CString LowerDefaultText(HKEY key)
 
 void CVexaEngineProcess::ScanActiveX()
 {
-    m_registeredClasses.clear();
-    m_registeredClasses32.clear();
-    m_registeredClassesComplete = false;
-    m_registeredClasses32Complete = false;
-
-    CRegistryKey classes;
-    if (classes.Open(HKEY_CLASSES_ROOT, kClassesKey, KEY_READ) != ERROR_SUCCESS)
+    std::vector<CString> names;
+    if (!ReadRegisteredClasses(&names))
         return;
     ReportProgress(PROGRESS_STEP);
-    std::vector<CString> names;
-    m_registeredClassesComplete = ReadSubkeyNames(classes, &names);
-    m_registeredClasses = ClassIdentifiers(names);
-    classes.Close();
-
-    // 32-bit registrations, where this process sees them beside its own (a 64-bit process on
-    // 64-bit Windows): keys of that tree are judged against these classes.
-    CRegistryKey classes32;
-    if (classes32.Open(HKEY_CLASSES_ROOT, kClasses32Key, KEY_READ) == ERROR_SUCCESS) {
-        std::vector<CString> names32;
-        m_registeredClasses32Complete = ReadSubkeyNames(classes32, &names32);
-        m_registeredClasses32 = ClassIdentifiers(names32);
-    }
 
     for (const CString& name : names) {
         if (!KeepRunning())
@@ -82,6 +64,63 @@ void CVexaEngineProcess::ScanActiveX()
         return;
     m_activityCounter = 3001;
     WalkRegistry("HKEY_CLASSES_ROOT", "", WALK_CLASS_REFERENCES);
+}
+
+bool CVexaEngineProcess::ReadRegisteredClasses(std::vector<CString>* names)
+{
+    m_registeredClasses.clear();
+    m_registeredClasses32.clear();
+    m_registeredClassesComplete = false;
+    m_registeredClasses32Complete = false;
+
+    CRegistryKey classes;
+    if (classes.Open(HKEY_CLASSES_ROOT, kClassesKey, KEY_READ) != ERROR_SUCCESS)
+        return false;
+    m_registeredClassesComplete = ReadSubkeyNames(classes, names);
+    m_registeredClasses = ClassIdentifiers(*names);
+    classes.Close();
+
+    // 32-bit registrations, where this process sees them beside its own (a 64-bit process on
+    // 64-bit Windows): keys of that tree are judged against these classes.
+    CRegistryKey classes32;
+    if (classes32.Open(HKEY_CLASSES_ROOT, kClasses32Key, KEY_READ) == ERROR_SUCCESS) {
+        std::vector<CString> names32;
+        m_registeredClasses32Complete = ReadSubkeyNames(classes32, &names32);
+        m_registeredClasses32 = ClassIdentifiers(names32);
+    }
+    return true;
+}
+
+void CVexaEngineProcess::CheckActiveXItem(const CString& item)
+{
+    _REGISTRY_ITEM entry;
+    if (!SplitRegistryItem(item, &entry) || entry.IsValue || entry.Root != HKEY_CLASSES_ROOT)
+        return;
+    // The class lists are read once per repair: they are what "registered" means for every key.
+    if (!m_recheckLists.classesRead) {
+        std::vector<CString> names;
+        ReadRegisteredClasses(&names);
+        m_recheckLists.classesRead = true;
+    }
+    // A class whose server library is missing.
+    CString className;
+    if (ChildKeyName(entry.KeyPath, kClassesKey, &className))
+        CheckClassServer(className.Find('{') >= 0 ? className.MakeLower() : className);
+    // A key whose "CLSID" subkey names a class that is not registered, as the walk of the
+    // classes root finds it: only a subkey named exactly so is looked at.
+    CRegistryKey key;
+    if (key.Open(HKEY_CLASSES_ROOT, entry.KeyPath, KEY_READ) != ERROR_SUCCESS)
+        return;
+    std::vector<CString> subkeys;
+    ReadSubkeyNames(key, &subkeys);
+    for (const CString& subkey : subkeys) {
+        if (subkey != kClassesKey)
+            continue;
+        CRegistryKey classId;
+        if (classId.Open(key, subkey, KEY_QUERY_VALUE) == ERROR_SUCCESS)
+            CheckOpenedKeyReferences(classId, subkey, MakeKeyItem(HKEY_CLASSES_ROOT, entry.KeyPath + "\\" + subkey),
+                                     WALK_CLASS_REFERENCES);
+    }
 }
 
 void CVexaEngineProcess::CheckClassServer(const CString& className)
@@ -150,18 +189,25 @@ bool CVexaEngineProcess::IsClassRegisteredFor(const CString& keyPath, const CStr
     return !m_registeredClassesComplete || m_registeredClasses.count(lowerClassId) != 0;
 }
 
-void CVexaEngineProcess::ScanTypeLibraries()
+bool CVexaEngineProcess::ReadRegisteredTypeLibraries(std::set<CString>* registered)
 {
     CRegistryKey libraries;
     if (libraries.Open(HKEY_CLASSES_ROOT, kTypeLibrariesKey, KEY_READ) != ERROR_SUCCESS)
-        return;
-    ReportProgress(PROGRESS_STEP);
+        return false;
     std::vector<CString> names;
     // A short list would make the libraries it missed look unregistered.
     if (!ReadSubkeyNames(libraries, &names))
+        return false;
+    *registered = ClassIdentifiers(names);
+    return true;
+}
+
+void CVexaEngineProcess::ScanTypeLibraries()
+{
+    std::set<CString> registered;
+    if (!ReadRegisteredTypeLibraries(&registered))
         return;
-    libraries.Close();
-    const std::set<CString> registered = ClassIdentifiers(names);
+    ReportProgress(PROGRESS_STEP);
 
     CRegistryKey interfaces;
     if (interfaces.Open(HKEY_CLASSES_ROOT, kInterfacesKey, KEY_READ) != ERROR_SUCCESS)
@@ -194,4 +240,19 @@ void CVexaEngineProcess::CheckInterfaceTypeLibrary(const CString& interfaceName,
     if (!registered.count(libraryId))
         ReportRegistryFinding(HKEY_CLASSES_ROOT, interfacePath, nullptr, SCAN_ITL);
     ReportScanActivity(libraryPath, "ITL", kComActivity);
+}
+
+void CVexaEngineProcess::CheckTypeLibraryItem(const CString& item)
+{
+    _REGISTRY_ITEM entry;
+    CString interfaceName;
+    if (!SplitRegistryItem(item, &entry) || entry.IsValue || entry.Root != HKEY_CLASSES_ROOT ||
+        !ChildKeyName(entry.KeyPath, kInterfacesKey, &interfaceName) || interfaceName.Find('{') < 0)
+        return;
+    if (!m_recheckLists.typeLibrariesRead) {
+        m_recheckLists.typeLibrariesComplete = ReadRegisteredTypeLibraries(&m_recheckLists.typeLibraries);
+        m_recheckLists.typeLibrariesRead = true;
+    }
+    if (m_recheckLists.typeLibrariesComplete)
+        CheckInterfaceTypeLibrary(interfaceName, m_recheckLists.typeLibraries);
 }

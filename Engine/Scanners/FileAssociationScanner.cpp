@@ -32,6 +32,14 @@ void CVexaEngineProcess::ScanFileAssociations()
     }
 }
 
+void CVexaEngineProcess::CheckFileAssociationItem(const CString& item)
+{
+    _REGISTRY_ITEM entry;
+    if (SplitRegistryItem(item, &entry) && !entry.IsValue && entry.Root == HKEY_CLASSES_ROOT &&
+        entry.KeyPath[0] == '.' && entry.KeyPath.Find('\\') < 0)
+        CheckFileAssociation(entry.KeyPath);
+}
+
 int CVexaEngineProcess::CheckFileAssociation(const CString& extension)
 {
     CRegistryKey extensionKey;

@@ -8,6 +8,9 @@
 namespace {
 
 const char kFileUrlPrefix[] = "file:///";
+// What Windows tries when PATHEXT is not set.
+const char kDefaultExecutableExtensions[] = ".COM;.EXE;.BAT;.CMD";
+const DWORD kLongestPathExt = 1024;
 
 CString FolderWithBackslash(UINT (WINAPI* query)(LPSTR, UINT))
 {
@@ -74,6 +77,36 @@ CString StripReferenceText(const CString& text)
     return stripped;
 }
 
+// The extensions Windows adds to a command named without one, lower-cased, in its order.
+std::vector<CString> ExecutableExtensions()
+{
+    char buffer[kLongestPathExt] = {};
+    const DWORD length = ::GetEnvironmentVariableA("PATHEXT", buffer, kLongestPathExt);
+    CString list = length > 0 && length < kLongestPathExt ? CString(buffer) : CString(kDefaultExecutableExtensions);
+    list.MakeLower();
+    std::vector<CString> extensions;
+    while (!list.IsEmpty()) {
+        const int separator = list.Find(';');
+        CString extension = separator < 0 ? list : list.Left(separator);
+        list = separator < 0 ? CString() : list.Mid(separator + 1);
+        extension.Trim();
+        if (extension.GetLength() > 1 && extension[0] == '.' && extension.FindOneOf("\\/:*?\"<>| ") < 0)
+            extensions.push_back(extension);
+    }
+    if (extensions.empty())
+        extensions = {".com", ".exe", ".bat", ".cmd"};
+    return extensions;
+}
+
+// The last component of the path holds no dot: Windows would add an extension to run it.
+bool HasNoExtension(const CString& path)
+{
+    const int backslash = path.ReverseFind('\\');
+    const int slash = path.ReverseFind('/');
+    const CString name = path.Mid((backslash > slash ? backslash : slash) + 1);
+    return !name.IsEmpty() && name.Find('.') < 0;
+}
+
 } // namespace
 
 CFileReferenceJudge::CFileReferenceJudge(CPathVariables& variables) : m_variables(variables)
@@ -89,6 +122,7 @@ void CFileReferenceJudge::Reset()
     m_wow64 = CWow64::IsWow64();
     m_windowsFolder = FolderWithBackslash(::GetWindowsDirectoryA);
     m_systemFolder = FolderWithBackslash(::GetSystemDirectoryA);
+    m_executableExtensions = ExecutableExtensions();
 }
 
 bool CFileReferenceJudge::IsFixedDrive(char drive)
@@ -162,6 +196,12 @@ BOOL CFileReferenceJudge::ExistsAtWow64Alternate(const CString& path, bool toNat
     return ProbePath(alternate) == FILE_STATE_PRESENT ? TRUE : FALSE;
 }
 
+bool CFileReferenceJudge::IsExistingFileHereOrWow64(const CString& path)
+{
+    CString alternate;
+    return IsExistingFile(path) || (m_wow64 && MapWow64AlternatePath(path, false, &alternate) && IsExistingFile(alternate));
+}
+
 bool CFileReferenceJudge::LeadingPartIsFile(const CString& path, CString* part)
 {
     for (int blank = path.ReverseFind(' '); blank > 0; blank = path.Left(blank).ReverseFind(' ')) {
@@ -169,9 +209,7 @@ bool CFileReferenceJudge::LeadingPartIsFile(const CString& path, CString* part)
         leading.TrimRight();
         if (leading.GetLength() <= 3)
             break;
-        CString alternate;
-        if (IsExistingFile(leading) ||
-            (m_wow64 && MapWow64AlternatePath(leading, false, &alternate) && IsExistingFile(alternate))) {
+        if (IsExistingFileHereOrWow64(leading)) {
             if (part)
                 *part = leading;
             return true;
@@ -191,6 +229,30 @@ FILE_STATE CFileReferenceJudge::JudgeLocalPath(const CString& path, CString* res
         return FILE_STATE_PRESENT;
     // The whole text names nothing: it may be a file followed by its arguments.
     return LeadingPartIsFile(path, resolved) ? FILE_STATE_PRESENT : FILE_STATE_MISSING;
+}
+
+FILE_STATE CFileReferenceJudge::JudgeReferencePath(const CString& path)
+{
+    const FILE_STATE answer = JudgeLocalPath(path);
+    return answer == FILE_STATE_MISSING && NamesProgramWithoutExtension(path) ? FILE_STATE_UNKNOWN : answer;
+}
+
+bool CFileReferenceJudge::NamesProgramWithoutExtension(const CString& path)
+{
+    CString text(path);
+    text.TrimRight();
+    // The whole text first, then each leading part that ends before a blank: "c:\my tools\run
+    // -q" may start c:\my.exe, "c:\my tools\run.exe" or "c:\my tools\run -q.exe".
+    for (int end = text.GetLength(); end > 3; end = text.Left(end).ReverseFind(' ')) {
+        CString part = text.Left(end);
+        part.TrimRight();
+        if (part.GetLength() <= 3 || !HasNoExtension(part))
+            continue;
+        for (const CString& extension : m_executableExtensions)
+            if (IsExistingFileHereOrWow64(part + extension))
+                return true;
+    }
+    return false;
 }
 
 FILE_STATE CFileReferenceJudge::JudgeRelative(const CString& name, CString* resolved)

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <map>
+#include <vector>
 
 #include "AfxString.h"
 #include "PathVariables.h"
@@ -43,6 +44,16 @@ public:
     // given, receives the leading part that was found.
     FILE_STATE JudgeLocalPath(const CString& path, CString* resolved = nullptr);
 
+    // JudgeLocalPath for a text that may or may not be a command: a path that is missing as
+    // written but names a program the way Windows runs one, without its extension ("c:\dir\tool"
+    // or "c:\dir\tool /min" beside c:\dir\tool.exe), cannot be told (FILE_STATE_UNKNOWN).
+    FILE_STATE JudgeReferencePath(const CString& path);
+
+    // Whether the path, or a leading part of it that ends just before a blank, has no extension
+    // and names a file once an executable extension (those of PATHEXT) is added, here or at its
+    // WOW64 location: the program that Windows starts for such a command.
+    bool NamesProgramWithoutExtension(const CString& path);
+
     // Looks a file up the way registry entries name it: quotes stripped, tokens expanded, then
     // the text as it is, after the Windows folder, after the Windows folder's "System"
     // subfolder, after the system folder, and finally with "file:///" removed. TRUE when found;
@@ -74,12 +85,14 @@ private:
     bool LeadingPartIsFile(const CString& path, CString* part);
     bool IsFixedDrive(char drive);
     FILE_STATE JudgeRelative(const CString& name, CString* resolved);
+    bool IsExistingFileHereOrWow64(const CString& path);
 
     CPathVariables& m_variables;
     std::map<CString, PathAnswer> m_answers;
     std::map<char, bool> m_fixedDrives;
     CString m_windowsFolder;  // with one trailing backslash
     CString m_systemFolder;   // with one trailing backslash
+    std::vector<CString> m_executableExtensions;  // lower case, each with its dot
     BOOL m_wow64 = FALSE;
     unsigned m_probes = 0;
 };

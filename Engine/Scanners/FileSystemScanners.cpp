@@ -5,6 +5,7 @@
 #include <shellapi.h>
 
 #include "AfxFileFind.h"
+#include "Scanners/FolderFiles.h"
 #include "Scanners/ShortcutReader.h"
 
 namespace {
@@ -23,15 +24,17 @@ bool HasShortcutExtension(const CString& name)
 }
 
 // A temporary file is only worth reporting when it could be deleted: it opens for reading and
-// writing. Folders, files in use and read-only files do not.
-bool OpensForWriting(const char* path)
+// writing (folders, files in use and read-only files do not), and it lies in the walked folder
+// itself, not behind a link that leads elsewhere.
+bool IsDeletableJunk(const CFolderFiles& folder, const char* path)
 {
     HANDLE file = ::CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
+    const bool inFolder = folder.HoldsOpened(file, path);
     ::CloseHandle(file);
-    return true;
+    return inFolder;
 }
 
 } // namespace
@@ -42,14 +45,18 @@ int CVexaEngineProcess::ScanFolder(const char* folder, int shortcutMode)
         return 1;
     if (shortcutMode) {
         CShortcutReader reader;
-        WalkFolder(folder, &reader);
+        WalkFolder(folder, &reader, nullptr);
     } else {
-        WalkFolder(folder, nullptr);
+        // The repair deletes only files that lie in a folder the scan walked.
+        m_walkedJunkFolders.push_back(folder);
+        const CFolderFiles junkFolder(folder);
+        WalkFolder(folder, nullptr, &junkFolder);
     }
     return 1;
 }
 
-void CVexaEngineProcess::WalkFolder(const CString& folder, CShortcutReader* shortcutReader)
+void CVexaEngineProcess::WalkFolder(const CString& folder, CShortcutReader* shortcutReader,
+                                    const CFolderFiles* junkFolder)
 {
     CString pattern(folder);
     pattern.Trim();
@@ -68,11 +75,11 @@ void CVexaEngineProcess::WalkFolder(const CString& folder, CShortcutReader* shor
         // A junction or symbolic link may lead back up the tree: it is looked at as an entry
         // but never entered.
         if (finder.IsDirectory() && !finder.IsReparsePoint())
-            WalkFolder(path, shortcutReader);
+            WalkFolder(path, shortcutReader, junkFolder);
         if (shortcutReader)
             ExamineShortcutEntry(finder, path, *shortcutReader);
-        else
-            ExamineJunkEntry(finder, path);
+        else if (junkFolder)
+            ExamineJunkEntry(finder, path, *junkFolder);
     }
 }
 
@@ -95,7 +102,7 @@ void CVexaEngineProcess::ExamineShortcutEntry(const CFileFind& entry, const CStr
         m_status->ReportItem(path, SCAN_SRC, 0, 0);
 }
 
-void CVexaEngineProcess::ExamineJunkEntry(const CFileFind& entry, const CString& path)
+void CVexaEngineProcess::ExamineJunkEntry(const CFileFind& entry, const CString& path, const CFolderFiles& junkFolder)
 {
     if (m_activityCounter > kActivityThreshold) {
         ReportActivity(path, "TPF");
@@ -106,13 +113,31 @@ void CVexaEngineProcess::ExamineJunkEntry(const CFileFind& entry, const CString&
 
     // The attribute is tested too: a process with backup rights (or Wine run by root) opens a
     // read-only file for writing all the same, and the repair must still leave it alone.
-    if (entry.IsReadOnly() || !OpensForWriting(path))
+    if (entry.IsReadOnly() || entry.IsReparsePoint() || !IsDeletableJunk(junkFolder, path))
         return;
     if (m_status)
         m_status->ReportItem(path, SCAN_TPF, 0, 0);
     m_junkKilobytes += static_cast<double>(entry.GetLength()) / 1024.0;
     if (m_activityCounter > kSizeRowThreshold && m_status)
         m_status->ReportItem(FormatSizeText(m_junkKilobytes + m_recycleBinKilobytes), SCAN_TPF, -1, 0);
+}
+
+void CVexaEngineProcess::CheckShortcutItem(const CString& item)
+{
+    // Only a shortcut that lies where its path says is judged: under Wine a link to another file
+    // looks like a plain one, and deleting it would delete the file it points to.
+    const int slash = item.ReverseFind('\\');
+    if (slash <= 0 || !CFolderFiles(item.Left(slash)).Holds(item))
+        return;
+    CFileFind finder;
+    if (!finder.FindFile(item))
+        return;
+    finder.FindNextFile();
+    if (finder.IsDirectory())
+        return;
+    if (!m_recheckLists.shortcuts)
+        m_recheckLists.shortcuts = std::make_unique<CShortcutReader>();
+    ExamineShortcutEntry(finder, item, *m_recheckLists.shortcuts);
 }
 
 int CVexaEngineProcess::IsShortcutValid(const char* shortcutPath)

@@ -71,17 +71,42 @@ void CVexaEngineProcess::CheckHelpFileList(HKEY list, const char* listPath)
 {
     CRegistryValueEnum values(list);
     CRegistryValue value;
-    while (KeepRunning() && values.Next(&value)) {
-        if (!value.HasData())
+    while (KeepRunning() && values.Next(&value))
+        CheckHelpFile(listPath, value);
+}
+
+void CVexaEngineProcess::CheckHelpFile(const char* listPath, const CRegistryValue& value)
+{
+    if (!value.HasData())
+        return;
+    ReportProgress(PROGRESS_STEP);
+    // The value name is the help file, the text the folder that holds it.
+    CString folder = value.Text().MakeLower();
+    const CString fileName = CString(value.Name).MakeLower();
+    folder.TrimRight('\\');
+    if (!folder.IsEmpty() && !fileName.IsEmpty() && JudgeFileReference(folder + "\\" + fileName) == FILE_STATE_MISSING)
+        ReportRegistryFinding(HKEY_LOCAL_MACHINE, listPath, fileName, SCAN_HLP);
+    ReportActivity(CString(listPath) + "\\" + fileName, "HLP");
+}
+
+void CVexaEngineProcess::CheckHelpItem(const CString& item)
+{
+    _REGISTRY_ITEM entry;
+    if (!SplitRegistryItem(item, &entry) || entry.Root != HKEY_LOCAL_MACHINE)
+        return;
+    CString className;
+    if (!entry.IsValue) {
+        if (ChildKeyName(entry.KeyPath, kHelpClassesKey, &className))
+            CheckHelpClass(className);
+        return;
+    }
+    for (const char* listPath : kHelpFileLists) {
+        if (entry.KeyPath.CompareNoCase(listPath) != 0)
             continue;
-        ReportProgress(PROGRESS_STEP);
-        // The value name is the help file, the text the folder that holds it.
-        CString folder = value.Text().MakeLower();
-        const CString fileName = CString(value.Name).MakeLower();
-        folder.TrimRight('\\');
-        if (!folder.IsEmpty() && !fileName.IsEmpty() &&
-            JudgeFileReference(folder + "\\" + fileName) == FILE_STATE_MISSING)
-            ReportRegistryFinding(HKEY_LOCAL_MACHINE, listPath, fileName, SCAN_HLP);
-        ReportActivity(CString(listPath) + "\\" + fileName, "HLP");
+        CRegistryKey list;
+        CRegistryValue value;
+        if (list.Open(HKEY_LOCAL_MACHINE, listPath, KEY_READ) == ERROR_SUCCESS &&
+            ReadRegistryValue(list, entry.ValueName, &value) == ERROR_SUCCESS)
+            CheckHelpFile(listPath, value);
     }
 }

@@ -4,6 +4,7 @@
 
 #include "Registry/RegistryEnum.h"
 #include "Registry/RegistryKey.h"
+#include "Registry/RegistryPath.h"
 
 namespace {
 
@@ -45,25 +46,38 @@ void CVexaEngineProcess::ScanSoundEvents()
 
     CRegistrySubkeyEnum labelNames(labels);
     CString label;
-    while (KeepRunning() && labelNames.Next(&label)) {
-        const CString labelPath = CString(kEventLabelsKey) + "\\" + label;
-        CRegistryKey labelKey;
-        if (labelKey.Open(HKEY_CURRENT_USER, labelPath, KEY_QUERY_VALUE) != ERROR_SUCCESS)
+    while (KeepRunning() && labelNames.Next(&label))
+        CheckSoundLabel(label);
+}
+
+void CVexaEngineProcess::CheckSoundLabel(const CString& label)
+{
+    const CString labelPath = CString(kEventLabelsKey) + "\\" + label;
+    CRegistryKey labelKey;
+    if (labelKey.Open(HKEY_CURRENT_USER, labelPath, KEY_QUERY_VALUE) != ERROR_SUCCESS)
+        return;
+    CRegistryValueEnum values(labelKey);
+    CRegistryValue value;
+    while (KeepRunning() && values.Next(&value)) {
+        if (!value.HasData())
             continue;
-        CRegistryValueEnum values(labelKey);
-        CRegistryValue value;
-        while (KeepRunning() && values.Next(&value)) {
-            if (!value.HasData())
-                continue;
-            ReportProgress(PROGRESS_STEP);
-            CString text = value.Text();
-            text.MakeLower();
-            text.Trim('"');
-            const CString file = IndirectResourceFile(text);
-            if (CString(value.Name).MakeLower() == kDisplayFileValue && !file.IsEmpty() &&
-                JudgeFileReference(file) == FILE_STATE_MISSING && CanWriteRegistryKey(kCurrentUserRoot, labelPath))
-                ReportFinding(CString(kCurrentUserRoot) + "\\" + labelPath, SCAN_SAE);
-            ReportScanActivity(labelPath, "SAE");
-        }
+        ReportProgress(PROGRESS_STEP);
+        CString text = value.Text();
+        text.MakeLower();
+        text.Trim('"');
+        const CString file = IndirectResourceFile(text);
+        if (CString(value.Name).MakeLower() == kDisplayFileValue && !file.IsEmpty() &&
+            JudgeFileReference(file) == FILE_STATE_MISSING && CanWriteRegistryKey(kCurrentUserRoot, labelPath))
+            ReportFinding(CString(kCurrentUserRoot) + "\\" + labelPath, SCAN_SAE);
+        ReportScanActivity(labelPath, "SAE");
     }
+}
+
+void CVexaEngineProcess::CheckSoundEventItem(const CString& item)
+{
+    _REGISTRY_ITEM entry;
+    CString label;
+    if (SplitRegistryItem(item, &entry) && !entry.IsValue && entry.Root == HKEY_CURRENT_USER &&
+        ChildKeyName(entry.KeyPath, kEventLabelsKey, &label))
+        CheckSoundLabel(label);
 }

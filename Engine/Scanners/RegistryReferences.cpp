@@ -123,15 +123,16 @@ int CVexaEngineProcess::CheckValueReferences(CString text)
     switch (ReferencePathFromText(text, &path)) {
     case REFERENCE_FILE:
         // Only a path on a local fixed drive that is not there, not at its WOW64 location
-        // either, and not a file followed by arguments, counts as missing.
-        return m_fileReferences.JudgeLocalPath(path) == FILE_STATE_MISSING ? 0 : 1;
+        // either, not a file followed by arguments, and not a program named without its
+        // extension (the text may be a command), counts as missing.
+        return m_fileReferences.JudgeReferencePath(path) == FILE_STATE_MISSING ? 0 : 1;
     case REFERENCE_SHELL_PATH: {
         // A text the shell cannot parse may name anything: that is no finding. Only a text that
         // parses to a file-system path that is not there is one.
         CString resolved;
         if (!ResolveShellPath(path, &resolved) || resolved.IsEmpty())
             return 1;
-        return m_fileReferences.JudgeLocalPath(resolved) == FILE_STATE_MISSING ? 0 : 1;
+        return m_fileReferences.JudgeReferencePath(resolved) == FILE_STATE_MISSING ? 0 : 1;
     }
     case REFERENCE_NO_FILE:
     default:
@@ -185,8 +186,8 @@ void CVexaEngineProcess::CheckOpenedKeyReferences(HKEY key, const CString& keyNa
     if (m_wow64 && walkMode == WALK_FILE_REFERENCES && keyPath.Find(kMachineClasses) >= 0)
         return;
 
-    CString rootName, rest;
     if (walkMode == WALK_EMPTY_KEYS) {
+        CString rootName, rest;
         KeyInformation information;
         if (!information.Query(key))
             return;
@@ -227,21 +228,80 @@ void CVexaEngineProcess::CheckOpenedKeyReferences(HKEY key, const CString& keyNa
             continue;
         }
 
-        const CString displayName = value.Name.IsEmpty() ? CString(kDefaultValueName) : value.Name;
-        // The shown text is built only when it will be shown.
-        ReportScanActivity(IsActivityDue() ? CString(keyPath + "\\" + displayName) : CString(), "FPR");
-        // Only text data can name a file: every other type turns into a "dword:" or
-        // "hexvalueinreg--" text (or none), which is never judged.
-        if (value.Type != REG_SZ || !MayNameLocalPath(value))
-            continue;
-        FormatValueText(value.Type, value.Data.data(), value.Length, &text);
-        ExpandPathVariables(text);
-        if (text.Find("dword:") >= 0 || text.Find("hexvalueinreg--") >= 0)
-            continue;
-        if (CheckValueReferences(text) != 0)
-            continue;
-        SplitKeyPath(keyPath, &rootName, &rest);
-        if (CanWriteRegistryKey(rootName, rest))
-            ReportFinding(keyPath + ITEM_VALUE_SEPARATOR + displayName, SCAN_FPR);
+        CheckFileReferenceValue(keyPath, value);
     }
+}
+
+void CVexaEngineProcess::CheckFileReferenceValue(const CString& keyPath, const CRegistryValue& value)
+{
+    const CString displayName = value.Name.IsEmpty() ? CString(kDefaultValueName) : value.Name;
+    // The shown text is built only when it will be shown.
+    ReportScanActivity(IsActivityDue() ? CString(keyPath + "\\" + displayName) : CString(), "FPR");
+    // Only text data can name a file: every other type turns into a "dword:" or
+    // "hexvalueinreg--" text (or none), which is never judged.
+    if (value.Type != REG_SZ || !MayNameLocalPath(value))
+        return;
+    CString text;
+    FormatValueText(value.Type, value.Data.data(), value.Length, &text);
+    ExpandPathVariables(text);
+    if (text.Find("dword:") >= 0 || text.Find("hexvalueinreg--") >= 0)
+        return;
+    if (CheckValueReferences(text) != 0)
+        return;
+    CString rootName, rest;
+    SplitKeyPath(keyPath, &rootName, &rest);
+    if (CanWriteRegistryKey(rootName, rest))
+        ReportFinding(keyPath + ITEM_VALUE_SEPARATOR + displayName, SCAN_FPR);
+}
+
+bool CVexaEngineProcess::IsWalkedForFileReferences(const CString& keyPath) const
+{
+    // The three trees the file-reference scan walks; the current user's hive is part of
+    // HKEY_USERS.
+    static const char* const kTrees[] = {"HKEY_USERS\\", "HKEY_CURRENT_USER\\", "HKEY_LOCAL_MACHINE\\SOFTWARE\\",
+                                         "HKEY_LOCAL_MACHINE\\System\\"};
+    bool walked = false;
+    for (const char* tree : kTrees) {
+        const int length = static_cast<int>(std::strlen(tree));
+        walked = walked || (keyPath.GetLength() > length && keyPath.Left(length).CompareNoCase(tree) == 0);
+    }
+    if (!walked || !m_wow64)
+        return walked;
+    // Under WOW64 the walk neither enters the 32-bit mirrors nor judges the machine's classes.
+    return !ContainsNoCase(keyPath, kWow64Node) && keyPath.Find(kMachineClasses) < 0;
+}
+
+void CVexaEngineProcess::CheckFileReferenceItem(const CString& item)
+{
+    _REGISTRY_ITEM entry;
+    if (!SplitRegistryItem(item, &entry) || !entry.IsValue)
+        return;
+    const CString keyPath = MakeKeyItem(entry.Root, entry.KeyPath);
+    if (!IsWalkedForFileReferences(keyPath))
+        return;
+    CRegistryKey key;
+    if (key.Open(entry.Root, entry.KeyPath, KEY_QUERY_VALUE) != ERROR_SUCCESS)
+        return;
+    // The value the repair would delete: "(Default)" is the unnamed value where the key has one.
+    CRegistryValue value;
+    const bool unnamed = entry.ValueName.CompareNoCase(kDefaultValueName) == 0 &&
+                         ReadRegistryValue(key, "", &value) == ERROR_SUCCESS;
+    if (unnamed || ReadRegistryValue(key, entry.ValueName, &value) == ERROR_SUCCESS)
+        CheckFileReferenceValue(keyPath, value);
+}
+
+void CVexaEngineProcess::CheckEmptyKeyItem(const CString& item)
+{
+    _REGISTRY_ITEM entry;
+    if (!SplitRegistryItem(item, &entry) || entry.IsValue ||
+        (entry.Root != HKEY_USERS && entry.Root != HKEY_CURRENT_USER))
+        return;
+    // The key itself is looked at, never its parent's list: a key that gained a value or a
+    // subkey since the scan is no longer empty.
+    CRegistryKey key;
+    if (key.Open(entry.Root, entry.KeyPath, KEY_QUERY_VALUE) != ERROR_SUCCESS)
+        return;
+    const int slash = entry.KeyPath.ReverseFind('\\');
+    CheckOpenedKeyReferences(key, entry.KeyPath.Mid(slash + 1), MakeKeyItem(entry.Root, entry.KeyPath),
+                             WALK_EMPTY_KEYS);
 }

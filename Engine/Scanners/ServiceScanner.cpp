@@ -42,6 +42,16 @@ void CVexaEngineProcess::ScanServices()
     }
 }
 
+void CVexaEngineProcess::CheckServiceItem(const CString& item)
+{
+    _REGISTRY_ITEM entry;
+    CString serviceName;
+    const CString windowsFolder = WindowsFolder();
+    if (SplitRegistryItem(item, &entry) && !entry.IsValue && entry.Root == HKEY_LOCAL_MACHINE &&
+        ChildKeyName(entry.KeyPath, kServicesKey, &serviceName) && !windowsFolder.IsEmpty())
+        CheckServiceImage(serviceName, windowsFolder);
+}
+
 void CVexaEngineProcess::CheckServiceImage(const CString& serviceName, const CString& windowsFolder)
 {
     const CString servicePath = CString(kServicesKey) + "\\" + serviceName;

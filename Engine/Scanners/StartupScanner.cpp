@@ -78,20 +78,38 @@ void CVexaEngineProcess::CheckRunValues(HKEY root, const CString& keyPath)
         return;
     CRegistryValueEnum values(runKey);
     CRegistryValue value;
-    while (KeepRunning() && values.Next(&value)) {
-        if (!value.HasData())
-            continue;
-        const CString text = RunValueText(value.Text());
-        bool broken = text.IsEmpty();
-        if (!broken) {
-            const CString program = ProgramPathBeforeExe(text);
-            broken = !program.IsEmpty() && JudgeFileReference(program) == FILE_STATE_MISSING;
-        }
-        if (broken)
-            ReportRegistryFinding(root == HKEY_CURRENT_USER ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE, keyPath,
-                                  value.Name, SCAN_SUI);
-        ReportActivity(keyPath, "SUI");
+    while (KeepRunning() && values.Next(&value))
+        CheckRunValue(root, keyPath, value);
+}
+
+void CVexaEngineProcess::CheckRunValue(HKEY root, const CString& keyPath, const CRegistryValue& value)
+{
+    if (!value.HasData())
+        return;
+    const CString text = RunValueText(value.Text());
+    bool broken = text.IsEmpty();
+    if (!broken) {
+        const CString program = ProgramPathBeforeExe(text);
+        broken = !program.IsEmpty() && JudgeFileReference(program) == FILE_STATE_MISSING;
     }
+    if (broken)
+        ReportRegistryFinding(root == HKEY_CURRENT_USER ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE, keyPath, value.Name,
+                              SCAN_SUI);
+    ReportActivity(keyPath, "SUI");
+}
+
+bool CVexaEngineProcess::GetMenuOrderFolders(std::vector<CString>* folders)
+{
+    folders->clear();
+    for (const char* variable : kMenuFolders) {
+        CString folder(variable);
+        if (ExpandPathVariables(folder))
+            folders->push_back(folder);
+    }
+    CString startMenu("%StartMenu%");
+    if (ExpandPathVariables(startMenu))
+        folders->push_back(startMenu + "\\Programs");
+    return folders->size() == sizeof(kMenuFolders) / sizeof(kMenuFolders[0]) + 1;
 }
 
 void CVexaEngineProcess::CheckMenuOrderStore(const char* storePath)
@@ -103,36 +121,55 @@ void CVexaEngineProcess::CheckMenuOrderStore(const char* storePath)
     ReadSubkeyNames(store, &entries);
     store.Close();
 
-    std::vector<CString> folders;
-    for (const char* variable : kMenuFolders) {
-        CString folder(variable);
-        if (ExpandPathVariables(folder))
-            folders.push_back(folder);
-    }
-    CString startMenu("%StartMenu%");
-    if (ExpandPathVariables(startMenu))
-        folders.push_back(startMenu + "\\Programs");
     // Without every folder an entry may live in, none can be said to be missing.
-    if (folders.size() != sizeof(kMenuFolders) / sizeof(kMenuFolders[0]) + 1)
+    std::vector<CString> folders;
+    if (!GetMenuOrderFolders(&folders))
         return;
-    const CString& programFiles = folders[0];
-    const CString& commonProgramFiles = folders[1];
-
     for (const CString& entry : entries) {
         if (!KeepRunning())
             return;
-        ReportActivity(CString(storePath) + "\\" + entry, "SUI");
-        bool present = false, unsure = false;
-        for (const CString& folder : folders) {
-            const FILE_STATE state = m_fileReferences.ProbePath(folder + "\\" + entry);
-            present = state == FILE_STATE_PRESENT;
-            unsure = unsure || state == FILE_STATE_UNKNOWN;
-            if (present)
-                break;
-        }
-        // Under WOW64 the program folders have a second, 32-bit location.
-        present = present || FileExists(programFiles + "\\" + entry) || FileExists(commonProgramFiles + "\\" + entry);
-        if (!present && !unsure)
-            ReportRegistryFinding(HKEY_CURRENT_USER, CString(storePath) + "\\" + entry, nullptr, SCAN_SUI);
+        CheckMenuOrderEntry(storePath, entry, folders);
     }
+}
+
+void CVexaEngineProcess::CheckMenuOrderEntry(const char* storePath, const CString& entry,
+                                             const std::vector<CString>& folders)
+{
+    ReportActivity(CString(storePath) + "\\" + entry, "SUI");
+    bool present = false, unsure = false;
+    for (const CString& folder : folders) {
+        const FILE_STATE state = m_fileReferences.ProbePath(folder + "\\" + entry);
+        present = state == FILE_STATE_PRESENT;
+        unsure = unsure || state == FILE_STATE_UNKNOWN;
+        if (present)
+            break;
+    }
+    // Under WOW64 the program folders (the first two) have a second, 32-bit location.
+    present = present || FileExists(folders[0] + "\\" + entry) || FileExists(folders[1] + "\\" + entry);
+    if (!present && !unsure)
+        ReportRegistryFinding(HKEY_CURRENT_USER, CString(storePath) + "\\" + entry, nullptr, SCAN_SUI);
+}
+
+void CVexaEngineProcess::CheckStartupItem(const CString& item)
+{
+    _REGISTRY_ITEM entry;
+    if (!SplitRegistryItem(item, &entry))
+        return;
+    if (entry.IsValue) {
+        for (const auto& runKey : kRunKeys) {
+            if (entry.Root != runKey.root || entry.KeyPath.CompareNoCase(runKey.path) != 0)
+                continue;
+            CRegistryKey key;
+            CRegistryValue value;
+            if (key.Open(entry.Root, runKey.path, KEY_READ) == ERROR_SUCCESS &&
+                ReadRegistryValue(key, entry.ValueName, &value) == ERROR_SUCCESS)
+                CheckRunValue(entry.Root, runKey.path, value);
+        }
+        return;
+    }
+    CString name;
+    std::vector<CString> folders;
+    for (const char* store : kMenuOrderStores)
+        if (entry.Root == HKEY_CURRENT_USER && ChildKeyName(entry.KeyPath, store, &name) && GetMenuOrderFolders(&folders))
+            CheckMenuOrderEntry(store, name, folders);
 }

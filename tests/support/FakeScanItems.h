@@ -1,5 +1,6 @@
-// A found-item container holding a fixed list of items, some of them excluded, for the engine's
-// cursor walks.
+// A found-item container holding a fixed list of items, each with its category and the answer the
+// program's container gives for it (FALSE: repair it; ITEM_KEPT, ITEM_NEXT_TO_KEPT, ...), for the
+// engine's cursor walks.
 #pragma once
 
 #include <string>
@@ -12,7 +13,8 @@ class CFakeScanItems : public CAbstractScanItemsInfo
 public:
     struct Item {
         std::string text;
-        bool ignored;
+        BOOL kept = FALSE;
+        int category = SCAN_FPR;
     };
     explicit CFakeScanItems(std::vector<Item> items) : m_items(std::move(items)) {}
 
@@ -23,8 +25,8 @@ public:
     }
     BOOL MoveNext() override { return ++m_current < m_items.size(); }
     const char* GetCurrentItem() override { return m_items.at(m_current).text.c_str(); }
-    BOOL IsCurrentItemIgnored() override { return m_items.at(m_current).ignored; }
-    int GetCurrentCategory() override { return SCAN_FPR; }
+    BOOL IsCurrentItemIgnored() override { return m_items.at(m_current).kept; }
+    int GetCurrentCategory() override { return m_items.at(m_current).category; }
 
     void Clear() override {}
     int AddItem(CString, int, int, INT_PTR) override { return 0; }

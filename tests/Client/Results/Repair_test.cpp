@@ -25,21 +25,24 @@ const char kAppPaths[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Path
 const char kMissing[] = "C:\\KelvaraMissing\\";
 
 
+// Classes below HKEY_CLASSES_ROOT whose server library is missing.
 std::string FixtureKey(int i)
 {
-    return "Software\\Fixture\\Class" + std::to_string(i);
+    return "CLSID\\KelvaraClass" + std::to_string(i);
 }
 
 std::string FixtureItem(int i)
 {
-    return "HKEY_CURRENT_USER\\" + FixtureKey(i);
+    return "HKEY_CLASSES_ROOT\\" + FixtureKey(i);
 }
 
-// Keys for a repair that needs no scan: each holds a value, so a deleted one is plainly gone.
+// Keys for a repair that needs no scan, broken as the ActiveX scan finds them: the repair looks
+// at each again before it deletes it.
 void AddFixtureKeys(int count)
 {
     for (int i = 0; i < count; ++i)
-        ASSERT_TRUE(WriteRegString(HKEY_CURRENT_USER, FixtureKey(i).c_str(), "InprocServer32", "C:\\gone.dll"));
+        ASSERT_TRUE(WriteRegString(HKEY_CLASSES_ROOT, (FixtureKey(i) + "\\InprocServer32").c_str(), "",
+                                   (std::string(kMissing) + "gone.dll").c_str()));
 }
 
 std::vector<std::pair<DWORD, std::string>> FixtureFindings(int count)
@@ -169,7 +172,7 @@ TEST_F(ResultsTest, ARepairWithoutItsBackupIsRefusedAndCountsNothing)
 
     ASSERT_TRUE(RepairAndWait());
     for (int i = 0; i < 3; ++i)
-        EXPECT_TRUE(RegKeyExists(HKEY_CURRENT_USER, FixtureKey(i).c_str())) << i;
+        EXPECT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, FixtureKey(i).c_str())) << i;
     const std::string refused =
         "The repair was not carried out: its registry backup could not be written. Nothing was deleted.";
     EXPECT_EQ(std::vector<std::string>{ refused }, CMessageBoxRecorder::Texts());
@@ -191,9 +194,9 @@ TEST_F(ResultsTest, ARepairWithoutItsBackupIsRefusedAndCountsNothing)
     CMessageBoxRecorder::ClearTexts();
     ASSERT_TRUE(RepairAndWait());
     EXPECT_TRUE(CMessageBoxRecorder::Texts().empty());
-    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, FixtureKey(0).c_str()));
-    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, FixtureKey(1).c_str()));
-    EXPECT_TRUE(RegKeyExists(HKEY_CURRENT_USER, FixtureKey(2).c_str()));
+    EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, FixtureKey(0).c_str()));
+    EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, FixtureKey(1).c_str()));
+    EXPECT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, FixtureKey(2).c_str()));
     EXPECT_EQ(2u, ReadSetting("LastActXCln"));
     EXPECT_EQ(11u, ReadSetting("LastTotalClnCnt"));
 }
@@ -235,8 +238,8 @@ TEST_F(ResultsTest, EntriesTheBackupCannotHoldAreLeftAloneAndSaySo)
 {
     AddFixtureKeys(3);
     // A key below the first that may not be read: the backup cannot hold the first whole.
-    ASSERT_TRUE(WriteRegString(HKEY_CURRENT_USER, (FixtureKey(0) + "\\Locked").c_str(), "v", "x"));
-    CDeniedKey locked(HKEY_CURRENT_USER, (FixtureKey(0) + "\\Locked").c_str(), "KR");
+    ASSERT_TRUE(WriteRegString(HKEY_CLASSES_ROOT, (FixtureKey(0) + "\\Locked").c_str(), "v", "x"));
+    CDeniedKey locked(HKEY_CLASSES_ROOT, (FixtureKey(0) + "\\Locked").c_str(), "KR");
     ASSERT_TRUE(locked.IsActive());
     std::vector<std::pair<DWORD, std::string>> findings = FixtureFindings(3);
     // The same key once more, in other letters: still one entry, left alone as one.
@@ -247,8 +250,8 @@ TEST_F(ResultsTest, EntriesTheBackupCannotHoldAreLeftAloneAndSaySo)
     ASSERT_EQ(3, Tree().GetTotalEntries());
 
     ASSERT_TRUE(RepairAndWait());
-    EXPECT_TRUE(RegKeyExists(HKEY_CURRENT_USER, FixtureKey(0).c_str()));
-    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, FixtureKey(1).c_str()));
+    EXPECT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, FixtureKey(0).c_str()));
+    EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, FixtureKey(1).c_str()));
     EXPECT_EQ(std::vector<std::string>{ "Not repaired: 1 of the selected entries, whose registry backup could not "
                                         "be written whole." },
               CMessageBoxRecorder::Texts());
@@ -266,14 +269,14 @@ TEST_F(ResultsTest, TheRepairsOutcomeIsCountedAlikeInTheShortestSlices)
     const int fonts = 70;
     AddFixtureKeys(keys);
     // A key late in the tree that the backup cannot hold whole: left alone, in a later slice.
-    ASSERT_TRUE(WriteRegString(HKEY_CURRENT_USER, (FixtureKey(120) + "\\Locked").c_str(), "v", "x"));
-    CDeniedKey locked(HKEY_CURRENT_USER, (FixtureKey(120) + "\\Locked").c_str(), "KR");
+    ASSERT_TRUE(WriteRegString(HKEY_CLASSES_ROOT, (FixtureKey(120) + "\\Locked").c_str(), "v", "x"));
+    CDeniedKey locked(HKEY_CLASSES_ROOT, (FixtureKey(120) + "\\Locked").c_str(), "KR");
     ASSERT_TRUE(locked.IsActive());
     std::vector<std::pair<DWORD, std::string>> findings = FixtureFindings(keys);
     for (int i = 0; i < fonts; ++i) {
         const std::string name = "Font" + std::to_string(i);
-        ASSERT_TRUE(WriteRegString(HKEY_CURRENT_USER, "Software\\Fixture\\Fonts", name.c_str(), "gone.ttf"));
-        findings.push_back({ SCAN_FNT, "HKEY_CURRENT_USER\\Software\\Fixture\\Fonts\xAC" + name });
+        ASSERT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE, kFonts, name.c_str(), (std::string(kMissing) + "gone.ttf").c_str()));
+        findings.push_back({ SCAN_FNT, std::string("HKEY_LOCAL_MACHINE\\") + kFonts + "\xAC" + name });
     }
     ShowResults(findings);
     for (int i : { 3, 70, 140 })
@@ -281,8 +284,8 @@ TEST_F(ResultsTest, TheRepairsOutcomeIsCountedAlikeInTheShortestSlices)
 
     ASSERT_TRUE(RepairAndWait());
     for (int i : { 3, 70, 120, 140 })
-        EXPECT_TRUE(RegKeyExists(HKEY_CURRENT_USER, FixtureKey(i).c_str())) << i;
-    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, FixtureKey(121).c_str()));
+        EXPECT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, FixtureKey(i).c_str())) << i;
+    EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, FixtureKey(121).c_str()));
     EXPECT_EQ(static_cast<DWORD>(keys - 4), ReadSetting("LastActXCln"));
     EXPECT_EQ(static_cast<DWORD>(fonts), ReadSetting("LastFontCln"));
     EXPECT_EQ(std::to_string(keys + fonts), Text(TestApp().m_summaryPage, IDC_SUMMARY_FOUND));
@@ -304,7 +307,7 @@ TEST_F(ResultsTest, TheRestorePointIsBegunAndEndedWithTheSystemsNumber)
     EXPECT_EQ(std::vector<std::string>{ "The System Restore point could not be set.\nDo you want to repair without it?" },
               CMessageBoxRecorder::Texts());
     EXPECT_FALSE(TestApp().m_pProcess->IsRunning());
-    EXPECT_TRUE(RegKeyExists(HKEY_CURRENT_USER, FixtureKey(0).c_str()));
+    EXPECT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, FixtureKey(0).c_str()));
     EXPECT_TRUE(PartialBackups().empty());
     EXPECT_TRUE(IsEnabled(Results(), IDC_RESULTS_REPAIR));
     ASSERT_EQ(1u, s_restorePointCalls.size());
@@ -317,7 +320,7 @@ TEST_F(ResultsTest, TheRestorePointIsBegunAndEndedWithTheSystemsNumber)
     CMessageBoxRecorder::ClearTexts();
     ASSERT_TRUE(RepairAndWait());
     EXPECT_EQ(1u, CMessageBoxRecorder::Texts().size());
-    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, FixtureKey(0).c_str()));
+    EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, FixtureKey(0).c_str()));
     EXPECT_EQ(2u, s_restorePointCalls.size());
 
     // The system sets it: the point is ended after the repair with the number it gave.
@@ -351,7 +354,7 @@ TEST_F(ResultsTest, TheRestorePointIsBegunAndEndedWithTheSystemsNumber)
     ClickTick(CategoryRow("ActiveX Objects"));
     ASSERT_TRUE(RepairAndWait());
     EXPECT_TRUE(s_restorePointCalls.empty());
-    EXPECT_TRUE(RegKeyExists(HKEY_CURRENT_USER, FixtureKey(0).c_str()));
+    EXPECT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, FixtureKey(0).c_str()));
     EXPECT_EQ(STEP_SUMMARY, TestApp().m_scanPage.GetStep());
 }
 
@@ -412,7 +415,7 @@ TEST_F(ResultsTest, TheScanLogGoesWhereItCanBeWrittenOrTheUserIsTold)
     Results().m_strLogFallbackFolder = m_folder->WriteFile("NotAFolder", "").c_str();
     ASSERT_TRUE(RepairAndWait());
     EXPECT_EQ(std::vector<std::string>{ "The scan log could not be written." }, CMessageBoxRecorder::Texts());
-    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, FixtureKey(0).c_str()));
+    EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, FixtureKey(0).c_str()));
 }
 
 TEST_F(ResultsTest, TheStatisticsPageCountsIgnoredEntriesByTheirLastLabel)
@@ -704,9 +707,9 @@ TEST_F(ResultsTest, AScanForwardedWhileTheResultsOrTheRepairWaitOnTheUserChanges
     AfxSetMessageBoxHandler(recorder);
     ASSERT_TRUE(repaired);
     ASSERT_EQ(1u, g_questions.size());
-    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, FixtureKey(0).c_str()));
+    EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, FixtureKey(0).c_str()));
     for (int i = 1; i < count; ++i)
-        EXPECT_TRUE(RegKeyExists(HKEY_CURRENT_USER, FixtureKey(i).c_str())) << i;
+        EXPECT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, FixtureKey(i).c_str())) << i;
     EXPECT_EQ(1u, ReadSetting("LastActXCln"));
 
     // Once the repair is over, a forwarded scan runs again.

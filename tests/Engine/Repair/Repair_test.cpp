@@ -1,28 +1,46 @@
 // The repair job on a sandboxed registry and a throwaway folder, fed by the program's own
-// found-item container.
+// found-item container: what each category deletes, the second look before each deletion, the
+// user's kept entries, the backup around it, and the file categories.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 #include <shellapi.h>
+#include <shlobj.h>
 #include <shlwapi.h>
+#include <algorithm>
 #include <map>
+#include <set>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "BackupFixture.h"
 #include "EngineProcess.h"
+#include "FakeScanItems.h"
 #include "KeyAccess.h"
 #include "RecordingStatus.h"
 #include "Registry/RegistryManager.h"
 #include "RegistrySandbox.h"
 #include "RegistrySnapshot.h"
 #include "ScanItemsInfo.h"
+#include "Shortcuts.h"
+#include "SymbolicLink.h"
 #include "TempFolder.h"
 
 namespace {
 
 const char kSep[] = "\xAC";
+const char kRun[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+const char kAppPaths[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths";
+const char kFonts[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
+const char kSharedDlls[] = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+const char kUninstall[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+const char kServices[] = "SYSTEM\\CurrentControlSet\\Services";
+const char kHelpClasses[] = "SOFTWARE\\Microsoft\\HTMLHelp\\2.0\\LocalReg\\CLSID";
+const char kHelpFiles[] = "SOFTWARE\\Microsoft\\Windows\\Help";
+const char kEventLabels[] = "AppEvents\\EventLabels";
+const char kMenuOrder[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\MenuOrder\\Start Menu2\\Programs";
 
 class CRepairProcess : public CVexaEngineProcess
 {
@@ -36,8 +54,27 @@ public:
         ::GetExitCodeThread(GetFinishedHandle(), &code);
         return code;
     }
+    // As if the last scan had walked the folder for temporary files.
+    void AddWalkedJunkFolder(const std::string& folder) { m_walkedJunkFolders.push_back(folder.c_str()); }
     using CVexaEngineProcess::GetBackupFolder;
     using CVexaEngineProcess::IsDeletableFilePath;
+    using CVexaEngineProcess::ScheduledScanFolders;
+};
+
+// Collects a scan's findings into the container, as the scanning page does.
+class CCollectingStatus : public CRecordingStatus
+{
+public:
+    explicit CCollectingStatus(CAbstractScanItemsInfo* items) : m_items(items) {}
+    void ReportItem(const char* item, int category, int value, INT_PTR extra) override
+    {
+        CRecordingStatus::ReportItem(item, category, value, extra);
+        if (value == 0)
+            m_items->AddItem(item, category, value, extra);
+    }
+
+private:
+    CAbstractScanItemsInfo* m_items;
 };
 
 // Every key and value below a key, with type and bytes: what a repair and a restore are
@@ -67,7 +104,7 @@ void Snapshot(HKEY parent, const std::string& path, std::map<std::string, std::s
     }
     ::RegCloseKey(key);
     for (const std::string& child : children)
-        Snapshot(parent, path + "\\" + child, out);
+        Snapshot(parent, path.empty() ? child : path + "\\" + child, out);
 }
 
 std::map<std::string, std::string> SnapshotOf(HKEY root, const char* path)
@@ -75,6 +112,64 @@ std::map<std::string, std::string> SnapshotOf(HKEY root, const char* path)
     std::map<std::string, std::string> state;
     Snapshot(root, path, &state);
     return state;
+}
+
+// The whole sandboxed registry, each entry under its item text ("HKEY_USERS\S-1\Key\",
+// "HKEY_USERS\S-1\Key" + separator + value name).
+std::map<std::string, std::string> RegistryState()
+{
+    const std::pair<HKEY, const char*> roots[] = {{HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT"},
+                                                  {HKEY_CURRENT_USER, "HKEY_CURRENT_USER"},
+                                                  {HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE"},
+                                                  {HKEY_USERS, "HKEY_USERS"}};
+    std::map<std::string, std::string> state;
+    for (const auto& root : roots)
+        for (const auto& entry : SnapshotOf(root.first, ""))
+            if (entry.first != "\\")
+                state[std::string(root.second) + "\\" + entry.first] = entry.second;
+    return state;
+}
+
+std::string Lower(std::string text)
+{
+    std::transform(text.begin(), text.end(), text.begin(), [](char ch) { return static_cast<char>(::tolower(ch)); });
+    return text;
+}
+
+// Takes out of a registry state what deleting the item takes: a value, or a key with everything
+// below it (names compared without regard to case, as the registry does). How many entries went.
+size_t EraseItem(std::map<std::string, std::string>* state, const std::string& item)
+{
+    const std::string lower = Lower(item);
+    const bool value = item.find(kSep) != std::string::npos;
+    size_t erased = 0;
+    for (auto it = state->begin(); it != state->end();) {
+        const std::string entry = Lower(it->first);
+        const bool taken = value ? entry == lower
+                                 : entry.compare(0, lower.size() + 1, lower + "\\") == 0 ||
+                                       entry.compare(0, lower.size() + 1, lower + kSep) == 0;
+        it = taken ? (++erased, state->erase(it)) : std::next(it);
+    }
+    return erased;
+}
+
+// The entries of a state that were there before (Wine's shell writes its own defaults into the
+// sandboxed machine key when folders are first asked for).
+std::map<std::string, std::string> Restricted(const std::map<std::string, std::string>& state,
+                                              const std::map<std::string, std::string>& before)
+{
+    std::map<std::string, std::string> restricted;
+    for (const auto& entry : state)
+        if (before.count(entry.first))
+            restricted.insert(entry);
+    return restricted;
+}
+
+std::string CommonProgramsFolder()
+{
+    char folder[MAX_PATH] = {};
+    ::SHGetFolderPathA(nullptr, CSIDL_COMMON_PROGRAMS, nullptr, 0, folder);
+    return folder;
 }
 
 class RepairTest : public ::testing::Test
@@ -99,11 +194,64 @@ protected:
     DWORD Repair()
     {
         CRepairProcess process;
-        if (process.StartRepair(items.get(), &status) != 1)
+        for (const std::string& junkFolder : walkedJunkFolders)
+            process.AddWalkedJunkFolder(junkFolder);
+        return RepairWith(process, items.get());
+    }
+    DWORD RepairWith(CRepairProcess& process, CAbstractScanItemsInfo* container)
+    {
+        if (process.StartRepair(container, &status) != 1)
             return 0xDEAD;
         process.Resume();
         EXPECT_TRUE(status.WaitFinished());
         return process.WaitForResult();
+    }
+    // Runs a scan job of the categories over the folders, its findings into the container.
+    void Scan(CRepairProcess& process, DWORD categories, const std::set<CString>& folders = {},
+              int mode = SCAN_MODE_NORMAL)
+    {
+        CCollectingStatus scanStatus(items.get());
+        ASSERT_EQ(process.StartScan(&folders, categories, &scanStatus, mode), 1);
+        process.Resume();
+        ASSERT_TRUE(scanStatus.WaitFinished());
+        process.WaitForResult();
+    }
+
+    // The items the repair left alone and told of, with the reason given.
+    std::vector<std::string> NotDone(INT_PTR reason) const
+    {
+        std::vector<std::string> texts;
+        for (const StatusEvent& event : status.EventsOf(StatusEvent::Item))
+            if (event.value == ITEM_NOT_DONE && event.extra == reason)
+                texts.push_back(event.text);
+        std::sort(texts.begin(), texts.end());
+        return texts;
+    }
+    size_t NotDoneCount() const
+    {
+        size_t count = 0;
+        for (const StatusEvent& event : status.EventsOf(StatusEvent::Item))
+            count += event.value == ITEM_NOT_DONE ? 1 : 0;
+        return count;
+    }
+
+    // A file of the test's folder that exists, and the path of one that does not.
+    std::string Present(const std::string& relative) { return folder.WriteFile(relative, "x"); }
+    std::string Missing(const std::string& relative) { return folder.PathOf(relative); }
+    // A shortcut whose target is gone.
+    std::string BrokenShortcut(const std::string& relative)
+    {
+        const std::string target = Present(relative + ".target");
+        const std::string path = folder.PathOf(relative);
+        EXPECT_TRUE(WriteShortcut(path, target));
+        ::DeleteFileA(target.c_str());
+        return path;
+    }
+    // A class whose in-process server is missing, as the ActiveX scan finds it.
+    void WriteBrokenClass(const std::string& classKey)
+    {
+        ASSERT_TRUE(WriteRegString(HKEY_CLASSES_ROOT, (classKey + "\\InprocServer32").c_str(), "",
+                                   Missing("gone.dll").c_str()));
     }
 
     std::vector<std::string> BackupFiles() const
@@ -134,68 +282,279 @@ protected:
     std::unique_ptr<CScanItemsInfo> items;
     CRecordingStatus status;
     std::string backupFolder;
+    std::vector<std::string> walkedJunkFolders;
 };
+
+std::vector<std::string> Sorted(std::vector<std::string> texts)
+{
+    std::sort(texts.begin(), texts.end());
+    return texts;
+}
 
 } // namespace
 
-TEST_F(RepairTest, DeletesExactlyWhatEachCategoryNames)
+// Every category's entry as its scan finds it, beside a twin that was fixed since the scan (its
+// program, file, class or library is there again): looked at again, the broken one is deleted
+// exactly as its category deletes, the fixed one stays and is told. Entries at places their
+// category never looks are no findings of it either.
+TEST_F(RepairTest, EachCategoryDeletesWhatItStillFindsAndLeavesWhatWasFixed)
 {
-    const char* base = "Software\\Fixture";
-    struct Fixture {
+    const std::string menuEntry = "KelvaraRepairMenu" + std::to_string(::GetCurrentProcessId());
+    const std::string menuFolder = CommonProgramsFolder() + "\\" + menuEntry;
+    ASSERT_TRUE(::CreateDirectoryA(menuFolder.c_str(), nullptr));
+    struct Row {
         int category;
-        std::string item;            // below HKEY_CURRENT_USER\Software\Fixture
-        std::vector<std::string> gone;  // snapshot entries that must disappear
+        std::function<void()> write;
+        std::string broken, fixed;  // item texts; fixed may be empty
     };
-    // Each case has a key with a subkey, two values and a sibling key.
-    const Fixture fixtures[] = {
-        {SCAN_AXO, "K", {"\\K\\"}},
-        {SCAN_ERK, "K\\Sub", {"\\K\\Sub\\"}},
-        {SCAN_FNT, "K" + std::string(kSep) + "a", {"\\K" + std::string(kSep) + "a"}},
-        {SCAN_SHD, "K" + std::string(kSep) + "b", {"\\K" + std::string(kSep) + "b"}},
-        {SCAN_SUI, "K" + std::string(kSep) + "a", {"\\K" + std::string(kSep) + "a"}},
-        {SCAN_SUI, "K", {"\\K\\"}},
-        {SCAN_FPR, "K" + std::string(kSep) + "b", {"\\K" + std::string(kSep) + "b"}},
-        // Help-file items of the key form are deleted as keys, so the next scan does not find
-        // them again.
-        {SCAN_HLP, "K", {"\\K\\"}},
-        {SCAN_HLP, "K" + std::string(kSep) + "a", {"\\K" + std::string(kSep) + "a"}},
-        {SCAN_SRV, "K\\Sub", {"\\K\\Sub\\"}},
-        {SCAN_ITL, "K\\Sub", {"\\K\\Sub\\"}},
-        // Items of no category are passed over.
-        {0x20, "K", {}},
+    const std::string cu = "HKEY_CURRENT_USER\\", lm = "HKEY_LOCAL_MACHINE\\", cr = "HKEY_CLASSES_ROOT\\",
+                      us = "HKEY_USERS\\";
+    folder.MakeFolder("Desktop");
+    const std::string brokenShortcut = folder.PathOf("Desktop\\broken.lnk");
+    const std::string fixedShortcut = folder.PathOf("Desktop\\fixed.lnk");
+    const std::vector<Row> rows = {
+        {SCAN_SUI,
+         [&] {
+             WriteRegString(HKEY_CURRENT_USER, kRun, "Broken", ("\"" + Missing("tray.exe") + "\" /min").c_str());
+             WriteRegString(HKEY_CURRENT_USER, kRun, "Fixed", ("\"" + Present("tool.exe") + "\" /min").c_str());
+         },
+         cu + kRun + kSep + "Broken", cu + kRun + kSep + "Fixed"},
+        {SCAN_SUI,
+         [&] {
+             CreateRegKey(HKEY_CURRENT_USER, (std::string(kMenuOrder) + "\\KelvaraNowhere").c_str());
+             CreateRegKey(HKEY_CURRENT_USER, (std::string(kMenuOrder) + "\\" + menuEntry).c_str());
+         },
+         cu + kMenuOrder + "\\KelvaraNowhere", cu + kMenuOrder + "\\" + menuEntry},
+        {SCAN_FAS,
+         [&] {
+             WriteRegString(HKEY_CLASSES_ROOT, ".kvbroken", "", "kvbroken.file");
+             WriteRegString(HKEY_CLASSES_ROOT, "kvbroken.file\\shell\\open\\command", "",
+                            ("\"" + Missing("viewer.exe") + "\" \"%1\"").c_str());
+             WriteRegString(HKEY_CLASSES_ROOT, ".kvfixed", "", "kvfixed.file");
+             WriteRegString(HKEY_CLASSES_ROOT, "kvfixed.file\\shell\\open\\command", "",
+                            ("\"" + Present("editor.exe") + "\" \"%1\"").c_str());
+         },
+         cr + ".kvbroken", cr + ".kvfixed"},
+        {SCAN_FNT,
+         [&] {
+             WriteRegString(HKEY_LOCAL_MACHINE, kFonts, "Broken (TrueType)", Missing("broken.ttf").c_str());
+             WriteRegString(HKEY_LOCAL_MACHINE, kFonts, "Fixed (TrueType)", Present("fixed.ttf").c_str());
+         },
+         lm + kFonts + kSep + "Broken (TrueType)", lm + kFonts + kSep + "Fixed (TrueType)"},
+        {SCAN_AXO,
+         [&] {
+             WriteRegString(HKEY_CLASSES_ROOT, "CLSID\\{kv-broken}\\InprocServer32", "", Missing("gone.dll").c_str());
+             WriteRegString(HKEY_CLASSES_ROOT, "CLSID\\{kv-broken}\\InprocServer32", "ThreadingModel", "Both");
+             WriteRegString(HKEY_CLASSES_ROOT, "CLSID\\{kv-fixed}\\InprocServer32", "", Present("server.dll").c_str());
+         },
+         cr + "CLSID\\{kv-broken}", cr + "CLSID\\{kv-fixed}"},
+        {SCAN_AXO,
+         [&] {
+             WriteRegString(HKEY_CLASSES_ROOT, "Kelvara.Orphan\\CLSID", "", "{kv-unregistered}");
+             WriteRegString(HKEY_CLASSES_ROOT, "Kelvara.Orphan", "", "An orphan");
+             WriteRegString(HKEY_CLASSES_ROOT, "Kelvara.Known\\CLSID", "", "{kv-fixed}");
+         },
+         cr + "Kelvara.Orphan", cr + "Kelvara.Known"},
+        {SCAN_SRC,
+         [&] {
+             const std::string gone = Present("Targets\\gone.txt");
+             ASSERT_TRUE(WriteShortcut(brokenShortcut, gone));
+             ::DeleteFileA(gone.c_str());
+             ASSERT_TRUE(WriteShortcut(fixedShortcut, Present("Targets\\here.txt")));
+         },
+         brokenShortcut, fixedShortcut},
+        {SCAN_SRV,
+         [&] {
+             WriteRegString(HKEY_LOCAL_MACHINE, (std::string(kServices) + "\\KvBroken").c_str(), "ImagePath",
+                            ("\"" + Missing("goneservice.exe") + "\" -k").c_str(), REG_EXPAND_SZ);
+             WriteRegString(HKEY_LOCAL_MACHINE, (std::string(kServices) + "\\KvBroken\\Parameters").c_str(), "p", "1");
+             WriteRegString(HKEY_LOCAL_MACHINE, (std::string(kServices) + "\\KvFixed").c_str(), "ImagePath",
+                            Present("service.exe").c_str(), REG_EXPAND_SZ);
+         },
+         lm + kServices + "\\KvBroken", lm + kServices + "\\KvFixed"},
+        {SCAN_APP,
+         [&] {
+             WriteRegString(HKEY_LOCAL_MACHINE, (std::string(kAppPaths) + "\\kvbroken.exe").c_str(), "",
+                            Missing("goneapp.exe").c_str());
+             WriteRegString(HKEY_LOCAL_MACHINE, (std::string(kAppPaths) + "\\kvfixed.exe").c_str(), "",
+                            Present("app.exe").c_str());
+         },
+         lm + kAppPaths + "\\kvbroken.exe", lm + kAppPaths + "\\kvfixed.exe"},
+        {SCAN_SHD,
+         [&] {
+             WriteRegDword(HKEY_LOCAL_MACHINE, kSharedDlls, Missing("shared.dll").c_str(), 2);
+             WriteRegDword(HKEY_LOCAL_MACHINE, kSharedDlls, Present("kept.dll").c_str(), 2);
+         },
+         lm + kSharedDlls + kSep + Missing("shared.dll"), lm + kSharedDlls + kSep + Missing("kept.dll")},
+        {SCAN_UIE,
+         [&] {
+             const std::string broken = std::string(kUninstall) + "\\KvBroken";
+             WriteRegString(HKEY_LOCAL_MACHINE, broken.c_str(), "UninstallString",
+                            ("\"" + Missing("App\\uninst.exe") + "\" /S").c_str());
+             WriteRegString(HKEY_LOCAL_MACHINE, broken.c_str(), "InstallLocation", Missing("App").c_str());
+             WriteRegString(HKEY_LOCAL_MACHINE, (std::string(kUninstall) + "\\KvFixed").c_str(), "UninstallString",
+                            Present("Fixed\\uninst.exe").c_str());
+         },
+         lm + kUninstall + "\\KvBroken", lm + kUninstall + "\\KvFixed"},
+        {SCAN_HLP,
+         [&] {
+             WriteRegString(HKEY_LOCAL_MACHINE, (std::string(kHelpClasses) + "\\{kv-help}\\InprocServer32").c_str(), "",
+                            Missing("gonehelp.dll").c_str());
+             WriteRegString(HKEY_LOCAL_MACHINE, (std::string(kHelpClasses) + "\\{kv-help2}\\InprocServer32").c_str(),
+                            "", Present("help.dll").c_str());
+         },
+         lm + kHelpClasses + "\\{kv-help}", lm + kHelpClasses + "\\{kv-help2}"},
+        {SCAN_HLP,
+         [&] {
+             Present("Help\\here.chm");
+             WriteRegString(HKEY_LOCAL_MACHINE, kHelpFiles, "gone.chm", Missing("Help").c_str());
+             WriteRegString(HKEY_LOCAL_MACHINE, kHelpFiles, "here.chm", Missing("Help").c_str());
+         },
+         lm + kHelpFiles + kSep + "gone.chm", lm + kHelpFiles + kSep + "here.chm"},
+        {SCAN_FPR,
+         [&] {
+             WriteRegString(HKEY_USERS, "S-1\\Software\\Vendor", "Broken", Missing("gonevendor.exe").c_str());
+             WriteRegString(HKEY_USERS, "S-1\\Software\\Vendor", "Fixed", Present("vendor.exe").c_str());
+         },
+         us + "S-1\\Software\\Vendor" + kSep + "Broken", us + "S-1\\Software\\Vendor" + kSep + "Fixed"},
+        {SCAN_ERK,
+         [&] {
+             CreateRegKey(HKEY_USERS, "S-1\\Software\\Empty");
+             WriteRegString(HKEY_USERS, "S-1\\Software\\Filled", "v", "1");
+         },
+         us + "S-1\\Software\\Empty", us + "S-1\\Software\\Filled"},
+        {SCAN_ITL,
+         [&] {
+             WriteRegString(HKEY_CLASSES_ROOT, "Interface\\{kv-i1}\\TypeLib", "", "{kv-unregistered-lib}");
+             WriteRegString(HKEY_CLASSES_ROOT, "Interface\\{kv-i2}\\TypeLib", "", "{kv-lib}");
+             CreateRegKey(HKEY_CLASSES_ROOT, "TypeLib\\{kv-lib}\\1.0");
+         },
+         cr + "Interface\\{kv-i1}", cr + "Interface\\{kv-i2}"},
+        {SCAN_SAE,
+         [&] {
+             WriteRegString(HKEY_CURRENT_USER, (std::string(kEventLabels) + "\\KvBroken").c_str(), "DispFileName",
+                            ("@" + Missing("gonesounds.dll") + ",-700").c_str());
+             WriteRegString(HKEY_CURRENT_USER, (std::string(kEventLabels) + "\\KvFixed").c_str(), "DispFileName",
+                            ("@" + Present("sounds.dll") + ",-700").c_str());
+         },
+         cu + kEventLabels + "\\KvBroken", cu + kEventLabels + "\\KvFixed"},
+        // Broken as they are, but where their categories never look.
+        {SCAN_AXO, [&] { WriteRegString(HKEY_CURRENT_USER, "Software\\Fixture\\K\\InprocServer32", "",
+                                        Missing("elsewhere.dll").c_str()); },
+         "", cu + "Software\\Fixture\\K"},
+        {SCAN_FNT, [&] { WriteRegString(HKEY_LOCAL_MACHINE, "Software\\Fixture", "Font", Missing("x.ttf").c_str()); },
+         "", lm + "Software\\Fixture" + kSep + "Font"},
+        {SCAN_ERK, [&] { CreateRegKey(HKEY_LOCAL_MACHINE, "Software\\Fixture\\Empty"); }, "",
+         lm + "Software\\Fixture\\Empty"},
     };
-    for (const Fixture& fixture : fixtures) {
-        SCOPED_TRACE(std::to_string(fixture.category) + " " + fixture.item);
-        ::SHDeleteKeyA(HKEY_CURRENT_USER, base);
-        WriteRegString(HKEY_CURRENT_USER, "Software\\Fixture\\K", "a", "1");
-        WriteRegDword(HKEY_CURRENT_USER, "Software\\Fixture\\K", "b", 2);
-        WriteRegString(HKEY_CURRENT_USER, "Software\\Fixture\\K\\Sub", "c", "3");
-        WriteRegString(HKEY_CURRENT_USER, "Software\\Fixture\\Sibling", "a", "4");
-        auto expected = SnapshotOf(HKEY_CURRENT_USER, base);
-        for (const std::string& gone : fixture.gone)
-            ASSERT_EQ(expected.erase(base + gone), 1u) << gone;
-        // A deleted key takes its whole subtree with it.
-        for (const std::string& gone : fixture.gone) {
-            if (gone.back() != '\\')
-                continue;
-            const std::string key = base + gone.substr(0, gone.size() - 1);
-            for (auto it = expected.begin(); it != expected.end();)
-                it = it->first.compare(0, key.size() + 1, key + "\\") == 0 ||
-                             it->first.compare(0, key.size() + 1, key + kSep) == 0
-                         ? expected.erase(it)
-                         : std::next(it);
-        }
-
-        items->Clear();
-        items->AddItem(("HKEY_CURRENT_USER\\Software\\Fixture\\" + fixture.item).c_str(), fixture.category, 0, 0);
-        EXPECT_EQ(Repair(), 0u);
-        EXPECT_EQ(SnapshotOf(HKEY_CURRENT_USER, base), expected);
+    std::vector<std::string> fixed;
+    for (const Row& row : rows) {
+        row.write();
+        if (!row.broken.empty())
+            items->AddItem(row.broken.c_str(), row.category, 0, 0);
+        items->AddItem(row.fixed.c_str(), row.category, 0, 0);
+        fixed.push_back(row.fixed);
     }
+    const auto before = RegistryState();
+    auto expected = before;
+    for (const Row& row : rows) {
+        if (!row.broken.empty() && row.category != SCAN_SRC) {
+            EXPECT_GT(EraseItem(&expected, row.broken), 0u) << row.broken;
+        }
+    }
+
+    EXPECT_EQ(Repair(), 0u);
+    ::RemoveDirectoryA(menuFolder.c_str());
+    EXPECT_EQ(Restricted(RegistryState(), before), expected);
+    EXPECT_FALSE(FileExists(brokenShortcut));
+    EXPECT_TRUE(FileExists(fixedShortcut));
+    EXPECT_EQ(NotDone(NOT_DONE_NO_LONGER_BROKEN), Sorted(fixed));
+    EXPECT_EQ(NotDoneCount(), fixed.size());
+}
+
+// The user's answer for each item decides: FALSE repairs it; an entry beside one the user kept
+// stays and is told; every other answer passes the item over without a word.
+TEST_F(RepairTest, KeptEntriesAndTheirNeighboursStay)
+{
+    const std::string key = "HKEY_CURRENT_USER\\Software\\Fixture";
+    const char* names[] = {"Repaired", "Kept", "NextToKept", "OtherAnswer"};
+    for (const char* name : names)
+        ASSERT_TRUE(WriteRegString(HKEY_CURRENT_USER, "Software\\Fixture", name, Missing(name).c_str()));
+    CFakeScanItems fake({{key + kSep + "Repaired", FALSE, SCAN_FPR},
+                         {key + kSep + "Kept", ITEM_KEPT, SCAN_FPR},
+                         {key + kSep + "NextToKept", ITEM_NEXT_TO_KEPT, SCAN_FPR},
+                         {key + kSep + "OtherAnswer", 7, SCAN_FPR}});
+
+    CRepairProcess process;
+    EXPECT_EQ(RepairWith(process, &fake), 0u);
+    EXPECT_FALSE(RegValueExists(HKEY_CURRENT_USER, "Software\\Fixture", "Repaired"));
+    for (const char* name : {"Kept", "NextToKept", "OtherAnswer"})
+        EXPECT_TRUE(RegValueExists(HKEY_CURRENT_USER, "Software\\Fixture", name)) << name;
+    EXPECT_EQ(NotDone(NOT_DONE_HOLDS_KEPT), std::vector<std::string>{key + kSep + "NextToKept"});
+    EXPECT_EQ(NotDoneCount(), 1u);
+    EXPECT_EQ(status.CountProgress(PROGRESS_STEP), 4);
+}
+
+// Between the scan and Fix Errors the user installs a missing program, and an application writes
+// into a key the scan found empty: those entries stay and are told; what is still broken beside
+// them goes; an entry already gone is not mentioned. The second look tells the repair's status
+// nothing of its own and adds no scan folders, though the scan was a scheduled one.
+TEST_F(RepairTest, AnEntryFixedSinceTheScanStaysAndIsTold)
+{
+    const std::string app = std::string(kAppPaths);
+    ASSERT_TRUE(WriteRegString(HKEY_CURRENT_USER, kRun, "Installed", (Missing("Later\\tray.exe") + " /min").c_str()));
+    ASSERT_TRUE(WriteRegString(HKEY_CURRENT_USER, kRun, "Broken", Missing("Gone\\tray.exe").c_str()));
+    ASSERT_TRUE(WriteRegString(HKEY_CURRENT_USER, kRun, "Removed", Missing("Gone\\other.exe").c_str()));
+    // A program named by its file name, in the folder of its "Path" value.
+    ASSERT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE, (app + "\\kvlater.exe").c_str(), "", "kvlater.exe"));
+    ASSERT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE, (app + "\\kvlater.exe").c_str(), "Path", Missing("Later").c_str()));
+    ASSERT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE, (app + "\\kvgone.exe").c_str(), "", Missing("Gone\\kvgone.exe").c_str()));
+    ASSERT_TRUE(CreateRegKey(HKEY_USERS, "S-1\\Software\\Filled"));
+    ASSERT_TRUE(CreateRegKey(HKEY_USERS, "S-1\\Software\\Empty"));
+
+    CRepairProcess process;
+    Scan(process, SCAN_SUI | SCAN_APP | SCAN_ERK, {}, SCAN_MODE_SCHEDULED);
+    const std::string run = std::string("HKEY_CURRENT_USER\\") + kRun + kSep;
+    const std::string appItem = std::string("HKEY_LOCAL_MACHINE\\") + app + "\\";
+    const std::vector<std::string> found = Sorted({run + "Installed", run + "Broken", run + "Removed",
+                                                   appItem + "kvlater.exe", appItem + "kvgone.exe",
+                                                   "HKEY_USERS\\S-1\\Software\\Filled", "HKEY_USERS\\S-1\\Software\\Empty"});
+    std::vector<std::string> inContainer;
+    for (DWORD category : {SCAN_SUI, SCAN_APP, SCAN_ERK}) {
+        std::vector<const char*> texts;
+        items->GetItems(&texts, static_cast<int>(category));
+        inContainer.insert(inContainer.end(), texts.begin(), texts.end());
+    }
+    ASSERT_EQ(Sorted(inContainer), found);
+    const std::set<CString> scanFolders = process.ScheduledScanFolders();
+
+    Present("Later\\tray.exe");
+    Present("Later\\kvlater.exe");
+    ASSERT_TRUE(WriteRegString(HKEY_USERS, "S-1\\Software\\Filled", "Written", "since"));
+    ASSERT_TRUE(CreateRegKey(HKEY_USERS, "S-1\\Software\\Filled\\Sub"));
+    ASSERT_EQ(::RegDeleteKeyValueA(HKEY_CURRENT_USER, kRun, "Removed"), ERROR_SUCCESS);
+
+    EXPECT_EQ(RepairWith(process, items.get()), 0u);
+    EXPECT_TRUE(RegValueExists(HKEY_CURRENT_USER, kRun, "Installed"));
+    EXPECT_FALSE(RegValueExists(HKEY_CURRENT_USER, kRun, "Broken"));
+    EXPECT_TRUE(RegKeyExists(HKEY_LOCAL_MACHINE, (app + "\\kvlater.exe").c_str()));
+    EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, (app + "\\kvgone.exe").c_str()));
+    EXPECT_TRUE(RegValueExists(HKEY_USERS, "S-1\\Software\\Filled", "Written"));
+    EXPECT_TRUE(RegKeyExists(HKEY_USERS, "S-1\\Software\\Filled\\Sub"));
+    EXPECT_FALSE(RegKeyExists(HKEY_USERS, "S-1\\Software\\Empty"));
+    EXPECT_EQ(NotDone(NOT_DONE_NO_LONGER_BROKEN),
+              Sorted({run + "Installed", appItem + "kvlater.exe", "HKEY_USERS\\S-1\\Software\\Filled"}));
+    EXPECT_EQ(NotDoneCount(), 3u);
+    // The repair's own reports only: a step per item and its closing announcement.
+    EXPECT_EQ(status.CountProgress(PROGRESS_STEP), static_cast<int>(found.size()));
+    for (const StatusEvent& activity : status.EventsOf(StatusEvent::Activity))
+        EXPECT_EQ(activity.text, "") << activity.area;
+    EXPECT_EQ(process.ScheduledScanFolders(), scanFolders);
 }
 
 TEST_F(RepairTest, ValueNamedDefaultEmptiesTheUnnamedValue)
 {
-    WriteRegString(HKEY_CURRENT_USER, "Software\\Fixture", "", "target");
+    WriteRegString(HKEY_CURRENT_USER, "Software\\Fixture", "", Missing("target.exe").c_str());
     items->AddItem((std::string("HKEY_CURRENT_USER\\Software\\Fixture") + kSep + "(Default)").c_str(), SCAN_FPR, 0, 0);
     EXPECT_EQ(Repair(), 0u);
     const auto state = SnapshotOf(HKEY_CURRENT_USER, "Software\\Fixture");
@@ -205,73 +564,78 @@ TEST_F(RepairTest, ValueNamedDefaultEmptiesTheUnnamedValue)
 TEST_F(RepairTest, AValueNamedDefaultIsTheOneTheScanJudged)
 {
     // The file-reference scan calls the unnamed value "(Default)"; the other scanners report
-    // names as the registry holds them, the unnamed value as an empty name.
+    // names as the registry holds them, the unnamed value as an empty name. Both values name a
+    // missing program, so either may be the one the scan judged.
     const struct {
         int category;
+        const char* key;
         const char* name;
         bool withUnnamed;
-        const char* unnamedAfter;  // null: gone; "" emptied
+        bool unnamedEmptied;  // else untouched (or gone, without it)
         bool literalKept;
     } rows[] = {
-        {SCAN_FPR, "(Default)", true, "", true},
-        {SCAN_FPR, "(default)", true, "", true},
-        {SCAN_FPR, "(Default)", false, nullptr, false},
-        {SCAN_SUI, "(Default)", true, "C:\\gone.exe", false},
-        {SCAN_FNT, "(Default)", true, "C:\\gone.exe", false},
-        {SCAN_SUI, "", true, nullptr, true},
+        {SCAN_FPR, "Software\\Fixture", "(Default)", true, true, true},
+        {SCAN_FPR, "Software\\Fixture", "(default)", true, true, true},
+        {SCAN_FPR, "Software\\Fixture", "(Default)", false, false, false},
+        {SCAN_SUI, kRun, "(Default)", true, false, false},
+        {SCAN_SUI, kRun, "", true, false, true},
     };
+    const std::string gone = Missing("gone.exe");
     for (const auto& row : rows) {
-        SCOPED_TRACE(std::to_string(row.category) + " '" + row.name + "'");
-        ::SHDeleteKeyA(HKEY_CURRENT_USER, "Software\\Fixture");
-        ASSERT_TRUE(WriteRegString(HKEY_CURRENT_USER, "Software\\Fixture", "(Default)", "healthy"));
+        SCOPED_TRACE(std::to_string(row.category) + " '" + row.name + "' " + std::to_string(row.withUnnamed));
+        ::SHDeleteKeyA(HKEY_CURRENT_USER, row.key);
+        ASSERT_TRUE(WriteRegString(HKEY_CURRENT_USER, row.key, "(Default)", gone.c_str()));
         if (row.withUnnamed) {
-            ASSERT_TRUE(WriteRegString(HKEY_CURRENT_USER, "Software\\Fixture", nullptr, "C:\\gone.exe"));
+            ASSERT_TRUE(WriteRegString(HKEY_CURRENT_USER, row.key, nullptr, gone.c_str()));
         }
         items->Clear();
-        items->AddItem(std::string("HKEY_CURRENT_USER\\Software\\Fixture") + kSep + row.name, row.category, 0, 0);
+        items->AddItem(std::string("HKEY_CURRENT_USER\\") + row.key + kSep + row.name, row.category, 0, 0);
         EXPECT_EQ(Repair(), 0u);
 
-        const auto state = SnapshotOf(HKEY_CURRENT_USER, "Software\\Fixture");
-        const auto unnamed = state.find(std::string("Software\\Fixture") + kSep);
-        if (row.unnamedAfter) {
+        const auto state = SnapshotOf(HKEY_CURRENT_USER, row.key);
+        const auto unnamed = state.find(std::string(row.key) + kSep);
+        if (row.withUnnamed && row.unnamedEmptied) {
             ASSERT_NE(unnamed, state.end());
-            EXPECT_EQ(unnamed->second,
-                      std::to_string(REG_SZ) + ":" + std::string(row.unnamedAfter, std::strlen(row.unnamedAfter) + 1));
-        } else {
+            EXPECT_EQ(unnamed->second, std::to_string(REG_SZ) + ":" + std::string(1, '\0'));
+        } else if (row.withUnnamed && row.literalKept) {
             EXPECT_EQ(unnamed, state.end());
+        } else if (row.withUnnamed) {
+            ASSERT_NE(unnamed, state.end());
+            EXPECT_EQ(unnamed->second, std::to_string(REG_SZ) + ":" + gone + std::string(1, '\0'));
         }
-        EXPECT_EQ(state.count(std::string("Software\\Fixture") + kSep + "(Default)"), row.literalKept ? 1u : 0u);
+        EXPECT_EQ(state.count(std::string(row.key) + kSep + "(Default)"), row.literalKept ? 1u : 0u);
     }
 }
 
 TEST_F(RepairTest, AnItemWhoseKeyIsNotWhollyInTheBackupIsLeftAndReported)
 {
-    WriteRegString(HKEY_CURRENT_USER, "Software\\Fixture\\Class", "a", "1");
-    WriteRegString(HKEY_CURRENT_USER, "Software\\Fixture\\Class\\Locked", "v", "x");
-    WriteRegString(HKEY_CURRENT_USER, "Software\\Fixture\\Other", "a", "1");
-    // It may be deleted, but not read: the backup cannot hold it.
-    CDeniedKey locked(HKEY_CURRENT_USER, "Software\\Fixture\\Class\\Locked", "KR");
+    const char* classKey = "CLSID\\{kv-locked}";
+    WriteRegString(HKEY_CLASSES_ROOT, (std::string(classKey) + "\\InprocServer32").c_str(), "", Missing("a.dll").c_str());
+    WriteRegString(HKEY_CLASSES_ROOT, (std::string(classKey) + "\\Locked").c_str(), "v", "x");
+    WriteRegString(HKEY_CURRENT_USER, "Software\\Fixture\\Values", "a", Missing("a.exe").c_str());
+    WriteRegString(HKEY_CURRENT_USER, "Software\\Fixture\\Values\\Locked", "v", "x");
+    WriteRegString(HKEY_CLASSES_ROOT, "CLSID\\{kv-other}\\InprocServer32", "", Missing("b.dll").c_str());
+    // They may be deleted, but not read: the backup cannot hold them.
+    CDeniedKey locked(HKEY_CLASSES_ROOT, (std::string(classKey) + "\\Locked").c_str(), "KR");
+    CDeniedKey lockedValues(HKEY_CURRENT_USER, "Software\\Fixture\\Values\\Locked", "KR");
     ASSERT_TRUE(locked.IsActive());
-    items->AddItem("HKEY_CURRENT_USER\\Software\\Fixture\\Class", SCAN_AXO, 0, 0);
-    items->AddItem(std::string("HKEY_CURRENT_USER\\Software\\Fixture\\Class") + kSep + "a", SCAN_FPR, 0, 0);
-    items->AddItem("HKEY_CURRENT_USER\\Software\\Fixture\\Other", SCAN_AXO, 0, 0);
+    ASSERT_TRUE(lockedValues.IsActive());
+    const std::string classItem = std::string("HKEY_CLASSES_ROOT\\") + classKey;
+    const std::string valueItem = std::string("HKEY_CURRENT_USER\\Software\\Fixture\\Values") + kSep + "a";
+    items->AddItem(classItem.c_str(), SCAN_AXO, 0, 0);
+    items->AddItem(valueItem.c_str(), SCAN_FPR, 0, 0);
+    items->AddItem("HKEY_CLASSES_ROOT\\CLSID\\{kv-other}", SCAN_AXO, 0, 0);
 
     EXPECT_EQ(Repair(), 0u);
-    EXPECT_TRUE(RegValueExists(HKEY_CURRENT_USER, "Software\\Fixture\\Class", "a"));
+    EXPECT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, classKey));
+    EXPECT_TRUE(RegValueExists(HKEY_CURRENT_USER, "Software\\Fixture\\Values", "a"));
     // Still there, though nobody may open it.
     HKEY lockedKey = nullptr;
-    EXPECT_EQ(::RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Fixture\\Class\\Locked", 0, KEY_READ, &lockedKey),
+    EXPECT_EQ(::RegOpenKeyExA(HKEY_CLASSES_ROOT, (std::string(classKey) + "\\Locked").c_str(), 0, KEY_READ, &lockedKey),
               ERROR_ACCESS_DENIED);
-    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, "Software\\Fixture\\Other"));
-    std::vector<std::string> notDone;
-    for (const StatusEvent& event : status.EventsOf(StatusEvent::Item))
-        if (event.value == ITEM_NOT_DONE)
-            notDone.push_back(event.text + " " + std::to_string(event.number));
-    const std::vector<std::string> expected = {
-        "HKEY_CURRENT_USER\\Software\\Fixture\\Class " + std::to_string(SCAN_AXO),
-        "HKEY_CURRENT_USER\\Software\\Fixture\\Class" + std::string(kSep) + "a " + std::to_string(SCAN_FPR),
-    };
-    EXPECT_EQ(notDone, expected);
+    EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, "CLSID\\{kv-other}"));
+    EXPECT_EQ(NotDone(NOT_DONE_BACKUP_INCOMPLETE), Sorted({classItem, valueItem}));
+    EXPECT_EQ(NotDoneCount(), 2u);
 }
 
 TEST_F(RepairTest, TextsThatNameNoKeyDeleteNothing)
@@ -292,21 +656,21 @@ TEST_F(RepairTest, TextsThatNameNoKeyDeleteNothing)
 
 TEST_F(RepairTest, ExcludedAndIgnoredItemsAreLeftAlone)
 {
-    const char* keys[] = {"Software\\Fixture\\Unticked", "Software\\Fixture\\Ignored",
-                          "Software\\Fixture\\With^Caret;Semicolon", "Software\\Fixture\\Repaired"};
+    const char* keys[] = {"CLSID\\Unticked", "CLSID\\Ignored", "CLSID\\With^Caret;Semicolon", "CLSID\\Repaired"};
     for (const char* key : keys)
-        WriteRegString(HKEY_CURRENT_USER, key, "a", "1");
+        WriteBrokenClass(key);
     for (const char* key : keys)
-        items->AddItem(CString("HKEY_CURRENT_USER\\") + key, SCAN_AXO, 0, 0);
-    items->SetIgnore("HKEY_CURRENT_USER\\Software\\Fixture\\Unticked^ActiveX Objects", 0, 0);
-    items->SetIgnore("HKEY_CURRENT_USER\\Software\\Fixture\\With^Caret;Semicolon^ActiveX Objects", 0, 0);
-    items->AddToIgnoreList("HKEY_CURRENT_USER\\Software\\Fixture\\Ignored", "ActiveX Objects", 0x4000, 0);
+        items->AddItem(CString("HKEY_CLASSES_ROOT\\") + key, SCAN_AXO, 0, 0);
+    items->SetIgnore("HKEY_CLASSES_ROOT\\CLSID\\Unticked^ActiveX Objects", 0, 0);
+    items->SetIgnore("HKEY_CLASSES_ROOT\\CLSID\\With^Caret;Semicolon^ActiveX Objects", 0, 0);
+    items->AddToIgnoreList("HKEY_CLASSES_ROOT\\CLSID\\Ignored", "ActiveX Objects", 0x4000, 0);
 
     EXPECT_EQ(Repair(), 0u);
-    EXPECT_TRUE(RegKeyExists(HKEY_CURRENT_USER, keys[0]));
-    EXPECT_TRUE(RegKeyExists(HKEY_CURRENT_USER, keys[1]));
-    EXPECT_TRUE(RegKeyExists(HKEY_CURRENT_USER, keys[2]));
-    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, keys[3]));
+    EXPECT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, keys[0]));
+    EXPECT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, keys[1]));
+    EXPECT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, keys[2]));
+    EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, keys[3]));
+    EXPECT_EQ(NotDoneCount(), 0u);
     // Every item was stepped over, excluded or not.
     EXPECT_EQ(status.CountProgress(PROGRESS_STEP), 4);
 }
@@ -331,38 +695,40 @@ TEST_F(RepairTest, WithoutABackupNothingIsDeleted)
 
 TEST_F(RepairTest, BackupRestoresEverythingTheRepairDeleted)
 {
-    WriteRegString(HKEY_CURRENT_USER, "Software\\Fixture\\Class", "", "Some class");
-    WriteRegString(HKEY_CURRENT_USER, "Software\\Fixture\\Class\\InprocServer32", "", "C:\\gone.dll");
-    WriteRegString(HKEY_CURRENT_USER, "Software\\Fixture\\Class\\InprocServer32", "ThreadingModel", "Both");
-    WriteRegString(HKEY_CURRENT_USER, "Software\\Fixture\\Fonts", "Gone (TrueType)", "gone.ttf");
-    WriteRegString(HKEY_CURRENT_USER, "Software\\Fixture\\Fonts", "Kept (TrueType)", "kept.ttf");
-    WriteRegDword(HKEY_CURRENT_USER, "Software\\Fixture\\Shared", "C:\\gone.dll", 3);
-    WriteRegString(HKEY_LOCAL_MACHINE, "Software\\Fixture\\Run", "Gone", "C:\\gone.exe /x", REG_EXPAND_SZ);
+    WriteRegString(HKEY_CLASSES_ROOT, "CLSID\\{kv-class}", "", "Some class");
+    WriteBrokenClass("CLSID\\{kv-class}");
+    WriteRegString(HKEY_CLASSES_ROOT, "CLSID\\{kv-class}\\InprocServer32", "ThreadingModel", "Both");
+    WriteRegString(HKEY_LOCAL_MACHINE, kFonts, "Gone (TrueType)", Missing("gone.ttf").c_str());
+    WriteRegString(HKEY_LOCAL_MACHINE, kFonts, "Kept (TrueType)", "kept.ttf");
+    WriteRegDword(HKEY_LOCAL_MACHINE, kSharedDlls, Missing("gone.dll").c_str(), 3);
+    WriteRegString(HKEY_LOCAL_MACHINE, kRun, "Gone", (Missing("gone.exe") + " /x").c_str(), REG_EXPAND_SZ);
     // Below the class key: every value type and every kind of name a backup must keep.
-    ASSERT_TRUE(WriteBackupFixture(HKEY_CURRENT_USER, L"Software\\Fixture\\Class\\Tree"));
+    ASSERT_TRUE(WriteBackupFixture(HKEY_CLASSES_ROOT, L"CLSID\\{kv-class}\\Tree"));
     RegistrySnapshot wideBefore;
-    ASSERT_TRUE(TakeSnapshot(HKEY_CURRENT_USER, L"Software\\Fixture", &wideBefore));
-    const auto userBefore = SnapshotOf(HKEY_CURRENT_USER, "Software\\Fixture");
-    const auto machineBefore = SnapshotOf(HKEY_LOCAL_MACHINE, "Software\\Fixture");
+    ASSERT_TRUE(TakeSnapshot(HKEY_CLASSES_ROOT, L"CLSID", &wideBefore));
+    const auto classesBefore = SnapshotOf(HKEY_CLASSES_ROOT, "CLSID");
+    const auto machineBefore = SnapshotOf(HKEY_LOCAL_MACHINE, "SOFTWARE");
 
-    items->AddItem("HKEY_CURRENT_USER\\Software\\Fixture\\Class", SCAN_AXO, 0, 0);
-    items->AddItem(CString("HKEY_CURRENT_USER\\Software\\Fixture\\Fonts") + kSep + "Gone (TrueType)", SCAN_FNT, 0, 0);
-    items->AddItem(CString("HKEY_CURRENT_USER\\Software\\Fixture\\Shared") + kSep + "C:\\gone.dll", SCAN_SHD, 0, 0);
-    items->AddItem(CString("HKEY_LOCAL_MACHINE\\Software\\Fixture\\Run") + kSep + "Gone", SCAN_SUI, 0, 0);
+    items->AddItem("HKEY_CLASSES_ROOT\\CLSID\\{kv-class}", SCAN_AXO, 0, 0);
+    items->AddItem(CString("HKEY_LOCAL_MACHINE\\") + kFonts + kSep + "Gone (TrueType)", SCAN_FNT, 0, 0);
+    items->AddItem(CString("HKEY_LOCAL_MACHINE\\") + kSharedDlls + kSep + Missing("gone.dll").c_str(), SCAN_SHD, 0, 0);
+    items->AddItem(CString("HKEY_LOCAL_MACHINE\\") + kRun + kSep + "Gone", SCAN_SUI, 0, 0);
     EXPECT_EQ(Repair(), 0u);
     EXPECT_EQ(status.FinishedResult(), 1);
-    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, "Software\\Fixture\\Class"));
-    EXPECT_FALSE(RegValueExists(HKEY_LOCAL_MACHINE, "Software\\Fixture\\Run", "Gone"));
+    EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, "CLSID\\{kv-class}"));
+    EXPECT_FALSE(RegValueExists(HKEY_LOCAL_MACHINE, kFonts, "Gone (TrueType)"));
+    EXPECT_FALSE(RegValueExists(HKEY_LOCAL_MACHINE, kSharedDlls, Missing("gone.dll").c_str()));
+    EXPECT_FALSE(RegValueExists(HKEY_LOCAL_MACHINE, kRun, "Gone"));
 
     const auto backups = BackupFiles();
     ASSERT_EQ(backups.size(), 1u);
     CRegistryManager manager(nullptr);
     EXPECT_EQ(manager.ImportFile(backups[0].c_str()), 1) << manager.GetRestoreResult().Error.Str();
-    EXPECT_EQ(SnapshotOf(HKEY_CURRENT_USER, "Software\\Fixture"), userBefore);
+    EXPECT_EQ(SnapshotOf(HKEY_CLASSES_ROOT, "CLSID"), classesBefore);
     RegistrySnapshot wideAfter;
-    ASSERT_TRUE(TakeSnapshot(HKEY_CURRENT_USER, L"Software\\Fixture", &wideAfter));
+    ASSERT_TRUE(TakeSnapshot(HKEY_CLASSES_ROOT, L"CLSID", &wideAfter));
     EXPECT_EQ(CompareSnapshots(wideBefore, wideAfter), "");
-    EXPECT_EQ(SnapshotOf(HKEY_LOCAL_MACHINE, "Software\\Fixture"), machineBefore);
+    EXPECT_EQ(Restricted(SnapshotOf(HKEY_LOCAL_MACHINE, "SOFTWARE"), machineBefore), machineBefore);
 }
 
 TEST_F(RepairTest, ManyValuesOfOneKeyAreBackedUpOnceAndAllComeBack)
@@ -400,9 +766,9 @@ TEST_F(RepairTest, ManyValuesOfOneKeyAreBackedUpOnceAndAllComeBack)
 
 TEST_F(RepairTest, ARepairThatDeletesNoRegistryEntryWritesNoBackup)
 {
-    const std::string shortcut = folder.WriteFile("Desktop\\broken.lnk", "x");
+    const std::string shortcut = BrokenShortcut("Desktop\\broken.lnk");
     items->AddItem(shortcut.c_str(), SCAN_SRC, 0, 0);
-    items->AddItem("HKEY_CURRENT_USER\\Software\\Fixture\\Gone", SCAN_AXO, 0, 0);
+    items->AddItem("HKEY_CLASSES_ROOT\\CLSID\\{kv-gone}", SCAN_AXO, 0, 0);
     EXPECT_EQ(Repair(), 0u);
     EXPECT_EQ(status.FinishedResult(), 1);
     EXPECT_FALSE(FileExists(shortcut));
@@ -411,7 +777,7 @@ TEST_F(RepairTest, ARepairThatDeletesNoRegistryEntryWritesNoBackup)
     // Nor does such a repair need a place for one.
     RemoveFolderTree(backupFolder);
     ASSERT_TRUE(::CopyFileA(folder.WriteFile("x", "").c_str(), backupFolder.c_str(), FALSE));
-    const std::string another = folder.WriteFile("Desktop\\another.lnk", "x");
+    const std::string another = BrokenShortcut("Desktop\\another.lnk");
     items->Clear();
     items->AddItem(another.c_str(), SCAN_SRC, 0, 0);
     CRecordingStatus second;
@@ -431,8 +797,9 @@ TEST_F(RepairTest, OnlyFullPathsReachFileDeletion)
     ASSERT_TRUE(::SetCurrentDirectoryA(folder.Path().c_str()));
     const std::string decoys[] = {folder.WriteFile("12MB", "x"), folder.WriteFile("-1", "x"),
                                   folder.WriteFile("dead.lnk", "x")};
-    const std::string shortcut = folder.WriteFile("Desktop\\broken.lnk", "x");
+    const std::string shortcut = BrokenShortcut("Desktop\\broken.lnk");
     const std::string temporary = folder.WriteFile("Temp\\~old.tmp", std::string(2048, 't'));
+    walkedJunkFolders.push_back(folder.PathOf("Temp"));
     items->AddItem("12MB", SCAN_TPF, -1, 0);
     items->AddItem("-1", SCAN_TPF, -1, 0);
     items->AddItem("dead.lnk", SCAN_SRC, 0, 0);
@@ -518,15 +885,16 @@ TEST_F(RepairTest, RecycleBinIsEmptiedOnceAndItsRowReported)
 
 TEST_F(RepairTest, StopEndsTheRepairAtTheNextItem)
 {
-    const char* keys[] = {"Software\\Fixture\\A", "Software\\Fixture\\B", "Software\\Fixture\\C"};
+    const char* keys[] = {"CLSID\\A", "CLSID\\B", "CLSID\\C"};
     for (const char* key : keys) {
-        CreateRegKey(HKEY_CURRENT_USER, key);
-        items->AddItem(CString("HKEY_CURRENT_USER\\") + key, SCAN_AXO, 0, 0);
+        WriteBrokenClass(key);
+        items->AddItem(CString("HKEY_CLASSES_ROOT\\") + key, SCAN_AXO, 0, 0);
     }
     const std::string temporary = folder.WriteFile("~one.tmp", std::string(1024, 't'));
     items->AddItem(temporary.c_str(), SCAN_TPF, 0, 0);
 
     CRepairProcess process;
+    process.AddWalkedJunkFolder(folder.Path());
     // The stop comes while the first key is being repaired, as from the user-interface thread.
     status.onProgress = [&](int phase) {
         if (phase == PROGRESS_STEP && status.CountProgress(PROGRESS_STEP) == 2)
@@ -539,13 +907,52 @@ TEST_F(RepairTest, StopEndsTheRepairAtTheNextItem)
     EXPECT_EQ(status.FinishedResult(), 0);
     // Temporary files come first (category 8), then the first key; the rest stay.
     EXPECT_FALSE(FileExists(temporary));
-    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, keys[0]));
-    EXPECT_TRUE(RegKeyExists(HKEY_CURRENT_USER, keys[1]));
-    EXPECT_TRUE(RegKeyExists(HKEY_CURRENT_USER, keys[2]));
+    EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, keys[0]));
+    EXPECT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, keys[1]));
+    EXPECT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, keys[2]));
     // What was done is still reported.
     const auto rows = SizeRows();
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].value, 1);
+}
+
+// A link in the Temp folder (under Wine a Unix symbolic link, which looks like a plain file) to a
+// document elsewhere, and a folder link to another folder: the scan takes neither for junk, and
+// a repair that is handed them all the same deletes neither the link nor what it points to. The
+// plain temporary file beside them goes.
+TEST_F(RepairTest, TempJunkNeverLeavesTheTempFolder)
+{
+    const std::string document = folder.WriteFile("Documents\\precious.txt", "keep me");
+    const std::string inner = folder.WriteFile("Documents\\Folder\\inner.txt", "keep me too");
+    const std::string temp = folder.MakeFolder("Temp");
+    const std::string junk = folder.WriteFile("Temp\\old.tmp", "x");
+    const std::string link = temp + "\\link.tmp";
+    const std::string folderLink = temp + "\\folderlink";
+    if (!MakeSymbolicLink(link, document) || !MakeSymbolicLink(folderLink, folder.PathOf("Documents\\Folder"), true))
+        GTEST_SKIP() << "this system makes no symbolic links here";
+
+    CRepairProcess process;
+    Scan(process, SCAN_TPF, {temp.c_str()});
+    std::vector<const char*> found;
+    items->GetItems(&found, SCAN_TPF);
+    std::vector<std::string> junkFound;
+    for (const char* item : found)
+        if (std::string(item) != ITEM_SIZE_TOTAL && item[1] == ':')
+            junkFound.push_back(item);
+    EXPECT_EQ(junkFound, std::vector<std::string>{junk});
+
+    const std::string throughFolderLink = folderLink + "\\inner.txt";
+    items->AddItem(link.c_str(), SCAN_TPF, 0, 0);
+    items->AddItem(throughFolderLink.c_str(), SCAN_TPF, 0, 0);
+    EXPECT_EQ(RepairWith(process, items.get()), 0u);
+    const bool linkKept = FileExists(link);
+    RemoveSymbolicLink(link);
+    RemoveSymbolicLink(folderLink, true);
+    EXPECT_EQ(ReadWholeFile(document), "keep me");
+    EXPECT_EQ(ReadWholeFile(inner), "keep me too");
+    EXPECT_TRUE(linkKept);
+    EXPECT_FALSE(FileExists(junk));
+    EXPECT_EQ(NotDone(NOT_DONE_NO_LONGER_BROKEN), Sorted({link, throughFolderLink}));
 }
 
 TEST_F(RepairTest, EmptyContainerEndsCleanly)

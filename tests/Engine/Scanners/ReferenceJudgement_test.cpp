@@ -194,3 +194,24 @@ TEST_F(ReferenceJudgement, AFileFollowedByArgumentsIsPresent)
         {"folder", files.MakeFolder("data") + " 27", true},
     }, {"FPR", "APP"});
 }
+
+// Windows runs "c:\dir\tool" and "c:\dir\tool /min" as c:\dir\tool.exe (or .com, .bat, .cmd):
+// such a text names its program, whatever kind of entry holds it. Only a program missing under
+// every executable extension is reported, by the scanners that judge the whole text.
+TEST_F(ReferenceJudgement, AProgramNamedWithoutItsExtensionIsThere)
+{
+    const std::string tool = Present("Tools\\tool.exe");
+    const std::string bare = tool.substr(0, tool.size() - 4);
+    const std::string script = Present("My Tools\\start.cmd");
+    const std::string bareScript = script.substr(0, script.size() - 4);
+    std::vector<Row> rows = {
+        {"bare", bare, false},
+        {"bareargs", bare + " /min", false},
+        {"barequoted", "\"" + bare + "\" /min", false},
+        {"barelibrary", bare + " helper.dll", false},
+        {"barescript", bareScript + " -q", false},
+    };
+    ExpectFindings(rows, {"SUI", "SRV"});
+    rows.push_back({"gonebare", Missing("Tools\\gone") + " helper.dll", true});
+    ExpectFindings(rows, {"FPR", "FAS"});
+}
