@@ -655,6 +655,47 @@ TEST_F(ResultsTest, AKeptKeyKeepsItsValuesAndAKeptValueItsKeyThroughTheRepairAnd
               found);
 }
 
+// Between the scan and Fix Errors the user installs a missing program and an application writes
+// into a key that was empty: the repair leaves both alone, counts neither as cleaned, and says so.
+TEST_F(ResultsTest, EntriesPutRightBetweenTheScanAndTheRepairAreLeftAloneAndNotCounted)
+{
+    CQuillonApp& app = TestApp();
+    const std::string installedLater = m_folder->PathOf("Later.exe");
+    ASSERT_TRUE(WriteRegString(HKEY_CURRENT_USER, kRun, "InstalledLater", installedLater.c_str()));
+    ASSERT_TRUE(WriteRegString(HKEY_CURRENT_USER, kRun, "StillBroken", (std::string(kMissing) + "Gone.exe").c_str()));
+    const std::string emptyKey = std::string(CItemLocation::CurrentUserSid()) + "\\Software\\KelvaraWrittenLater";
+    HKEY created = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(HKEY_USERS, emptyKey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                               &created, nullptr));
+    ::RegCloseKey(created);
+
+    ASSERT_TRUE(ScanAndWait(SCAN_SUI | SCAN_ERK));
+    Click(app.m_scanningPage, IDC_SCANNING_NEXT);
+    ASSERT_EQ(STEP_RESULTS, app.m_scanPage.GetStep());
+    for (const char* end : { "\xACInstalledLater", "\xACStillBroken", "\\KelvaraWrittenLater" }) {
+        bool shown = false;
+        for (HTREEITEM row = Tree().GetRootItem(); row; row = Tree().GetNextSiblingItem(row))
+            for (HTREEITEM entry = Tree().GetChildItem(row); entry; entry = Tree().GetNextSiblingItem(entry))
+                shown = shown || EndsWithNoCase(Tree().GetEntryText(entry), end);
+        ASSERT_TRUE(shown) << end;
+    }
+
+    m_folder->WriteFile("Later.exe", "MZ");
+    ASSERT_TRUE(WriteRegString(HKEY_USERS, emptyKey.c_str(), "Written", "later"));
+    ASSERT_TRUE(WriteRegString(HKEY_USERS, (emptyKey + "\\Sub").c_str(), "Written", "later"));
+    CMessageBoxRecorder::ClearTexts();
+    ASSERT_TRUE(RepairAndWait());
+
+    EXPECT_TRUE(RegValueExists(HKEY_CURRENT_USER, kRun, "InstalledLater"));
+    EXPECT_FALSE(RegValueExists(HKEY_CURRENT_USER, kRun, "StillBroken"));
+    EXPECT_TRUE(RegValueExists(HKEY_USERS, emptyKey.c_str(), "Written"));
+    EXPECT_TRUE(RegValueExists(HKEY_USERS, (emptyKey + "\\Sub").c_str(), "Written"));
+    EXPECT_EQ(1u, ReadSetting("LastStartupCln"));
+    EXPECT_EQ(std::vector<std::string>{ "Not repaired: 2 of the selected entries, which were no longer errors when "
+                                        "the repair came to them." },
+              CMessageBoxRecorder::Texts());
+}
+
 namespace {
 
 // The answer to the restore-point question, given only after a second instance has forwarded
