@@ -232,6 +232,7 @@ void CScanDlg::DisplayCurrentStep()
         break;
     case STEP_RESULTS:
         ShowChild(app->m_resultsPage, true);
+        app->m_resultsPage.OnShownToUser();
         caption = "SCAN RESULTS";
         stepText = "Step 3 of 3";
         break;

@@ -277,6 +277,7 @@ void CScanResultDlg::BeginResults(DWORD categories)
     m_bCompleting = false;
     m_hReadyNotify = nullptr;
     m_bPreparing = true;
+    m_bSeenByUser = false;
     if (m_progress.m_hWnd) {
         m_progress.SetRange(0, 100);
         m_progress.SetPos(0);
@@ -531,7 +532,8 @@ bool CScanResultDlg::IsHoldingUserChoices() const
     if (!app)
         return false;
     const int step = app->m_scanPage.GetStep();
-    return (step == STEP_RESULTS || step == STEP_SCANNING) && m_tree.GetTotalEntries() > 0;
+    const bool waiting = step == STEP_RESULTS || (step == STEP_SCANNING && m_bSeenByUser);
+    return waiting && m_tree.GetTotalEntries() > 0;
 }
 
 void CScanResultDlg::OnBack()

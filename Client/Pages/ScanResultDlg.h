@@ -69,6 +69,8 @@ public:
     // this page, or on the scanning page after Back): the found-item container and the tree hold
     // the user's choice then, and no scan may replace it.
     bool IsHoldingUserChoices() const;
+    // The wizard shows these results: from now on they hold the user's choices, also after Back.
+    void OnShownToUser() { m_bSeenByUser = true; }
 
     // CCheckedTreeOwner
     void OnSelectedCountChanged(int delta) override;
@@ -178,6 +180,9 @@ private:
     std::vector<SCAN_FINDING> m_queue;
     size_t m_nQueueHead = 0;
     bool m_bPreparing = false;
+    // The results were shown since their scan began (a scan's own page, before Next, holds none of
+    // the user's choices yet).
+    bool m_bSeenByUser = false;
     bool m_bCompleting = false;
     HWND m_hReadyNotify = nullptr;
     UINT m_uReadyMessage = 0;
