@@ -98,7 +98,9 @@ BOOL CScanningDlg::OnInitDialog()
         m_images[row].SubclassDlgItem(kScanCategories[row].resultImage, this);
         if (row < kRegistryCategoryCount) {
             m_counts[row].SubclassDlgItem(kScanCategories[row].countLabel, this);
-            m_counts[row].SetFontName("Verdana")->SetFontSize(9)->SetTransparent(TRUE)->SetTextColor(RGB(0, 0, 0));
+            // A count is read whole, however large: it is drawn smaller rather than cut.
+            m_counts[row].SetFontName("Verdana")->SetFontSize(9)->SetTransparent(TRUE)->SetTextColor(RGB(0, 0, 0))
+                ->SetNeverCut(TRUE);
         }
     }
     m_crossLight.LoadBitmap(164);

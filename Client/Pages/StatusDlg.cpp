@@ -27,9 +27,18 @@ CString Decimal(long value)
     return text;
 }
 
+// The skin's pictures are drawn for 96 dots per inch and keep their pixels at any resolution.
+const int kSkinDpi = 96;
+
 void StyleGridLabel(CLabel& label)
 {
     label.SetFontName("Verdana")->SetFontSize(9)->SetTransparent(TRUE)->SetTextColor(RGB(0, 0, 0));
+    // The numbers stand beside the category names that the page's picture carries: they keep
+    // the size they have beside them at 96 dots per inch, so that they stay on the names' lines.
+    LOGFONTA font = label.GetLogFont();
+    font.lfHeight = -::MulDiv(9, kSkinDpi, 72);
+    font.lfWidth = 0;
+    label.SetFont(font);
 }
 
 } // namespace
