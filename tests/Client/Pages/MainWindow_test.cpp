@@ -1,7 +1,8 @@
 // The main window: which page each way of getting there shows, with which caption and navigation
 // state (one table for every page), captions drawn on screen after each switch, the window's
-// place, texts that fit their places, the scan summary's words, the close guard on every way of
-// closing, and the requests a second instance forwards.
+// place, texts that fit their places in width and height (also at 120 dots per inch), the
+// statistics' numbers on their rows' lines, the scan summary's words, the tray icon's menu, the
+// close guard on every way of closing, and the requests a second instance forwards.
 #include "PagesFixture.h"
 
 #include <algorithm>
@@ -117,6 +118,54 @@ void ExpectEverythingFits(CWnd& window, const char* name)
             EXPECT_LE(extent.cx + 20, client.Width()) << name << " " << id << ": " << text;
         }
     }
+}
+
+// Our own open menu: another program's may be open on the same display.
+HWND OurOpenMenu()
+{
+    HWND menu = nullptr;
+    while ((menu = ::FindWindowExA(nullptr, menu, "#32768", nullptr)) != nullptr) {
+        DWORD process = 0;
+        ::GetWindowThreadProcessId(menu, &process);
+        if (process == ::GetCurrentProcessId() && ::IsWindowVisible(menu))
+            return menu;
+    }
+    return nullptr;
+}
+
+// What the tray icon's menu showed while it was open: its items, and the screen around it and
+// the window it opened from.
+struct TRAY_MENU_SEEN
+{
+    std::vector<std::string> items;
+    int defaultItem = -1;
+    RECT area = {};  // the screen taken
+    CWindowPixels picture;
+};
+TRAY_MENU_SEEN g_trayMenu;
+HWND g_trayMenuOwner = nullptr;
+
+// A thread timer, run by the menu's own loop: once the menu is drawn, read and take it, close it.
+void CALLBACK TakeTrayMenu(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    HWND menuWindow = OurOpenMenu();
+    if (!menuWindow || HasPendingPaint(menuWindow))
+        return;
+    ::KillTimer(nullptr, timer);
+    HMENU menu = reinterpret_cast<HMENU>(::SendMessageA(menuWindow, MN_GETHMENU, 0, 0));
+    for (int item = 0; item < ::GetMenuItemCount(menu); ++item) {
+        char text[64] = {};
+        ::GetMenuStringA(menu, static_cast<UINT>(item), text, sizeof(text), MF_BYPOSITION);
+        g_trayMenu.items.push_back(text);
+    }
+    g_trayMenu.defaultItem = static_cast<int>(::GetMenuDefaultItem(menu, TRUE, 0));
+    RECT menuRect;
+    RECT ownerRect;
+    ::GetWindowRect(menuWindow, &menuRect);
+    ::GetWindowRect(g_trayMenuOwner, &ownerRect);
+    ::UnionRect(&g_trayMenu.area, &menuRect, &ownerRect);
+    g_trayMenu.picture = CaptureScreen(g_trayMenu.area);
+    ::EndMenu();
 }
 
 } // namespace
@@ -383,6 +432,31 @@ TEST_F(PagesTest, EachWayToAPageShowsItAloneWithItsCaptionAndNavigation)
     EXPECT_TRUE(Visible(m_main->m_backupPage));
     EXPECT_EQ(CString(""), m_main->GetCaption());
     EXPECT_FALSE(IsEnabled(*m_main, IDC_NAV_BACKUP));
+}
+
+TEST_F(PagesTest, TheTrayIconsMenuOffersRestoreMinimiseAndExit)
+{
+    CQuillonApp& app = TestApp();
+    ASSERT_NE(nullptr, app.m_tray.m_hWnd);
+    // The menu opens where the mouse is: on the icon, as after a right click on it. Without a
+    // desktop's notification area Wine shows the icons in a window of its own; where there is
+    // none, the menu opens over the main window.
+    HWND iconsWindow = ::FindWindowA("__winex11_standalone_tray", nullptr);
+    g_trayMenuOwner = iconsWindow ? iconsWindow : m_main->m_hWnd;
+    CRect area;
+    ::GetWindowRect(g_trayMenuOwner, &area);
+    POINT cursor = {};
+    ::GetCursorPos(&cursor);
+    ::SetCursorPos(area.left + 12, area.bottom - 12);
+    g_trayMenu = TRAY_MENU_SEEN();
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, &TakeTrayMenu);
+    app.m_tray.SendMessage(WM_TRAY_NOTIFY, IDR_TRAY_MENU, WM_RBUTTONUP);
+    ::KillTimer(nullptr, timer);
+    ::SetCursorPos(cursor.x, cursor.y);
+    EXPECT_EQ((std::vector<std::string>{ "&Restore", "&Minimize to Tray", "E&xit" }), g_trayMenu.items);
+    EXPECT_EQ(0, g_trayMenu.defaultItem);
+    ASSERT_FALSE(g_trayMenu.picture.pixels.empty()) << "the menu was not seen open";
+    SavePicture(g_trayMenu.picture, "tray-menu");
 }
 
 TEST_F(PagesTest, EveryWayOfClosingIsRefusedWhileAJobRuns)
