@@ -51,7 +51,7 @@ public:
     CString GetShownText() const;
     BOOL IsTextCut() const { return GetShownText() != GetWindowText(); }
     // The font the text is drawn in: the label's own, or a smaller one of the same face where
-    // the text is not met by its place at the label's own size. That happens above 96 dots per
+    // the label's place does not hold the text at its own size. That happens above 96 dots per
     // inch, where point sizes take more pixels than the skin's pictures were drawn for (never
     // smaller than the size it would have at 96), and for a label that is never cut.
     LOGFONTA GetShownFont() const;
@@ -82,7 +82,8 @@ private:
     UINT TextFormat(const CString& text) const;
     // What of `text` fits `rect` in `format` with the font selected into `dc`.
     static CString FitText(CDC* dc, const CString& text, const CRect& rect, UINT format);
-    // The character height (a LOGFONT height, negative) at which `text` is drawn in `rect`.
+    // The height (as LOGFONT holds it, of the sign of the label's own) at which `text` is drawn
+    // in `rect`.
     LONG ShownFontHeight(CDC* dc, const CString& text, const CRect& rect, UINT format) const;
     // The smallest character height, in pixels, the label may draw its text at.
     int SmallestFontHeight(CDC* dc) const;
