@@ -12,6 +12,17 @@ const UINT_PTR kFlashTimer = 1;
 const UINT kFlashPeriodMs = 500;
 const char kEllipsis[] = "...";
 const int kTooltipWidth = 400;
+// The skin's pictures are drawn for this resolution: a point takes more pixels above it, and a
+// text that the page's layout met at 96 may then need a smaller size.
+const int kSkinDpi = 96;
+// The least character height, in pixels, of a text that is never cut.
+const int kSmallestNeverCutHeight = 6;
+
+// How a text is measured in `format`: with its lines, wherever its place would set them.
+UINT MeasureFormat(UINT format)
+{
+    return (format & ~(DT_VCENTER | DT_BOTTOM)) | DT_CALCRECT | DT_NOCLIP;
+}
 
 } // namespace
 
@@ -262,6 +273,13 @@ CLabel* CLabel::SetHoverText(CLabel* target, const CString& text)
     return this;
 }
 
+CLabel* CLabel::SetNeverCut(BOOL neverCut)
+{
+    m_bNeverCut = neverCut;
+    UpdateSurface();
+    return this;
+}
+
 UINT CLabel::TextFormat(const CString& text) const
 {
     const DWORD style = GetStyle();
@@ -299,6 +317,7 @@ void CLabel::OnPaint()
 
     const int oldMode = dc->SetBkMode(TRANSPARENT);
     const COLORREF oldColour = dc->SetTextColor(m_crText);
+    CFont shownFont;
     HGDIOBJ oldFont = dc->SelectObject(&m_font);
 
     if (!m_bTransparent) {
@@ -325,7 +344,7 @@ void CLabel::OnPaint()
         dc->SetViewportOrg(oldOrigin.x, oldOrigin.y);
         dc->SetTextAlign(oldAlign);
     } else {
-        const CString shown = FitText(dc, text, rect, format);
+        const CString shown = SelectShownFont(dc, text, rect, format, shownFont);
         CRect textRect(rect);
         dc->DrawText(shown, &textRect, format);
         if (m_b3DText) {
@@ -355,7 +374,7 @@ CString CLabel::FitText(CDC* dc, const CString& text, const CRect& rect, UINT fo
     ::GetTextMetricsA(*dc, &metrics);
     const int lineHeight = std::max<int>(1, metrics.tmHeight);
     const int lines = (format & DT_SINGLELINE) ? 1 : std::max(1, rect.Height() / lineHeight);
-    const UINT measure = (format & ~(DT_VCENTER | DT_BOTTOM)) | DT_CALCRECT | DT_NOCLIP;
+    const UINT measure = MeasureFormat(format);
     auto fits = [&](const CString& candidate) {
         CRect needed(0, 0, rect.Width(), 0);
         dc->DrawText(candidate, &needed, measure);
@@ -385,6 +404,77 @@ CString CLabel::FitText(CDC* dc, const CString& text, const CRect& rect, UINT fo
     return best;
 }
 
+int CLabel::SmallestFontHeight(CDC* dc) const
+{
+    const int own = std::abs(m_lf.lfHeight);
+    if (m_bNeverCut)
+        return std::min(own, kSmallestNeverCutHeight);
+    // Rounded down: never above the height the same point size takes at 96.
+    const int dpi = ::GetDeviceCaps(*dc, LOGPIXELSY);
+    return dpi > kSkinDpi ? own * kSkinDpi / dpi : own;
+}
+
+LOGFONTA CLabel::FontOfHeight(int height) const
+{
+    LOGFONTA font = m_lf;
+    const int own = std::abs(m_lf.lfHeight);
+    font.lfHeight = m_lf.lfHeight < 0 ? -height : height;
+    if (own > 0 && m_lf.lfWidth != 0)
+        font.lfWidth = ::MulDiv(m_lf.lfWidth, height, own);
+    return font;
+}
+
+bool CLabel::FitsWholeAt(CDC* dc, const CString& text, const CRect& rect, UINT format, int height) const
+{
+    CFont sized;
+    if (height != std::abs(m_lf.lfHeight)) {
+        const LOGFONTA font = FontOfHeight(height);
+        if (!sized.CreateFontIndirect(&font))
+            return false;
+    }
+    HGDIOBJ old = dc->SelectObject(sized.GetSafeHandle() ? &sized : const_cast<CFont*>(&m_font));
+    CRect needed(0, 0, rect.Width(), 0);
+    dc->DrawText(text, &needed, MeasureFormat(format));
+    dc->SelectObject(old);
+    return needed.Width() <= rect.Width() && needed.Height() <= rect.Height();
+}
+
+LONG CLabel::ShownFontHeight(CDC* dc, const CString& text, const CRect& rect, UINT format) const
+{
+    const int own = std::abs(m_lf.lfHeight);
+    if (text.IsEmpty() || rect.IsRectEmpty() || m_bRotation || own == 0)
+        return m_lf.lfHeight;
+    const int smallest = SmallestFontHeight(dc);
+    if (smallest >= own || FitsWholeAt(dc, text, rect, format, own))
+        return m_lf.lfHeight;
+    // The largest height at which it fits, by halving: a text grows no easier to fit with size.
+    // Where none does, the smallest, at which the text is cut.
+    int fitting = smallest;
+    int low = smallest;
+    int high = own - 1;
+    while (low <= high) {
+        const int middle = (low + high) / 2;
+        if (FitsWholeAt(dc, text, rect, format, middle)) {
+            fitting = middle;
+            low = middle + 1;
+        } else {
+            high = middle - 1;
+        }
+    }
+    return FontOfHeight(fitting).lfHeight;
+}
+
+CString CLabel::SelectShownFont(CDC* dc, const CString& text, const CRect& rect, UINT format, CFont& shownFont) const
+{
+    const LONG height = ShownFontHeight(dc, text, rect, format);
+    if (height != m_lf.lfHeight) {
+        const LOGFONTA font = FontOfHeight(std::abs(height));
+        if (shownFont.CreateFontIndirect(&font))
+            dc->SelectObject(&shownFont);
+    }
+    return FitText(dc, text, rect, format);
+}
+
 CString CLabel::GetShownText() const
 {
     const CString text = GetWindowText();
@@ -393,10 +483,22 @@ CString CLabel::GetShownText() const
     CRect rect;
     GetClientRect(&rect);
     CClientDC dc(const_cast<CLabel*>(this));
+    CFont shownFont;
     HGDIOBJ oldFont = dc.SelectObject(const_cast<CFont*>(&m_font));
-    const CString shown = FitText(&dc, text, rect, TextFormat(text));
+    const CString shown = SelectShownFont(&dc, text, rect, TextFormat(text), shownFont);
     dc.SelectObject(oldFont);
     return shown;
+}
+
+LOGFONTA CLabel::GetShownFont() const
+{
+    if (!m_hWnd)
+        return m_lf;
+    const CString text = GetWindowText();
+    CRect rect;
+    GetClientRect(&rect);
+    CClientDC dc(const_cast<CLabel*>(this));
+    return FontOfHeight(std::abs(ShownFontHeight(&dc, text, rect, TextFormat(text))));
 }
 
 CString CLabel::GetTooltipText() const

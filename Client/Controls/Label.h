@@ -40,12 +40,21 @@ public:
     virtual CLabel* SetLinkUrl(const CString& url);
     virtual CLabel* SetHoverText(CLabel* target, const CString& text);
 
+    // A text that must be read whole, such as a number: rather than cut it, the label draws it
+    // as small as it takes to fit (see GetShownFont).
+    CLabel* SetNeverCut(BOOL neverCut);
+
     const LOGFONTA& GetLogFont() const { return m_lf; }
     BOOL IsFlashOn() const { return m_bFlashState; }
     // The text as the label shows it: whole when it fits the label, otherwise as much as fits
     // followed by "..." (the whole text then shows in a tooltip over the label).
     CString GetShownText() const;
     BOOL IsTextCut() const { return GetShownText() != GetWindowText(); }
+    // The font the text is drawn in: the label's own, or a smaller one of the same face where
+    // the label's place does not hold the text at its own size. That happens above 96 dots per
+    // inch, where point sizes take more pixels than the skin's pictures were drawn for (never
+    // smaller than the size it would have at 96), and for a label that is never cut.
+    LOGFONTA GetShownFont() const;
     // The tooltip's text (empty while the label shows its text whole).
     CString GetTooltipText() const;
 
@@ -73,6 +82,17 @@ private:
     UINT TextFormat(const CString& text) const;
     // What of `text` fits `rect` in `format` with the font selected into `dc`.
     static CString FitText(CDC* dc, const CString& text, const CRect& rect, UINT format);
+    // The height (as LOGFONT holds it, of the sign of the label's own) at which `text` is drawn
+    // in `rect`.
+    LONG ShownFontHeight(CDC* dc, const CString& text, const CRect& rect, UINT format) const;
+    // The smallest character height, in pixels, the label may draw its text at.
+    int SmallestFontHeight(CDC* dc) const;
+    // Whether `text` fits `rect` whole, lines and height, drawn at character height `height`.
+    bool FitsWholeAt(CDC* dc, const CString& text, const CRect& rect, UINT format, int height) const;
+    LOGFONTA FontOfHeight(int height) const;
+    // Lays out what the label shows into `dc`: selects the font the text is drawn in (kept in
+    // `shownFont` when it is not the label's own) and gives the text as shown.
+    CString SelectShownFont(CDC* dc, const CString& text, const CRect& rect, UINT format, CFont& shownFont) const;
     // Shows the whole text in a tooltip while the label shows it cut; removes the tip otherwise.
     void UpdateTooltip(const CString& text, BOOL cut);
 
@@ -100,4 +120,5 @@ private:
     CLabel* m_pHoverTarget = nullptr;
     HWND m_hTooltip = nullptr;
     CString m_strTooltip;
+    BOOL m_bNeverCut = FALSE;
 };

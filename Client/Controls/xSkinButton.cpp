@@ -220,7 +220,7 @@ void CxSkinButton::DrawItem(LPDRAWITEMSTRUCT item)
     dc.Attach(item->hDC);
     CRect button(item->rcItem);
     CRect caption(button.left + m_nFocusMargin + 2, button.top, button.right - m_nFocusMargin - 2, button.bottom);
-    const CString text = GetWindowText();
+    const CString text = m_bCaptionInPicture ? CString() : GetWindowText();
     const int oldMode = dc.SetBkMode(TRANSPARENT);
     const COLORREF oldColour = dc.GetTextColor();
     const UINT format = DT_CENTER | DT_VCENTER | DT_SINGLELINE;

@@ -33,6 +33,9 @@ public:
     BOOL m_bBorder = FALSE;
     short m_nFocusMargin = 0;
     short m_nDrawMode = DRAW_STRETCH;
+    // The pictures carry the caption: the window's text names the button (for whatever reads
+    // window texts) and is not drawn over them a second time.
+    BOOL m_bCaptionInPicture = FALSE;
 
 protected:
     void PreSubclassWindow() override;

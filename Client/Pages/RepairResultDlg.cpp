@@ -64,6 +64,8 @@ BOOL CRepairResultDlg::OnInitDialog()
         { &m_finish, IDC_SUMMARY_FINISH, 392, 393, 393, 0 },
         { &m_back, IDC_SUMMARY_BACK, 320, 322, 322, 0 },
     });
+    m_finish.m_bCaptionInPicture = TRUE;
+    m_back.m_bCaptionInPicture = TRUE;
     m_statusPictures[0].LoadBitmap(kCleanPicture);
     m_statusPictures[1].LoadBitmap(kErrorsLeftPicture);
     SetFonts();

@@ -131,9 +131,9 @@ void CScanResultDlg::SetFonts()
         { &m_title, IDC_RESULTS_TITLE, "Arial", 12, TRUE, 0x248624 },
         { &m_descriptionHeading, IDC_RESULTS_DESCRIPTION_HEADING, "Arial", 9, FALSE, 0xBF3700 },
         { &m_description, IDC_RESULTS_DESCRIPTION, "Arial", 9, FALSE, 0xBF3700 },
-        { &m_found, IDC_RESULTS_FOUND, "Myriad Pro", 12, TRUE, 0x9D },
-        { &m_junk, IDC_RESULTS_JUNK, "Myriad Pro", 12, TRUE, 0x9D },
-        { &m_selected, IDC_RESULTS_SELECTED, "Tahoma", 8, FALSE, 0 },
+        { &m_found, IDC_RESULTS_FOUND, "Myriad Pro", 14, TRUE, 0x9D },
+        { &m_junk, IDC_RESULTS_JUNK, "Myriad Pro", 14, TRUE, 0x9D },
+        { &m_selected, IDC_RESULTS_SELECTED, "Tahoma", 10, FALSE, 0 },
         { &m_status, IDC_RESULTS_STATUS, "Arial", 10, FALSE, 0 },
         { &m_recycleBinLabel, IDC_RESULTS_RECYCLE_LABEL, "Tahoma", 8, FALSE, 0 },
         { &m_tempFilesLabel, IDC_RESULTS_TEMP_LABEL, "Tahoma", 8, FALSE, 0 },
@@ -142,6 +142,9 @@ void CScanResultDlg::SetFonts()
         l.label->SubclassDlgItem(l.id, this);
         l.label->SetFontName(l.face)->SetFontSize(l.size)->SetFontBold(l.bold)->SetTransparent(TRUE)->SetTextColor(l.colour);
     }
+    // The counts and sizes are read whole: a long one is drawn smaller rather than cut.
+    for (CLabel* counts : { &m_found, &m_junk, &m_selected })
+        counts->SetNeverCut(TRUE);
 }
 
 void CScanResultDlg::CreateTree()

@@ -98,7 +98,9 @@ BOOL CScanningDlg::OnInitDialog()
         m_images[row].SubclassDlgItem(kScanCategories[row].resultImage, this);
         if (row < kRegistryCategoryCount) {
             m_counts[row].SubclassDlgItem(kScanCategories[row].countLabel, this);
-            m_counts[row].SetFontName("Verdana")->SetFontSize(9)->SetTransparent(TRUE)->SetTextColor(RGB(0, 0, 0));
+            // A count is read whole, however large: it is drawn smaller rather than cut.
+            m_counts[row].SetFontName("Verdana")->SetFontSize(9)->SetTransparent(TRUE)->SetTextColor(RGB(0, 0, 0))
+                ->SetNeverCut(TRUE);
         }
     }
     m_crossLight.LoadBitmap(164);
@@ -316,8 +318,9 @@ void CScanningDlg::ApplyProgress(bool ended)
     for (size_t entered = 0; entered < view.enteredRows.size(); ++entered) {
         const int row = view.enteredRows[entered];
         // Only the last row entered since the previous draw spins: a spinner started and stopped
-        // again before the window is drawn would never be seen. At the job's end none starts.
-        if (!ended && entered + 1 == view.enteredRows.size())
+        // again before the window is drawn would never be seen. At the job's end, or once the
+        // user cancelled it, none starts.
+        if (!ended && m_bScanning && entered + 1 == view.enteredRows.size())
             MarkCategoryRow(row);
         else if (row > 0)
             ShowChild(m_images[row - 1], true);
@@ -402,12 +405,18 @@ void CScanningDlg::OnCancelScan()
 {
     if (CQuillonDlg* mainWindow = QuillonMainWindow())
         mainWindow->SetCaptions("SCAN", nullptr);
-    // What was found so far, as the job thread recorded it: the container is the job's until
-    // its end message.
+    // Every row shows its verdict at once. A row that found something keeps its cross, and one
+    // whose category was scanned to its end its tick; the row being scanned and those never
+    // reached look like rows not scanned. (What was found so far as the job thread recorded it:
+    // the container is the job's until its end message.)
+    const DWORD finished = m_progress.Cancel();
     const DWORD found = m_progress.GetFoundRows();
+    StopAnimation();
     for (int row = 0; row < kCategoryCount; ++row) {
-        if (!(found & (1u << row)))
+        ShowChild(m_icons[row], false);
+        if (!((finished | found) & (1u << row)))
             SetResultImage(row, static_cast<HBITMAP>(m_idle.m_hObject));
+        ShowChild(m_images[row], true);
     }
     ShowChild(m_resume, false);
     ShowChild(m_pause, false);
@@ -415,9 +424,6 @@ void CScanningDlg::OnCancelScan()
     ShowChild(m_cancel, false);
     ShowChild(m_back, true);
     ShowChild(m_next, true);
-    if (m_currentBar.m_hWnd)
-        m_currentBar.SetPos(CScanProgress::kCurrentRange);
-    m_progress.Cancel();
     CQuillonApp* app = QuillonApp();
     if (app && app->m_pProcess)
         app->m_pProcess->Stop(1);

@@ -27,9 +27,20 @@ CString Decimal(long value)
     return text;
 }
 
+// The skin's pictures are drawn for 96 dots per inch and keep their pixels at any resolution.
+const int kSkinDpi = 96;
+
+// Verdana, 9 points as the skin's pictures measure them: the numbers stand beside the category
+// names that the page's picture carries, and keep the size they have beside them at 96 dots per
+// inch at any resolution, so that they stay on the names' lines.
 void StyleGridLabel(CLabel& label)
 {
-    label.SetFontName("Verdana")->SetFontSize(9)->SetTransparent(TRUE)->SetTextColor(RGB(0, 0, 0));
+    LOGFONTA font = label.GetLogFont();
+    ::lstrcpynA(font.lfFaceName, "Verdana", LF_FACESIZE);
+    font.lfCharSet = ANSI_CHARSET;
+    font.lfHeight = -::MulDiv(9, kSkinDpi, 72);
+    font.lfWidth = 0;
+    label.SetFont(font)->SetTransparent(TRUE)->SetTextColor(RGB(0, 0, 0));
 }
 
 } // namespace

@@ -47,6 +47,8 @@ void CScanProgress::Begin(const CString& whiteListPath)
     m_currentArea.Empty();
     m_state = SCAN_PROGRESS_VIEW();
     m_foundRows = 0;
+    m_currentRow = -1;
+    m_enteredRows = 0;
     m_bCancelled = false;
     m_recycleBinKB = 0;
     m_tempFilesKB = 0;
@@ -59,11 +61,14 @@ void CScanProgress::OnActivity(const char* text, const char* area)
     const char* areaText = area ? area : "";
     CLock lock(&m_lock);
     m_state.activity = text ? text : "";
-    if (_stricmp(areaText, "Scanning") != 0 && _stricmp(areaText, m_currentArea) != 0) {
+    // A stopped job still names the categories it passes on its way out: it scans none of them.
+    if (!m_bCancelled && _stricmp(areaText, "Scanning") != 0 && _stricmp(areaText, m_currentArea) != 0) {
         m_currentArea = areaText;
-        const int row = FindCategoryRowByCode(areaText);
-        if (row >= 0)
-            m_state.enteredRows.push_back(row);
+        m_currentRow = FindCategoryRowByCode(areaText);
+        if (m_currentRow >= 0) {
+            m_state.enteredRows.push_back(m_currentRow);
+            m_enteredRows |= 1u << m_currentRow;
+        }
         m_state.overallPosition = StepBar(m_state.overallPosition, kOverallRange);
     }
     if (text && *text)
@@ -73,15 +78,16 @@ void CScanProgress::OnActivity(const char* text, const char* area)
 void CScanProgress::OnProgress(int phase)
 {
     CLock lock(&m_lock);
+    // A cancelled scan's bars show how far it came.
+    if (m_bCancelled)
+        return;
     if (phase == PROGRESS_BEGIN) {
         m_state.overallPosition = 0;
         m_state.currentPosition = 0;
     } else if (phase == PROGRESS_STEP) {
         m_state.currentPosition = StepBar(m_state.currentPosition, kCurrentRange);
     } else if (phase == PROGRESS_END) {
-        // A cancelled scan did not go through every category: its overall bar stays where it was.
-        if (!m_bCancelled)
-            m_state.overallPosition = kOverallRange;
+        m_state.overallPosition = kOverallRange;
         m_state.currentPosition = kCurrentRange;
     }
 }
@@ -168,10 +174,12 @@ void CScanProgress::Take(SCAN_PROGRESS_VIEW& view)
     view.scannedItems = m_state.scannedItems;
 }
 
-void CScanProgress::Cancel()
+DWORD CScanProgress::Cancel()
 {
     CLock lock(&m_lock);
     m_bCancelled = true;
+    // The row being scanned is cut short.
+    return m_currentRow >= 0 ? m_enteredRows & ~(1u << m_currentRow) : m_enteredRows;
 }
 
 DWORD CScanProgress::GetFoundRows()

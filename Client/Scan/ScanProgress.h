@@ -63,8 +63,10 @@ public:
 
     // Window thread.
     void Take(SCAN_PROGRESS_VIEW& view);
-    // The user cancelled the scan: its end does not show every category done.
-    void Cancel();
+    // The user cancelled the scan: from now on the bars stay where they are and no category is
+    // entered. Returns the rows whose categories the scan went through to their end (every row
+    // it entered before the one it was in).
+    DWORD Cancel();
     // Rows whose category has an item in the container.
     DWORD GetFoundRows();
     double GetRecycleBinKB();
@@ -89,6 +91,8 @@ private:
     CString m_currentArea;
     SCAN_PROGRESS_VIEW m_state;
     DWORD m_foundRows = 0;
+    int m_currentRow = -1;     // the row of the category being scanned
+    DWORD m_enteredRows = 0;   // 1 << row for every row entered
     bool m_bCancelled = false;
     double m_recycleBinKB = 0;
     double m_tempFilesKB = 0;

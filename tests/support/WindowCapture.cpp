@@ -82,6 +82,11 @@ CWindowPixels CaptureWindow(HWND hWnd)
 {
     RECT rect;
     ::GetWindowRect(hWnd, &rect);
+    return CaptureScreen(rect);
+}
+
+CWindowPixels CaptureScreen(const RECT& rect)
+{
     const int width = rect.right - rect.left;
     const int height = rect.bottom - rect.top;
     HDC screen = ::GetDC(nullptr);

@@ -41,6 +41,8 @@ struct CWindowPixels
     COLORREF At(int x, int y) const;  // as a COLORREF (0x00BBGGRR)
 };
 CWindowPixels CaptureWindow(HWND hWnd);
+// The pixels of a part of the screen (screen coordinates), whatever windows show there.
+CWindowPixels CaptureScreen(const RECT& rect);
 CWindowPixels CaptureBitmap(HDC dc, HBITMAP bitmap);
 // The pixels of a bitmap resource of the program (empty when it does not load).
 CWindowPixels CaptureResourceBitmap(UINT id);

@@ -164,12 +164,28 @@ TEST_F(ScanProgressTest, EachNewAreaIsOneRowAndOneStep)
     EXPECT_EQ(CScanProgress::kCurrentRange, view.currentPosition);
     EXPECT_EQ(CScanProgress::kOverallRange, view.overallPosition);
 
-    // A cancelled scan ends where it stopped: its overall bar is not drawn full.
+}
+
+TEST_F(ScanProgressTest, ACancelledScanShowsHowFarItCame)
+{
     Begin("");
     m_progress.OnProgress(PROGRESS_BEGIN);
     m_progress.OnActivity("HKEY_CLASSES_ROOT\\CLSID", "AXO");
-    m_progress.Cancel();
+    m_progress.OnProgress(PROGRESS_STEP);
+    m_progress.OnProgress(PROGRESS_STEP);
+    m_progress.OnActivity("", "UIE");
+    m_progress.OnActivity("uninstall", "UIE");
+    m_progress.OnProgress(PROGRESS_STEP);
+    // Scanned to its end: the first row only; the second was being scanned.
+    EXPECT_EQ(1u << 0, m_progress.Cancel());
+    // The stopped job passes the categories it no longer scans, and ends.
+    m_progress.OnActivity("", "FNT");
+    m_progress.OnActivity("", "SHD");
+    m_progress.OnProgress(PROGRESS_STEP);
     m_progress.OnProgress(PROGRESS_END);
+    SCAN_PROGRESS_VIEW view;
     m_progress.Take(view);
-    EXPECT_EQ(1, view.overallPosition);
+    EXPECT_EQ((std::vector<int>{ 0, 1 }), view.enteredRows);
+    EXPECT_EQ(2, view.overallPosition);
+    EXPECT_EQ(3, view.currentPosition);
 }

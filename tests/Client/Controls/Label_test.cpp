@@ -227,4 +227,31 @@ TEST(LabelTest, ATextTooLongForItsLabelEndsInAnEllipsisAndShowsWholeInATooltip)
     }
 }
 
+TEST(LabelTest, ANumberThatIsNeverCutIsDrawnSmallerAndWhole)
+{
+    CDemoDialog& demo = CDemoDialog::Get();
+    CLabel& label = demo.m_center;  // centred on one line, on its own background
+    const CString before = label.GetWindowText();
+    const CString number = "123456789012345";
+    label.SetFontSize(14)->SetText(number);
+    EXPECT_TRUE(label.IsTextCut());
+    label.SetNeverCut(TRUE);
+    EXPECT_FALSE(label.IsTextCut());
+    EXPECT_EQ(number, label.GetShownText());
+    EXPECT_LT(std::abs(label.GetShownFont().lfHeight), std::abs(label.GetLogFont().lfHeight));
+    ASSERT_TRUE(WaitUntilDrawn(demo));
+    EXPECT_EQ(CString(), label.GetTooltipText());
+    // Drawn whole: its ink lies inside the label, across most of it.
+    CRect client;
+    label.GetClientRect(&client);
+    const INK ink = InkOf(label, RGB(23, 50, 77));
+    EXPECT_GT(ink.box.left, 0);
+    EXPECT_LT(ink.box.right, client.Width());
+    EXPECT_GT(ink.box.right - ink.box.left, client.Width() * 3 / 4);
+    // What fits keeps the label's own size.
+    label.SetText("42");
+    EXPECT_EQ(label.GetLogFont().lfHeight, label.GetShownFont().lfHeight);
+    label.SetNeverCut(FALSE)->SetFontSize(8)->SetText(before);
+}
+
 } // namespace

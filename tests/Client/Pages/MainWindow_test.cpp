@@ -1,9 +1,12 @@
 // The main window: which page each way of getting there shows, with which caption and navigation
 // state (one table for every page), captions drawn on screen after each switch, the window's
-// place, texts that fit their places, the scan summary's words, the close guard on every way of
-// closing, and the requests a second instance forwards.
+// place, texts that fit their places in width and height (also at 120 dots per inch), the
+// statistics' numbers on their rows' lines, the scan summary's words, the tray icon's menu, the
+// close guard on every way of closing, and the requests a second instance forwards.
 #include "PagesFixture.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <functional>
 
 #include "Messages.h"
@@ -23,11 +26,12 @@ CLabel* LabelOf(CWnd& page, int id)
     return dynamic_cast<CLabel*>(CWnd::FromHandlePermanent(::GetDlgItem(page.m_hWnd, id)));
 }
 
-// The height of one line in a label's font: a label lower than that cuts off the bottom of its
-// text (underscores, descenders) while its width check still passes.
+// The height of one line in the font a label draws its text in: a label lower than that cuts
+// off the bottom of its text (underscores, descenders) while its width check still passes.
 int LineHeightOf(const CLabel& label)
 {
-    HFONT font = ::CreateFontIndirectA(&label.GetLogFont());
+    const LOGFONTA shown = label.GetShownFont();
+    HFONT font = ::CreateFontIndirectA(&shown);
     HDC dc = ::GetDC(label.m_hWnd);
     HGDIOBJ old = ::SelectObject(dc, font);
     TEXTMETRICA metrics = {};
@@ -38,9 +42,50 @@ int LineHeightOf(const CLabel& label)
     return metrics.tmHeight;
 }
 
-// Every label, plain check box and skin button of a window that is meant to show: its text fits
-// (labels measure themselves; a check box needs its text and the box), and a skin button's
-// picture fits the button.
+// The screen's resolution, which the run may set (a second run of these tests at 120): the
+// fonts take more pixels above 96, and the skin's pictures and the places on them do not.
+int ScreenDpi()
+{
+    HDC screen = ::GetDC(nullptr);
+    const int dpi = ::GetDeviceCaps(screen, LOGPIXELSY);
+    ::ReleaseDC(nullptr, screen);
+    return dpi;
+}
+
+bool IsInk(COLORREF pixel)
+{
+    return GetRValue(pixel) + GetGValue(pixel) + GetBValue(pixel) < 3 * 128;
+}
+
+bool ColumnHasInk(const CWindowPixels& shown, int x, int top, int bottom)
+{
+    for (int y = top; y < bottom; ++y) {
+        if (IsInk(shown.At(x, y)))
+            return true;
+    }
+    return false;
+}
+
+// The line a text stands on between rows `top` and `bottom`: the lowest row of ink of the first
+// glyph drawn from column `left` on (so a descender further on does not count); -1 without ink.
+int FirstGlyphFoot(const CWindowPixels& shown, int left, int right, int top, int bottom)
+{
+    int x = left;
+    while (x < right && !ColumnHasInk(shown, x, top, bottom))
+        ++x;
+    int foot = -1;
+    for (; x < right && ColumnHasInk(shown, x, top, bottom); ++x) {
+        for (int y = top; y < bottom; ++y) {
+            if (IsInk(shown.At(x, y)))
+                foot = std::max(foot, y);
+        }
+    }
+    return foot;
+}
+
+// Every label, plain check box and skin button of a window that is meant to show: its text fits,
+// in width and in height (labels measure themselves; a check box needs its text and the box), and
+// a skin button's picture fits the button.
 void ExpectEverythingFits(CWnd& window, const char* name)
 {
     for (HWND child = ::GetWindow(window.m_hWnd, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
@@ -52,6 +97,10 @@ void ExpectEverythingFits(CWnd& window, const char* name)
         ::GetClientRect(child, &client);
         if (CLabel* label = dynamic_cast<CLabel*>(control)) {
             EXPECT_FALSE(label->IsTextCut()) << name << " " << id << ": " << label->GetWindowText().GetString();
+            if (!label->GetWindowText().IsEmpty()) {
+                EXPECT_LE(LineHeightOf(*label), client.Height())
+                    << name << " " << id << ": " << label->GetWindowText().GetString();
+            }
         } else if (CxSkinButton* button = dynamic_cast<CxSkinButton*>(control)) {
             EXPECT_LE(button->GetSkinSize().cx, client.Width()) << name << " " << id;
             EXPECT_LE(button->GetSkinSize().cy, client.Height()) << name << " " << id;
@@ -69,6 +118,54 @@ void ExpectEverythingFits(CWnd& window, const char* name)
             EXPECT_LE(extent.cx + 20, client.Width()) << name << " " << id << ": " << text;
         }
     }
+}
+
+// Our own open menu: another program's may be open on the same display.
+HWND OurOpenMenu()
+{
+    HWND menu = nullptr;
+    while ((menu = ::FindWindowExA(nullptr, menu, "#32768", nullptr)) != nullptr) {
+        DWORD process = 0;
+        ::GetWindowThreadProcessId(menu, &process);
+        if (process == ::GetCurrentProcessId() && ::IsWindowVisible(menu))
+            return menu;
+    }
+    return nullptr;
+}
+
+// What the tray icon's menu showed while it was open: its items, and the screen around it and
+// the window it opened from.
+struct TRAY_MENU_SEEN
+{
+    std::vector<std::string> items;
+    int defaultItem = -1;
+    RECT area = {};  // the screen taken
+    CWindowPixels picture;
+};
+TRAY_MENU_SEEN g_trayMenu;
+HWND g_trayMenuOwner = nullptr;
+
+// A thread timer, run by the menu's own loop: once the menu is drawn, read and take it, close it.
+void CALLBACK TakeTrayMenu(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    HWND menuWindow = OurOpenMenu();
+    if (!menuWindow || HasPendingPaint(menuWindow))
+        return;
+    ::KillTimer(nullptr, timer);
+    HMENU menu = reinterpret_cast<HMENU>(::SendMessageA(menuWindow, MN_GETHMENU, 0, 0));
+    for (int item = 0; item < ::GetMenuItemCount(menu); ++item) {
+        char text[64] = {};
+        ::GetMenuStringA(menu, static_cast<UINT>(item), text, sizeof(text), MF_BYPOSITION);
+        g_trayMenu.items.push_back(text);
+    }
+    g_trayMenu.defaultItem = static_cast<int>(::GetMenuDefaultItem(menu, TRUE, 0));
+    RECT menuRect;
+    RECT ownerRect;
+    ::GetWindowRect(menuWindow, &menuRect);
+    ::GetWindowRect(g_trayMenuOwner, &ownerRect);
+    ::UnionRect(&g_trayMenu.area, &menuRect, &ownerRect);
+    g_trayMenu.picture = CaptureScreen(g_trayMenu.area);
+    ::EndMenu();
 }
 
 } // namespace
@@ -127,6 +224,9 @@ TEST_F(PagesTest, TheMainWindowOpensInTheMiddleOfTheScreen)
 TEST_F(PagesTest, EveryTextFitsItsPlace)
 {
     CQuillonApp& app = TestApp();
+    if (const char* dpi = std::getenv("KELVARA_EXPECTED_DPI")) {
+        ASSERT_EQ(std::atoi(dpi), ScreenDpi()) << "the run's resolution did not reach the program";
+    }
     // The longest texts the pages write into their labels.
     struct
     {
@@ -136,8 +236,14 @@ TEST_F(PagesTest, EveryTextFitsItsPlace)
     } const longest[] = {
         { m_main, IDC_CAPTION_LABEL, "SETTINGS - IGNORE LIST" },
         { m_main, IDC_STEP_LABEL, "Step 3 of 3" },
+        { &app.m_scanningPage, IDC_SCANNING_ERRORS, "99999 Errors Found!" },
+        { &app.m_scanningPage, IDC_SCANNING_JUNK, "1024.00GB Junk Files Found!" },
+        // A count of each column of rows: however large, it is never cut.
+        { &app.m_scanningPage, kScanCategories[0].countLabel, "2147483647" },
+        { &app.m_scanningPage, kScanCategories[7].countLabel, "2147483647" },
+        { &app.m_scanningPage, kScanCategories[13].countLabel, "2147483647" },
         { &app.m_resultsPage, IDC_RESULTS_FOUND, "99999 Errors Found" },
-        { &app.m_resultsPage, IDC_RESULTS_JUNK, "1024.0GB Junk Files Found" },
+        { &app.m_resultsPage, IDC_RESULTS_JUNK, "1024.00GB Junk Files Found" },
         { &app.m_resultsPage, IDC_RESULTS_SELECTED, "99999 of 99999 Errors Selected for Repair" },
         { &app.m_summaryPage, IDC_SUMMARY_STATUS, "No errors found" },
         { &app.m_summaryPage, IDC_SUMMARY_TIME, CRepairResultDlg::FormatDuration(86399000) },
@@ -180,6 +286,28 @@ TEST_F(PagesTest, EveryTextFitsItsPlace)
     }
 }
 
+TEST_F(PagesTest, TheStatisticsNumbersStandOnTheLinesOfTheirRows)
+{
+    // Each row's number stands on the line its name stands on in the page's picture: the name's
+    // first letter (a capital) and the digit end on the same row of pixels, give or take one.
+    CStatusDlg& statistics = m_main->m_statisticsPage;
+    m_main->ShowPage(PAGE_STATISTICS);
+    for (int row = 0; row < kCategoryCount; ++row)
+        statistics.SetErrorText(row, "1");
+    ASSERT_TRUE(WaitUntilDrawn(m_main->m_hWnd));
+    const CWindowPixels shown = CaptureWindow(statistics.m_hWnd);
+    for (int row = 0; row < kCategoryCount; ++row) {
+        CRect number;
+        ::GetWindowRect(::GetDlgItem(statistics.m_hWnd, kScanCategories[row].statisticsErrorLabel), &number);
+        statistics.ScreenToClient(&number);
+        const int numberFoot = FirstGlyphFoot(shown, number.left, number.right, number.top, number.bottom);
+        const int nameFoot = FirstGlyphFoot(shown, 0, number.left, number.top, number.bottom);
+        ASSERT_GE(numberFoot, 0) << kScanCategories[row].name;
+        ASSERT_GE(nameFoot, 0) << kScanCategories[row].name;
+        EXPECT_NEAR(nameFoot, numberFoot, 1) << kScanCategories[row].name;
+    }
+}
+
 TEST_F(PagesTest, TheScanSummarySaysWhatTheRepairDid)
 {
     CRepairResultDlg& summary = TestApp().m_summaryPage;
@@ -211,6 +339,35 @@ TEST_F(PagesTest, TheScanSummarySaysWhatTheRepairDid)
     }
     // Finish is one of the page's skin buttons, not a plain system button.
     EXPECT_NE(nullptr, dynamic_cast<CxSkinButton*>(CWnd::FromHandlePermanent(::GetDlgItem(summary.m_hWnd, IDC_SUMMARY_FINISH))));
+
+    // The buttons' pictures carry their words, and so do the buttons' own texts, which are not
+    // drawn over the pictures a second time.
+    TestApp().m_scanPage.ShowStep(STEP_SUMMARY);
+    ::ShowWindow(::GetDlgItem(summary.m_hWnd, IDC_SUMMARY_BACK), SW_SHOW);
+    ASSERT_TRUE(WaitUntilDrawn(m_main->m_hWnd));
+    const struct { int id; const char* text; UINT picture; } buttons[] = {
+        { IDC_SUMMARY_FINISH, "Finish", 392 }, { IDC_SUMMARY_BACK, "Back", 320 },
+    };
+    for (const auto& button : buttons) {
+        EXPECT_EQ(button.text, Text(summary, button.id));
+        const CWindowPixels shown = CaptureWindow(::GetDlgItem(summary.m_hWnd, button.id));
+        const CWindowPixels picture = CaptureResourceBitmap(button.picture);
+        ASSERT_EQ(picture.width, shown.width) << button.text;
+        ASSERT_EQ(picture.height, shown.height) << button.text;
+        EXPECT_TRUE(shown.pixels == picture.pixels) << button.text << " is drawn otherwise than its picture";
+    }
+    Click(summary, IDC_SUMMARY_FINISH);
+    EXPECT_FALSE(IsShown(summary, IDC_SUMMARY_BACK));
+}
+
+TEST_F(PagesTest, TheResultsCountsAreInTheSizesThePageAsks)
+{
+    CScanResultDlg& results = TestApp().m_resultsPage;
+    const struct { int id; int points; } sizes[] = {
+        { IDC_RESULTS_FOUND, 14 }, { IDC_RESULTS_JUNK, 14 }, { IDC_RESULTS_SELECTED, 10 },
+    };
+    for (const auto& size : sizes)
+        EXPECT_EQ(-::MulDiv(size.points, ScreenDpi(), 72), LabelOf(results, size.id)->GetLogFont().lfHeight) << size.id;
 }
 
 TEST_F(PagesTest, EachWayToAPageShowsItAloneWithItsCaptionAndNavigation)
@@ -275,6 +432,31 @@ TEST_F(PagesTest, EachWayToAPageShowsItAloneWithItsCaptionAndNavigation)
     EXPECT_TRUE(Visible(m_main->m_backupPage));
     EXPECT_EQ(CString(""), m_main->GetCaption());
     EXPECT_FALSE(IsEnabled(*m_main, IDC_NAV_BACKUP));
+}
+
+TEST_F(PagesTest, TheTrayIconsMenuOffersRestoreMinimiseAndExit)
+{
+    CQuillonApp& app = TestApp();
+    ASSERT_NE(nullptr, app.m_tray.m_hWnd);
+    // The menu opens where the mouse is: on the icon, as after a right click on it. Without a
+    // desktop's notification area Wine shows the icons in a window of its own; where there is
+    // none, the menu opens over the main window.
+    HWND iconsWindow = ::FindWindowA("__winex11_standalone_tray", nullptr);
+    g_trayMenuOwner = iconsWindow ? iconsWindow : m_main->m_hWnd;
+    CRect area;
+    ::GetWindowRect(g_trayMenuOwner, &area);
+    POINT cursor = {};
+    ::GetCursorPos(&cursor);
+    ::SetCursorPos(area.left + 12, area.bottom - 12);
+    g_trayMenu = TRAY_MENU_SEEN();
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, &TakeTrayMenu);
+    app.m_tray.SendMessage(WM_TRAY_NOTIFY, IDR_TRAY_MENU, WM_RBUTTONUP);
+    ::KillTimer(nullptr, timer);
+    ::SetCursorPos(cursor.x, cursor.y);
+    EXPECT_EQ((std::vector<std::string>{ "&Restore", "&Minimize to Tray", "E&xit" }), g_trayMenu.items);
+    EXPECT_EQ(0, g_trayMenu.defaultItem);
+    ASSERT_FALSE(g_trayMenu.picture.pixels.empty()) << "the menu was not seen open";
+    SavePicture(g_trayMenu.picture, "tray-menu");
 }
 
 TEST_F(PagesTest, EveryWayOfClosingIsRefusedWhileAJobRuns)

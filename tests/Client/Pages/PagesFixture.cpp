@@ -153,10 +153,20 @@ std::string PagesTest::Text(CWnd& page, int id)
 
 void PagesTest::SaveScreenshot(const std::string& name)
 {
-    ::CreateDirectoryA(KELVARA_SCREENSHOT_DIR, nullptr);
     // What the user sees: no repaint is asked for, the window's own painting is waited for.
     WaitUntilDrawn(m_main->m_hWnd);
-    SavePng(CaptureWindow(m_main->m_hWnd), std::string(KELVARA_SCREENSHOT_DIR) + "/" + name + ".png");
+    SavePicture(CaptureWindow(m_main->m_hWnd), name);
+}
+
+void PagesTest::SavePicture(const CWindowPixels& picture, const std::string& name)
+{
+    ::CreateDirectoryA(KELVARA_SCREENSHOT_DIR, nullptr);
+    // A run at another resolution than 96 dots per inch keeps its pictures apart.
+    HDC screen = ::GetDC(nullptr);
+    const int dpi = ::GetDeviceCaps(screen, LOGPIXELSY);
+    ::ReleaseDC(nullptr, screen);
+    const std::string suffix = dpi == 96 ? std::string() : "-" + std::to_string(dpi) + "dpi";
+    SavePng(picture, std::string(KELVARA_SCREENSHOT_DIR) + "/" + name + suffix + ".png");
 }
 
 void PagesTest::TickOnly(DWORD categories)

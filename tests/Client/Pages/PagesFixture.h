@@ -18,6 +18,7 @@
 #include "RegistrySandbox.h"
 #include "TempFolder.h"
 #include "TimeBudget.h"
+#include "WindowCapture.h"
 
 // The one application object of the test program.
 CQuillonApp& TestApp();
@@ -55,6 +56,8 @@ protected:
     static bool PumpEachUntil(F done, DWORD timeoutMs = 60000);
     // Saves what the main window shows under the build's screenshot folder.
     void SaveScreenshot(const std::string& name);
+    // Saves pixels taken from the screen there (a menu or a message box open over the window).
+    static void SavePicture(const CWindowPixels& picture, const std::string& name);
     // Starts a scan of `categories` from the scan page and waits for its end.
     bool ScanAndWait(DWORD categories);
     void TickOnly(DWORD categories);

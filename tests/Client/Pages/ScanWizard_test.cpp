@@ -168,6 +168,47 @@ TEST_F(PagesTest, PauseHoldsTheScanAndCancelKeepsItsCountsButNotTheDate)
     EXPECT_EQ(2u, ReadSetting("LastTotalErrCnt"));
 }
 
+TEST_F(PagesTest, ACancelledScanShowsTheVerdictsOfTheCategoriesItFinished)
+{
+    CQuillonApp& app = TestApp();
+    CScanningDlg& scanning = app.m_scanningPage;
+    // The ActiveX objects (none in the sandbox) are scanned before the startup items, where the
+    // scan is held and cancelled; the type libraries would come after them.
+    AddBrokenRunEntries(3);
+    m_main->ShowPage(PAGE_WIZARD);
+    TickOnly(SCAN_AXO | SCAN_SUI | SCAN_ITL);
+    m_items->Arm();
+    Click(app.m_scanPage, IDC_SCAN_START);
+    ASSERT_TRUE(m_items->WaitHeld());
+    ASSERT_TRUE(CancelHeldScan());
+
+    const int axoRow = 0;
+    const int itlRow = 11;
+    auto image = [&](int row) {
+        return reinterpret_cast<HBITMAP>(::SendDlgItemMessageA(scanning.m_hWnd, kScanCategories[row].resultImage,
+                                                               STM_GETIMAGE, IMAGE_BITMAP, 0));
+    };
+    // Scanned to its end and clean: its tick; what it found: its cross and count.
+    EXPECT_EQ(scanning.TickOf(axoRow), image(axoRow));
+    EXPECT_EQ(scanning.CrossOf(kSuiRow), image(kSuiRow));
+    EXPECT_NE("0", Text(scanning, kScanCategories[kSuiRow].countLabel));
+    // Never reached, and never chosen: neither tick nor cross.
+    for (int row : { itlRow, 1 }) {
+        EXPECT_NE(scanning.TickOf(row), image(row)) << row;
+        EXPECT_NE(scanning.CrossOf(row), image(row)) << row;
+    }
+    for (int row = 0; row < kCategoryCount; ++row) {
+        EXPECT_TRUE(IsShown(scanning, kScanCategories[row].resultImage)) << row;
+        EXPECT_FALSE(IsShown(scanning, kScanCategories[row].animatedIcon)) << row;
+    }
+    // The bars show how far the scan came, not a finished one.
+    EXPECT_LT(::SendDlgItemMessageA(scanning.m_hWnd, IDC_SCANNING_CURRENT_BAR, PBM_GETPOS, 0, 0),
+              CScanProgress::kCurrentRange);
+    EXPECT_LT(::SendDlgItemMessageA(scanning.m_hWnd, IDC_SCANNING_OVERALL_BAR, PBM_GETPOS, 0, 0),
+              CScanProgress::kOverallRange);
+    SaveScreenshot("scanning-page-cancelled-after-a-category");
+}
+
 TEST(ResultsPageTest, TheSizeFormatOfThePages)
 {
     const struct { double kilobytes; const char* text; } rows[] = {

@@ -1,8 +1,8 @@
 // The repair from the results page over the real engine: a whole run from a registry fixture
 // through the scan, the tree and the repair to the summary, the statistics and the partial
-// backup; a repair the engine refuses; the System Restore point around a repair; the automatic
-// repair and shutdown; the scan log; the statistics page's own counts; and the repair's end, held
-// through its steps.
+// backup; a repair the engine refuses; the System Restore point around a repair, and its
+// question as a real box over the main window; the automatic repair and shutdown; the scan log;
+// the statistics page's own counts; and the repair's end, held through its steps.
 #include "ResultsFixture.h"
 
 #include <algorithm>
@@ -356,6 +356,86 @@ TEST_F(ResultsTest, TheRestorePointIsBegunAndEndedWithTheSystemsNumber)
     EXPECT_TRUE(s_restorePointCalls.empty());
     EXPECT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, FixtureKey(0).c_str()));
     EXPECT_EQ(STEP_SUMMARY, TestApp().m_scanPage.GetStep());
+}
+
+namespace {
+
+// The restore-point question as a real message box owned by the main window, taken once it is
+// drawn and answered No.
+struct QUESTION_SEEN
+{
+    HWND owner = nullptr;
+    std::string caption;
+    bool hasYesAndNo = false;
+    CWindowPixels picture;
+};
+QUESTION_SEEN g_question;
+HWND g_questionOwner = nullptr;
+
+BOOL CALLBACK FindOwnedBox(HWND window, LPARAM found)
+{
+    char className[16] = {};
+    ::GetClassNameA(window, className, sizeof(className));
+    if (::IsWindowVisible(window) && lstrcmpA(className, "#32770") == 0 &&
+        ::GetWindow(window, GW_OWNER) == g_questionOwner) {
+        *reinterpret_cast<HWND*>(found) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A thread timer, run by the box's own loop.
+void CALLBACK TakeAndAnswerQuestion(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    HWND box = nullptr;
+    ::EnumThreadWindows(::GetCurrentThreadId(), &FindOwnedBox, reinterpret_cast<LPARAM>(&box));
+    if (!box || HasPendingPaint(box))
+        return;
+    ::KillTimer(nullptr, timer);
+    g_question.owner = ::GetWindow(box, GW_OWNER);
+    char caption[128] = {};
+    ::GetWindowTextA(box, caption, sizeof(caption));
+    g_question.caption = caption;
+    g_question.hasYesAndNo = ::GetDlgItem(box, IDYES) && ::GetDlgItem(box, IDNO);
+    RECT boxRect;
+    RECT ownerRect;
+    RECT area;
+    ::GetWindowRect(box, &boxRect);
+    ::GetWindowRect(g_questionOwner, &ownerRect);
+    ::UnionRect(&area, &boxRect, &ownerRect);
+    g_question.picture = CaptureScreen(area);
+    ::PostMessageA(box, WM_COMMAND, IDNO, 0);
+}
+
+int ShowRealQuestionOverTheMainWindow(HWND, const char* text, const char* caption, UINT type)
+{
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, &TakeAndAnswerQuestion);
+    const int answer = ::MessageBoxA(g_questionOwner, text, caption, type);
+    ::KillTimer(nullptr, timer);
+    return answer;
+}
+
+} // namespace
+
+TEST_F(ResultsTest, TheRestorePointQuestionShowsOverTheMainWindow)
+{
+    TestApp().m_settings.m_bRestorePoint = 1;
+    AddFixtureKeys(2);
+    ShowResults(FixtureFindings(2));
+    g_question = QUESTION_SEEN();
+    g_questionOwner = m_main->m_hWnd;
+    const AfxMessageBoxHandler recorder = AfxSetMessageBoxHandler(&ShowRealQuestionOverTheMainWindow);
+    Click(Results(), IDC_RESULTS_REPAIR);
+    AfxSetMessageBoxHandler(recorder);
+    ASSERT_FALSE(g_question.picture.pixels.empty()) << "the question was not seen";
+    EXPECT_EQ(m_main->m_hWnd, g_question.owner);
+    EXPECT_EQ(std::string(ProductName()), g_question.caption);
+    EXPECT_TRUE(g_question.hasYesAndNo);
+    SavePicture(g_question.picture, "restore-point-question");
+    // Answered No: nothing is repaired, and the page is as it was.
+    EXPECT_FALSE(TestApp().m_pProcess->IsRunning());
+    EXPECT_TRUE(RegKeyExists(HKEY_CURRENT_USER, FixtureKey(0).c_str()));
+    EXPECT_TRUE(IsEnabled(Results(), IDC_RESULTS_REPAIR));
 }
 
 TEST_F(ResultsTest, TheAutomaticRepairRunsOnceAndTheShutdownWaitsForItsThread)

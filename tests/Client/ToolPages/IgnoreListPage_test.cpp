@@ -12,25 +12,30 @@
 TEST_F(PagesTest, TheIgnoreListShowsEachEntryAndRemovesOnlyTheSelectedOne)
 {
     CQuillonApp& app = TestApp();
-    const std::map<CString, int> entries = {
-        { "B^Windows Fonts", 0 },
-        { "A^File Associations", 0 },
-        { "Same^Windows Fonts", 0 },
-        { "Same^File Associations", 0 },
-        { "odd^name.lnk^Program Shortcuts", 0 },
+    // Entries as Ignore Selected stores them: one key ignored under two categories, and a
+    // shortcut whose name holds the "^" that ends an item in the file.
+    const std::string shortcut = "C:\\Users\\Public\\Desktop\\Notes ^ Ideas.lnk";
+    const std::string association = "HKEY_CLASSES_ROOT\\.oldnotes";
+    const std::string server = "HKEY_CLASSES_ROOT\\CLSID\\{6F2E0D5A-41C8-4B5D-9D10-2B7C3E8A9F01}\\InprocServer32";
+    const std::string startup = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\xAC" "OldUpdater";
+    const std::string font = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts\xAC"
+                             "Old Sans (TrueType)";
+    const std::vector<std::vector<std::string>> shown = {
+        { shortcut, "Program Shortcuts" },
+        { association, "File Associations" },
+        { server, "ActiveX Objects" },
+        { server, "Invalid Typelib" },
+        { startup, "Windows Startup Items" },
+        { font, "Windows Fonts" },
     };
+    std::map<CString, int> entries;
+    for (const auto& row : shown)
+        entries.insert({ CString((row[0] + "^" + row[1]).c_str()), 0 });
     ASSERT_TRUE(app.m_pItems->SaveIgnoreList(&entries));
     CAdvanceSettingsDlg& page = m_main->m_ignoreListPage;
     HWND list = ::GetDlgItem(page.m_hWnd, IDC_IGNORE_LIST);
 
     m_main->ShowPage(PAGE_IGNORE_LIST);
-    const std::vector<std::vector<std::string>> shown = {
-        { "A", "File Associations" },
-        { "B", "Windows Fonts" },
-        { "Same", "File Associations" },
-        { "Same", "Windows Fonts" },
-        { "odd^name.lnk", "Program Shortcuts" },
-    };
     EXPECT_EQ(shown, ListRows(list));
     EXPECT_EQ("Registry Key", [&] {
         char title[64] = {};
@@ -48,28 +53,27 @@ TEST_F(PagesTest, TheIgnoreListShowsEachEntryAndRemovesOnlyTheSelectedOne)
     // The entry of the selected row, and only that one, though another shares its text.
     SelectRow(list, 3);
     Click(page, IDC_IGNORE_REMOVE);
-    EXPECT_EQ(4, ListView_GetItemCount(list));
+    EXPECT_EQ(5, ListView_GetItemCount(list));
     std::map<CString, int> stored;
     ASSERT_TRUE(app.m_pItems->LoadIgnoreListForDisplay());
     app.m_pItems->GetIgnoreList(&stored);
-    EXPECT_EQ(0u, stored.count("Same^Windows Fonts"));
-    EXPECT_EQ(1u, stored.count("Same^File Associations"));
-    EXPECT_EQ(4u, stored.size());
+    EXPECT_EQ(0u, stored.count((server + "^Invalid Typelib").c_str()));
+    EXPECT_EQ(1u, stored.count((server + "^ActiveX Objects").c_str()));
+    EXPECT_EQ(5u, stored.size());
     // Still ignored by its other entry.
-    EXPECT_EQ(0, app.m_pItems->AddItem("Same", SCAN_FAS, 0, 0));
+    EXPECT_EQ(0, app.m_pItems->AddItem(server.c_str(), SCAN_ITL, 0, 0));
 
     // An item text holding "^" is removed by its whole key.
-    SelectRow(list, FindRow(list, 0, "odd^name.lnk"));
+    SelectRow(list, FindRow(list, 0, shortcut));
     Click(page, IDC_IGNORE_REMOVE);
     ASSERT_TRUE(app.m_pItems->LoadIgnoreListForDisplay());
     app.m_pItems->GetIgnoreList(&stored);
-    EXPECT_EQ(3u, stored.size());
-    EXPECT_EQ(0u, stored.count("odd^name.lnk^Program Shortcuts"));
-    EXPECT_EQ(1, app.m_pItems->AddItem("odd^name.lnk", SCAN_SRC, 0, 0));
+    EXPECT_EQ(4u, stored.size());
+    EXPECT_EQ(0u, stored.count((shortcut + "^Program Shortcuts").c_str()));
+    EXPECT_EQ(1, app.m_pItems->AddItem(shortcut.c_str(), SCAN_SRC, 0, 0));
 
     m_main->ShowPage(PAGE_IGNORE_LIST);
-    const std::vector<std::vector<std::string>> left = {
-        { "A", "File Associations" }, { "B", "Windows Fonts" }, { "Same", "File Associations" } };
+    const std::vector<std::vector<std::string>> left = { shown[1], shown[2], shown[4], shown[5] };
     EXPECT_EQ(left, ListRows(list));
 }
 
