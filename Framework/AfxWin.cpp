@@ -47,8 +47,10 @@ private:
 
 CHandleMap& PermanentMap()
 {
-    static CHandleMap map;
-    return map;
+    // Never destroyed: windows still get messages while the process ends (a window object of a
+    // global is destroyed after every function-local static), and each looks itself up here.
+    static CHandleMap* const map = new CHandleMap;
+    return *map;
 }
 
 // Objects made by FromHandle for windows that have none, per thread.
