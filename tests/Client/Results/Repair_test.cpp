@@ -434,7 +434,7 @@ TEST_F(ResultsTest, TheRestorePointQuestionShowsOverTheMainWindow)
     SavePicture(g_question.picture, "restore-point-question");
     // Answered No: nothing is repaired, and the page is as it was.
     EXPECT_FALSE(TestApp().m_pProcess->IsRunning());
-    EXPECT_TRUE(RegKeyExists(HKEY_CURRENT_USER, FixtureKey(0).c_str()));
+    EXPECT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, FixtureKey(0).c_str()));
     EXPECT_TRUE(IsEnabled(Results(), IDC_RESULTS_REPAIR));
 }
 
