@@ -6,6 +6,7 @@
 #include "JobWait.h"
 #include "Kelvara.h"
 #include "Messages.h"
+#include "WideFileSearch.h"
 
 namespace {
 
@@ -15,31 +16,6 @@ const int kProgressRange = 100;
 
 const char* const kMonthNames[12] = { "January", "February", "March",     "April",   "May",      "June",
                                       "July",    "August",   "September", "October", "November", "December" };
-
-// RAII for a wide file search.
-class CBackupSearch
-{
-public:
-    explicit CBackupSearch(const std::wstring& pattern)
-        : m_find(::FindFirstFileW(GetLongPathForm(pattern).c_str(), &m_data))
-    {
-    }
-    ~CBackupSearch()
-    {
-        if (m_find != INVALID_HANDLE_VALUE)
-            ::FindClose(m_find);
-    }
-    CBackupSearch(const CBackupSearch&) = delete;
-    CBackupSearch& operator=(const CBackupSearch&) = delete;
-
-    bool Found() const { return m_find != INVALID_HANDLE_VALUE; }
-    bool Next() { return ::FindNextFileW(m_find, &m_data) != FALSE; }
-    const WIN32_FIND_DATAW& Data() const { return m_data; }
-
-private:
-    WIN32_FIND_DATAW m_data = {};
-    HANDLE m_find;
-};
 
 DWORD AttributesOf(const std::wstring& path)
 {
@@ -120,7 +96,7 @@ std::wstring GetBackupFolder()
 std::vector<BACKUP_RECORD> EnumerateBackups(const std::wstring& folder)
 {
     std::vector<BACKUP_RECORD> backups;
-    CBackupSearch search(folder + L"\\*.rbk");
+    CWideFileSearch search(GetLongPathForm(folder + L"\\*.rbk"));
     for (bool more = search.Found(); more; more = search.Next()) {
         const WIN32_FIND_DATAW& found = search.Data();
         if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)

@@ -4,32 +4,11 @@
 #include <map>
 
 #include "RegistryValues.h"
+#include "WideFileSearch.h"
 
 namespace {
 
 const wchar_t kFolderStore[] = L"Software\\Microsoft\\Shared Tools\\MSConfig\\startupfolder";
-
-// One search of a folder's files, closed when the object goes.
-class CFindHandle
-{
-public:
-    explicit CFindHandle(const std::wstring& pattern) : m_find(::FindFirstFileW(pattern.c_str(), &data)) {}
-    ~CFindHandle()
-    {
-        if (m_find != INVALID_HANDLE_VALUE)
-            ::FindClose(m_find);
-    }
-    CFindHandle(const CFindHandle&) = delete;
-    CFindHandle& operator=(const CFindHandle&) = delete;
-
-    bool Found() const { return m_find != INVALID_HANDLE_VALUE; }
-    bool Next() { return ::FindNextFileW(m_find, &data) != FALSE; }
-
-    WIN32_FIND_DATAW data = {};
-
-private:
-    HANDLE m_find;
-};
 
 bool Exists(const std::wstring& path)
 {
@@ -255,9 +234,9 @@ void CStartupManager::EnumStartupFolder(const std::wstring& folder, bool common)
     if (folder.empty())
         return;
     const std::wstring base = WithoutTrailingSlashes(folder);
-    CFindHandle find(base + L"\\*");
+    CWideFileSearch find(base + L"\\*");
     for (bool more = find.Found(); more; more = find.Next()) {
-        const WIN32_FIND_DATAW& data = find.data;
+        const WIN32_FIND_DATAW& data = find.Data();
         if (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN))
             continue;
         const std::wstring fileName = data.cFileName;

@@ -119,6 +119,13 @@ bool ChildKeyName(const CString& keyPath, const char* parentPath, CString* name)
     return true;
 }
 
+bool ChildKeyOfItem(const char* itemText, HKEY root, const char* parentPath, CString* name)
+{
+    _REGISTRY_ITEM entry;
+    return SplitRegistryItem(itemText, &entry) && !entry.IsValue && entry.Root == root &&
+           ChildKeyName(entry.KeyPath, parentPath, name);
+}
+
 CString MakeKeyItem(HKEY root, const char* subKey)
 {
     return CString(RegistryRootName(root)) + "\\" + subKey;

@@ -43,6 +43,9 @@ bool SplitRegistryItem(const char* itemText, _REGISTRY_ITEM* item);
 // The name of the key directly below parentPath that keyPath names ("A\B\c" below "a\b" is
 // "c"), the paths compared without regard to case. False for any other key path.
 bool ChildKeyName(const CString& keyPath, const char* parentPath, CString* name);
+// The name of the key that a key item (not a value item) names directly below root\parentPath;
+// false for any other item.
+bool ChildKeyOfItem(const char* itemText, HKEY root, const char* parentPath, CString* name);
 
 // The item text of a key or a value, as the scanners report them.
 CString MakeKeyItem(HKEY root, const char* subKey);

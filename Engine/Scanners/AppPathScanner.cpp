@@ -35,10 +35,8 @@ void CVexaEngineProcess::ScanAppPaths()
 
 void CVexaEngineProcess::CheckAppPathItem(const CString& item)
 {
-    _REGISTRY_ITEM entry;
     CString programName;
-    if (SplitRegistryItem(item, &entry) && !entry.IsValue && entry.Root == HKEY_LOCAL_MACHINE &&
-        ChildKeyName(entry.KeyPath, kAppPathsKey, &programName))
+    if (ChildKeyOfItem(item, HKEY_LOCAL_MACHINE, kAppPathsKey, &programName))
         CheckAppPath(programName);
 }
 

@@ -130,10 +130,8 @@ void CVexaEngineProcess::CheckSharedDllItem(const CString& item)
 
 void CVexaEngineProcess::CheckUninstallItem(const CString& item)
 {
-    _REGISTRY_ITEM entry;
     CString name;
-    if (SplitRegistryItem(item, &entry) && !entry.IsValue && entry.Root == HKEY_LOCAL_MACHINE &&
-        ChildKeyName(entry.KeyPath, kUninstallKey, &name))
+    if (ChildKeyOfItem(item, HKEY_LOCAL_MACHINE, kUninstallKey, &name))
         CheckUninstallEntry(kUninstallKey, name);
 }
 

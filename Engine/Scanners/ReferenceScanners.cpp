@@ -75,9 +75,7 @@ void CVexaEngineProcess::CheckSoundLabel(const CString& label)
 
 void CVexaEngineProcess::CheckSoundEventItem(const CString& item)
 {
-    _REGISTRY_ITEM entry;
     CString label;
-    if (SplitRegistryItem(item, &entry) && !entry.IsValue && entry.Root == HKEY_CURRENT_USER &&
-        ChildKeyName(entry.KeyPath, kEventLabelsKey, &label))
+    if (ChildKeyOfItem(item, HKEY_CURRENT_USER, kEventLabelsKey, &label))
         CheckSoundLabel(label);
 }

@@ -44,11 +44,9 @@ void CVexaEngineProcess::ScanServices()
 
 void CVexaEngineProcess::CheckServiceItem(const CString& item)
 {
-    _REGISTRY_ITEM entry;
     CString serviceName;
     const CString windowsFolder = WindowsFolder();
-    if (SplitRegistryItem(item, &entry) && !entry.IsValue && entry.Root == HKEY_LOCAL_MACHINE &&
-        ChildKeyName(entry.KeyPath, kServicesKey, &serviceName) && !windowsFolder.IsEmpty())
+    if (ChildKeyOfItem(item, HKEY_LOCAL_MACHINE, kServicesKey, &serviceName) && !windowsFolder.IsEmpty())
         CheckServiceImage(serviceName, windowsFolder);
 }
 

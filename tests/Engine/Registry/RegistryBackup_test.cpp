@@ -12,6 +12,7 @@
 #include "BackupFixture.h"
 #include "FakeScanItems.h"
 #include "KeyAccess.h"
+#include "LinkKey.h"
 #include "MessageBoxRecorder.h"
 #include "RecordingStatus.h"
 #include "Registry/RegistryManager.h"
@@ -294,32 +295,9 @@ TEST_F(RegistryBackupTest, ALinkKeyWhoseTargetIsMissingIsNotTakenForAKeyThatVani
     // Opened the ordinary way, a link to nowhere answers "not found", as a key deleted since
     // it was listed does; but it is there, and the backup cannot hold it.
     ASSERT_TRUE(WriteRegString(HKEY_CURRENT_USER, "Software\\Fixture", "v", "x"));
-    HKEY link = nullptr;
-    ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Fixture\\Link", 0, nullptr,
-                                REG_OPTION_CREATE_LINK | REG_OPTION_VOLATILE, KEY_ALL_ACCESS | KEY_CREATE_LINK,
-                                nullptr, &link, nullptr),
-              ERROR_SUCCESS);
-    const std::wstring target = L"\\Registry\\Machine\\Software\\KelvaraTestsNoSuchKey\\Missing";
-    const LONG linked = ::RegSetValueExW(link, L"SymbolicLinkValue", 0, REG_LINK,
-                                         reinterpret_cast<const BYTE*>(target.c_str()),
-                                         static_cast<DWORD>(target.size() * sizeof(wchar_t)));
-    ::RegCloseKey(link);
-    // A link key is deleted only as itself: the sandbox's deletion would follow it and fail.
-    struct CLinkRemover {
-        ~CLinkRemover()
-        {
-            typedef LONG(NTAPI * DELETE_KEY)(HANDLE);
-            const auto deleteKey = reinterpret_cast<DELETE_KEY>(
-                reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "NtDeleteKey")));
-            HKEY opened = nullptr;
-            if (deleteKey && ::RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Fixture\\Link", REG_OPTION_OPEN_LINK,
-                                             DELETE, &opened) == ERROR_SUCCESS) {
-                deleteKey(opened);
-                ::RegCloseKey(opened);
-            }
-        }
-    } removeLink;
-    ASSERT_EQ(linked, ERROR_SUCCESS);
+    const CLinkKey link(HKEY_CURRENT_USER, "Software\\Fixture\\Link",
+                        "\\Registry\\Machine\\Software\\KelvaraTestsNoSuchKey\\Missing");
+    ASSERT_TRUE(link.Created());
     ASSERT_FALSE(RegKeyExists(HKEY_CURRENT_USER, "Software\\Fixture\\Link"));
 
     CRegistryManager manager(nullptr);

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "Registry/RegistryKey.h"
+#include "LinkKey.h"
 #include "Registry/RegistryWalk.h"
 #include "RegistrySandbox.h"
 
@@ -97,32 +97,8 @@ TEST(RegistryWalk, DoesNotFollowLinkKeys)
     ASSERT_FALSE(user.empty());
     const std::string target = user + "\\" + sandbox.RealPathOf(HKEY_LOCAL_MACHINE) + "\\System\\ControlSet001";
 
-    CRegistryKey link;
-    ASSERT_EQ(ERROR_SUCCESS,
-              ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet", 0, nullptr,
-                                REG_OPTION_CREATE_LINK | REG_OPTION_VOLATILE, KEY_ALL_ACCESS | KEY_CREATE_LINK,
-                                nullptr, reinterpret_cast<HKEY*>(&link), nullptr));
-    std::wstring wideTarget(target.begin(), target.end());
-    ASSERT_EQ(ERROR_SUCCESS, ::RegSetValueExW(link, L"SymbolicLinkValue", 0, REG_LINK,
-                                              reinterpret_cast<const BYTE*>(wideTarget.c_str()),
-                                              static_cast<DWORD>(wideTarget.size() * sizeof(wchar_t))));
-    link.Close();
-    // A link key is deleted only as itself: the sandbox's deletion would follow it, fail, and
-    // leave the sandbox behind.
-    struct CLinkRemover {
-        ~CLinkRemover()
-        {
-            typedef LONG(NTAPI * DELETE_KEY)(HANDLE);
-            const auto deleteKey = reinterpret_cast<DELETE_KEY>(
-                reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "NtDeleteKey")));
-            HKEY opened = nullptr;
-            if (deleteKey && ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet", REG_OPTION_OPEN_LINK,
-                                             DELETE, &opened) == ERROR_SUCCESS) {
-                deleteKey(opened);
-                ::RegCloseKey(opened);
-            }
-        }
-    } removeLink;
+    const CLinkKey link(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet", target);
+    ASSERT_TRUE(link.Created());
     // The link works for an ordinary open...
     ASSERT_TRUE(RegKeyExists(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Services\\One"));
 
