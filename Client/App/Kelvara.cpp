@@ -18,6 +18,23 @@ namespace {
 // How long the exit waits for the update dialog's workers.
 const DWORD kUpdateWorkerExitWaitMs = 2000;
 
+// Starts the downloaded installer as the shell starts a program (so that one which asks for the
+// administrator's rights gets them asked for); FALSE with the system's error when it cannot.
+BOOL LaunchInstaller(const CString& installer, HWND owner, DWORD* error)
+{
+    SHELLEXECUTEINFOA start = {};
+    start.cbSize = sizeof(start);
+    start.fMask = SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
+    start.hwnd = owner;
+    start.lpVerb = "open";
+    start.lpFile = installer;
+    start.nShow = SW_SHOWNORMAL;
+    if (::ShellExecuteExA(&start) && reinterpret_cast<INT_PTR>(start.hInstApp) > 32)
+        return TRUE;
+    *error = ::GetLastError();
+    return FALSE;
+}
+
 CString FolderOf(const CString& path)
 {
     const int slash = path.ReverseFind('\\');
@@ -250,28 +267,22 @@ BOOL CQuillonApp::StartInstaller(const CString& installer)
     // No click reaches a page while the engine is away.
     const BOOL wasEnabled = owner && !::EnableWindow(owner, FALSE);
     UnbindEngine();
-    SHELLEXECUTEINFOA start = {};
-    start.cbSize = sizeof(start);
-    start.fMask = SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
-    start.hwnd = owner;
-    start.lpVerb = "open";
-    start.lpFile = installer;
-    start.nShow = SW_SHOWNORMAL;
-    const BOOL started = ::ShellExecuteExA(&start) && reinterpret_cast<INT_PTR>(start.hInstApp) > 32;
-    const DWORD error = started ? 0 : ::GetLastError();
+    DWORD error = 0;
+    const BOOL started = LaunchInstaller(installer, owner, &error);
     // Failed, the program goes on as it was: its engine first, since the box lets the window's
     // messages run.
     if (!started)
         BindEngine();
     if (wasEnabled)
         ::EnableWindow(owner, TRUE);
-    if (started)
-        return TRUE;
-    ::DeleteFileA(installer);
-    CString message;
-    message.Format("The downloaded update could not be started (error %lu), so %s stays open.", error, ProductName());
-    AfxMessageBox(message, MB_OK | MB_ICONERROR);
-    return FALSE;
+    if (!started) {
+        ::DeleteFileA(installer);
+        CString message;
+        message.Format("The downloaded update could not be started (error %lu), so %s stays open.", error,
+                       ProductName());
+        AfxMessageBox(message, MB_OK | MB_ICONERROR);
+    }
+    return started;
 }
 
 int CQuillonApp::ExitInstance()
