@@ -188,10 +188,13 @@ bool CAutoUpdater::OpenSite()
     return !IsCancelled() && m_site->Open();
 }
 
-bool CAutoUpdater::OpenRequest(const CString& address)
+bool CAutoUpdater::OpenRequest(const CString& address, bool isPatch)
 {
+    std::function<bool(const CString&)> mayFollow;
+    if (isPatch)
+        mayFollow = [this](const CString& target) { return IsOnUpdateSite(target); };
     // Only a 200 answer is the document asked for; anything else is an error page.
-    return m_site->OpenUrl(address) == SITE_OK && m_site->GetStatusCode() == HTTP_STATUS_OK;
+    return m_site->OpenUrl(address, mayFollow) == SITE_OK && m_site->GetStatusCode() == HTTP_STATUS_OK;
 }
 
 bool CAutoUpdater::IsCancelled() const
@@ -270,7 +273,7 @@ int CAutoUpdater::CheckForUpdate()
 
     const CString address = m_updateAddress + "?UpdateVersion=" + version;
     m_site->BeginStage(m_limits.CheckMs);
-    if (!OpenRequest(address))
+    if (!OpenRequest(address, false))
         return FailureCode(UPDATE_REQUEST_FAILED);
     CString reply;
     const int read = ReadReply(&reply);
@@ -337,7 +340,7 @@ int CAutoUpdater::DownloadUpdates(CString patchList)
         if (!OpenSite() || !IsConnected())
             return UPDATE_NOT_CONNECTED;
         DWORD length = 0;
-        const bool answered = OpenRequest(address) && m_site->GetContentLength(&length);
+        const bool answered = OpenRequest(address, true) && m_site->GetContentLength(&length);
         m_site->CloseFile();
         if (!answered)
             return FailureCode(UPDATE_REQUEST_FAILED);
@@ -361,7 +364,7 @@ int CAutoUpdater::DownloadPatch(const CString& address, const CString& name)
         return UPDATE_NOT_CONNECTED;
     m_site->BeginStage(m_limits.DownloadMs);
     DWORD length = 0;
-    if (!OpenRequest(address) || !m_site->GetContentLength(&length)) {
+    if (!OpenRequest(address, true) || !m_site->GetContentLength(&length)) {
         m_site->CloseFile();
         return FailureCode(UPDATE_REQUEST_FAILED);
     }

@@ -149,8 +149,9 @@ private:
     // Opens the session with the sites, with the limits then in force, and begins a check
     // stage; false without an Internet handle.
     bool OpenSite();
-    // Opens a GET of the address answered with 200.
-    bool OpenRequest(const CString& address);
+    // Opens a GET of the address answered with 200. A patch is fetched only from the update
+    // site, also where a redirect leads.
+    bool OpenRequest(const CString& address, bool isPatch);
     // Cancelled, or stopped by the job.
     bool IsCancelled() const;
     // The update code of a failed request or read: 1 when cancelled or stopped, else `failed`.

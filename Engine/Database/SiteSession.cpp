@@ -169,7 +169,7 @@ bool CSiteSession::Open()
            == SITE_OK;
 }
 
-int CSiteSession::OpenUrl(const CString& address)
+int CSiteSession::OpenUrl(const CString& address, const std::function<bool(const CString&)>& mayFollow)
 {
     m_statusCode = 0;
     m_hasLength = false;
@@ -181,7 +181,7 @@ int CSiteSession::OpenUrl(const CString& address)
             return sent;
         // A site that sends the request round in circles, or to another kind of address, has
         // no answer to give.
-        if (redirects == kMostRedirects)
+        if (redirects == kMostRedirects || (mayFollow && !mayFollow(next)))
             return SITE_FAILED;
         current = next;
     }

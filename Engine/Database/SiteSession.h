@@ -58,8 +58,9 @@ public:
     void BeginStage(DWORD limitMs);
 
     // GET of an http or https address, the answer's status and headers read. Redirects are
-    // followed; one too many, or one to another scheme, fails.
-    int OpenUrl(const CString& address);
+    // followed; one too many, one to another scheme, or one that mayFollow (when given) refuses,
+    // fails.
+    int OpenUrl(const CString& address, const std::function<bool(const CString&)>& mayFollow = nullptr);
     DWORD GetStatusCode() const { return m_statusCode; }
     // The announced length, when the answer has one that is a number below 4 GB.
     bool GetContentLength(DWORD* length) const;

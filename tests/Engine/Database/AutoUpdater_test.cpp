@@ -520,6 +520,9 @@ TEST_F(AutoUpdaterTest, EveryWaitForAStalledDrippingRedirectedOrCutSiteEnds)
          UPDATE_REQUEST_FAILED},
         {"version reply redirected twice", "/update", Redirect("/moved"), false, UPDATE_NONE_AVAILABLE},
         {"patch redirected to itself", "/p/big.dat", Redirect("/p/big.dat"), false, UPDATE_REQUEST_FAILED},
+        // Patches come only from the update site, wherever its redirects lead.
+        {"patch redirected to another host", "/p/big.dat", Redirect("{this server as localhost}/p/moved.dat"), false,
+         UPDATE_REQUEST_FAILED},
         {"patch cut short", "/p/big.dat", cut, false, UPDATE_REQUEST_FAILED},
     };
     for (const auto& c : cases) {
@@ -533,7 +536,12 @@ TEST_F(AutoUpdaterTest, EveryWaitForAStalledDrippingRedirectedOrCutSiteEnds)
             server.SetRoute("/p/big.dat", Ok(std::string(200000, 'x')));
             server.SetRoute("/moved", Redirect(server.Url("/final")));
             server.SetRoute("/final", Ok("noupdate"));
-            server.SetRoute(c.path, c.route);
+            server.SetRoute("/p/moved.dat", Ok(std::string(200000, 'x')));
+            HttpRoute route = c.route;
+            const std::string localhost = "{this server as localhost}";
+            if (route.location.compare(0, localhost.size(), localhost) == 0)
+                route.location.replace(0, localhost.size(), "http://localhost:" + std::to_string(server.Port()));
+            server.SetRoute(c.path, route);
             std::unique_ptr<CVexaEngineProcess> process(new CVexaEngineProcess(false));
             CRecordingStatus status;
             const std::string address = server.Url("/update");
@@ -554,6 +562,7 @@ TEST_F(AutoUpdaterTest, EveryWaitForAStalledDrippingRedirectedOrCutSiteEnds)
             if (c.route.location == c.path) {
                 EXPECT_EQ(RequestsFor(server, c.path), 1 + CSiteSession::kMostRedirects);
             }
+            EXPECT_EQ(RequestsFor(server, "/p/moved.dat"), 0);
             EXPECT_EQ(FileCount(PatchFolder()), 0);
             EXPECT_FALSE(FileExists(Output()));
             EXPECT_EQ(ReadDecipheredFile(m_databasePath), LocalDatabase());

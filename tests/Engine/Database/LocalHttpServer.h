@@ -43,6 +43,7 @@ public:
     CLocalHttpServer& operator=(const CLocalHttpServer&) = delete;
 
     bool IsListening() const { return m_port != 0; }
+    int Port() const { return m_port; }
     std::string Url(const std::string& path) const;
 
     void SetRoute(const std::string& path, const HttpRoute& route);
