@@ -516,8 +516,6 @@ TEST_F(AutoUpdaterTest, EveryWaitForAStalledDrippingRedirectedOrCutSiteEnds)
         {"version reply redirected to itself", "/update", Redirect("/update"), false, UPDATE_REQUEST_FAILED},
         {"version reply redirected to FTP", "/update", Redirect("ftp://127.0.0.1/update"), false,
          UPDATE_REQUEST_FAILED},
-        {"version reply redirected to a file", "/update", Redirect("file:///C:/windows/win.ini"), false,
-         UPDATE_REQUEST_FAILED},
         {"version reply redirected twice", "/update", Redirect("/moved"), false, UPDATE_NONE_AVAILABLE},
         {"patch redirected to itself", "/p/big.dat", Redirect("/p/big.dat"), false, UPDATE_REQUEST_FAILED},
         // Patches come only from the update site, wherever its redirects lead.

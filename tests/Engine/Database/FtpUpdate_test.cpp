@@ -336,12 +336,10 @@ TEST_F(FtpUpdateTest, TheCountBeforeTheDateIsReportedOnlyWhenItIsANumberThatFits
         std::vector<int> reported;
     } cases[] = {
         {"1520", {1520}},
-        {" 7 ", {7}},
         {"2147483647", {2147483647}},
         {"2147483648", {}},
         {"99999999999999999999", {}},
         {"12 signatures", {}},
-        {"", {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.count);
