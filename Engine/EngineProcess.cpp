@@ -36,7 +36,9 @@ CVexaEngineProcess::~CVexaEngineProcess()
 {
     // Releasing the object (or unloading the library) must never leave its thread running
     // code that is about to be freed: a job that was never resumed is abandoned, a running
-    // one is stopped, and in both cases the thread is waited for.
+    // one is stopped, and in both cases the thread is waited for. A stopped job ends at its
+    // next test of the stop; an update job tests it every moment it waits for a site, and
+    // leaves the call it waited for to its updater's worker, which needs nothing of this object.
     AbandonSuspendedThread();
     if (GetHandle())
         Stop(1);

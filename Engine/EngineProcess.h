@@ -381,6 +381,8 @@ protected:
     std::unique_ptr<CDatabaseHandler> m_database;
     // The live updater of the update job.
     CUpdaterSlot m_updater;
+    // Makes updater the job's, its waits for the sites ended by a Stop; false when it is null.
+    bool KeepUpdater(CAutoUpdater* updater);
 
     // ---- Hive compaction, spyware removal and process termination ----
 

@@ -42,9 +42,8 @@ int CVexaEngineProcess::StartUpdate(const char* updateAddress, const char* text2
                                     const char* ftpFileName, const char* databasePath, CAbstractStatus* status)
 {
     return StartJob(JOB_UPDATE, status, [&] {
-        m_updater.Replace(new (std::nothrow)
-                              CAutoUpdater(status, updateAddress, text2, text3, ftpFileName, databasePath));
-        return m_updater.Get() != nullptr;
+        return KeepUpdater(new (std::nothrow)
+                               CAutoUpdater(status, updateAddress, text2, text3, ftpFileName, databasePath));
     });
 }
 
@@ -55,15 +54,25 @@ int CVexaEngineProcess::StartFtpUpdate(const _FTP_SITE& site, const char* ftpFil
         CAutoUpdater* updater = new (std::nothrow) CAutoUpdater(status, "", "", "", ftpFileName, databasePath);
         if (updater)
             updater->SetFtpSite(site);
-        m_updater.Replace(updater);
-        return updater != nullptr;
+        return KeepUpdater(updater);
     });
+}
+
+bool CVexaEngineProcess::KeepUpdater(CAutoUpdater* updater)
+{
+    // A Stop, or the release of this object, ends every wait of the update for its sites
+    // within a moment, as a cancel does.
+    if (updater)
+        updater->SetKeepGoing([this] { return m_running.load() != 0; });
+    m_updater.Replace(updater);
+    return updater != nullptr;
 }
 
 int CVexaEngineProcess::CancelUpdate()
 {
-    // The job is never killed: closing its Internet handles makes the pending call return, and
-    // the job ends itself with its usual reports, seeing itself stopped.
+    // The job is never killed: the wait for its site ends at once (the call itself is left to
+    // the updater's worker), and the job ends itself with its usual reports, seeing itself
+    // stopped.
     switch (m_updater.Cancel()) {
     case CUpdaterSlot::Cancelled:
         RequestStop();

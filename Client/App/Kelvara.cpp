@@ -18,6 +18,23 @@ namespace {
 // How long the exit waits for the update dialog's workers.
 const DWORD kUpdateWorkerExitWaitMs = 2000;
 
+// Starts the downloaded installer as the shell starts a program (so that one which asks for the
+// administrator's rights gets them asked for); FALSE with the system's error when it cannot.
+BOOL LaunchInstaller(const CString& installer, HWND owner, DWORD* error)
+{
+    SHELLEXECUTEINFOA start = {};
+    start.cbSize = sizeof(start);
+    start.fMask = SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
+    start.hwnd = owner;
+    start.lpVerb = "open";
+    start.lpFile = installer;
+    start.nShow = SW_SHOWNORMAL;
+    if (::ShellExecuteExA(&start) && reinterpret_cast<INT_PTR>(start.hInstApp) > 32)
+        return TRUE;
+    *error = ::GetLastError();
+    return FALSE;
+}
+
 CString FolderOf(const CString& path)
 {
     const int slash = path.ReverseFind('\\');
@@ -203,6 +220,13 @@ void CQuillonApp::DiscardScanResults()
 
 void CQuillonApp::ReleaseEngine()
 {
+    UnbindEngine();
+    delete m_pItems;
+    m_pItems = nullptr;
+}
+
+void CQuillonApp::UnbindEngine()
+{
     if (m_pProcess) {
         // A job still running would go on with objects that are about to be released.
         if (m_pProcess->IsRunning() || m_pProcess->GetThreadHandle()) {
@@ -221,22 +245,44 @@ void CQuillonApp::ReleaseEngine()
             release(m_pEngineInterface);
     }
     m_pEngineInterface = nullptr;
-    delete m_pItems;
-    m_pItems = nullptr;
     if (m_hEngine) {
         ::FreeLibrary(m_hEngine);
         m_hEngine = nullptr;
     }
 }
 
-BOOL CQuillonApp::StartPendingInstaller()
+BOOL CQuillonApp::BindEngine()
 {
-    if (m_strPendingInstaller.IsEmpty())
+    if (!LoadEngine())
         return FALSE;
-    const CString installer = m_strPendingInstaller;
-    m_strPendingInstaller.Empty();
-    const HINSTANCE started = ::ShellExecuteA(nullptr, "open", installer, nullptr, nullptr, SW_SHOWNORMAL);
-    return reinterpret_cast<INT_PTR>(started) > 32;
+    if (!m_pProcess)
+        m_pProcess = m_pEngineInterface->CreateEngineProcess();
+    return m_pProcess != nullptr;
+}
+
+BOOL CQuillonApp::StartInstaller(const CString& installer)
+{
+    CWnd* mainWindow = AfxGetMainWnd();
+    HWND owner = mainWindow ? mainWindow->GetSafeHwnd() : nullptr;
+    // No click reaches a page while the engine is away.
+    const BOOL wasEnabled = owner && !::EnableWindow(owner, FALSE);
+    UnbindEngine();
+    DWORD error = 0;
+    const BOOL started = LaunchInstaller(installer, owner, &error);
+    // Failed, the program goes on as it was: its engine first, since the box lets the window's
+    // messages run.
+    if (!started)
+        BindEngine();
+    if (wasEnabled)
+        ::EnableWindow(owner, TRUE);
+    if (!started) {
+        ::DeleteFileA(installer);
+        CString message;
+        message.Format("The downloaded update could not be started (error %lu), so %s stays open.", error,
+                       ProductName());
+        AfxMessageBox(message, MB_OK | MB_ICONERROR);
+    }
+    return started;
 }
 
 int CQuillonApp::ExitInstance()
@@ -248,7 +294,6 @@ int CQuillonApp::ExitInstance()
     // The engine goes first: its job thread may still use COM, and it must not outlive the
     // objects it was lent.
     ReleaseEngine();
-    StartPendingInstaller();
     if (m_bComInitialised) {
         ::CoUninitialize();
         m_bComInitialised = FALSE;

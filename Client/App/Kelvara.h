@@ -40,9 +40,11 @@ public:
     // backslash; the executable's folder unless a test points it elsewhere.
     CString GetProgramFolder() const { return m_strProgramFolder; }
     void SetProgramFolder(const CString& folder);
-    // Starts the installer that the update dialog left for the exit, if any; TRUE when one
-    // started. Exit calls it once the engine is released, since the installer replaces it.
-    BOOL StartPendingInstaller();
+    // Hands the program over to the downloaded installer, which replaces the program's files:
+    // releases the engine and starts the installer. TRUE when it started (the program then
+    // closes); otherwise the user is told, the file is deleted and the engine bound again, and
+    // the program goes on. Only while no job runs.
+    BOOL StartInstaller(const CString& installer);
 
     CSystemTray m_tray;
     CScanDlg m_scanPage;
@@ -58,14 +60,17 @@ public:
     HMODULE m_hEngine = nullptr;
     CAbstractVexaEngineInterface* m_pEngineInterface = nullptr;
     HCURSOR m_hHandCursor = nullptr;
-    // The update dialog's workers, which exit waits for, and the downloaded installer that the
-    // user chose to run when the program has ended.
+    // The update dialog's workers, which exit waits for.
     CWorkerThreads m_updateWorkers;
-    CString m_strPendingInstaller;
 
 private:
-    // Releases the engine objects (after their job thread has ended) and unloads the library.
+    // Releases the engine objects (after their job thread has ended), the found-item container,
+    // and unloads the library.
     void ReleaseEngine();
+    // Releases the engine process and interface and unloads the library; BindEngine binds them
+    // again.
+    void UnbindEngine();
+    BOOL BindEngine();
 
     BOOL m_bComInitialised = FALSE;
     CString m_strProgramFolder;

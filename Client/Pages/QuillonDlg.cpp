@@ -391,10 +391,11 @@ void CQuillonDlg::StartScanRequest(int scanMode, const CString& path)
 bool CQuillonDlg::CanStartForwardedScan() const
 {
     // A new scan empties the found-item container: never behind the back of a repair being
-    // prepared or run, nor of results the user is choosing from. The request is dropped; the
-    // next one (or the user) starts a scan when the results are dealt with.
+    // prepared or run, nor of results the user is choosing from, nor while the engine is away
+    // for an installer's start. The request is dropped; the next one (or the user) starts a scan
+    // when the results are dealt with.
     CQuillonApp* app = QuillonApp();
-    return app && !IsJobRunning() && !app->m_resultsPage.IsHoldingUserChoices();
+    return app && app->m_pProcess && !IsJobRunning() && !app->m_resultsPage.IsHoldingUserChoices();
 }
 
 LRESULT CQuillonDlg::OnScanPathRequest(WPARAM, LPARAM)
@@ -430,11 +431,15 @@ void CQuillonDlg::RunUpdateDialog(CWnd* parent, BOOL automatic)
     CQuillonApp* app = QuillonApp();
     if (installer.IsEmpty() || !app)
         return;
-    // The installer replaces the program's files: it starts from the program's exit, after the
-    // engine has been released, never while a job runs.
-    app->m_strPendingInstaller = installer;
-    if (!TryClose())
-        app->m_strPendingInstaller.Empty();
+    // The installer replaces the program's files: it may start only when the program may close,
+    // and does once the engine is released. One that cannot start has been told of and deleted,
+    // and the program goes on.
+    if (IsJobRunning()) {
+        TryClose();
+        return;
+    }
+    if (app->StartInstaller(installer))
+        TryClose();
 }
 
 void CQuillonDlg::OnHelpButton()

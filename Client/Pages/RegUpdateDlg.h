@@ -1,8 +1,8 @@
 // CRegUpdateDlg: the program-update dialog. It shows the progress of the update sequence, which
 // its worker thread runs (CUpdateSession): the check at the update site, the download of the
 // installer and the user's answers. Closing it cancels the check or download at once. When the
-// user chose to install, the dialog ends with the installer's path, which the main window hands
-// to the program's exit.
+// user chose to install, the dialog ends with the installer's path, to which the main window
+// hands the program over.
 #pragma once
 
 #include "BitmapDialog.h"

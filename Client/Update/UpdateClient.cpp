@@ -15,10 +15,11 @@ const char kDownloadCancelled[] = "cancel";
 namespace {
 
 const char kCheckPath[] = "/update/versionRead.php";
-const DWORD kRequestFlags = INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_NO_CACHE_WRITE;
-const DWORD kCheckTimeoutMs = 4000;
-const DWORD kDownloadTimeoutMs = 15000;
+// Never a cached copy, never a copy in the cache; redirects are the client's to follow.
+const DWORD kRequestFlags = INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_RELOAD |
+                            INTERNET_FLAG_NO_AUTO_REDIRECT | INTERNET_FLAG_NO_UI;
 const DWORD kConnectRetries = 4;
+const DWORD kPermanentRedirect = 308;
 const DWORD kChunk = 4095;
 // A version reply is a word and an address: anything longer is not one.
 const int kReplyLimit = 64 * 1024;
@@ -46,6 +47,27 @@ BOOL IsConnected()
 {
     DWORD state = 0;
     return ::InternetGetConnectedState(&state, 0);
+}
+
+bool IsRedirect(DWORD status)
+{
+    return status == HTTP_STATUS_MOVED || status == HTTP_STATUS_REDIRECT || status == HTTP_STATUS_REDIRECT_METHOD ||
+           status == HTTP_STATUS_REDIRECT_KEEP_VERB || status == kPermanentRedirect;
+}
+
+// Where a redirect leads: its Location taken relative to the address that answered; empty when
+// it has none.
+CString RedirectTarget(HINTERNET request, const CString& address)
+{
+    char location[INTERNET_MAX_URL_LENGTH + 1] = {};
+    DWORD size = sizeof(location) - 1;
+    if (!::HttpQueryInfoA(request, HTTP_QUERY_LOCATION, location, &size, nullptr) || !location[0])
+        return CString();
+    char combined[INTERNET_MAX_URL_LENGTH + 1] = {};
+    size = sizeof(combined);
+    if (!::InternetCombineUrlA(address, location, combined, &size, ICU_NO_ENCODE))
+        return CString();
+    return CString(combined);
 }
 
 // NtSetInformationFile's class and record for a file's delete disposition (ntdll; the Win32 call
@@ -298,7 +320,27 @@ HINTERNET CInternetHandles::OpenInternet(const char* agent, DWORD timeoutMs)
     return Keep(internet);
 }
 
-HINTERNET CInternetHandles::OpenUrl(HINTERNET internet, const char* address, DWORD timeoutMs)
+HINTERNET CInternetHandles::OpenUrl(HINTERNET internet, const char* address, DWORD timeoutMs, DWORD deadline)
+{
+    CString current(address);
+    for (int redirects = 0;; ++redirects) {
+        const LONG left = static_cast<LONG>(deadline - ::GetTickCount());
+        if (left <= 0)
+            return nullptr;
+        CString next;
+        HINTERNET request = SendRequest(internet, current, std::min(timeoutMs, static_cast<DWORD>(left)), &next);
+        if (!request || next.IsEmpty())
+            return request;
+        Close(request);
+        // A site that sends the request round in circles, or to another kind of address, has no
+        // answer to give.
+        if (redirects == kMostRedirects || !IsWebAddress(next))
+            return nullptr;
+        current = next;
+    }
+}
+
+HINTERNET CInternetHandles::SendRequest(HINTERNET internet, const CString& address, DWORD timeoutMs, CString* next)
 {
     if (!internet || IsCancelled())
         return nullptr;
@@ -328,7 +370,22 @@ HINTERNET CInternetHandles::OpenUrl(HINTERNET internet, const char* address, DWO
     SetTimeouts(request, timeoutMs);
     if (!::HttpSendRequestA(request, nullptr, 0, nullptr, 0))
         return nullptr;
+    if (IsRedirect(QueryHttpStatus(request))) {
+        *next = RedirectTarget(request, address);
+        if (next->IsEmpty())
+            return nullptr;
+    }
     return request;
+}
+
+void CInternetHandles::Close(HINTERNET handle)
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    const auto found = std::find(m_open.begin(), m_open.end(), handle);
+    if (found == m_open.end())
+        return;
+    m_open.erase(found);
+    ::InternetCloseHandle(handle);
 }
 
 void CInternetHandles::SetTimeouts(HINTERNET handle, DWORD timeoutMs)
@@ -394,9 +451,32 @@ void CUpdateClient::Tell(const char* text)
         AfxMessageBox(text, MB_OK);
 }
 
+void CUpdateClient::BeginStage(DWORD deadlineMs)
+{
+    m_deadline = ::GetTickCount() + deadlineMs;
+}
+
+DWORD CUpdateClient::NextWait(DWORD waitMs) const
+{
+    const LONG left = static_cast<LONG>(m_deadline - ::GetTickCount());
+    return left <= 0 ? 0 : std::min(waitMs, static_cast<DWORD>(left));
+}
+
+BOOL CUpdateClient::ReadNext(HINTERNET request, DWORD waitMs, char* buffer, DWORD size, DWORD& read)
+{
+    read = 0;
+    const DWORD wait = NextWait(waitMs);
+    if (IsCancelled() || wait == 0)
+        return FALSE;
+    // However the site sends its bytes, the stage ends at its deadline.
+    CInternetHandles::SetTimeouts(request, wait);
+    return ReadArrived(request, buffer, size, read);
+}
+
 BOOL CUpdateClient::CheckForUpdate(CString& address, BOOL silent)
 {
     address.Empty();
+    BeginStage(m_timeouts.checkDeadlineMs);
     HINTERNET internet = m_handles.OpenInternet(m_strAgent, m_timeouts.checkMs);
     if (!internet || !IsConnected()) {
         m_handles.CloseAll();
@@ -405,7 +485,7 @@ BOOL CUpdateClient::CheckForUpdate(CString& address, BOOL silent)
         return FALSE;
     }
     const CString checkAddress = GetCheckAddress();
-    HINTERNET request = m_handles.OpenUrl(internet, checkAddress, m_timeouts.checkMs);
+    HINTERNET request = m_handles.OpenUrl(internet, checkAddress, m_timeouts.checkMs, m_deadline);
     if (!request) {
         m_handles.CloseAll();
         if (!silent)
@@ -415,7 +495,6 @@ BOOL CUpdateClient::CheckForUpdate(CString& address, BOOL silent)
     DWORD status = 0;
     CString body;
     const BOOL complete = ReadReply(request, status, body);
-    ::DeleteUrlCacheEntryA(checkAddress);
     m_handles.CloseAll();
 
     const UpdateReply reply = complete ? ParseUpdateReply(status, body) : UpdateReply();
@@ -438,7 +517,7 @@ BOOL CUpdateClient::ReadReply(HINTERNET request, DWORD& status, CString& body)
     char chunk[kChunk];
     for (;;) {
         DWORD read = 0;
-        if (IsCancelled() || !ReadArrived(request, chunk, sizeof(chunk), read))
+        if (!ReadNext(request, m_timeouts.checkMs, chunk, sizeof(chunk), read))
             return FALSE;
         if (read == 0)
             return TRUE;
@@ -450,14 +529,14 @@ BOOL CUpdateClient::ReadReply(HINTERNET request, DWORD& status, CString& body)
 
 CString CUpdateClient::DownloadFile(const CString& address)
 {
-    ::DeleteUrlCacheEntryA(address);
+    BeginStage(m_timeouts.downloadDeadlineMs);
     HINTERNET internet = m_handles.OpenInternet(m_strAgent, m_timeouts.downloadMs);
     if (!internet || !IsConnected()) {
         m_handles.CloseAll();
         Tell(kNoInternetForDownload);
         return IsCancelled() ? CString(kDownloadCancelled) : CString();
     }
-    HINTERNET request = m_handles.OpenUrl(internet, address, m_timeouts.downloadMs);
+    HINTERNET request = m_handles.OpenUrl(internet, address, m_timeouts.downloadMs, m_deadline);
     CDownloadFile file;
     BOOL complete = FALSE;
     if (request && QueryHttpStatus(request) == HTTP_STATUS_OK) {
@@ -486,7 +565,7 @@ BOOL CUpdateClient::CopyResponse(HINTERNET request, HANDLE file, ULONGLONG expec
     char chunk[kChunk];
     for (;;) {
         DWORD read = 0;
-        const BOOL ok = ReadArrived(request, chunk, sizeof(chunk), read);
+        const BOOL ok = ReadNext(request, m_timeouts.downloadMs, chunk, sizeof(chunk), read);
         if (IsCancelled() || !ok)
             return FALSE;
         if (read == 0)

@@ -47,13 +47,19 @@ BOOL IsWebAddress(const CString& address);
 // as by a site that announced less than it sent, fails.
 BOOL IsWholeWindowsProgram(HANDLE file);
 
-// The Internet time-outs of the update: the question to the site, and the installer's download.
-// Each bounds one wait for the site (connecting, sending, or the next bytes of its answer).
+// How long the update waits for the site: each wait of the question to the site and of the
+// installer's download (connecting, sending, or the next bytes of its answer), and the whole of
+// each, however the site sends its bytes.
 struct UpdateTimeouts
 {
     DWORD checkMs = 4000;
     DWORD downloadMs = 15000;
+    DWORD checkDeadlineMs = 15000;
+    DWORD downloadDeadlineMs = 10 * 60 * 1000;
 };
+
+// The redirects an update request follows at most, each to an http or https address.
+const int kMostRedirects = 5;
 
 // Internet handles that another thread may close at any time, which cancels whatever blocks on
 // them; each handle is closed exactly once.
@@ -68,19 +74,27 @@ public:
     // An Internet handle for `agent` with every time-out set to `timeoutMs` and 4 connect
     // retries; null on failure or after Cancel.
     HINTERNET OpenInternet(const char* agent, DWORD timeoutMs);
-    // The GET request for an http or https `address` (not cached), sent and answered: its status
-    // and headers can be read. Null on failure, after Cancel, or when the site did not answer
-    // within `timeoutMs`. The time-outs go on the connection and the request themselves, since
-    // WinINet under Wine does not hand those of the Internet handle on to them.
-    HINTERNET OpenUrl(HINTERNET internet, const char* address, DWORD timeoutMs);
+    // The GET request for an http or https `address` (neither read from nor written to the
+    // cache), sent and answered: its status and headers can be read. Redirects are followed, at
+    // most kMostRedirects, each to an http or https address. Null on failure, after Cancel, when
+    // the site did not answer within `timeoutMs`, or past `deadline` (a tick count). The time-outs
+    // go on the connection and the request themselves, since WinINet under Wine does not hand
+    // those of the Internet handle on to them.
+    HINTERNET OpenUrl(HINTERNET internet, const char* address, DWORD timeoutMs, DWORD deadline);
+    // Closes one open handle now.
+    void Close(HINTERNET handle);
     // Closes every open handle; new ones may follow.
     void CloseAll();
     // Closes every open handle and refuses new ones.
     void Cancel();
     bool IsCancelled() const;
 
-private:
+    // Sets every time-out of `handle` to `timeoutMs`.
     static void SetTimeouts(HINTERNET handle, DWORD timeoutMs);
+
+private:
+    // One request of OpenUrl; *next gets the target when the answer is a redirect.
+    HINTERNET SendRequest(HINTERNET internet, const CString& address, DWORD timeoutMs, CString* next);
     // Keeps `handle` for a later close, or closes it at once when cancelled meanwhile.
     HINTERNET Keep(HINTERNET handle);
 
@@ -112,6 +126,13 @@ public:
 
 private:
     void Tell(const char* text);
+    // Starts the deadline of a check or a download.
+    void BeginStage(DWORD deadlineMs);
+    // The time-out of the next wait: `waitMs`, or less when the stage's deadline comes sooner; 0
+    // once it has passed.
+    DWORD NextWait(DWORD waitMs) const;
+    // ReadArrived within the next wait; FALSE once cancelled or past the deadline.
+    BOOL ReadNext(HINTERNET request, DWORD waitMs, char* buffer, DWORD size, DWORD& read);
     // The reply's status and up to kReplyLimit bytes of its body; FALSE when reading failed.
     BOOL ReadReply(HINTERNET request, DWORD& status, CString& body);
     // Copies the response into the open file; TRUE when exactly `expected` bytes came.
@@ -120,6 +141,7 @@ private:
     CString m_strSite;
     CString m_strAgent;
     UpdateTimeouts m_timeouts;
+    DWORD m_deadline = 0;
     CInternetHandles m_handles;
 };
 

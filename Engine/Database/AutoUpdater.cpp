@@ -18,7 +18,6 @@ namespace {
 const char kAgent[] = "Bellwort Registry Reriraz";
 const char kArea[] = "Scanning";
 const char kSeparator[] = "<br>";
-const DWORD kVersionRequestFlags = INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE;
 // Far above any real answer to the version check (a word and a list of patch addresses).
 const size_t kLargestReply = 64 * 1024;
 const char kDatabaseName[] = "engine.dat";
@@ -97,20 +96,14 @@ TiXmlElement* FindMatch(TiXmlElement* section, const TiXmlElement* patchEntry, c
 
 CAutoUpdater::CAutoUpdater(CAbstractStatus* status, const char* updateAddress, const char* text2, const char* text3,
                            const char* ftpFileName, const char* databasePath)
-    : m_ftpFileName(ftpFileName), m_updateAddress(updateAddress), m_databasePath(databasePath), m_text2(text2),
-      m_text3(text3), m_status(status)
+    : m_site(new CSiteSession(kAgent, _UPDATE_LIMITS().WaitMs)), m_ftpFileName(ftpFileName),
+      m_updateAddress(updateAddress), m_databasePath(databasePath), m_text2(text2), m_text3(text3), m_status(status)
 {
     m_updateAddress.Trim();
-    m_internet = ::InternetOpenA(kAgent, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
 }
 
 CAutoUpdater::~CAutoUpdater()
 {
-    if (m_downloadFile)
-        ::CloseHandle(m_downloadFile);
-    CloseRequest();
-    CloseFtpConnection();
-    CloseInternet();
     // Patches of an update that ended before applying them are no use to the next one.
     DeleteDownloadedPatches();
 }
@@ -188,52 +181,36 @@ bool CAutoUpdater::IsOnUpdateSite(const CString& address) const
 
 // ---- Internet requests ----
 
-bool CAutoUpdater::OpenRequest(const CString& address, DWORD flags)
+bool CAutoUpdater::OpenSite()
 {
-    HINTERNET internet = m_internet.load();
-    if (!internet)
-        return false;
-    HINTERNET request = ::InternetOpenUrlA(internet, address, nullptr, 0, flags, 0);
-    if (!request)
-        return false;
-    m_request = request;
-    // A cancel that came while the request was being opened could not close it: do it here.
-    if (IsCancelled()) {
-        CloseRequest();
-        return false;
-    }
+    m_site->SetWaitTime(m_limits.WaitMs);
+    m_site->BeginStage(m_limits.CheckMs);
+    return !IsCancelled() && m_site->Open();
+}
+
+bool CAutoUpdater::OpenRequest(const CString& address, bool isPatch)
+{
+    std::function<bool(const CString&)> mayFollow;
+    if (isPatch)
+        mayFollow = [this](const CString& target) { return IsOnUpdateSite(target); };
     // Only a 200 answer is the document asked for; anything else is an error page.
-    DWORD status = 0;
-    DWORD size = sizeof(status);
-    if (!::HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr)
-        || status != HTTP_STATUS_OK) {
-        CloseRequest();
-        return false;
-    }
-    return true;
+    return m_site->OpenUrl(address, mayFollow) == SITE_OK && m_site->GetStatusCode() == HTTP_STATUS_OK;
 }
 
-void CAutoUpdater::CloseRequest()
+bool CAutoUpdater::IsCancelled() const
 {
-    if (HINTERNET request = m_request.exchange(nullptr))
-        ::InternetCloseHandle(request);
+    return m_phase == Cancelled || (m_keepGoing && !m_keepGoing());
 }
 
-void CAutoUpdater::CloseInternet()
+int CAutoUpdater::FailureCode(int failed) const
 {
-    if (HINTERNET internet = m_internet.exchange(nullptr))
-        ::InternetCloseHandle(internet);
+    return IsCancelled() ? UPDATE_NOT_CONNECTED : failed;
 }
 
-bool CAutoUpdater::QueryContentLength(DWORD* length)
+void CAutoUpdater::SetKeepGoing(std::function<bool()> keepGoing)
 {
-    char text[32] = {};
-    DWORD size = sizeof(text);
-    HINTERNET request = m_request.load();
-    if (!request || !::HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH, text, &size, nullptr))
-        return false;
-    *length = static_cast<DWORD>(std::strtoul(text, nullptr, 10));
-    return true;
+    m_keepGoing = keepGoing;
+    m_site->SetKeepGoing(std::move(keepGoing));
 }
 
 int CAutoUpdater::CancelUpdate()
@@ -241,9 +218,7 @@ int CAutoUpdater::CancelUpdate()
     int phase = Checking;
     if (!m_phase.compare_exchange_strong(phase, Cancelled) && phase == Applying)
         return 1;
-    CloseRequest();
-    CloseFtpConnection();
-    CloseInternet();
+    m_site->Cancel();
     return 0;
 }
 
@@ -285,7 +260,7 @@ CString CAutoUpdater::GetLocalVersionInfo()
 
 int CAutoUpdater::CheckForUpdate()
 {
-    if (!m_internet.load() || !IsConnected())
+    if (!OpenSite() || !IsConnected())
         return UPDATE_NOT_CONNECTED;
     CString version = GetLocalVersionInfo();
     const int word = version.Find("Version");
@@ -297,12 +272,12 @@ int CAutoUpdater::CheckForUpdate()
         return UPDATE_NO_LOCAL_VERSION;
 
     const CString address = m_updateAddress + "?UpdateVersion=" + version;
-    if (!OpenRequest(address, kVersionRequestFlags))
-        return IsCancelled() ? UPDATE_NOT_CONNECTED : UPDATE_REQUEST_FAILED;
+    m_site->BeginStage(m_limits.CheckMs);
+    if (!OpenRequest(address, false))
+        return FailureCode(UPDATE_REQUEST_FAILED);
     CString reply;
     const int read = ReadReply(&reply);
-    ::DeleteUrlCacheEntry(address);
-    CloseRequest();
+    m_site->CloseFile();
     if (IsCancelled())
         return UPDATE_NOT_CONNECTED;
     if (read != UPDATE_OK)
@@ -320,9 +295,14 @@ int CAutoUpdater::CheckForUpdate()
 int CAutoUpdater::ReadReply(CString* reply)
 {
     char piece[100];
-    DWORD read = 0;
     size_t total = 0;
-    while (::InternetReadFile(m_request.load(), piece, sizeof(piece) - 1, &read) && read > 0) {
+    for (;;) {
+        DWORD read = 0;
+        // A reply cut off by the site, or one that comes too slowly, is no reply.
+        if (m_site->Read(piece, sizeof(piece) - 1, &read) != SITE_OK)
+            return FailureCode(UPDATE_REQUEST_FAILED);
+        if (read == 0)
+            break;
         total += read;
         if (total > kLargestReply)
             return UPDATE_REQUEST_FAILED;
@@ -357,16 +337,14 @@ int CAutoUpdater::DownloadUpdates(CString patchList)
 
     DWORD total = 0;
     for (const CString& address : addresses) {
-        if (!m_internet.load() || !IsConnected())
+        if (!OpenSite() || !IsConnected())
             return UPDATE_NOT_CONNECTED;
         DWORD length = 0;
-        if (!OpenRequest(address, 0) || !QueryContentLength(&length)) {
-            CloseRequest();
-            return IsCancelled() ? UPDATE_NOT_CONNECTED : UPDATE_REQUEST_FAILED;
-        }
+        const bool answered = OpenRequest(address, true) && m_site->GetContentLength(&length);
+        m_site->CloseFile();
+        if (!answered)
+            return FailureCode(UPDATE_REQUEST_FAILED);
         total += length;
-        ::DeleteUrlCacheEntry(address);
-        CloseRequest();
     }
     if (m_status)
         m_status->ReportItem(AfxFormatString("%d", separators - 1), 0, static_cast<int>(total / 1024), 0);
@@ -382,13 +360,13 @@ int CAutoUpdater::DownloadUpdates(CString patchList)
 
 int CAutoUpdater::DownloadPatch(const CString& address, const CString& name)
 {
-    if (!m_internet.load() || !IsConnected())
+    if (!OpenSite() || !IsConnected())
         return UPDATE_NOT_CONNECTED;
-    ::DeleteUrlCacheEntry(address);
+    m_site->BeginStage(m_limits.DownloadMs);
     DWORD length = 0;
-    if (!OpenRequest(address, 0) || !QueryContentLength(&length)) {
-        CloseRequest();
-        return IsCancelled() ? UPDATE_NOT_CONNECTED : UPDATE_REQUEST_FAILED;
+    if (!OpenRequest(address, true) || !m_site->GetContentLength(&length)) {
+        m_site->CloseFile();
+        return FailureCode(UPDATE_REQUEST_FAILED);
     }
     if (m_status)
         m_status->ReportItem("", static_cast<int>(length / 1024), 0, 0);
@@ -396,22 +374,19 @@ int CAutoUpdater::DownloadPatch(const CString& address, const CString& name)
     const CString folder = GetPatchFolder();
     CFileFind find;
     if (!find.FindFile(folder) && !::CreateDirectoryA(folder, nullptr)) {
-        CloseRequest();
+        m_site->CloseFile();
         return UPDATE_NO_PATCH_FOLDER;
     }
     const CString path = folder + "\\" + name;
-    m_downloadFile = ::CreateFileA(path, GENERIC_WRITE, FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
-                                   FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (m_downloadFile == INVALID_HANDLE_VALUE) {
-        m_downloadFile = nullptr;
-        CloseRequest();
+    HANDLE file = ::CreateFileA(path, GENERIC_WRITE, FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        m_site->CloseFile();
         return UPDATE_NO_PATCH_FOLDER;
     }
-    const int result = ReadBodyInto(m_downloadFile, length);
-    ::DeleteUrlCacheEntry(address);
-    ::CloseHandle(m_downloadFile);
-    m_downloadFile = nullptr;
-    CloseRequest();
+    const int result = ReadBodyInto(file, length);
+    ::CloseHandle(file);
+    m_site->CloseFile();
     if (result != UPDATE_OK) {
         // A cut or cancelled download is no patch.
         ::DeleteFileA(path);
@@ -425,8 +400,15 @@ int CAutoUpdater::ReadBodyInto(HANDLE file, DWORD expected)
 {
     char piece[4095];
     DWORD received = 0;
-    DWORD read = 0;
-    while (::InternetReadFile(m_request.load(), piece, sizeof(piece), &read) && read > 0) {
+    for (;;) {
+        DWORD read = 0;
+        if (m_site->Read(piece, sizeof(piece), &read) != SITE_OK)
+            return FailureCode(UPDATE_REQUEST_FAILED);
+        if (read == 0)
+            break;
+        // More than announced is as wrong as less, and is not waited for.
+        if (read > expected - received)
+            return UPDATE_REQUEST_FAILED;
         DWORD written = 0;
         if (!::WriteFile(file, piece, read, &written, nullptr) || written != read)
             return UPDATE_NO_PATCH_FOLDER;
@@ -443,6 +425,9 @@ int CAutoUpdater::ReadBodyInto(HANDLE file, DWORD expected)
 
 int CAutoUpdater::ApplyUpdates()
 {
+    // A stopped job applies nothing it downloaded.
+    if (m_keepGoing && !m_keepGoing())
+        return UPDATE_NOT_CONNECTED;
     int phase = Checking;
     if (!m_phase.compare_exchange_strong(phase, Applying))
         return UPDATE_NOT_CONNECTED;  // cancelled before the apply phase began

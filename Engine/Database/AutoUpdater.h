@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "AfxString.h"
+#include "SiteSession.h"
 #include "VexaEngine.h"
 
 class TiXmlDocument;
@@ -31,18 +32,19 @@ class TiXmlElement;
 // Results of the update phases, passed on by the job to ReportResult.
 enum UPDATE_RESULT {
     UPDATE_OK = 0,
-    UPDATE_NOT_CONNECTED = 1,      // no Internet handle, no connection, or cancelled
+    UPDATE_NOT_CONNECTED = 1,      // no Internet handle, no connection, cancelled or stopped
     UPDATE_FTP_NO_FILE = 2,        // FTP: the remote file cannot be opened
     UPDATE_FTP_BAD_DATE_FILE = 3,  // FTP: "Update.txt" is empty, too long, or its date cannot be read
     UPDATE_NO_LOCAL_VERSION = 4,   // no local version (FTP: no local date) could be read
     UPDATE_FTP_DOWNLOAD_FAILED = 5,  // FTP: no data, a failed read or write, or a file too large
-    UPDATE_FTP_NOT_REPLACED = 6,   // FTP: the download is no whole database, or cannot replace it
+    UPDATE_FTP_NOT_REPLACED = 6,   // FTP: the download is no whole, newer database, or cannot replace it
     UPDATE_FTP_NO_LOCAL_FILE = 7,  // FTP: the local download file cannot be created
     UPDATE_FTP_NEWER = 8,          // FTP: the site's database is newer; the download follows
     UPDATE_NONE_AVAILABLE = 9,     // no update ("noupdate", or the site's database is not newer)
     UPDATE_BAD_REPLY = 11,
     UPDATE_NO_PATCH_FOLDER = 12,   // the patch folder or a patch file cannot be created
-    UPDATE_REQUEST_FAILED = 13,    // request failed, not answered with 200, no length, short body, bad name
+    UPDATE_REQUEST_FAILED = 13,    // request failed or too slow, not answered with 200, no length, short body,
+                                   // bad name, too many redirects
     PATCH_ADDITION = 14,
     PATCH_REMOVAL = 15,
     PATCH_EDIT = 16,
@@ -50,13 +52,12 @@ enum UPDATE_RESULT {
     UPDATE_DATABASE_FAILED = 18,
 };
 
-// The FTP site of the FTP variant: the server's name or address, its port (0: the FTP port) and
-// the account (an empty user logs in anonymously).
-struct _FTP_SITE {
-    CString Server;
-    INTERNET_PORT Port = 0;
-    CString User;
-    CString Password;
+// How long the update waits for its sites: each wait (connecting, sending, the next bytes), a
+// whole check (the version question, or "Update.txt"), and the whole download of one file.
+struct _UPDATE_LIMITS {
+    DWORD WaitMs = 15 * 1000;
+    DWORD CheckMs = 60 * 1000;
+    DWORD DownloadMs = 10 * 60 * 1000;
 };
 
 class CAutoUpdater
@@ -90,30 +91,34 @@ public:
     // Where the connection goes; kept until OpenFtpConnection.
     void SetFtpSite(const _FTP_SITE& site);
     // Connects and logs in to the site (passive transfers). FALSE when that fails or the update
-    // was cancelled meanwhile.
+    // was cancelled or stopped meanwhile.
     BOOL OpenFtpConnection();
-    bool HasFtpConnection() const { return m_ftpConnection.load() != nullptr; }
-    // Opens a remote file for a binary read as the open request; FALSE when it cannot be opened.
+    // Opens a remote file for a binary read; FALSE when it cannot be opened.
     BOOL OpenFtpFile(const CString& remoteName);
     // Compares the date in the site's "/Update.txt" with the local database's: 8 when the site's
-    // is later, 9 when not; 2, 3 or 4 when a date cannot be had. Reports the count before "##".
+    // is later, 9 when not; 2, 3 or 4 when a date cannot be had. Reports the count before "##"
+    // when it is a number an int holds.
     int CheckUpdateFile();
     // The "LastUpdateDate" of the local database; empty when it cannot be read.
     CString GetLocalUpdateDate();
     // Downloads the site's database file into localPath: 0, or 2, 5 or 7 with no file left.
     int FtpDownloadFile(const CString& localPath);
     // Downloads the site's database beside the local one and puts it in its place: 0, or the
-    // download's code, or 6 when it is no whole database or cannot replace the local one. The
-    // local database is untouched and no download file stays behind on any failure.
+    // download's code, or 6 when it is no whole database, is dated no later than the local one
+    // (or bears no date), or cannot replace it. The local database is untouched and no download
+    // file stays behind on any failure, a cancel or a stop.
     int DownloadDatabase();
     // The site's database is never larger than this.
     static const DWORD kLargestDatabase = 64 * 1024 * 1024;
 
-    // Called on another thread while the job runs. Before the apply phase it closes the open
-    // request, the FTP connection and the Internet handle, so that a pending call returns and
+    // Called on another thread while the job runs. Before the apply phase it ends the pending
+    // wait for the site at once (the call itself is abandoned to the session's worker), so that
     // the job ends itself, and returns 0; once applying has begun it changes nothing and
     // returns 1.
     int CancelUpdate();
+    // The job's test, asked during every wait for the site and before anything downloaded is
+    // kept: false ends the update as a cancel does.
+    void SetKeepGoing(std::function<bool()> keepGoing);
     BOOL IsConnected() const;
 
     const CString& GetPatchList() const { return m_patchList; }
@@ -133,27 +138,35 @@ public:
     bool IsOnUpdateSite(const CString& address) const;
 
 protected:
-    // The largest download the FTP variant takes (a test may make it smaller).
+    // The largest download the FTP variant takes, and how long it waits for its sites (a test
+    // may make them smaller).
     DWORD m_largestDownload = kLargestDatabase;
+    _UPDATE_LIMITS m_limits;
 
 private:
     enum Phase { Checking, Applying, Cancelled };
 
-    bool OpenRequest(const CString& address, DWORD flags);
-    void CloseRequest();
-    bool QueryContentLength(DWORD* length);
-    void CloseInternet();
-    bool IsCancelled() const { return m_phase == Cancelled; }
+    // Opens the session with the sites, with the limits then in force, and begins a check
+    // stage; false without an Internet handle.
+    bool OpenSite();
+    // Opens a GET of the address answered with 200. A patch is fetched only from the update
+    // site, also where a redirect leads.
+    bool OpenRequest(const CString& address, bool isPatch);
+    // Cancelled, or stopped by the job.
+    bool IsCancelled() const;
+    // The update code of a failed request or read: 1 when cancelled or stopped, else `failed`.
+    int FailureCode(int failed) const;
     int DownloadPatch(const CString& address, const CString& name);
     // Reads the version check's reply: a communication error when it is longer than any real
     // reply, a bad reply when it holds a NUL.
     int ReadReply(CString* reply);
     void DeleteDownloadedPatches();
     int ReadBodyInto(HANDLE file, DWORD expected);
-    void CloseFtpConnection();
     // The whole open FTP file as text; false when a read fails or it is longer than maxLength.
     bool ReadFtpText(size_t maxLength, std::string* text);
     int CopyFtpFileInto(HANDLE file);
+    // Whether the downloaded database is whole and dated later than the local database.
+    bool IsNewerWholeDatabase(const CString& download);
 
     int PrepareApply();
     int FinishApply();
@@ -165,11 +178,13 @@ private:
     void Progress(int phase);
 
     std::atomic<int> m_phase{Checking};
-    HANDLE m_downloadFile = nullptr;
-    std::atomic<HINTERNET> m_internet{nullptr};
-    std::atomic<HINTERNET> m_request{nullptr};
-    std::atomic<HINTERNET> m_ftpConnection{nullptr};
+    // Made by the constructor, so that a cancel from another thread always finds it; it starts
+    // its worker only on the first call.
+    std::unique_ptr<CSiteSession> m_site;
+    std::function<bool()> m_keepGoing;
     _FTP_SITE m_ftpSite;
+    // The local database's date as the date check read it.
+    DATE m_localDate = 0;
     CString m_ftpFileName;
     CString m_updateAddress;
     CString m_databasePath;

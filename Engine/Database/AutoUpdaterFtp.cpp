@@ -1,9 +1,11 @@
 // The FTP variant of the database update: the date check against the site's "/Update.txt" and
-// the download of the whole database, which replaces the local one only when it is whole.
+// the download of the whole database, which replaces the local one only when it is whole and
+// newer by its own date.
 #include "AutoUpdater.h"
 
 #include <oleauto.h>
 #include <tinyxml.h>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -22,6 +24,23 @@ const char kDownloadExtension[] = ".tmp";
 const DWORD kFtpPiece = 4096;
 // "Update.txt" holds a count and a date: anything as long as one piece is no such text.
 const size_t kLongestDateFile = kFtpPiece - 1;
+
+// The count before "##": a decimal number that an int holds (a long is as wide on this
+// system), blanks around it allowed.
+bool ParseCount(CString text, int* count)
+{
+    static_assert(sizeof(long) == sizeof(int), "strtol's range is an int's");
+    text.Trim();
+    if (text.IsEmpty())
+        return false;
+    errno = 0;
+    char* end = nullptr;
+    const long value = std::strtol(text, &end, 10);
+    if (errno == ERANGE || *end != '\0')
+        return false;
+    *count = static_cast<int>(value);
+    return true;
+}
 
 // A date as the system reads dates in the user's locale ("2026/12/01", "12/24/2026 10:00").
 bool ParseUpdateDate(CString text, DATE* date)
@@ -67,70 +86,39 @@ void CAutoUpdater::SetFtpSite(const _FTP_SITE& site)
 
 BOOL CAutoUpdater::OpenFtpConnection()
 {
-    HINTERNET internet = m_internet.load();
-    if (!internet || m_ftpSite.Server.IsEmpty() || IsCancelled())
+    if (m_ftpSite.Server.IsEmpty() || !OpenSite())
         return FALSE;
-    const INTERNET_PORT port = m_ftpSite.Port ? m_ftpSite.Port : static_cast<INTERNET_PORT>(INTERNET_DEFAULT_FTP_PORT);
-    const char* user = m_ftpSite.User.IsEmpty() ? nullptr : m_ftpSite.User.GetString();
-    const char* password = m_ftpSite.User.IsEmpty() ? nullptr : m_ftpSite.Password.GetString();
-    HINTERNET connection = ::InternetConnectA(internet, m_ftpSite.Server, port, user, password, INTERNET_SERVICE_FTP,
-                                              INTERNET_FLAG_PASSIVE, 0);
-    if (!connection)
-        return FALSE;
-    CloseFtpConnection();
-    m_ftpConnection = connection;
-    // A cancel that came while the connection was being made could not close it: do it here.
-    if (IsCancelled()) {
-        CloseFtpConnection();
-        return FALSE;
-    }
-    return TRUE;
-}
-
-void CAutoUpdater::CloseFtpConnection()
-{
-    if (HINTERNET connection = m_ftpConnection.exchange(nullptr))
-        ::InternetCloseHandle(connection);
+    return m_site->ConnectFtp(m_ftpSite) == SITE_OK && !IsCancelled();
 }
 
 BOOL CAutoUpdater::OpenFtpFile(const CString& remoteName)
 {
-    HINTERNET connection = m_ftpConnection.load();
-    if (!connection)
-        return FALSE;
-    CloseRequest();
-    HINTERNET file = ::FtpOpenFileA(connection, remoteName, GENERIC_READ, FTP_TRANSFER_TYPE_BINARY, 0);
-    if (!file)
-        return FALSE;
-    m_request = file;
-    if (IsCancelled()) {
-        CloseRequest();
-        return FALSE;
-    }
-    return TRUE;
+    return m_site->OpenFtpFile(remoteName) == SITE_OK && !IsCancelled();
 }
 
 bool CAutoUpdater::ReadFtpText(size_t maxLength, std::string* text)
 {
     char piece[kFtpPiece];
-    DWORD read = 0;
-    while (::InternetReadFile(m_request.load(), piece, sizeof(piece), &read)) {
+    for (;;) {
+        DWORD read = 0;
+        if (m_site->Read(piece, sizeof(piece), &read) != SITE_OK)
+            return false;
         if (read == 0)
             return !IsCancelled();
         if (text->size() + read > maxLength)
             return false;
         text->append(piece, read);
     }
-    return false;
 }
 
 int CAutoUpdater::CheckUpdateFile()
 {
+    m_site->BeginStage(m_limits.CheckMs);
     if (!OpenFtpFile(kUpdateDateFile))
-        return IsCancelled() ? UPDATE_NOT_CONNECTED : UPDATE_FTP_NO_FILE;
+        return FailureCode(UPDATE_FTP_NO_FILE);
     std::string text;
     const bool read = ReadFtpText(kLongestDateFile, &text);
-    CloseRequest();
+    m_site->CloseFile();
     if (IsCancelled())
         return UPDATE_NOT_CONNECTED;
     if (!read || text.empty() || text.find('\0') != std::string::npos)
@@ -139,17 +127,17 @@ int CAutoUpdater::CheckUpdateFile()
     CString dateText(text);
     const int separator = dateText.Find(kCountSeparator);
     if (separator >= 0) {
-        if (m_status)
-            m_status->ReportItem("", 0, std::atoi(dateText.Left(separator)), 0);
+        int count = 0;
+        if (m_status && ParseCount(dateText.Left(separator), &count))
+            m_status->ReportItem("", 0, count, 0);
         dateText = dateText.Mid(separator + static_cast<int>(std::strlen(kCountSeparator)));
     }
     DATE siteDate = 0;
     if (!ParseUpdateDate(dateText, &siteDate))
         return UPDATE_FTP_BAD_DATE_FILE;
-    DATE localDate = 0;
-    if (!ParseUpdateDate(GetLocalUpdateDate(), &localDate))
+    if (!ParseUpdateDate(GetLocalUpdateDate(), &m_localDate))
         return UPDATE_NO_LOCAL_VERSION;
-    return siteDate > localDate ? UPDATE_FTP_NEWER : UPDATE_NONE_AVAILABLE;
+    return siteDate > m_localDate ? UPDATE_FTP_NEWER : UPDATE_NONE_AVAILABLE;
 }
 
 CString CAutoUpdater::GetLocalUpdateDate()
@@ -166,21 +154,18 @@ CString CAutoUpdater::GetLocalUpdateDate()
 
 int CAutoUpdater::FtpDownloadFile(const CString& localPath)
 {
+    m_site->BeginStage(m_limits.DownloadMs);
     if (!OpenFtpFile("/" + m_ftpFileName))
-        return IsCancelled() ? UPDATE_NOT_CONNECTED : UPDATE_FTP_NO_FILE;
-    DWORD available = 0;
-    if (!::InternetQueryDataAvailable(m_request.load(), &available, 0, 0)) {
-        CloseRequest();
-        return UPDATE_FTP_DOWNLOAD_FAILED;
-    }
+        return FailureCode(UPDATE_FTP_NO_FILE);
     CLocalFile file(::CreateFileA(localPath, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.IsOpen()) {
-        CloseRequest();
+        m_site->CloseFile();
         return UPDATE_FTP_NO_LOCAL_FILE;
     }
-    const int result = CopyFtpFileInto(file.Get());
-    CloseRequest();
+    int result = CopyFtpFileInto(file.Get());
+    if (m_site->CloseFile() != SITE_OK && result == UPDATE_OK)
+        result = FailureCode(UPDATE_FTP_DOWNLOAD_FAILED);
     file.Close();
     if (result != UPDATE_OK) {
         // A cut, failed or cancelled download is no database.
@@ -195,8 +180,10 @@ int CAutoUpdater::CopyFtpFileInto(HANDLE file)
 {
     char piece[kFtpPiece];
     DWORD received = 0;
-    DWORD read = 0;
-    while (::InternetReadFile(m_request.load(), piece, sizeof(piece), &read)) {
+    for (;;) {
+        DWORD read = 0;
+        if (m_site->Read(piece, sizeof(piece), &read) != SITE_OK)
+            return FailureCode(UPDATE_FTP_DOWNLOAD_FAILED);
         if (read == 0)
             return IsCancelled() ? UPDATE_NOT_CONNECTED : UPDATE_OK;
         // Larger than any database: a site that sends without end is not read to its end.
@@ -208,7 +195,6 @@ int CAutoUpdater::CopyFtpFileInto(HANDLE file)
             return UPDATE_FTP_DOWNLOAD_FAILED;
         Progress(PROGRESS_STEP);
     }
-    return IsCancelled() ? UPDATE_NOT_CONNECTED : UPDATE_FTP_DOWNLOAD_FAILED;
 }
 
 int CAutoUpdater::DownloadDatabase()
@@ -217,14 +203,25 @@ int CAutoUpdater::DownloadDatabase()
     const int downloaded = FtpDownloadFile(download);
     if (downloaded != UPDATE_OK)
         return downloaded;
-    // Only a whole database takes the live one's place: a cut or garbled download neither
-    // deciphers nor loads as one.
-    std::unique_ptr<CDatabaseHandler> check(CDatabaseHandler::LoadFromDataFile(download));
-    const bool whole = check != nullptr;
-    check.reset();
-    if (!whole || IsCancelled() || !::MoveFileExA(download, m_databasePath, MOVEFILE_REPLACE_EXISTING)) {
+    // A stop that comes while the download is checked still keeps the live database.
+    if (IsCancelled() || !IsNewerWholeDatabase(download) || IsCancelled()
+        || !::MoveFileExA(download, m_databasePath, MOVEFILE_REPLACE_EXISTING)) {
         ::DeleteFileA(download);
-        return IsCancelled() ? UPDATE_NOT_CONNECTED : UPDATE_FTP_NOT_REPLACED;
+        return FailureCode(UPDATE_FTP_NOT_REPLACED);
     }
     return UPDATE_OK;
+}
+
+bool CAutoUpdater::IsNewerWholeDatabase(const CString& download)
+{
+    // Only a whole database takes the live one's place (a cut or garbled download neither
+    // deciphers nor loads as one), and only one that says itself that it is newer: a database
+    // without a date would leave no date for the next update to compare with.
+    std::unique_ptr<CDatabaseHandler> check(CDatabaseHandler::LoadFromDataFile(download));
+    if (!check)
+        return false;
+    if (m_localDate == 0 && !ParseUpdateDate(GetLocalUpdateDate(), &m_localDate))
+        return false;
+    DATE downloadDate = 0;
+    return ParseUpdateDate(check->GetLastUpdateDate(), &downloadDate) && downloadDate > m_localDate;
 }

@@ -125,7 +125,9 @@ int CDatabaseHandler::LoadDatabase()
     const TiXmlElement* root = document.RootElement();
     if (!root)
         return 0;
-    m_version = AttributeText(FirstChildElementNoCase(root, "UpdateInfo"), "Version");
+    const TiXmlElement* updateInfo = FirstChildElementNoCase(root, "UpdateInfo");
+    m_version = AttributeText(updateInfo, "Version");
+    m_lastUpdateDate = AttributeText(updateInfo, "LastUpdateDate");
     CDatabaseReader reader(*this);
     reader.ReadSpywares(FirstChildElementNoCase(root, "Spywares"));
     m_loaded = reader.ReadSignatures(FirstChildElementNoCase(root, "Signatures")) ? 1 : 0;

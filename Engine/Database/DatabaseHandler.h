@@ -63,8 +63,9 @@ public:
     const _SPYWARE_INFORMATION* FindSpyware(long id) const;
     // Copies the record with that ID into out: 1, or 0 when there is none (out unchanged).
     int GetSpywareInformation(long id, CSpyware* out) const;
-    // The "Version" of "UpdateInfo", empty when absent.
+    // The "Version" and "LastUpdateDate" of "UpdateInfo", empty when absent.
     CString GetVersion() const { return m_version; }
+    CString GetLastUpdateDate() const { return m_lastUpdateDate; }
 
     size_t SpywareCount() const { return m_spywares.size(); }
     size_t SignatureCount() const { return m_exact.size() + m_text.size() + m_fileHash.size(); }
@@ -75,6 +76,7 @@ private:
     int m_loaded = 0;
     CString m_fileName;
     CString m_version;
+    CString m_lastUpdateDate;
     std::map<long, _SPYWARE_INFORMATION> m_spywares;
     CSignatureTable m_exact;
     CSignatureTable m_text;

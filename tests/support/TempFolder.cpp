@@ -2,13 +2,31 @@
 
 #include <windows.h>
 #include <atomic>
-#include <cstdio>
 #include <fstream>
 #include <sstream>
 
 namespace {
 
 std::atomic<int> g_folderCounter{0};
+
+// The name the narrow calls of the tests (and of the program under test) open the folder by: its
+// own name when the code page spells it, else its short name.
+std::string NarrowNameOf(const std::wstring& path)
+{
+    BOOL lossy = FALSE;
+    const int length = ::WideCharToMultiByte(CP_ACP, 0, path.c_str(), -1, nullptr, 0, nullptr, &lossy);
+    std::wstring spelled = path;
+    if (lossy || length <= 0) {
+        wchar_t shortName[MAX_PATH + 1] = {};
+        const DWORD shortLength = ::GetShortPathNameW(path.c_str(), shortName, MAX_PATH);
+        if (shortLength == 0 || shortLength > MAX_PATH)
+            return std::string();
+        spelled = shortName;
+    }
+    char narrow[MAX_PATH * 2] = {};
+    ::WideCharToMultiByte(CP_ACP, 0, spelled.c_str(), -1, narrow, sizeof(narrow), nullptr, nullptr);
+    return narrow;
+}
 
 void MakeParents(const std::string& path)
 {
@@ -20,13 +38,16 @@ void MakeParents(const std::string& path)
 
 CTempFolder::CTempFolder()
 {
-    char temp[MAX_PATH + 1] = {};
-    ::GetTempPathA(MAX_PATH, temp);
-    char name[64];
-    std::snprintf(name, sizeof(name), "kelvara_test_%lu_%d", ::GetCurrentProcessId(), g_folderCounter.fetch_add(1));
-    m_path = std::string(temp) + name;
-    RemoveFolderTree(m_path);
-    ::CreateDirectoryA(m_path.c_str(), nullptr);
+    // Made with the wide calls: the temporary folder's name may hold letters that the code page
+    // cannot spell, which the narrow ones would turn into question marks.
+    wchar_t temp[MAX_PATH + 1] = {};
+    ::GetTempPathW(MAX_PATH, temp);
+    const std::wstring path = std::wstring(temp) + L"kelvara_test_" + std::to_wstring(::GetCurrentProcessId()) + L"_"
+                              + std::to_wstring(g_folderCounter.fetch_add(1));
+    if (::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES)
+        RemoveFolderTree(NarrowNameOf(path));
+    ::CreateDirectoryW(path.c_str(), nullptr);
+    m_path = NarrowNameOf(path);
 }
 
 CTempFolder::~CTempFolder()

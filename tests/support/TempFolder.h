@@ -1,4 +1,6 @@
 // A fresh folder under the temporary path, removed with everything in it at the end of a test.
+// Its path is one the narrow calls open: the short name of a temporary folder whose name the
+// code page cannot spell.
 #pragma once
 
 #include <string>

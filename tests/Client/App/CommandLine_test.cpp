@@ -83,7 +83,8 @@ TEST(CommandLineTest, APathTheCodePageCannotSpellIsTakenByItsShortName)
     CString none;
     EXPECT_FALSE(GetScannablePath(unspellable.Path() + L"\\missing", none));
 
-    const std::wstring plainWide(plain.begin(), plain.end());
+    wchar_t plainWide[MAX_PATH * 2] = {};
+    ASSERT_NE(0, ::MultiByteToWideChar(CP_ACP, 0, plain.c_str(), -1, plainWide, MAX_PATH * 2));
     const struct {
         std::wstring line;
         BOOL schedule;
@@ -92,7 +93,7 @@ TEST(CommandLineTest, APathTheCodePageCannotSpellIsTakenByItsShortName)
         { L"Kelvara.exe \"" + unspellable.Path() + L"\"", FALSE, shortName },
         // As the Explorer verb quotes a folder that ends in a backslash: a stray quote at its end.
         { L"Kelvara.exe \"" + unspellable.Path() + L"\\\"", FALSE, shortName },
-        { L"\"C:\\Program Files\\Kelvara.exe\" \"" + plainWide + L"\"", FALSE, CString(plain.c_str()) },
+        { L"\"C:\\Program Files\\Kelvara.exe\" \"" + std::wstring(plainWide) + L"\"", FALSE, CString(plain.c_str()) },
         { L"Kelvara.exe /schedule", TRUE, CString() },
         { L"Kelvara.exe -SCHEDULE \"" + unspellable.Path() + L"\"", TRUE, shortName },
         { L"Kelvara.exe \"" + unspellable.Path() + L"\\missing\"", FALSE, CString() },

@@ -170,22 +170,56 @@ protected:
     // Runs `call` on a thread of its own; false when it had not returned within the limit (the
     // site then ends its responses, so that it does).
     template <class F>
-    bool EndsWithoutTheSite(F call)
+    bool EndsWithoutTheSite(CLocalHttpServer& server, F call)
     {
         std::future<void> done = std::async(std::launch::async, call);
         const bool ended = done.wait_for(std::chrono::seconds(60)) == std::future_status::ready;
         if (!ended)
-            m_server.EndResponses();
+            server.EndResponses();
         done.wait();
         return ended;
+    }
+    template <class F>
+    bool EndsWithoutTheSite(F call)
+    {
+        return EndsWithoutTheSite(m_server, call);
     }
 
     CLocalHttpServer m_server;
     CTempFolder m_downloads;
     std::string m_oldTmp;
     CMessageBoxRecorder m_boxes;
-    UpdateTimeouts m_timeouts{ 1000, 1000 };
+    UpdateTimeouts m_timeouts{ 1000, 1000, 1500, 1500 };
 };
+
+const char kCheckPath[] = "/update/versionRead.php";
+const char kNoServer[] = "Error connecting to update server, please make sure you are connected to the internet";
+const char kCommunication[] =
+    "Communication error while checking for software update, please make sure you are connected to the internet";
+
+HttpRoute Redirect(const std::string& location)
+{
+    HttpRoute route;
+    route.status = 302;
+    route.location = location;
+    return route;
+}
+
+HttpRoute Answer(const std::string& body, DWORD dripMs = 0)
+{
+    HttpRoute route;
+    route.body = body;
+    route.dripMs = dripMs;
+    return route;
+}
+
+int RequestsFor(const CLocalHttpServer& server, const std::string& path)
+{
+    int count = 0;
+    for (const std::string& target : server.Requests())
+        count += target.substr(0, target.find('?')) == path;
+    return count;
+}
 
 } // namespace
 
@@ -241,4 +275,64 @@ TEST_F(UpdateClientTest, ACancelEndsADrippingDownloadAtItsNextByteLeavingNothing
     }));
     EXPECT_EQ(CString(kDownloadCancelled), path);
     EXPECT_EQ(std::vector<std::string>(), FilesIn(m_downloads.Path()));
+}
+
+TEST_F(UpdateClientTest, ARedirectingOrDrippingSiteEndsTheCheckWithItsErrorWithinTheDeadline)
+{
+    HttpRoute stalled = Answer("noupdate" + std::string(4000, ' '));
+    stalled.holdOnRequest = 1;
+    stalled.holdAfter = 3;
+    stalled.stall = true;
+    const struct {
+        const char* what;
+        HttpRoute check;
+        std::string box;
+        int checkRequests;
+    } cases[] = {
+        { "redirected to itself", Redirect(kCheckPath), kNoServer, 1 + kMostRedirects },
+        { "redirected to FTP", Redirect("ftp://127.0.0.1/update"), kNoServer, 1 },
+        { "redirected twice, then answered", Redirect("/moved"), "You are already running latest version of agent", 1 },
+        // Neither sends its reply within the deadline; each byte comes well within a wait.
+        { "dripping", Answer("noupdate" + std::string(4000, ' '), 20), kCommunication, 1 },
+        { "stalled after 3 bytes", stalled, kCommunication, 1 },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        CLocalHttpServer server;
+        server.SetRoute(kCheckPath, c.check);
+        server.SetRoute("/moved", Redirect(server.Url("/final")));
+        server.SetRoute("/final", Answer("noupdate"));
+        CUpdateClient client(server.Url("").c_str(), "agent", m_timeouts);
+        CMessageBoxRecorder::ClearTexts();
+        CString address;
+        BOOL available = TRUE;
+        EXPECT_TRUE(EndsWithoutTheSite(server, [&] { available = client.CheckForUpdate(address, FALSE); }));
+        EXPECT_FALSE(available);
+        EXPECT_EQ(std::vector<std::string>{ c.box }, CMessageBoxRecorder::TextsNow());
+        EXPECT_EQ(c.checkRequests, RequestsFor(server, kCheckPath));
+    }
+}
+
+TEST_F(UpdateClientTest, ARedirectingOrDrippingSiteEndsTheDownloadWithinTheDeadlineLeavingNothing)
+{
+    const std::string installer = ReadWholeFile(BinFile("stub_installer.exe"));
+    const struct {
+        const char* what;
+        HttpRoute route;
+        int requests;
+    } cases[] = {
+        { "redirected to itself", Redirect(kInstallerPath), 1 + kMostRedirects },
+        { "dripping", Answer(installer, 20), 1 },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        CLocalHttpServer server;
+        server.SetRoute(kInstallerPath, c.route);
+        CUpdateClient client(server.Url("").c_str(), "agent", m_timeouts);
+        CString path = "untouched";
+        EXPECT_TRUE(EndsWithoutTheSite(server, [&] { path = client.DownloadFile(server.Url(kInstallerPath).c_str()); }));
+        EXPECT_EQ(CString(), path);
+        EXPECT_EQ(c.requests, RequestsFor(server, kInstallerPath));
+        EXPECT_EQ(std::vector<std::string>(), FilesIn(m_downloads.Path()));
+    }
 }

@@ -30,6 +30,8 @@ const char kInstallQuestion[] = "Do you want to install the downloaded updates.\
                                 "Registry Reriraz will exit and update installer will be launched.";
 const char kDownloadError[] = "An error occurred while downloading updates, check your internet connection";
 const char kJobRuns[] = "Please stop active operation before closing.";
+const char kCannotStart[] =
+    "The downloaded update could not be started (error 193), so Bellwort Registry Reriraz stays open.";
 // How long a test waits for the update dialog's worker to end.
 const DWORD kWorkerLimit = 60000;
 
@@ -93,7 +95,6 @@ protected:
     void TearDown() override
     {
         EXPECT_TRUE(TestApp().m_updateWorkers.WaitAll(kWorkerLimit));
-        TestApp().m_strPendingInstaller.Empty();
         m_recordValue.reset();
         m_temp.reset();
         m_tmp.reset();
@@ -179,8 +180,19 @@ struct UpdateCase
     std::vector<std::string> boxes;
     int downloads;            // requests for the installer
     bool installerLeft;       // a complete installer stays in the temporary folder
-    bool installs;            // the program closes and leaves the installer for its exit
+    bool installs;            // the installer starts once the engine is released, the program closes
 };
+
+// The stand-in installer made for a machine that no system runs: a whole program by its headers
+// that cannot be started.
+std::string ForNoMachine(std::string program)
+{
+    LONG peOffset = 0;
+    memcpy(&peOffset, &program[0x3C], sizeof(peOffset));
+    const WORD machine = 0x1234;
+    memcpy(&program[static_cast<size_t>(peOffset) + 4], &machine, sizeof(machine));
+    return program;
+}
 
 HttpRoute Served(int status = 200, long contentLength = -1, const char* body = "")
 {
@@ -238,6 +250,9 @@ TEST_F(UpdateTest, EachReplyAndDownloadEndsWithItsBoxesItsFilesAndItsInstaller)
           { kDownloadQuestion, kDownloadError }, 1, false, false },
         { "installer's host gone", false, 200, "available http://127.0.0.1:1/setup.exe", Served(), IDYES, IDYES,
           { kDownloadQuestion, kDownloadError }, 0, false, false },
+        // Told, deleted, and the program stays with its engine.
+        { "installer cannot start", false, 200, "available {installer}", Served(200, -1, "no machine"), IDYES, IDYES,
+          { kDownloadQuestion, kInstallQuestion, kCannotStart }, 1, false, false },
     };
     CQuillonApp& app = TestApp();
     for (const UpdateCase& c : cases) {
@@ -250,6 +265,8 @@ TEST_F(UpdateTest, EachReplyAndDownloadEndsWithItsBoxesItsFilesAndItsInstaller)
         HttpRoute download = c.download;
         if (download.body.empty())
             download.body = m_installer;
+        else if (download.body == "no machine")
+            download.body = ForNoMachine(m_installer);
         m_server.SetRoute(kDownloadPath, download);
         CMessageBoxRecorder recorder;
         CMessageBoxRecorder::SetAnswerFor(kDownloadQuestion, c.downloadAnswer);
@@ -271,13 +288,18 @@ TEST_F(UpdateTest, EachReplyAndDownloadEndsWithItsBoxesItsFilesAndItsInstaller)
         } else {
             EXPECT_EQ(std::vector<std::string>(), files);
         }
-        // Installing closes the program through its close guard; the installer waits for the exit.
-        EXPECT_EQ(c.installs ? installer : std::string(), std::string(app.m_strPendingInstaller));
+        // Installing releases the engine, starts the installer and closes the program through its
+        // close guard; an installer that cannot start leaves the program as it was.
         EXPECT_EQ(!c.installs, ::IsWindowVisible(m_main->m_hWnd) != FALSE);
-        EXPECT_EQ(c.installs, app.StartPendingInstaller() != FALSE);
+        EXPECT_EQ(!c.installs, app.m_pProcess != nullptr);
+        EXPECT_TRUE(::IsWindowEnabled(m_main->m_hWnd));
         if (c.installs) {
-            // Started from this test, which holds the engine: the record tells that it looked.
-            EXPECT_EQ(installer + "|loaded\n", WaitForInstallerRecord());
+            EXPECT_EQ(installer + "|released\n", WaitForInstallerRecord());
+            // The next row is a program started afresh.
+            ASSERT_TRUE(app.LoadEngine());
+            app.m_pProcess = app.m_pEngineInterface->CreateEngineProcessNoDatabase();
+        } else {
+            EXPECT_FALSE(FileExists(m_record));
         }
     }
 }
@@ -328,7 +350,39 @@ TEST_F(UpdateTest, ClosingTheDialogDuringADrippingDownloadStopsItAndLeavesNothin
     EXPECT_TRUE(TestApp().m_updateWorkers.WaitAll(kWorkerLimit));
     EXPECT_EQ(std::vector<std::string>{ kDownloadQuestion }, CMessageBoxRecorder::TextsNow());
     EXPECT_EQ(std::vector<std::string>(), FilesIn(m_downloads->Path()));
-    EXPECT_TRUE(TestApp().m_strPendingInstaller.IsEmpty());
+    EXPECT_TRUE(::IsWindowVisible(m_main->m_hWnd));
+    EXPECT_FALSE(FileExists(m_record));
+}
+
+TEST_F(UpdateTest, ClosingTheDialogDuringADrippingCheckEndsItsRequestAtOnce)
+{
+    // The reply comes a byte now and then: the check would go on until its deadline.
+    HttpRoute dripping;
+    dripping.body = "noupdate" + std::string(4000, ' ');
+    dripping.holdOnRequest = 1;
+    dripping.holdAfter = 3;
+    dripping.dripMs = 50;
+    m_server.SetRoute(kCheckPath, dripping);
+    CMessageBoxRecorder recorder(IDYES);
+
+    const DWORD windowThread = ::GetCurrentThreadId();
+    std::thread user([&] {
+        if (!m_server.WaitHeld())
+            return;
+        m_server.ReleaseHold();
+        if (HWND dialog = FindUpdateDialog(windowThread))
+            ::PostMessageA(dialog, WM_CLOSE, 0, 0);
+    });
+    OpenUpdate(false);
+    user.join();
+    EXPECT_EQ(nullptr, FindUpdateDialog(windowThread));
+
+    // Its worker ends at the next byte, well before the site has sent its reply, and asks
+    // nothing more of it.
+    EXPECT_TRUE(TestApp().m_updateWorkers.WaitAll(10000));
+    EXPECT_EQ(std::vector<std::string>(), CMessageBoxRecorder::TextsNow());
+    const size_t requests = m_server.Requests().size();
+    EXPECT_EQ(1u, requests);
     EXPECT_TRUE(::IsWindowVisible(m_main->m_hWnd));
 }
 
@@ -346,8 +400,8 @@ TEST_F(UpdateTest, AnInstallerIsNotLeftForTheExitWhileAJobRuns)
     RunUpdate(false);
     EXPECT_EQ((std::vector<std::string>{ kDownloadQuestion, kInstallQuestion, kJobRuns }),
               CMessageBoxRecorder::TextsNow());
-    EXPECT_TRUE(app.m_strPendingInstaller.IsEmpty());
     EXPECT_TRUE(::IsWindowVisible(m_main->m_hWnd));
+    EXPECT_FALSE(FileExists(m_record));
     EXPECT_EQ(1u, FilesIn(m_downloads->Path()).size());
 
     Click(app.m_scanningPage, IDC_SCANNING_CANCEL);

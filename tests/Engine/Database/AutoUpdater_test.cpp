@@ -71,6 +71,38 @@ bool Found(const CDatabaseHandler& database, const char* text)
     return database.FindSignature(query, &id) == 1;
 }
 
+// The bound of every promise that a wait for a site ends within 2 seconds, with room for a
+// loaded machine.
+const DWORD kEndBound = 10000;
+
+HttpRoute Redirect(const std::string& location)
+{
+    HttpRoute route;
+    route.status = 302;
+    route.location = location;
+    return route;
+}
+
+// An updater whose stages last no longer than the test says.
+class CShortStageUpdater : public CAutoUpdater
+{
+public:
+    CShortStageUpdater(const std::string& address, const std::string& databasePath, DWORD stageMs)
+        : CAutoUpdater(nullptr, address.c_str(), "", "", "", databasePath.c_str())
+    {
+        m_limits.CheckMs = stageMs;
+        m_limits.DownloadMs = stageMs;
+    }
+};
+
+int RequestsFor(const CLocalHttpServer& server, const std::string& path)
+{
+    int count = 0;
+    for (const std::string& target : server.Requests())
+        count += target.substr(0, target.find('?')) == path;
+    return count;
+}
+
 // A database folder with "engine.dat", a local update site and the process object.
 class AutoUpdaterTest : public ::testing::Test
 {
@@ -173,8 +205,11 @@ TEST_F(AutoUpdaterTest, AppliesPatchesInOrderIntoEngineBak)
     Reply("available<br> " + m_server.Url("/p/add.dat") + "\r\n<br>" + m_server.Url("/p/remove.dat") + "<br>"
           + m_server.Url("/p/edit.dat") + "<br>");
 
+    const int cachedBefore = CacheCopiesOf("add") + CacheCopiesOf("remove") + CacheCopiesOf("edit");
     CRecordingStatus status;
     EXPECT_EQ(RunUpdate(status), std::vector<int>{UPDATE_OK});
+    // Nothing of the downloads stays in WinINet's cache.
+    EXPECT_EQ(CacheCopiesOf("add") + CacheCopiesOf("remove") + CacheCopiesOf("edit"), cachedBefore);
     EXPECT_EQ(status.CountProgress(PROGRESS_APPLY_BEGIN), 1);
     EXPECT_EQ(status.CountProgress(PROGRESS_PATCH_APPLIED), 3);
     EXPECT_EQ(status.CountProgress(PROGRESS_UPDATE_DONE), 1);
@@ -451,4 +486,125 @@ TEST(AutoUpdater, LocalVersionAndFoldersComeFromTheDatabasePath)
     for (const char* name : {"", ".", "..", "..\\x", "a\\b", "a/b", "c:x", "x?y", "a\tb", "CON", "nul.dat", "Aux.x.y",
                              "com1", "LPT9.patch", "prn .dat", "CONOUT$", "patch.dat.", "patch.dat "})
         EXPECT_FALSE(CAutoUpdater::IsPlainFileName(name)) << name;
+}
+
+TEST_F(AutoUpdaterTest, EveryWaitForAStalledDrippingRedirectedOrCutSiteEnds)
+{
+    HttpRoute stalled = Ok(std::string(200000, 'x'));
+    stalled.holdOnRequest = 2;  // the first request only asks for the length
+    stalled.holdAfter = 8000;
+    stalled.stall = true;
+    HttpRoute dripping = stalled;
+    dripping.stall = false;
+    dripping.dripMs = 200;
+    HttpRoute silent;
+    silent.holdOnRequest = 1;
+    silent.stall = true;
+    silent.stallBeforeHeader = true;
+    HttpRoute cut = Ok(std::string(200000, 'x'));
+    cut.contentLength = 201000;
+    const struct {
+        const char* what;
+        const char* path;
+        HttpRoute route;
+        bool waits;    // for the test to end it; else the job ends by itself with `expected`
+        int expected;
+    } cases[] = {
+        {"patch stalled after 8000 bytes", "/p/big.dat", stalled, true, UPDATE_NOT_CONNECTED},
+        {"patch dripping after 8000 bytes", "/p/big.dat", dripping, true, UPDATE_NOT_CONNECTED},
+        {"version reply never answered", "/update", silent, true, UPDATE_NOT_CONNECTED},
+        {"version reply redirected to itself", "/update", Redirect("/update"), false, UPDATE_REQUEST_FAILED},
+        {"version reply redirected to FTP", "/update", Redirect("ftp://127.0.0.1/update"), false,
+         UPDATE_REQUEST_FAILED},
+        {"version reply redirected twice", "/update", Redirect("/moved"), false, UPDATE_NONE_AVAILABLE},
+        {"patch redirected to itself", "/p/big.dat", Redirect("/p/big.dat"), false, UPDATE_REQUEST_FAILED},
+        // Patches come only from the update site, wherever its redirects lead.
+        {"patch redirected to another host", "/p/big.dat", Redirect("{this server as localhost}/p/moved.dat"), false,
+         UPDATE_REQUEST_FAILED},
+        {"patch cut short", "/p/big.dat", cut, false, UPDATE_REQUEST_FAILED},
+    };
+    for (const auto& c : cases) {
+        for (JobEnd end : {JobEnd::Cancel, JobEnd::Stop, JobEnd::Release}) {
+            if (!c.waits && end != JobEnd::Cancel)
+                continue;
+            SCOPED_TRACE(std::string(c.what) + ", " + (c.waits ? NameOf(end) : "no end asked"));
+            CLocalHttpServer server;
+            ASSERT_TRUE(server.IsListening());
+            server.SetRoute("/update", Ok("available<br>" + server.Url("/p/big.dat") + "<br>"));
+            server.SetRoute("/p/big.dat", Ok(std::string(200000, 'x')));
+            server.SetRoute("/moved", Redirect(server.Url("/final")));
+            server.SetRoute("/final", Ok("noupdate"));
+            server.SetRoute("/p/moved.dat", Ok(std::string(200000, 'x')));
+            HttpRoute route = c.route;
+            const std::string localhost = "{this server as localhost}";
+            if (route.location.compare(0, localhost.size(), localhost) == 0)
+                route.location.replace(0, localhost.size(), "http://localhost:" + std::to_string(server.Port()));
+            server.SetRoute(c.path, route);
+            std::unique_ptr<CVexaEngineProcess> process(new CVexaEngineProcess(false));
+            CRecordingStatus status;
+            const std::string address = server.Url("/update");
+            ASSERT_EQ(process->StartUpdate(address.c_str(), "", "", "", m_databasePath.c_str(), &status), 1);
+            process->Resume();
+            if (c.waits) {
+                ASSERT_TRUE(server.WaitHeld());
+                if (c.route.dripMs)
+                    server.ReleaseHold();
+                EXPECT_TRUE(EndJobWithin(process, status, end, kEndBound, [&] { server.EndResponses(); }));
+                EXPECT_EQ(status.FinishedResult(), 0);
+            } else {
+                EXPECT_TRUE(RunToEnd(*process, status, kEndBound));
+                EXPECT_EQ(status.FinishedResult(), 1);
+            }
+            EXPECT_EQ(status.Results(), std::vector<int>{c.expected});
+            // A site that answers with redirects gets its first request and five more.
+            if (c.route.location == c.path) {
+                EXPECT_EQ(RequestsFor(server, c.path), 1 + CSiteSession::kMostRedirects);
+            }
+            EXPECT_EQ(RequestsFor(server, "/p/moved.dat"), 0);
+            EXPECT_EQ(FileCount(PatchFolder()), 0);
+            EXPECT_FALSE(FileExists(Output()));
+            EXPECT_EQ(ReadDecipheredFile(m_databasePath), LocalDatabase());
+            EXPECT_EQ(m_temporary.EngineTempFileCount(), 0);
+        }
+    }
+}
+
+TEST_F(AutoUpdaterTest, ASiteThatDripsOrStallsEndsEachStageAtItsDeadline)
+{
+    HttpRoute drippingReply = Ok("noupdate" + std::string(3000, ' '));
+    drippingReply.dripMs = 50;
+    HttpRoute drippingPatch = Ok(std::string(3000, 'x'));
+    drippingPatch.dripMs = 50;
+    HttpRoute stalledPatch = Ok(std::string(3000, 'x'));
+    stalledPatch.holdOnRequest = 2;
+    stalledPatch.holdAfter = 100;
+    stalledPatch.stall = true;
+    const struct {
+        const char* what;
+        const char* path;
+        HttpRoute route;
+    } cases[] = {
+        {"version reply dripping", "/update", drippingReply},
+        {"patch dripping", "/p/slow.dat", drippingPatch},
+        {"patch stalled", "/p/slow.dat", stalledPatch},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        CLocalHttpServer server;
+        server.SetRoute("/update", Ok("available<br>" + server.Url("/p/slow.dat") + "<br>"));
+        server.SetRoute(c.path, c.route);
+        CShortStageUpdater updater(server.Url("/update"), m_databasePath, 1500);
+        int result = -1;
+        // Neither the site nor a wait's time-out ends these; only the stage's deadline does.
+        EXPECT_TRUE(EndsWithin(
+            60000,
+            [&] {
+                result = updater.CheckForUpdate();
+                if (result == UPDATE_OK)
+                    result = updater.DownloadUpdates(updater.GetPatchList());
+            },
+            [&] { server.EndResponses(); }));
+        EXPECT_EQ(result, UPDATE_REQUEST_FAILED);
+        EXPECT_EQ(FileCount(PatchFolder()), 0);
+    }
 }

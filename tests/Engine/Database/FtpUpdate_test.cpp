@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <string>
 
 #include "Database/AutoUpdater.h"
@@ -62,16 +63,35 @@ int CountOf(const std::vector<std::string>& commands, const std::string& command
     return static_cast<int>(std::count(commands.begin(), commands.end(), command));
 }
 
-// An updater whose downloads may be no larger than the test says.
-class CSmallDownloadUpdater : public CAutoUpdater
+// An updater whose downloads may be no larger, and whose stages no longer, than the test says.
+class CTestUpdater : public CAutoUpdater
 {
 public:
-    CSmallDownloadUpdater(const char* databasePath, DWORD largest)
-        : CAutoUpdater(nullptr, "", "", "", "engine.dat", databasePath)
+    CTestUpdater(const char* databasePath, DWORD largest, CAbstractStatus* status = nullptr)
+        : CAutoUpdater(status, "", "", "", "engine.dat", databasePath)
     {
         m_largestDownload = largest;
     }
+    void LimitStages(DWORD stageMs)
+    {
+        m_limits.CheckMs = stageMs;
+        m_limits.DownloadMs = stageMs;
+    }
 };
+
+// The bound of every promise that a wait for a site ends within 2 seconds, with room for a
+// loaded machine.
+const DWORD kEndBound = 10000;
+
+_FTP_SITE SiteOf(const CLocalFtpServer& server, const char* password = kPassword)
+{
+    _FTP_SITE site;
+    site.Server = "127.0.0.1";
+    site.Port = server.Port();
+    site.User = kUser;
+    site.Password = password;
+    return site;
+}
 
 // "engine.dat" beside the test program (where a reload reads it), a local FTP site that holds a
 // newer database, and the process object.
@@ -86,15 +106,7 @@ protected:
         m_server.SetFile("/engine.dat", File(EncipheredText(SiteDatabase())));
     }
 
-    _FTP_SITE Site(const char* password = kPassword) const
-    {
-        _FTP_SITE site;
-        site.Server = "127.0.0.1";
-        site.Port = m_server.Port();
-        site.User = kUser;
-        site.Password = password;
-        return site;
-    }
+    _FTP_SITE Site(const char* password = kPassword) const { return SiteOf(m_server, password); }
 
     // Runs the FTP job; its result as OperationFinished carried it.
     int RunFtpUpdate(CRecordingStatus& status, const _FTP_SITE& site)
@@ -131,8 +143,11 @@ protected:
 
 TEST_F(FtpUpdateTest, ANewerDatabaseOnTheSiteReplacesEngineDatAndIsLoaded)
 {
+    const int cachedBefore = CacheCopiesOf("engine");
     CRecordingStatus status;
     EXPECT_EQ(RunFtpUpdate(status), UPDATE_OK);
+    // Nothing of the download stays in WinINet's cache.
+    EXPECT_EQ(CacheCopiesOf("engine"), cachedBefore);
 
     EXPECT_EQ(ReadDecipheredFile(m_engineDat.Path()), SiteDatabase());
     EXPECT_FALSE(FileExists(m_engineDat.Path() + ".tmp"));
@@ -250,14 +265,14 @@ TEST_F(FtpUpdateTest, ACutOrGarbledDownloadLeavesTheLiveDatabaseAlone)
 TEST_F(FtpUpdateTest, ADownloadLargerThanAnyDatabaseIsRefused)
 {
     const std::string site = EncipheredText(SiteDatabase());
-    CSmallDownloadUpdater updater(m_engineDat.Path().c_str(), static_cast<DWORD>(site.size() - 1));
+    CTestUpdater updater(m_engineDat.Path().c_str(), static_cast<DWORD>(site.size() - 1));
     updater.SetFtpSite(Site());
     ASSERT_TRUE(updater.OpenFtpConnection());
     EXPECT_EQ(updater.DownloadDatabase(), UPDATE_FTP_DOWNLOAD_FAILED);
     ExpectUntouched();
 
     // One byte more is room enough.
-    CSmallDownloadUpdater roomy(m_engineDat.Path().c_str(), static_cast<DWORD>(site.size()));
+    CTestUpdater roomy(m_engineDat.Path().c_str(), static_cast<DWORD>(site.size()));
     roomy.SetFtpSite(Site());
     ASSERT_TRUE(roomy.OpenFtpConnection());
     EXPECT_EQ(roomy.DownloadDatabase(), UPDATE_OK);
@@ -283,4 +298,164 @@ TEST_F(FtpUpdateTest, CancelDuringTheDownloadEndsTheJobAndKeepsTheDatabase)
 
     // Without a status nothing starts.
     EXPECT_EQ(m_process.StartFtpUpdate(Site(), "engine.dat", m_engineDat.Path().c_str(), nullptr), -1);
+}
+
+TEST_F(FtpUpdateTest, OnlyADownloadDatedLaterThanTheLiveDatabaseReplacesIt)
+{
+    // "Update.txt" says that the site's database is newer; the download's own date decides.
+    const struct {
+        const char* what;
+        std::string database;
+        int expected;
+    } cases[] = {
+        {"no date", DatabaseXml("Version=\"13\"", Spywares(2, "Undated"), ""), UPDATE_FTP_NOT_REPLACED},
+        {"unreadable date", DatabaseOf("someday", "13"), UPDATE_FTP_NOT_REPLACED},
+        {"as old as the live one", DatabaseOf("2026/11/30", "13"), UPDATE_FTP_NOT_REPLACED},
+        {"older", DatabaseOf("2025/06/01", "13"), UPDATE_FTP_NOT_REPLACED},
+        {"later", DatabaseOf("2026/12/01", "13"), UPDATE_OK},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        m_engineDat.Write(LocalDatabase());
+        m_server.SetFile("/engine.dat", File(EncipheredText(c.database)));
+        CRecordingStatus status;
+        EXPECT_EQ(RunFtpUpdate(status), c.expected);
+        if (c.expected == UPDATE_OK) {
+            EXPECT_EQ(ReadDecipheredFile(m_engineDat.Path()), c.database);
+            EXPECT_EQ(Version(), "13");
+        } else {
+            ExpectUntouched();
+        }
+    }
+}
+
+TEST_F(FtpUpdateTest, TheCountBeforeTheDateIsReportedOnlyWhenItIsANumberThatFits)
+{
+    const struct {
+        const char* count;
+        std::vector<int> reported;
+    } cases[] = {
+        {"1520", {1520}},
+        {"2147483647", {2147483647}},
+        {"2147483648", {}},
+        {"99999999999999999999", {}},
+        {"12 signatures", {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.count);
+        m_server.SetFile("/Update.txt", File(std::string(c.count) + "##2026/12/24"));
+        CRecordingStatus status;
+        CAutoUpdater updater(&status, "", "", "", "engine.dat", m_engineDat.Path().c_str());
+        updater.SetFtpSite(Site());
+        ASSERT_TRUE(updater.OpenFtpConnection());
+        // The date still decides.
+        EXPECT_EQ(updater.CheckUpdateFile(), UPDATE_FTP_NEWER);
+        std::vector<int> reported;
+        for (const StatusEvent& item : status.EventsOf(StatusEvent::Item))
+            reported.push_back(item.value);
+        EXPECT_EQ(reported, c.reported);
+    }
+}
+
+TEST_F(FtpUpdateTest, CancelStopOrReleaseEndAJobThatWaitsForAStalledOrDrippingSite)
+{
+    const std::string site = EncipheredText(SiteDatabase());
+    FtpFile stalled = File(site);
+    stalled.holdAfter = 8192;
+    stalled.stall = true;
+    FtpFile dripping = File(site);
+    dripping.holdAfter = 8192;
+    dripping.dripMs = 200;
+    FtpFile stalledDate = File("1520##2026/12/24\r\n");
+    stalledDate.holdAfter = 4;
+    stalledDate.stall = true;
+    FtpFile cut = File(site);
+    cut.cutAfter = static_cast<long>(site.size() / 2);
+    const struct {
+        const char* what;
+        const char* path;
+        FtpFile file;
+        bool waits;  // for the test to end it; else the job ends by itself
+    } cases[] = {
+        {"database stalled after 8 KB", "/engine.dat", stalled, true},
+        {"database dripping after 8 KB", "/engine.dat", dripping, true},
+        {"Update.txt stalled after 4 bytes", "/Update.txt", stalledDate, true},
+        {"database cut short", "/engine.dat", cut, false},
+    };
+    for (const auto& c : cases) {
+        for (JobEnd end : {JobEnd::Cancel, JobEnd::Stop, JobEnd::Release}) {
+            if (!c.waits && end != JobEnd::Cancel)
+                continue;
+            SCOPED_TRACE(std::string(c.what) + ", " + (c.waits ? NameOf(end) : "no end asked"));
+            m_engineDat.Write(LocalDatabase());
+            CLocalFtpServer server(kUser, kPassword);
+            server.SetFile("/Update.txt", File("1520##2026/12/24\r\n"));
+            server.SetFile("/engine.dat", File(site));
+            server.SetFile(c.path, c.file);
+            std::unique_ptr<CVexaEngineProcess> process(new CVexaEngineProcess(false));
+            CRecordingStatus status;
+            ASSERT_EQ(process->StartFtpUpdate(SiteOf(server), "engine.dat", m_engineDat.Path().c_str(), &status), 1);
+            process->Resume();
+            if (c.waits) {
+                ASSERT_TRUE(server.WaitHeld());
+                if (c.file.dripMs)
+                    server.ReleaseHold();
+                EXPECT_TRUE(EndJobWithin(process, status, end, kEndBound, [&] { server.EndTransfers(); }));
+                EXPECT_EQ(status.FinishedResult(), UPDATE_NOT_CONNECTED);
+            } else {
+                EXPECT_TRUE(RunToEnd(*process, status, kEndBound));
+                EXPECT_EQ(status.FinishedResult(), UPDATE_FTP_NOT_REPLACED);
+            }
+            ExpectUntouched();
+            // A cancelled job's updater goes with it: nothing is left to cancel.
+            if (process) {
+                EXPECT_EQ(process->CancelUpdate(), 0);
+            }
+        }
+    }
+}
+
+TEST_F(FtpUpdateTest, ASiteThatDripsOrStallsEndsEachStageAtItsDeadline)
+{
+    const std::string site = EncipheredText(SiteDatabase());
+    FtpFile dripping = File(site);
+    dripping.dripMs = 50;
+    FtpFile stalled = File(site);
+    stalled.holdAfter = 100;
+    stalled.stall = true;
+    FtpFile dateDripping = File("1520##2026/12/24" + std::string(3000, ' '));
+    dateDripping.dripMs = 50;
+    const struct {
+        const char* what;
+        const char* path;
+        FtpFile file;
+        int expected;
+    } cases[] = {
+        {"database dripping", "/engine.dat", dripping, UPDATE_FTP_DOWNLOAD_FAILED},
+        {"database stalled", "/engine.dat", stalled, UPDATE_FTP_DOWNLOAD_FAILED},
+        {"Update.txt dripping", "/Update.txt", dateDripping, UPDATE_FTP_BAD_DATE_FILE},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        CLocalFtpServer server(kUser, kPassword);
+        server.SetFile("/Update.txt", File("1520##2026/12/24\r\n"));
+        server.SetFile(c.path, c.file);
+        CTestUpdater updater(m_engineDat.Path().c_str(), CAutoUpdater::kLargestDatabase);
+        updater.LimitStages(1500);
+        updater.SetFtpSite(SiteOf(server));
+        int result = -1;
+        // Neither the site nor a wait's time-out ends these; only the stage's deadline does.
+        EXPECT_TRUE(EndsWithin(
+            60000,
+            [&] {
+                if (!updater.OpenFtpConnection())
+                    return;
+                result = updater.CheckUpdateFile();
+                if (result == UPDATE_FTP_NEWER)
+                    result = updater.DownloadDatabase();
+            },
+            [&] { server.EndTransfers(); }));
+        EXPECT_EQ(result, c.expected);
+        ExpectUntouched();
+    }
 }

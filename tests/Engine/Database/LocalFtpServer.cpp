@@ -7,13 +7,14 @@
 #include <cstdio>
 #include <map>
 #include <mutex>
+#include <set>
 #include <thread>
 
 namespace {
 
-const DWORD kSocketTimeout = 5000;     // every send and receive
-const DWORD kDataConnectWait = 5000;   // for the client's data connection
-const DWORD kHoldLimit = 10000;        // for ReleaseHold
+const DWORD kSocketTimeout = 60000;    // every send and receive
+const DWORD kDataConnectWait = 60000;  // for the client's data connection
+const DWORD kHoldLimit = 60000;        // for ReleaseHold
 const DWORD kThreadsEndWait = 20000;   // for the threads when the server goes
 const size_t kLongestCommand = 1024;
 
@@ -93,10 +94,13 @@ struct CLocalFtpServer::State {
     mutable std::mutex lock;
     std::map<std::string, FtpFile> files;
     std::vector<std::string> commands;
+    // The sockets of the sessions, closed by the server's end if still open.
+    std::set<SOCKET> open;
     std::atomic<int> liveThreads{0};
     HANDLE threadsEnded = ::CreateEventA(nullptr, TRUE, TRUE, nullptr);
     HANDLE held = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
     HANDLE release = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE stopped = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
 
     ~State()
     {
@@ -107,6 +111,37 @@ struct CLocalFtpServer::State {
         ::CloseHandle(threadsEnded);
         ::CloseHandle(held);
         ::CloseHandle(release);
+        ::CloseHandle(stopped);
+    }
+
+    // Makes a socket the server's to close at its end; false (and closed) when it is ending.
+    bool Track(SOCKET socket)
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        if (stop) {
+            ::closesocket(socket);
+            return false;
+        }
+        open.insert(socket);
+        return true;
+    }
+    // Closes a socket unless the server's end has closed it already.
+    void Close(SOCKET socket)
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        if (open.erase(socket) == 0)
+            return;
+        ::shutdown(socket, SD_BOTH);
+        ::closesocket(socket);
+    }
+    void CloseAll()
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        for (SOCKET socket : open) {
+            ::shutdown(socket, SD_BOTH);
+            ::closesocket(socket);
+        }
+        open.clear();
     }
 
     void Record(const std::string& command)
@@ -162,6 +197,16 @@ bool ReadCommand(SOCKET control, std::string* pending, std::string* line)
     return true;
 }
 
+// Sends bytes one at a time, dripMs apart; false when the client went or the server ends.
+bool Drip(State& state, SOCKET data, const char* bytes, size_t length, DWORD dripMs)
+{
+    for (size_t at = 0; at < length; ++at) {
+        if (!SendAll(data, bytes + at, 1) || ::WaitForSingleObject(state.stopped, dripMs) == WAIT_OBJECT_0)
+            return false;
+    }
+    return true;
+}
+
 // Sends a file over the data connection as its table entry says; false when it was cut.
 bool SendFile(State& state, SOCKET data, const FtpFile& file)
 {
@@ -174,11 +219,14 @@ bool SendFile(State& state, SOCKET data, const FtpFile& file)
         if (!SendAll(data, file.body.data(), sent))
             return false;
         ::SetEvent(state.held);
-        ::WaitForSingleObject(state.release, kHoldLimit);
-        if (state.stop)
+        // The server's end sets the event too: a stall ends with the server.
+        ::WaitForSingleObject(state.release, file.stall ? INFINITE : kHoldLimit);
+        if (::WaitForSingleObject(state.stopped, 0) == WAIT_OBJECT_0)
             return false;
     }
-    return SendAll(data, file.body.data() + sent, length - sent) && length == file.body.size();
+    const bool whole = file.dripMs ? Drip(state, data, file.body.data() + sent, length - sent, file.dripMs)
+                                   : SendAll(data, file.body.data() + sent, length - sent);
+    return whole && length == file.body.size();
 }
 
 class CControlSession
@@ -188,7 +236,7 @@ public:
     ~CControlSession()
     {
         CloseData();
-        ::closesocket(m_control);
+        m_state.Close(m_control);
     }
 
     void Run()
@@ -252,8 +300,10 @@ private:
         CloseData();
         unsigned short port = 0;
         m_dataListener = Listen(&port);
-        if (m_dataListener == INVALID_SOCKET)
+        if (m_dataListener == INVALID_SOCKET || !m_state.Track(m_dataListener)) {
+            m_dataListener = INVALID_SOCKET;
             return Reply(m_control, "425 Cannot open a data connection");
+        }
         char text[96];
         std::snprintf(text, sizeof(text), "227 Entering Passive Mode (127,0,0,1,%u,%u)", port >> 8, port & 0xFF);
         return Reply(m_control, text);
@@ -272,18 +322,17 @@ private:
             return false;
         SOCKET data = AcceptWithin(m_dataListener, kDataConnectWait);
         CloseData();
-        if (data == INVALID_SOCKET)
+        if (data == INVALID_SOCKET || !m_state.Track(data))
             return Reply(m_control, "425 No data connection");
         const bool whole = SendFile(m_state, data, file);
-        ::shutdown(data, SD_SEND);
-        ::closesocket(data);
+        m_state.Close(data);
         return Reply(m_control, whole ? "226 Transfer complete" : "426 Connection closed; transfer aborted");
     }
 
     void CloseData()
     {
         if (m_dataListener != INVALID_SOCKET)
-            ::closesocket(m_dataListener);
+            m_state.Close(m_dataListener);
         m_dataListener = INVALID_SOCKET;
     }
 
@@ -298,7 +347,7 @@ void AcceptLoop(const std::shared_ptr<State>& state)
 {
     while (!state->stop) {
         SOCKET control = AcceptWithin(state->listener, 50);
-        if (control == INVALID_SOCKET)
+        if (control == INVALID_SOCKET || !state->Track(control))
             continue;
         StartThread(state, [state, control] { CControlSession(*state, control).Run(); });
     }
@@ -324,10 +373,15 @@ CLocalFtpServer::CLocalFtpServer(const std::string& user, const std::string& pas
 
 CLocalFtpServer::~CLocalFtpServer()
 {
-    m_state->stop = true;
+    {
+        std::lock_guard<std::mutex> guard(m_state->lock);
+        m_state->stop = true;
+    }
     ::SetEvent(m_state->release);
-    // Every thread ends within its socket time-outs and wait limits; one that does not by then
-    // keeps the state alive on its own.
+    ::SetEvent(m_state->stopped);
+    // A thread that waits on a socket returns at once when it is closed; one that does not end
+    // by the limit keeps the state alive on its own.
+    m_state->CloseAll();
     ::WaitForSingleObject(m_state->threadsEnded, kThreadsEndWait);
 }
 
@@ -366,5 +420,11 @@ bool CLocalFtpServer::WaitHeld(DWORD timeout)
 
 void CLocalFtpServer::ReleaseHold()
 {
+    ::SetEvent(m_state->release);
+}
+
+void CLocalFtpServer::EndTransfers()
+{
+    ::SetEvent(m_state->stopped);
     ::SetEvent(m_state->release);
 }

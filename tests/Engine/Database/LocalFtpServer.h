@@ -1,12 +1,14 @@
 // A small FTP server for the update tests, on 127.0.0.1 and a port the system picks: one account,
 // files served from a table, passive data connections only. A file can be cut short (its data
-// connection closes early and the transfer ends with 426) or held part-way until ReleaseHold, so
-// that a test can act during a download.
+// connection closes early and the transfer ends with 426), held part-way until ReleaseHold (so
+// that a test can act during a download), stalled part-way for as long as the server lives, or
+// sent a byte at a time.
 //
 // It can never hang a test: every socket has send and receive time-outs, every wait (for a data
-// connection, a held transfer) has a limit, and the destructor waits a bounded time for its
-// threads. The threads share the server's state, so one that outlives that wait touches nothing
-// that is gone.
+// connection, a held transfer) has a limit, and the destructor closes every socket still open,
+// so that each thread ends at once, and waits a bounded time for them. The threads share the
+// server's state, so one that outlives that wait touches nothing that is gone. The limits are
+// those of the suite's own waits, so that a loaded machine does not end a session a test needs.
 #pragma once
 
 #include <windows.h>
@@ -19,8 +21,12 @@ struct FtpFile {
     // With cutAfter >= 0 only that many bytes are sent before the data connection closes.
     long cutAfter = -1;
     // With holdAfter >= 0 the transfer stops after that many bytes until ReleaseHold() (or the
-    // hold limit of 10 seconds).
+    // hold limit of 60 seconds).
     long holdAfter = -1;
+    // A held transfer waits for ReleaseHold() or the server's end, however long: a stalled site.
+    bool stall = false;
+    // The rest of the file one byte every dripMs milliseconds (0: at once): a dripping site.
+    DWORD dripMs = 0;
 };
 
 class CLocalFtpServer
@@ -43,6 +49,9 @@ public:
     // Waits until a transfer is being held; false on time-out.
     bool WaitHeld(DWORD timeout = 10000);
     void ReleaseHold();
+    // Cuts every held, stalled or dripping transfer short for good (new sessions are still
+    // answered), as the destructor does.
+    void EndTransfers();
 
     struct State;
 

@@ -8,16 +8,19 @@
 
 namespace {
 
-const DWORD kHoldLimit = 10000;
+// The limits of the suite's own waits, so that a loaded machine does not end a response that a
+// test needs; the destructor closes what is still open, so no thread waits that long for it.
+const DWORD kHoldLimit = 60000;
 // A client that stops reading (as the program does with an error page) must not keep a
 // connection thread in send() for good.
-const DWORD kReceiveTimeout = 5000;
-const DWORD kSendTimeout = 5000;
+const DWORD kReceiveTimeout = 60000;
+const DWORD kSendTimeout = 60000;
 
 const char* ReasonOf(int status)
 {
     switch (status) {
     case 200: return "OK";
+    case 302: return "Found";
     case 404: return "Not Found";
     case 500: return "Internal Server Error";
     default: return "Status";
@@ -196,10 +199,12 @@ void CLocalHttpServer::Serve(UINT_PTR connection)
         m_requests.push_back(target);
         requestNumber = ++m_requestCounts[path];
         const auto found = m_routes.find(path);
-        if (found != m_routes.end())
+        if (found != m_routes.end()) {
             route = found->second;
-        else
-            route = HttpRoute{404, "<html>not found</html>"};
+        } else {
+            route.status = 404;
+            route.body = "<html>not found</html>";
+        }
     }
 
     const bool held = route.holdOnRequest == requestNumber;
@@ -213,9 +218,11 @@ void CLocalHttpServer::Serve(UINT_PTR connection)
     char header[256];
     std::snprintf(header, sizeof(header),
                   "HTTP/1.1 %d %s\r\nContent-Type: application/octet-stream\r\nContent-Length: %ld\r\n"
-                  "Connection: close\r\n\r\n",
+                  "Connection: close\r\n",
                   route.status, ReasonOf(route.status), length);
-    bool ok = SendAll(connection, header, std::strlen(header));
+    const std::string head =
+        header + (route.location.empty() ? std::string() : "Location: " + route.location + "\r\n") + "\r\n";
+    bool ok = SendAll(connection, head.data(), head.size());
     size_t sentBody = 0;
     if (ok && held) {
         sentBody = route.holdAfter < route.body.size() ? route.holdAfter : route.body.size();

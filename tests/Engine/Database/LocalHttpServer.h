@@ -21,7 +21,7 @@ struct HttpRoute {
     // smaller one a response longer than announced (the whole body is sent all the same).
     long contentLength = -1;
     // With holdOnRequest = n, the n-th request for this path gets holdAfter bytes of its body,
-    // then waits for ReleaseHold() (or 10 seconds) before the rest.
+    // then waits for ReleaseHold() (or 60 seconds) before the rest.
     int holdOnRequest = 0;
     size_t holdAfter = 0;
     // A held response waits for ReleaseHold() or the server's end, however long: a stalled site.
@@ -30,6 +30,8 @@ struct HttpRoute {
     bool stallBeforeHeader = false;
     // The rest of the body one byte every dripMs milliseconds (0: at once): a dripping site.
     DWORD dripMs = 0;
+    // Sent as the answer's Location header when not empty (with a status such as 302).
+    std::string location;
 };
 
 class CLocalHttpServer
@@ -41,6 +43,7 @@ public:
     CLocalHttpServer& operator=(const CLocalHttpServer&) = delete;
 
     bool IsListening() const { return m_port != 0; }
+    int Port() const { return m_port; }
     std::string Url(const std::string& path) const;
 
     void SetRoute(const std::string& path, const HttpRoute& route);
