@@ -196,11 +196,19 @@ bool CBitmapDialog::IsButtonControl(HWND control)
     return ::GetClassNameA(control, className, sizeof(className)) && ::lstrcmpiA(className, "Button") == 0;
 }
 
+bool CBitmapDialog::IsOpenList(HWND control)
+{
+    char className[16] = {};
+    return ::GetClassNameA(control, className, sizeof(className)) && ::lstrcmpiA(className, "ComboBox") == 0 &&
+           ::SendMessageA(control, CB_GETDROPPEDSTATE, 0, 0);
+}
+
 BOOL CBitmapDialog::PreTranslateMessage(MSG* pMsg)
 {
     // Only key messages carry a key code in wParam: Esc never closes a page, and Enter acts
-    // like Space (it presses the focused button instead of the default one).
-    if (pMsg->message == WM_KEYDOWN || pMsg->message == WM_KEYUP) {
+    // like Space (it presses the focused button instead of the default one). An open list of a
+    // combo box keeps both: Enter takes the item shown, Esc closes the list without it.
+    if ((pMsg->message == WM_KEYDOWN || pMsg->message == WM_KEYUP) && !IsOpenList(pMsg->hwnd)) {
         if (pMsg->wParam == VK_ESCAPE)
             return TRUE;
         if (pMsg->wParam == VK_RETURN)

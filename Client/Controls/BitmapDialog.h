@@ -1,7 +1,7 @@
 // CBitmapDialog: the base of every window of the program. It paints a bitmap resource as the
 // dialog's background, lets static controls draw transparently over it, can cut the window to
 // the bitmap's shape, lets a caption-less window be dragged by its body, and keeps Esc from
-// closing a page and Enter from pressing the default button.
+// closing a page and Enter from pressing the default button (but for an open combo-box list).
 #pragma once
 
 #include "Afx.h"
@@ -47,4 +47,6 @@ private:
     void FreeBitmap();
     void RepaintTransparentChildren(CDC* pDC);
     static bool IsButtonControl(HWND control);
+    // A combo box whose list is open.
+    static bool IsOpenList(HWND control);
 };

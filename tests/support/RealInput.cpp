@@ -46,6 +46,13 @@ bool PressKey(WORD key, bool shift)
     return Send(inputs);
 }
 
+bool PressKeyWithAlt(WORD key)
+{
+    std::vector<INPUT> inputs = { KeyInput(VK_MENU, false), KeyInput(key, false), KeyInput(key, true),
+                                  KeyInput(VK_MENU, true) };
+    return Send(inputs);
+}
+
 bool PressKeys(std::initializer_list<WORD> keys)
 {
     std::vector<INPUT> inputs;

@@ -9,6 +9,8 @@
 
 // Presses and releases a key; with `shift`, while Shift is held.
 bool PressKey(WORD key, bool shift = false);
+// Presses and releases a key while Alt is held (Alt+Down opens a combo box's list).
+bool PressKeyWithAlt(WORD key);
 // Presses and releases each key in turn.
 bool PressKeys(std::initializer_list<WORD> keys);
 // Moves the pointer to a point of the screen.

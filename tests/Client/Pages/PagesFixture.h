@@ -53,6 +53,9 @@ protected:
     // of the window's messages.
     template <class F>
     static bool PumpEachUntil(F done, DWORD timeoutMs = 60000);
+    // Runs the queue until no input and no posted message waits in it: what keys and clicks sent
+    // with SendInput have done, and what that posted, is done.
+    static bool PumpInputHandled();
     // Saves what the main window shows under the build's screenshot folder.
     void SaveScreenshot(const std::string& name);
     // Starts a scan of `categories` from the scan page and waits for its end.
