@@ -156,7 +156,15 @@ void CScanResultDlg::CreateTree()
     area.bottom -= kTreeInsetBottom;
     if (!m_tree.Create(kTreeStyle, area, this, IDC_RESULTS_TREE))
         return;
+    // The keys reach the tree right after the view buttons above it, not after the page's last
+    // button.
+    ::SetWindowPos(m_tree.m_hWnd, m_otherView.m_hWnd, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     m_tree.InitImageLists();
+}
+
+HWND CScanResultDlg::GetFocusOnArrival() const
+{
+    return IsReachable(m_tree) ? m_tree.m_hWnd : CSkinPage::GetFocusOnArrival();
 }
 
 void CScanResultDlg::RenewTree()

@@ -55,6 +55,8 @@ public:
     void RetireMemory(std::unique_ptr<CReleasable> memory);
     // From BeginResults until the page is ready: nothing may repair from it or replace it.
     bool IsPreparingResults() const { return m_bPreparing; }
+    // The tree of the findings (Space unticks the selected row), or the first control of the view.
+    HWND GetFocusOnArrival() const override;
     // Starts the repair of what is ticked (the automatic repair after a scan comes here too).
     void OnRepair();
     void OnRegistryErrorsView();

@@ -160,6 +160,15 @@ void CScanningDlg::SetResultImage(int row, HBITMAP bitmap)
         m_images[row].SetBitmap(bitmap);
 }
 
+HWND CScanningDlg::GetFocusOnArrival() const
+{
+    for (const CxSkinButton* button : { &m_next, &m_pause, &m_resume }) {
+        if (IsReachable(*button))
+            return button->m_hWnd;
+    }
+    return CSkinPage::GetFocusOnArrival();
+}
+
 void CScanningDlg::ShowButtons(bool scanning)
 {
     Enable(m_back, !scanning);
@@ -200,6 +209,7 @@ BOOL CScanningDlg::StartScan()
     m_bScanning = TRUE;
     m_dwStartTick = ::GetTickCount();
     m_bAwaitingResults = false;
+    m_bKeysOnButtons = false;
     const std::set<CString> folders = BuildFolderSet();
     m_progress.Begin(app ? app->GetProgramFolder() + "WhileList.dat" : CString());
     const bool started = app && app->m_pProcess && StartEngineScan(folders);
@@ -400,6 +410,7 @@ void CScanningDlg::MarkCategoryRow(int row)
 
 void CScanningDlg::OnCancelScan()
 {
+    m_bKeysOnButtons = m_bKeysOnButtons || HasFocusWithin();
     if (CQuillonDlg* mainWindow = QuillonMainWindow())
         mainWindow->SetCaptions("SCAN", nullptr);
     // What was found so far, as the job thread recorded it: the container is the job's until
@@ -452,6 +463,7 @@ void CScanningDlg::OnResume()
 
 LRESULT CScanningDlg::OnScanFinished(WPARAM, LPARAM)
 {
+    m_bKeysOnButtons = m_bKeysOnButtons || HasFocusWithin();
     m_dwEndTick = ::GetTickCount();
     if (m_bTimerRunning) {
         KillTimer(kDrawTimer);
@@ -499,6 +511,11 @@ LRESULT CScanningDlg::OnResultsReady(WPARAM preparing, LPARAM)
     if (preparing)
         m_activity.SetText(m_shown.activity);
     ShowButtons(false);
+    // The buttons the keys were on went with the scan: they go on to Next.
+    if (m_bKeysOnButtons) {
+        m_bKeysOnButtons = false;
+        FocusOnArrival();
+    }
     CQuillonApp* app = QuillonApp();
     if (app && app->m_settings.m_bAutoRepair != 0) {
         // The repair that follows must find the engine free: the scan's thread ends first.

@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <iterator>
+
 #include "Kelvara.h"
 #include "Messages.h"
 #include "QuillonDlg.h"
@@ -185,8 +187,33 @@ void CSettingDlg::HideAllViews()
     ShowControls(kScheduleControls, SW_HIDE);
 }
 
+HWND CSettingDlg::GetFocusOnArrival() const
+{
+    const int* first = nullptr;
+    const int* last = nullptr;
+    if (m_nView == VIEW_GENERAL) {
+        first = std::begin(kGeneralControls);
+        last = std::end(kGeneralControls);
+    } else if (m_nView == VIEW_SCHEDULE) {
+        first = std::begin(kScheduleControls);
+        last = std::end(kScheduleControls);
+    } else if (m_nView == VIEW_GENERAL_MORE) {
+        first = std::begin(kGeneralMoreControls);
+        last = std::end(kGeneralMoreControls);
+    }
+    for (const int* id = first; id != last; ++id) {
+        CWnd* control = GetDlgItem(*id);
+        if (control && IsReachable(*control) && (control->GetStyle() & WS_TABSTOP))
+            return control->m_hWnd;
+    }
+    return CSkinPage::GetFocusOnArrival();
+}
+
 void CSettingDlg::SetView(int view)
 {
+    // A tab pressed with the keys is disabled as the view it shows: the keys go on to the view.
+    const HWND focus = ::GetFocus();
+    const bool tabHadFocus = focus && (focus == m_generalTab.m_hWnd || focus == m_scheduleTab.m_hWnd);
     m_nView = view;
     ShowSaved(false);
     for (CxSkinButton* tab : { &m_generalTab, &m_scheduleTab, &m_ignoreTab }) {
@@ -220,6 +247,8 @@ void CSettingDlg::SetView(int view)
     default:
         break;
     }
+    if (tabHadFocus && view != VIEW_IGNORE_LIST)
+        FocusOnArrival();
 }
 
 void CSettingDlg::OnIgnoreListTab()

@@ -38,6 +38,8 @@ public:
     // with COM initialised.
     std::function<SCHEDULED_JOBS()> MakeJobsRead() const;
     void SetView(int view);
+    // The first control of the view on show.
+    HWND GetFocusOnArrival() const override;
     int GetView() const { return m_nView; }
 
     BOOL LoadScheduleTask();
