@@ -4,6 +4,7 @@
 
 #include "JobWait.h"
 #include "Kelvara.h"
+#include "LineBreaks.h"
 #include "Messages.h"
 #include "QuillonDlg.h"
 #include "RepairOutcome.h"
@@ -27,6 +28,8 @@ const char kJobRunning[] = "Please stop other active operation before starting r
 const char kIgnoreListNotSaved[] =
     "The entry could not be put on the ignore list: \"IgnoreList.dat\" could not be written. It stays in the list.";
 const char kScanLogFolder[] = "Scan Logs";
+const char kDescriptionHeading[] = "Description";
+const char kEntryHeading[] = "Selected entry";
 const char kCheckingRepair[] = "Checking what was repaired...";
 // The page's slices come by this timer when the window has input, painting or timers waiting.
 const UINT_PTR kSliceTimer = 0x5E1;
@@ -295,6 +298,7 @@ void CScanResultDlg::BeginResults(DWORD categories)
     m_dwScanCategories = categories;
 
     RenewTree();
+    m_descriptionHeading.SetText(kDescriptionHeading);
     m_description.SetText("");
     // Nothing is repaired from results that are not whole.
     SetRepairing(true);
@@ -457,7 +461,31 @@ void CScanResultDlg::ShowSelection()
 
 void CScanResultDlg::UpdateDescription(const CString& description)
 {
+    m_descriptionHeading.SetText(kDescriptionHeading);
     m_description.SetText(CleanDescription(description));
+}
+
+void CScanResultDlg::ShowSelectedEntry(const CString& shownText)
+{
+    // The tree cuts a long entry at its right edge; here it is whole, without scrolling.
+    m_descriptionHeading.SetText(kEntryHeading);
+    m_description.SetText(InDescriptionLines(shownText));
+}
+
+CString CScanResultDlg::InDescriptionLines(const CString& text)
+{
+    if (!m_description.m_hWnd)
+        return text;
+    CRect area;
+    m_description.GetClientRect(&area);
+    CFont font;
+    font.CreateFontIndirect(&m_description.GetLogFont());
+    CClientDC dc(&m_description);
+    const HGDIOBJ old = dc.SelectObject(&font);
+    // A pixel spare at the right: the label measures its lines its own way.
+    const CString lines = BreakIntoLines(dc.GetSafeHdc(), text, area.Width() - 2);
+    dc.SelectObject(old);
+    return lines;
 }
 
 void CScanResultDlg::OnRegistryErrorsView()

@@ -75,6 +75,8 @@ public:
     // CCheckedTreeOwner
     void OnSelectedCountChanged(int delta) override;
     void UpdateDescription(const CString& description) override;
+    // The description area shows the entry's whole text, in lines at its separators.
+    void ShowSelectedEntry(const CString& shownText) override;
 
     // CAbstractStatus, called on the engine's job thread.
     void SetActivity(const char*, const char*) override {}
@@ -141,6 +143,8 @@ protected:
 private:
     void InitSkin();
     void SetFonts();
+    // The text in lines that fit the description area's width.
+    CString InDescriptionLines(const CString& text);
     void CreateTree();
     // A new tree window for new results; the old one is emptied and destroyed in slices.
     void RenewTree();
