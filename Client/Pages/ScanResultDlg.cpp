@@ -469,23 +469,7 @@ void CScanResultDlg::ShowSelectedEntry(const CString& shownText)
 {
     // The tree cuts a long entry at its right edge; here it is whole, without scrolling.
     m_descriptionHeading.SetText(kEntryHeading);
-    m_description.SetText(InDescriptionLines(shownText));
-}
-
-CString CScanResultDlg::InDescriptionLines(const CString& text)
-{
-    if (!m_description.m_hWnd)
-        return text;
-    CRect area;
-    m_description.GetClientRect(&area);
-    CFont font;
-    font.CreateFontIndirect(&m_description.GetLogFont());
-    CClientDC dc(&m_description);
-    const HGDIOBJ old = dc.SelectObject(&font);
-    // A pixel spare at the right: the label measures its lines its own way.
-    const CString lines = BreakIntoLines(dc.GetSafeHdc(), text, area.Width() - 2);
-    dc.SelectObject(old);
-    return lines;
+    m_description.SetText(BreakIntoLinesFor(m_description.m_hWnd, m_description.GetLogFont(), shownText));
 }
 
 void CScanResultDlg::OnRegistryErrorsView()

@@ -143,8 +143,6 @@ protected:
 private:
     void InitSkin();
     void SetFonts();
-    // The text in lines that fit the description area's width.
-    CString InDescriptionLines(const CString& text);
     void CreateTree();
     // A new tree window for new results; the old one is emptied and destroyed in slices.
     void RenewTree();

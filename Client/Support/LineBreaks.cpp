@@ -33,6 +33,23 @@ int FittingLength(HDC dc, const char* start, int width)
 
 } // namespace
 
+CString BreakIntoLinesFor(HWND window, const LOGFONTA& font, const CString& text)
+{
+    RECT area = {};
+    if (!window || !::GetClientRect(window, &area) || area.right <= 2)
+        return text;
+    const HFONT handle = ::CreateFontIndirectA(&font);
+    const HDC dc = ::GetDC(window);
+    const HGDIOBJ old = handle ? ::SelectObject(dc, handle) : nullptr;
+    const CString lines = BreakIntoLines(dc, text, area.right - 1);
+    if (old)
+        ::SelectObject(dc, old);
+    ::ReleaseDC(window, dc);
+    if (handle)
+        ::DeleteObject(handle);
+    return lines;
+}
+
 CString BreakIntoLines(HDC dc, const CString& text, int width)
 {
     std::string lines;

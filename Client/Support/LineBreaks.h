@@ -11,3 +11,6 @@
 // (0xAC) where one lets it fit, otherwise where the width runs out; nothing of the text is
 // left out or changed.
 CString BreakIntoLines(HDC dc, const CString& text, int width);
+// The same for a text shown in `window` in `font`: lines as wide as its client area, less a
+// pixel for the window's own measuring. The text as it is when the window has no size.
+CString BreakIntoLinesFor(HWND window, const LOGFONTA& font, const CString& text);
