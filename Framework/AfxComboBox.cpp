@@ -20,6 +20,11 @@ int CComboBox::SetCurSel(int index)
     return static_cast<int>(SendMessage(CB_SETCURSEL, static_cast<WPARAM>(index)));
 }
 
+BOOL CComboBox::GetDroppedState() const
+{
+    return SendMessage(CB_GETDROPPEDSTATE) != 0;
+}
+
 void CComboBox::ResetContent()
 {
     SendMessage(CB_RESETCONTENT);

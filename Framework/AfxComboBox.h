@@ -12,5 +12,7 @@ public:
     // -1 clears the selection.
     int SetCurSel(int index);
     void ResetContent();
+    // Whether the list is open.
+    BOOL GetDroppedState() const;
     CString GetLBText(int index) const;
 };

@@ -20,5 +20,7 @@ constexpr UINT WM_DEFRAG_RESULT = WM_USER + 950;
 constexpr UINT WM_DEFERRED_START = WM_USER + 980;
 // The Task Scheduler's jobs, read on a thread of their own, can be taken.
 constexpr UINT WM_SCHEDULED_JOBS_READ = WM_USER + 981;
+// A list of the schedule's controls has closed: the choice it shows is written.
+constexpr UINT WM_SCHEDULE_CHOSEN = WM_USER + 982;
 // The tray icon's notifications to the main window.
 constexpr UINT WM_TRAY_NOTIFY = WM_USER + 1000;

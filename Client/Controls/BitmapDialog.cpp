@@ -8,6 +8,8 @@ BEGIN_MESSAGE_MAP(CBitmapDialog, CDialog)
     ON_WM_ERASEBKGND()
     ON_WM_LBUTTONDOWN()
     ON_WM_CTLCOLOR()
+    ON_WM_SETFOCUS()
+    ON_MESSAGE(WM_PASS_FOCUS_ON, OnPassFocusOn)
 END_MESSAGE_MAP()
 
 CBitmapDialog::CBitmapDialog(UINT templateId, CWnd* parent)
@@ -196,11 +198,93 @@ bool CBitmapDialog::IsButtonControl(HWND control)
     return ::GetClassNameA(control, className, sizeof(className)) && ::lstrcmpiA(className, "Button") == 0;
 }
 
+void CBitmapDialog::OnSetFocus(CWnd* oldFocus)
+{
+    if (m_bHoldingFocus)
+        return;
+    const HWND lost = oldFocus ? oldFocus->m_hWnd : nullptr;
+    if (lost && ::GetParent(lost) == m_hWnd && !TakesFocus(lost)) {
+        PostMessage(WM_PASS_FOCUS_ON, reinterpret_cast<WPARAM>(lost));
+        return;
+    }
+    Default();
+}
+
+LRESULT CBitmapDialog::OnPassFocusOn(WPARAM lost, LPARAM)
+{
+    // Unless something took the focus from the dialog meanwhile.
+    if (::GetFocus() == m_hWnd)
+        PassFocusOn(reinterpret_cast<HWND>(lost));
+    return 0;
+}
+
+void CBitmapDialog::PassFocusOn(HWND lost)
+{
+    if (const HWND next = SuccessorOf(lost)) {
+        ::SetFocus(next);
+        return;
+    }
+    m_bHoldingFocus = true;
+    ::SetFocus(m_hWnd);
+    m_bHoldingFocus = false;
+}
+
+bool CBitmapDialog::TakesFocus(HWND control)
+{
+    const LONG_PTR style = ::GetWindowLongPtrA(control, GWL_STYLE);
+    return (style & WS_VISIBLE) && (style & WS_TABSTOP) && ::IsWindowEnabled(control);
+}
+
+bool CBitmapDialog::SharePlace(HWND a, HWND b)
+{
+    // Most of each lies over the other (Next over Cancel), not a button over a list.
+    CRect first;
+    CRect second;
+    CRect common;
+    ::GetWindowRect(a, &first);
+    ::GetWindowRect(b, &second);
+    if (!::IntersectRect(&common, &first, &second))
+        return false;
+    const long shared = static_cast<long>(common.Width()) * common.Height();
+    return shared * 2 >= static_cast<long>(first.Width()) * first.Height() &&
+           shared * 2 >= static_cast<long>(second.Width()) * second.Height();
+}
+
+HWND CBitmapDialog::SuccessorOf(HWND lost) const
+{
+    for (HWND child = ::GetWindow(m_hWnd, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        if (child != lost && TakesFocus(child) && SharePlace(child, lost))
+            return child;
+    }
+    // After it in the tab order, going round.
+    std::vector<HWND> order;
+    for (HWND child = ::GetWindow(m_hWnd, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
+        order.push_back(child);
+    const auto at = std::find(order.begin(), order.end(), lost);
+    if (at == order.end())
+        return nullptr;
+    const size_t start = static_cast<size_t>(at - order.begin());
+    for (size_t step = 1; step < order.size(); ++step) {
+        const HWND candidate = order[(start + step) % order.size()];
+        if (TakesFocus(candidate))
+            return candidate;
+    }
+    return nullptr;
+}
+
+bool CBitmapDialog::IsOpenList(HWND control)
+{
+    char className[16] = {};
+    return ::GetClassNameA(control, className, sizeof(className)) && ::lstrcmpiA(className, "ComboBox") == 0 &&
+           ::SendMessageA(control, CB_GETDROPPEDSTATE, 0, 0);
+}
+
 BOOL CBitmapDialog::PreTranslateMessage(MSG* pMsg)
 {
     // Only key messages carry a key code in wParam: Esc never closes a page, and Enter acts
-    // like Space (it presses the focused button instead of the default one).
-    if (pMsg->message == WM_KEYDOWN || pMsg->message == WM_KEYUP) {
+    // like Space (it presses the focused button instead of the default one). An open list of a
+    // combo box keeps both: Enter takes the item shown, Esc closes the list without it.
+    if ((pMsg->message == WM_KEYDOWN || pMsg->message == WM_KEYUP) && !IsOpenList(pMsg->hwnd)) {
         if (pMsg->wParam == VK_ESCAPE)
             return TRUE;
         if (pMsg->wParam == VK_RETURN)

@@ -57,10 +57,21 @@ void CCheckedTreeCtrl::NoteAlsoFoundBy(HTREEITEM row, const CString& categoryNam
         std::find(entry.alsoFoundBy.begin(), entry.alsoFoundBy.end(), categoryName) != entry.alsoFoundBy.end())
         return;
     entry.alsoFoundBy.push_back(categoryName);
+    SetItemText(row, GetShownText(row));
+}
+
+CString CCheckedTreeCtrl::GetShownText(HTREEITEM row) const
+{
+    const auto found = m_entries.find(row);
+    if (found == m_entries.end())
+        return CString();
+    const ENTRY_ROW& entry = found->second;
+    if (entry.alsoFoundBy.empty())
+        return entry.text;
     CString shown = entry.text + "    (also found by ";
     for (size_t i = 0; i < entry.alsoFoundBy.size(); ++i)
         shown += (i ? ", " : "") + entry.alsoFoundBy[i];
-    SetItemText(row, shown + ")");
+    return shown + ")";
 }
 
 HTREEITEM CCheckedTreeCtrl::InsertTickedRow(HTREEITEM parent, const CString& text, int image, HTREEITEM after)
@@ -439,10 +450,12 @@ bool CCheckedTreeCtrl::WalkTicked(TICKED_WALK* walk, const std::unordered_set<HT
 
 void CCheckedTreeCtrl::UpdateDescriptionFromSelection()
 {
-    HTREEITEM row = GetSelectedItem();
-    const auto entry = m_entries.find(row);
-    if (entry != m_entries.end())
-        row = entry->second.category;
+    const HTREEITEM row = GetSelectedItem();
+    if (IsEntry(row)) {
+        if (m_pOwner)
+            m_pOwner->ShowSelectedEntry(GetShownText(row));
+        return;
+    }
     const auto found = m_descriptions.find(GetCategoryName(row));
     if (found != m_descriptions.end() && m_pOwner)
         m_pOwner->UpdateDescription(found->second);

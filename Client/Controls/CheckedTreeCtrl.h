@@ -29,6 +29,9 @@ public:
     // The number of ticked entries changed by delta.
     virtual void OnSelectedCountChanged(int delta) = 0;
     virtual void UpdateDescription(const CString& description) = 0;
+    // An entry row is selected: its whole text, as the row shows it (the tree may cut it at its
+    // edge).
+    virtual void ShowSelectedEntry(const CString& shownText) = 0;
 };
 
 class CCheckedTreeCtrl : public CTreeCtrl
@@ -101,8 +104,11 @@ public:
     bool WalkTicked(TICKED_WALK* walk, const std::unordered_set<HTREEITEM>& leftOut, const CTimeBudget& budget,
                     const std::function<void(const CString& categoryName, const CString& text)>& take) const;
     const std::map<CString, CString>& GetDescriptions() const { return m_descriptions; }
-    // Shows the description of the selected row (or of the nearest category above it).
+    // Tells the owner of the selected row: an entry's whole text, a category's description.
     void UpdateDescriptionFromSelection();
+    // An entry's text as its row shows it, with the other categories that found it; empty for a
+    // row that is not an entry.
+    CString GetShownText(HTREEITEM entry) const;
 
 protected:
     void OnLButtonDown(UINT flags, CPoint point);

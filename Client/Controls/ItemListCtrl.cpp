@@ -12,6 +12,9 @@ BEGIN_MESSAGE_MAP(CItemListCtrl, CListCtrl)
     ON_NOTIFY_REFLECT(NM_CLICK, OnClick)
     ON_NOTIFY(HDN_ITEMCLICKA, 0, OnHeaderClick)
     ON_NOTIFY(HDN_ITEMCLICKW, 0, OnHeaderClick)
+    ON_WM_SETFOCUS()
+    ON_WM_KILLFOCUS()
+    ON_WM_PAINT()
 END_MESSAGE_MAP()
 
 void CItemListCtrl::InitImageLists()
@@ -55,4 +58,49 @@ void CItemListCtrl::OnHeaderClick(NMHDR* pNMHDR, LRESULT* pResult)
     }
     // The list still tells its parent about the column click.
     Default();
+}
+
+void CItemListCtrl::OnSetFocus(CWnd*)
+{
+    Default();
+    // The keys act on a row from the start, and the user sees which.
+    if (GetItemCount() > 0 && GetNextItem(-1, LVNI_FOCUSED) < 0)
+        SetItemState(0, LVIS_FOCUSED, LVIS_FOCUSED);
+    else if (GetItemCount() == 0)
+        Invalidate();
+}
+
+void CItemListCtrl::OnKillFocus(CWnd*)
+{
+    Default();
+    if (m_bEmptyFrameShown)
+        Invalidate();
+}
+
+void CItemListCtrl::OnPaint()
+{
+    Default();
+    const bool framesHidden = (SendMessage(WM_QUERYUISTATE) & UISF_HIDEFOCUS) != 0;
+    if (GetItemCount() > 0 || ::GetFocus() != m_hWnd || framesHidden) {
+        // Rows that came or a focus that went paint only their own part: the whole list is
+        // drawn once more, so that nothing of the frame stays.
+        if (m_bEmptyFrameShown) {
+            m_bEmptyFrameShown = false;
+            Invalidate();
+        }
+        return;
+    }
+    // An empty list has no row to frame: the frame goes round the room for the rows.
+    CRect rows;
+    GetClientRect(&rows);
+    if (const HWND header = ListView_GetHeader(m_hWnd)) {
+        CRect headerRect;
+        ::GetWindowRect(header, &headerRect);
+        if (::IsWindowVisible(header))
+            rows.top += headerRect.Height();
+    }
+    rows.DeflateRect(2, 2);
+    CClientDC dc(this);
+    dc.DrawFocusRect(rows);
+    m_bEmptyFrameShown = true;
 }

@@ -1,6 +1,8 @@
 // CItemListCtrl: the report list of the program's list pages. It takes its images from one bitmap
 // of check images, lays out four columns, tells a chosen window when an item's state image is
-// clicked, and keeps the sort column and direction of the header clicks for its owner.
+// clicked, and keeps the sort column and direction of the header clicks for its owner. With the
+// keyboard focus it always shows it: on its first row (focused, not selected) when no row has
+// it, or as a frame inside the list when it has no row.
 #pragma once
 
 #include "Afx.h"
@@ -25,6 +27,9 @@ public:
 protected:
     void OnClick(NMHDR* pNMHDR, LRESULT* pResult);
     void OnHeaderClick(NMHDR* pNMHDR, LRESULT* pResult);
+    void OnSetFocus(CWnd* oldFocus);
+    void OnKillFocus(CWnd* newFocus);
+    void OnPaint();
 
     DECLARE_MESSAGE_MAP()
 
@@ -34,4 +39,6 @@ private:
     // No column is sorted until a header is clicked.
     int m_nSortColumn = -1;
     BOOL m_bSortAscending = TRUE;
+    // The frame of an empty list with the focus is on the screen.
+    bool m_bEmptyFrameShown = false;
 };

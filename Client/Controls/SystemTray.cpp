@@ -22,6 +22,9 @@ void CALLBACK KeepMenuOnTop(HWND, UINT, UINT_PTR timer, DWORD)
         ::KillTimer(nullptr, timer);
 }
 
+// Posted by the tray to itself after a right click on the icon: the popup menu opens then.
+const UINT kOpenMenuMessage = WM_APP + 0x3E0;
+
 ULONGLONG Now()
 {
     FILETIME now;
@@ -131,7 +134,41 @@ LRESULT CSystemTray::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (m_tnd.uCallbackMessage && message == m_tnd.uCallbackMessage)
         return OnTrayNotification(wParam, lParam);
+    if (message == kOpenMenuMessage) {
+        OpenMenu();
+        return 0;
+    }
     return CWnd::WindowProc(message, wParam, lParam);
+}
+
+void CSystemTray::OpenMenu()
+{
+    CWnd* target = AfxGetMainWnd();
+    const HWND targetWnd = target ? target->m_hWnd : nullptr;
+    CMenu menu;
+    if (!menu.LoadMenu(m_tnd.uID))
+        return;
+    CMenu* popup = menu.GetSubMenu(0);
+    if (!popup)
+        return;
+    popup->SetDefaultItem(m_DefaultMenuItemID, m_DefaultMenuItemByPos);
+    POINT cursor = {};
+    ::GetCursorPos(&cursor);
+    if (targetWnd)
+        ::SetForegroundWindow(targetWnd);
+    g_menuGuardTicks = kMenuGuardTicks;
+    const UINT_PTR guard = ::SetTimer(nullptr, 0, kMenuGuardPeriodMs, &KeepMenuOnTop);
+    // The menu belongs to the tray's window and hands back the chosen command: the main window
+    // may lose the focus for a moment to the notification area while the menu opens, and a
+    // menu of its own would close then.
+    const UINT command = ::TrackPopupMenu(*popup, TPM_LEFTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY, cursor.x,
+                                          cursor.y, 0, m_hWnd, nullptr);
+    if (guard)
+        ::KillTimer(nullptr, guard);
+    // Lets the menu close when the user clicks elsewhere.
+    PostMessage(WM_NULL);
+    if (command && targetWnd)
+        ::PostMessageA(targetWnd, WM_COMMAND, command, 0);
 }
 
 UINT CSystemTray::DefaultCommand()
@@ -153,25 +190,12 @@ LRESULT CSystemTray::OnTrayNotification(WPARAM id, LPARAM event)
     HWND targetWnd = target ? target->m_hWnd : nullptr;
 
     if (LOWORD(event) == WM_RBUTTONUP) {
-        CMenu menu;
-        if (!menu.LoadMenu(m_tnd.uID))
-            return 0;
-        CMenu* popup = menu.GetSubMenu(0);
-        if (!popup)
-            return 0;
-        popup->SetDefaultItem(m_DefaultMenuItemID, m_DefaultMenuItemByPos);
-        POINT cursor = {};
-        ::GetCursorPos(&cursor);
-        if (targetWnd)
-            ::SetForegroundWindow(targetWnd);
-        g_menuGuardTicks = kMenuGuardTicks;
-        const UINT_PTR guard = ::SetTimer(nullptr, 0, kMenuGuardPeriodMs, &KeepMenuOnTop);
-        ::TrackPopupMenu(*popup, TPM_LEFTBUTTON, cursor.x, cursor.y, 0, targetWnd, nullptr);
-        if (guard)
-            ::KillTimer(nullptr, guard);
-        // Lets the menu close when the user clicks elsewhere.
-        if (targetWnd)
-            ::PostMessageA(targetWnd, WM_NULL, 0, 0);
+        // The click has just activated the notification area, whose window takes the input
+        // focus when the system gets to it. The menu opens from a message of this window's own,
+        // later than the click: the main window's claim to the foreground then carries a later
+        // time than the notification area's and is the one the system keeps, whichever of the
+        // two reaches it first.
+        PostMessage(kOpenMenuMessage);
     } else if (LOWORD(event) == WM_LBUTTONDBLCLK) {
         if (targetWnd)
             ::SetForegroundWindow(targetWnd);

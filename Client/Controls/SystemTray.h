@@ -1,6 +1,7 @@
 // CSystemTray: one icon in the taskbar's notification area. It keeps the icon's data, can cycle
-// the icon through a list for a limited time, shows its popup menu on a right click and runs the
-// menu's default command on a double click, sending the commands to the main window.
+// the icon through a list for a limited time, shows its popup menu on a right click (the first
+// one) and runs the menu's default command on a double click, sending the commands to the main
+// window.
 #pragma once
 
 #include "Afx.h"
@@ -51,5 +52,7 @@ protected:
 
 private:
     BOOL ModifyIcon(HICON icon);
+    // Shows the icon's popup menu at the cursor; the chosen command goes to the main window.
+    void OpenMenu();
     UINT DefaultCommand();
 };

@@ -4,6 +4,8 @@
 #include <set>
 #include <vector>
 
+#include "BitmapDialog.h"
+
 BEGIN_MESSAGE_MAP(CxSkinButton, CButton)
     ON_WM_ERASEBKGND()
     ON_WM_LBUTTONDOWN()
@@ -14,6 +16,7 @@ BEGIN_MESSAGE_MAP(CxSkinButton, CButton)
     ON_WM_KILLFOCUS()
     ON_WM_KEYDOWN()
     ON_MESSAGE(WM_SKIN_RADIO_INFO, OnRadioInfo)
+    ON_MESSAGE(WM_SKIN_FOCUS_LOST, OnFocusLost)
     ON_MESSAGE(BM_SETCHECK, OnSetCheck)
     ON_MESSAGE(BM_GETCHECK, OnGetCheck)
 END_MESSAGE_MAP()
@@ -43,7 +46,8 @@ void CxSkinButton::SetSkin(UINT normal, UINT down, UINT over, UINT disabled)
         m_bmpDisabled.LoadBitmap(normal);
     m_nDrawMode = DRAW_NORMAL;
     m_bBorder = FALSE;
-    m_nFocusMargin = 0;
+    // A keyboard user sees which button the keys act on.
+    m_nFocusMargin = kFocusMargin;
 }
 
 bool CxSkinButton::MakeDisabledLook(const CBitmap& source, CBitmap* disabled)
@@ -147,6 +151,31 @@ void CxSkinButton::OnKillFocus(CWnd* newFocus)
         m_bPressed = false;
     }
     CButton::OnKillFocus(newFocus);
+    // Disabled with the focus, the button leaves the keys with nothing: the focus goes on, once
+    // the change that took it away (a button shown in its place, say) is complete. (Hidden, it
+    // hands the focus to its dialog, which passes it on.)
+    if (!IsWindowEnabled())
+        PostMessage(WM_SKIN_FOCUS_LOST);
+}
+
+LRESULT CxSkinButton::OnFocusLost(WPARAM, LPARAM)
+{
+    const HWND top = ::GetAncestor(m_hWnd, GA_ROOT);
+    const HWND parent = ::GetParent(m_hWnd);
+    const HWND focus = ::GetFocus();
+    // Moved on meanwhile (a page switch, a click), or the program is not in front: left alone.
+    const bool stranded = !focus || focus == m_hWnd || focus == parent || focus == top;
+    if (!stranded || !top || ::GetForegroundWindow() != top)
+        return 0;
+    if (IsWindowEnabled() && (GetStyle() & WS_VISIBLE)) {
+        SetFocus();
+        return 0;
+    }
+    if (CBitmapDialog* dialog = dynamic_cast<CBitmapDialog*>(CWnd::FromHandlePermanent(parent)))
+        dialog->PassFocusOn(m_hWnd);
+    else if (const HWND next = ::GetNextDlgTabItem(top, m_hWnd, FALSE))
+        ::SetFocus(next);
+    return 0;
 }
 
 void CxSkinButton::OnKeyDown(UINT key, UINT repeat, UINT flags)
@@ -260,7 +289,9 @@ void CxSkinButton::DrawItem(LPDRAWITEMSTRUCT item)
         }
         if (m_bBorder)
             dc.DrawEdge(button, edge, BF_RECT);
-        if ((item->itemState & ODS_FOCUS) && m_nFocusMargin > 0) {
+        // Drawn whenever the button has the focus, unless the system hides focus frames until
+        // the keyboard is used.
+        if ((item->itemState & ODS_FOCUS) && !(item->itemState & ODS_NOFOCUSRECT) && m_nFocusMargin > 0) {
             CRect focus(button);
             focus.DeflateRect(m_nFocusMargin, m_nFocusMargin);
             dc.DrawFocusRect(focus);

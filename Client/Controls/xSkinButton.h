@@ -9,18 +9,22 @@
 
 // Posted by a radio-style skin button that becomes checked to the other buttons of its group.
 constexpr UINT WM_SKIN_RADIO_INFO = WM_USER + 256;
+// Posted by a skin button to itself when it lost the focus by being disabled.
+constexpr UINT WM_SKIN_FOCUS_LOST = WM_USER + 257;
 
 class CxSkinButton : public CButton
 {
 public:
     enum { KIND_PUSH = 0, KIND_CHECKBOX = 2, KIND_RADIO = 4 };
     enum { DRAW_NORMAL = 0, DRAW_STRETCH = 1, DRAW_TILED = 2 };
+    enum { kFocusMargin = 3 };
 
     CxSkinButton();
     ~CxSkinButton() override;
 
     // Bitmap resource ids; over is optional (0). Without a disabled picture the button shows a
-    // faded grey copy of its normal one while it is disabled.
+    // faded grey copy of its normal one while it is disabled. The focus shows as a dotted frame
+    // kFocusMargin pixels inside the button's edge.
     void SetSkin(UINT normal, UINT down, UINT over = 0, UINT disabled = 0);
     void DrawItem(LPDRAWITEMSTRUCT item) override;
 
@@ -49,6 +53,7 @@ protected:
     void OnKillFocus(CWnd* newFocus);
     void OnKeyDown(UINT key, UINT repeat, UINT flags);
     LRESULT OnRadioInfo(WPARAM, LPARAM);
+    LRESULT OnFocusLost(WPARAM, LPARAM);
     LRESULT OnSetCheck(WPARAM check, LPARAM);
     LRESULT OnGetCheck(WPARAM, LPARAM);
 

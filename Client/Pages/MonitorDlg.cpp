@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "LineBreaks.h"
+
 namespace {
 
 CString LoadText(UINT id)
@@ -60,6 +62,8 @@ void CMonitorDlg::InitSkin()
     for (CLabel* label : { &m_information, &m_details })
         label->SetFontName("Verdana")->SetFontSize(10)->SetTransparent(TRUE)->SetTextColor(RGB(0, 0, 0));
     m_details.SetText(LoadText(IDS_STARTUP_DETAILS));
+    m_selectedRow.SubclassDlgItem(IDC_STARTUP_SELECTED_ROW, this);
+    m_selectedRow.SetFontName("Tahoma")->SetFontSize(8)->SetTransparent(TRUE)->SetTextColor(0x404040);
 }
 
 void CMonitorDlg::ClearList()
@@ -87,6 +91,7 @@ void CMonitorDlg::RefreshList()
     m_list.SendMessage(WM_SETREDRAW, TRUE);
     m_list.Invalidate();
     UpdateButtons(SelectedRow());
+    ShowSelectedRow(SelectedRow());
 }
 
 void CMonitorDlg::FitColumns(const CString (&titles)[4])
@@ -269,6 +274,21 @@ void CMonitorDlg::OnItemChanged(NMHDR* header, LRESULT* result)
     *result = 0;
     const auto* change = reinterpret_cast<const NMLISTVIEW*>(header);
     // A row selected or deselected; the list also reports other changes.
-    if ((change->uChanged & LVIF_STATE) && ((change->uNewState ^ change->uOldState) & LVIS_SELECTED))
+    if ((change->uChanged & LVIF_STATE) && ((change->uNewState ^ change->uOldState) & LVIS_SELECTED)) {
         UpdateButtons(SelectedRow());
+        ShowSelectedRow(SelectedRow());
+    }
+}
+
+void CMonitorDlg::ShowSelectedRow(int row)
+{
+    if (!m_selectedRow.m_hWnd)
+        return;
+    const CString name = CellText(row, 0);
+    const CString command = CellText(row, 1);
+    if (name.IsEmpty() && command.IsEmpty()) {
+        m_selectedRow.SetText("");
+        return;
+    }
+    m_selectedRow.SetText(BreakIntoLinesFor(m_selectedRow.m_hWnd, m_selectedRow.GetLogFont(), name + ": " + command));
 }

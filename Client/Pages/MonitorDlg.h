@@ -31,6 +31,9 @@ public:
     // Shows the one of the two buttons "Disable Selected" and "Enable Selected" that fits the row;
     // with no row selected, the one that fits the list: "Enable Selected" when every entry is disabled.
     void UpdateButtons(int row);
+    // The selected row's name and command whole under the list, where the list's columns cut
+    // them; empty with no row selected.
+    void ShowSelectedRow(int row);
 
 protected:
     void OnItemChanged(NMHDR* header, LRESULT* result);
@@ -56,6 +59,7 @@ private:
     CItemListCtrl m_list;
     CLabel m_information;
     CLabel m_details;
+    CLabel m_selectedRow;
     CxSkinButton m_enableAll;
     CxSkinButton m_disableAll;
     CxSkinButton m_disableSelected;

@@ -45,6 +45,7 @@ BEGIN_MESSAGE_MAP(CQuillonDlg, CBitmapDialog)
     ON_MESSAGE(WM_SCAN_PATH_REQUEST, OnScanPathRequest)
     ON_MESSAGE(WM_SCHEDULED_SCAN_REQUEST, OnScheduledScanRequest)
     ON_MESSAGE(WM_AUTO_UPDATE_CHECK, OnAutoUpdateCheck)
+    ON_MESSAGE(WM_ACTIVATE, OnActivate)
     ON_MESSAGE(WM_DEFERRED_START, OnDeferredStart)
     ON_MESSAGE(WM_SCHEDULED_JOBS_READ, OnScheduledJobsRead)
     ON_WM_TIMER()
@@ -82,7 +83,46 @@ BOOL CQuillonDlg::OnInitDialog()
     // Posted before anything the command line asks for, so that it runs first.
     PostMessage(WM_DEFERRED_START);
     DispatchCommandLine();
-    return TRUE;
+    // The keys start on the page shown, not on the first navigation button.
+    FocusShownPage();
+    return FALSE;
+}
+
+LRESULT CQuillonDlg::OnActivate(WPARAM state, LPARAM)
+{
+    // The dialog gives the focus back to where it was when the window lost the activation: a
+    // page switched meanwhile (a scheduled scan, the end of a repair) left that place hidden.
+    const LRESULT result = Default();
+    if (LOWORD(state) != WA_INACTIVE && !IsFocusUsable())
+        FocusShownPage();
+    return result;
+}
+
+CSkinPage* CQuillonDlg::GetShownPage() const
+{
+    for (HWND child = ::GetWindow(m_hWnd, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        CSkinPage* page = dynamic_cast<CSkinPage*>(CWnd::FromHandlePermanent(child));
+        if (page && (page->GetStyle() & WS_VISIBLE))
+            return page;
+    }
+    return nullptr;
+}
+
+void CQuillonDlg::FocusShownPage()
+{
+    const CSkinPage* page = GetShownPage();
+    HWND control = page ? page->GetFocusOnArrival() : nullptr;
+    if (!control)
+        control = ::GetNextDlgTabItem(m_hWnd, nullptr, FALSE);
+    if (control)
+        ::SetFocus(control);
+}
+
+bool CQuillonDlg::IsFocusUsable() const
+{
+    const HWND focus = ::GetFocus();
+    return focus && ::IsChild(m_hWnd, focus) && ::IsWindowVisible(focus) && ::IsWindowEnabled(focus) &&
+           !dynamic_cast<CSkinPage*>(CWnd::FromHandlePermanent(focus));
 }
 
 LRESULT CQuillonDlg::OnDeferredStart(WPARAM, LPARAM)
@@ -296,11 +336,14 @@ CString CQuillonDlg::GetStepText() const
 
 void CQuillonDlg::ShowPage(int page)
 {
-    if (ShowPageWindow(page))
+    // The focus goes in after the refresh, which may change what the page shows.
+    if (ShowPageWindow(page, false))
         RefreshToolPage(page);
+    if (::GetForegroundWindow() == m_hWnd)
+        FocusShownPage();
 }
 
-bool CQuillonDlg::ShowPageWindow(int page)
+bool CQuillonDlg::ShowPageWindow(int page, bool moveFocus)
 {
     if (page != PAGE_WIZARD)
         CreateToolPages();
@@ -342,13 +385,15 @@ bool CQuillonDlg::ShowPageWindow(int page)
     if (page == PAGE_WIZARD) {
         if (app)
             app->m_scanPage.DisplayCurrentStep();
-        return false;
+    } else {
+        if (shown->window && shown->window->m_hWnd)
+            shown->window->ShowWindow(SW_SHOW);
+        if (shown->caption)
+            SetCaptions(shown->caption, nullptr);
     }
-    if (shown->window && shown->window->m_hWnd)
-        shown->window->ShowWindow(SW_SHOW);
-    if (shown->caption)
-        SetCaptions(shown->caption, nullptr);
-    return true;
+    if (moveFocus && ::GetForegroundWindow() == m_hWnd)
+        FocusShownPage();
+    return page != PAGE_WIZARD;
 }
 
 void CQuillonDlg::RefreshToolPage(int page)

@@ -43,8 +43,11 @@ public:
     // Shows the page and reads afresh what it shows.
     void ShowPage(int page);
     // Shows the page as it is, for a caller that has just brought it up to date; false for the
-    // wizard or a page ShowPage does not know.
-    bool ShowPageWindow(int page);
+    // wizard or a page ShowPage does not know. Both put the keyboard focus on the page's first
+    // control (its default button where it has one) while the program is in front.
+    bool ShowPageWindow(int page, bool moveFocus = true);
+    // The page on show (a tool page or the wizard's current step); null before any is.
+    CSkinPage* GetShownPage() const;
     void EnableNavButtons();
     void StartScanRequest(int scanMode, const CString& path);
     // Writes the page caption and the step label; a null text leaves that label as it is.
@@ -74,6 +77,7 @@ protected:
     LRESULT OnScanPathRequest(WPARAM, LPARAM);
     LRESULT OnScheduledScanRequest(WPARAM wParam, LPARAM);
     LRESULT OnAutoUpdateCheck(WPARAM, LPARAM);
+    LRESULT OnActivate(WPARAM state, LPARAM);
     // The rest of the start, once the window is on the screen: one step per message.
     LRESULT OnDeferredStart(WPARAM, LPARAM);
     void OnTimer(UINT_PTR id);
@@ -109,6 +113,11 @@ private:
     // Reads the jobs on a thread of their own: the scheduler's service may have to start first.
     void StartJobsRead();
     void CentreOnWorkArea();
+    // Puts the focus on the shown page's first control, or on the first control of the window
+    // when the page has none (the statistics).
+    void FocusShownPage();
+    // Whether the focus is on a control the user can see and use.
+    bool IsFocusUsable() const;
     void SetHeaderFonts();
     // Runs the program-update dialog; an installer it downloaded runs when the program has
     // ended through the close guard, and not at all when the guard keeps it open.

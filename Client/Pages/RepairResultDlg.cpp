@@ -130,6 +130,11 @@ void CRepairResultDlg::ShowValues(int scanned, int found, int repaired, int skip
     ShowStatus(SummaryStatus(found, repaired));
 }
 
+HWND CRepairResultDlg::GetFocusOnArrival() const
+{
+    return IsReachable(m_finish) ? m_finish.m_hWnd : CSkinPage::GetFocusOnArrival();
+}
+
 void CRepairResultDlg::OnFinish()
 {
     if (CQuillonApp* app = QuillonApp())

@@ -32,6 +32,9 @@ public:
     // The scanning time as the page words it.
     static CString FormatDuration(DWORD milliseconds);
 
+    // Finish: Enter leads back to the first step.
+    HWND GetFocusOnArrival() const override;
+
     void OnFinish();
     void OnBack();
 

@@ -70,6 +70,7 @@ BOOL CScanDlg::OnInitDialog()
     }
     m_scanButton.SubclassDlgItem(IDC_SCAN_START, this);
     m_scanButton.SetSkin(180, 181, 181, 0);
+    m_selectAll.SubclassDlgItem(IDC_SCAN_SELECT_ALL, this);
     SetFonts();
     LoadLastSelectedScanTypes();
     return TRUE;
@@ -138,6 +139,11 @@ void CScanDlg::OnSelectAll()
         CheckDlgButton(category.scanBox, check ? BST_CHECKED : BST_UNCHECKED);
     for (const SCAN_CATEGORY_INFO& category : kScanCategories)
         OnCategoryBox(static_cast<UINT>(category.scanBox));
+}
+
+HWND CScanDlg::GetFocusOnArrival() const
+{
+    return IsReachable(m_scanButton) ? m_scanButton.m_hWnd : CSkinPage::GetFocusOnArrival();
 }
 
 DWORD CScanDlg::GetSelectedScanTypes() const

@@ -3,6 +3,7 @@
 // wizard's current step and switches between the wizard's pages.
 #pragma once
 
+#include "FramedCheckBox.h"
 #include "Label.h"
 #include "ScanCategories.h"
 #include "SkinPage.h"
@@ -38,6 +39,8 @@ public:
     // and goes to step 7.
     void StartScan();
     DWORD GetSelectedScanTypes() const;
+    // The Scan button: Enter starts the scan of the categories ticked.
+    HWND GetFocusOnArrival() const override;
     // Stores the step first, then shows its page. Only the scan's own end leads into the
     // results with a repair (when so set); re-showing a step never repeats that.
     void ShowStep(int step);
@@ -75,6 +78,8 @@ private:
     HBRUSH m_hWhiteBrush;
     CLabel m_details;
     CxSkinButton m_scanButton;
+    // Its label is in the page's picture, under the box's window.
+    CFramedCheckBox m_selectAll;
     CLabel m_nameLabels[11];
     CLabel m_headingCheck;
     CLabel m_headingDetails;

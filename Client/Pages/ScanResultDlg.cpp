@@ -4,6 +4,7 @@
 
 #include "JobWait.h"
 #include "Kelvara.h"
+#include "LineBreaks.h"
 #include "Messages.h"
 #include "QuillonDlg.h"
 #include "RepairOutcome.h"
@@ -27,6 +28,8 @@ const char kJobRunning[] = "Please stop other active operation before starting r
 const char kIgnoreListNotSaved[] =
     "The entry could not be put on the ignore list: \"IgnoreList.dat\" could not be written. It stays in the list.";
 const char kScanLogFolder[] = "Scan Logs";
+const char kDescriptionHeading[] = "Description";
+const char kEntryHeading[] = "Selected entry";
 const char kCheckingRepair[] = "Checking what was repaired...";
 // The page's slices come by this timer when the window has input, painting or timers waiting.
 const UINT_PTR kSliceTimer = 0x5E1;
@@ -159,7 +162,15 @@ void CScanResultDlg::CreateTree()
     area.bottom -= kTreeInsetBottom;
     if (!m_tree.Create(kTreeStyle, area, this, IDC_RESULTS_TREE))
         return;
+    // The keys reach the tree right after the view buttons above it, not after the page's last
+    // button.
+    ::SetWindowPos(m_tree.m_hWnd, m_otherView.m_hWnd, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     m_tree.InitImageLists();
+}
+
+HWND CScanResultDlg::GetFocusOnArrival() const
+{
+    return IsReachable(m_tree) ? m_tree.m_hWnd : CSkinPage::GetFocusOnArrival();
 }
 
 void CScanResultDlg::RenewTree()
@@ -291,6 +302,7 @@ void CScanResultDlg::BeginResults(DWORD categories)
     m_dwScanCategories = categories;
 
     RenewTree();
+    m_descriptionHeading.SetText(kDescriptionHeading);
     m_description.SetText("");
     // Nothing is repaired from results that are not whole.
     SetRepairing(true);
@@ -453,7 +465,15 @@ void CScanResultDlg::ShowSelection()
 
 void CScanResultDlg::UpdateDescription(const CString& description)
 {
+    m_descriptionHeading.SetText(kDescriptionHeading);
     m_description.SetText(CleanDescription(description));
+}
+
+void CScanResultDlg::ShowSelectedEntry(const CString& shownText)
+{
+    // The tree cuts a long entry at its right edge; here it is whole, without scrolling.
+    m_descriptionHeading.SetText(kEntryHeading);
+    m_description.SetText(BreakIntoLinesFor(m_description.m_hWnd, m_description.GetLogFont(), shownText));
 }
 
 void CScanResultDlg::OnRegistryErrorsView()

@@ -55,6 +55,8 @@ public:
     void RetireMemory(std::unique_ptr<CReleasable> memory);
     // From BeginResults until the page is ready: nothing may repair from it or replace it.
     bool IsPreparingResults() const { return m_bPreparing; }
+    // The tree of the findings (Space unticks the selected row), or the first control of the view.
+    HWND GetFocusOnArrival() const override;
     // Starts the repair of what is ticked (the automatic repair after a scan comes here too).
     void OnRepair();
     void OnRegistryErrorsView();
@@ -75,6 +77,8 @@ public:
     // CCheckedTreeOwner
     void OnSelectedCountChanged(int delta) override;
     void UpdateDescription(const CString& description) override;
+    // The description area shows the entry's whole text, in lines at its separators.
+    void ShowSelectedEntry(const CString& shownText) override;
 
     // CAbstractStatus, called on the engine's job thread.
     void SetActivity(const char*, const char*) override {}

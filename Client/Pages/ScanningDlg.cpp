@@ -162,6 +162,15 @@ void CScanningDlg::SetResultImage(int row, HBITMAP bitmap)
         m_images[row].SetBitmap(bitmap);
 }
 
+HWND CScanningDlg::GetFocusOnArrival() const
+{
+    for (const CxSkinButton* button : { &m_next, &m_pause, &m_resume }) {
+        if (IsReachable(*button))
+            return button->m_hWnd;
+    }
+    return CSkinPage::GetFocusOnArrival();
+}
+
 void CScanningDlg::ShowButtons(bool scanning)
 {
     Enable(m_back, !scanning);
@@ -202,6 +211,7 @@ BOOL CScanningDlg::StartScan()
     m_bScanning = TRUE;
     m_dwStartTick = ::GetTickCount();
     m_bAwaitingResults = false;
+    m_bKeysOnButtons = false;
     const std::set<CString> folders = BuildFolderSet();
     m_progress.Begin(app ? app->GetProgramFolder() + "WhileList.dat" : CString());
     const bool started = app && app->m_pProcess && StartEngineScan(folders);
@@ -403,6 +413,7 @@ void CScanningDlg::MarkCategoryRow(int row)
 
 void CScanningDlg::OnCancelScan()
 {
+    m_bKeysOnButtons = m_bKeysOnButtons || HasFocusWithin();
     if (CQuillonDlg* mainWindow = QuillonMainWindow())
         mainWindow->SetCaptions("SCAN", nullptr);
     // Every row shows its verdict at once. A row that found something keeps its cross, and one
@@ -458,6 +469,7 @@ void CScanningDlg::OnResume()
 
 LRESULT CScanningDlg::OnScanFinished(WPARAM, LPARAM)
 {
+    m_bKeysOnButtons = m_bKeysOnButtons || HasFocusWithin();
     m_dwEndTick = ::GetTickCount();
     if (m_bTimerRunning) {
         KillTimer(kDrawTimer);
@@ -505,6 +517,11 @@ LRESULT CScanningDlg::OnResultsReady(WPARAM preparing, LPARAM)
     if (preparing)
         m_activity.SetText(m_shown.activity);
     ShowButtons(false);
+    // The buttons the keys were on went with the scan: they go on to Next.
+    if (m_bKeysOnButtons) {
+        m_bKeysOnButtons = false;
+        FocusOnArrival();
+    }
     CQuillonApp* app = QuillonApp();
     if (app && app->m_settings.m_bAutoRepair != 0) {
         // The repair that follows must find the engine free: the scan's thread ends first.

@@ -55,6 +55,9 @@ public:
     void OnNext();
     void OnBack();
 
+    // Next once the scan has ended; while it runs, Pause (or Resume), never Cancel at once.
+    HWND GetFocusOnArrival() const override;
+
     // Draws what the job thread recorded since the last time; `ended` at the job's end.
     void ApplyProgress(bool ended = false);
     // From the end of the job until the results page is ready.
@@ -121,6 +124,8 @@ private:
     DWORD m_drawnCrosses = 0;
     bool m_bTimerRunning = false;
     bool m_bAwaitingResults = false;
+    // The focus was on the scan's buttons when the scan ended: it goes to Next when that shows.
+    bool m_bKeysOnButtons = false;
     int m_nAnimatedRow = -1;
     bool m_bAnimationsLoaded = false;
     int m_nRowsDecoded = 0;

@@ -2,7 +2,10 @@
 
 #include <commctrl.h>
 
+#include <iterator>
+
 #include "Kelvara.h"
+#include "Messages.h"
 #include "QuillonDlg.h"
 
 namespace {
@@ -48,6 +51,14 @@ BEGIN_MESSAGE_MAP(CSettingDlg, CSkinPage)
     ON_BN_CLICKED(IDC_SETTINGS_TAB_IGNORE, OnIgnoreListTab)
     ON_BN_CLICKED(IDC_SETTINGS_UPDATE, OnUpdateButton)
     ON_CBN_SELCHANGE(IDC_SETTINGS_TYPE, OnTypeChanged)
+    ON_CBN_SELCHANGE(IDC_SETTINGS_DAY, OnDayChanged)
+    ON_CONTROL(CBN_DROPDOWN, IDC_SETTINGS_TYPE, OnTypeListOpened)
+    ON_CONTROL(CBN_DROPDOWN, IDC_SETTINGS_DAY, OnDayListOpened)
+    ON_CONTROL(CBN_SELENDCANCEL, IDC_SETTINGS_TYPE, OnTypeListCancelled)
+    ON_CONTROL(CBN_SELENDCANCEL, IDC_SETTINGS_DAY, OnDayListCancelled)
+    ON_CONTROL(CBN_CLOSEUP, IDC_SETTINGS_TYPE, OnScheduleListClosed)
+    ON_CONTROL(CBN_CLOSEUP, IDC_SETTINGS_DAY, OnScheduleListClosed)
+    ON_MESSAGE(WM_SCHEDULE_CHOSEN, OnScheduleChosen)
     ON_CONTROL(CBN_KILLFOCUS, IDC_SETTINGS_TYPE, OnScheduleControlLeft)
     ON_CONTROL(CBN_KILLFOCUS, IDC_SETTINGS_DAY, OnScheduleControlLeft)
     ON_NOTIFY(NM_KILLFOCUS, IDC_SETTINGS_TIME, OnPickerLeft)
@@ -176,8 +187,33 @@ void CSettingDlg::HideAllViews()
     ShowControls(kScheduleControls, SW_HIDE);
 }
 
+HWND CSettingDlg::GetFocusOnArrival() const
+{
+    const int* first = nullptr;
+    const int* last = nullptr;
+    if (m_nView == VIEW_GENERAL) {
+        first = std::begin(kGeneralControls);
+        last = std::end(kGeneralControls);
+    } else if (m_nView == VIEW_SCHEDULE) {
+        first = std::begin(kScheduleControls);
+        last = std::end(kScheduleControls);
+    } else if (m_nView == VIEW_GENERAL_MORE) {
+        first = std::begin(kGeneralMoreControls);
+        last = std::end(kGeneralMoreControls);
+    }
+    for (const int* id = first; id != last; ++id) {
+        CWnd* control = GetDlgItem(*id);
+        if (control && IsReachable(*control) && (control->GetStyle() & WS_TABSTOP))
+            return control->m_hWnd;
+    }
+    return CSkinPage::GetFocusOnArrival();
+}
+
 void CSettingDlg::SetView(int view)
 {
+    // A tab pressed with the keys is disabled as the view it shows: the keys go on to the view.
+    const HWND focus = ::GetFocus();
+    const bool tabHadFocus = focus && (focus == m_generalTab.m_hWnd || focus == m_scheduleTab.m_hWnd);
     m_nView = view;
     ShowSaved(false);
     for (CxSkinButton* tab : { &m_generalTab, &m_scheduleTab, &m_ignoreTab }) {
@@ -211,6 +247,8 @@ void CSettingDlg::SetView(int view)
     default:
         break;
     }
+    if (tabHadFocus && view != VIEW_IGNORE_LIST)
+        FocusOnArrival();
 }
 
 void CSettingDlg::OnIgnoreListTab()
@@ -392,12 +430,63 @@ void CSettingDlg::OnDisableSchedule()
 void CSettingDlg::OnTypeChanged()
 {
     EnableScheduleControls();
+    // A selection made in the closed list (the arrow keys, the wheel) is the choice; one made
+    // while the list is open is taken when it closes.
+    if (!m_type.GetDroppedState())
+        SaveShownSchedule();
+}
+
+void CSettingDlg::OnDayChanged()
+{
+    if (!m_day.GetDroppedState())
+        SaveShownSchedule();
+}
+
+// An open list left with Esc or by leaving the control takes back the item it showed before it
+// opened: the items gone through on the way were no choice.
+void CSettingDlg::OnTypeListOpened()
+{
+    m_nTypeBeforeList = m_type.GetCurSel();
+}
+
+void CSettingDlg::OnDayListOpened()
+{
+    m_nDayBeforeList = m_day.GetCurSel();
+}
+
+void CSettingDlg::OnTypeListCancelled()
+{
+    m_type.SetCurSel(m_nTypeBeforeList);
+    EnableScheduleControls();
+}
+
+void CSettingDlg::OnDayListCancelled()
+{
+    m_day.SetCurSel(m_nDayBeforeList);
+}
+
+void CSettingDlg::OnScheduleListClosed()
+{
+    // After the list's own handling of its closing, which may put the earlier item back.
+    PostMessage(WM_SCHEDULE_CHOSEN);
+}
+
+LRESULT CSettingDlg::OnScheduleChosen(WPARAM, LPARAM)
+{
+    SaveShownSchedule();
+    return 0;
 }
 
 void CSettingDlg::OnScheduleControlLeft()
 {
-    // A control disabled while the jobs are read loses its focus: that is no choice to save.
-    if (m_bJobsPending)
+    SaveShownSchedule();
+}
+
+void CSettingDlg::SaveShownSchedule()
+{
+    // A control disabled while the jobs are read loses its focus: that is no choice to save. The
+    // job saved is read back, so that the schedule's text and the controls show what it holds.
+    if (m_bJobsPending || !m_hWnd || IsChecked(IDC_SETTINGS_DISABLE_SCHEDULE))
         return;
     if (SaveScheduleTask(FALSE))
         LoadScheduleTask();

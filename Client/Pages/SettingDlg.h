@@ -38,6 +38,8 @@ public:
     // with COM initialised.
     std::function<SCHEDULED_JOBS()> MakeJobsRead() const;
     void SetView(int view);
+    // The first control of the view on show.
+    HWND GetFocusOnArrival() const override;
     int GetView() const { return m_nView; }
 
     BOOL LoadScheduleTask();
@@ -55,6 +57,12 @@ public:
     void OnStartOnStartup();
     void OnDisableSchedule();
     void OnTypeChanged();
+    void OnDayChanged();
+    void OnTypeListOpened();
+    void OnDayListOpened();
+    void OnTypeListCancelled();
+    void OnDayListCancelled();
+    void OnScheduleListClosed();
     void OnScheduleControlLeft();
     void OnGeneralTab() { SetView(VIEW_GENERAL); }
     void OnScheduleTab() { SetView(VIEW_SCHEDULE); }
@@ -68,6 +76,7 @@ protected:
     void OnShowWindow(BOOL show, UINT status);
     void OnDestroy();
     void OnPickerLeft(NMHDR*, LRESULT* result);
+    LRESULT OnScheduleChosen(WPARAM, LPARAM);
     HBRUSH OnCtlColor(CDC* pDC, CWnd* pWnd, UINT ctlColor);
     BOOL OnSetCursor(CWnd* pWnd, UINT hitTest, UINT message);
     DECLARE_MESSAGE_MAP()
@@ -86,6 +95,8 @@ private:
     }
     // The job controls as the checkboxes allow, all disabled while the jobs are being read.
     void EnableScheduleControls();
+    // Writes the schedule the controls show to its job and shows the job as read back.
+    void SaveShownSchedule();
     void StoreOptionsAndShowSaved();
     void ShowSaved(bool show);
     BOOL IsChecked(int id) const { return IsDlgButtonChecked(id) == BST_CHECKED; }
@@ -97,6 +108,8 @@ private:
     bool m_bJobsPending = false;
     BOOL m_bInitialised = FALSE;
     CComboBox m_type;
+    int m_nTypeBeforeList = -1;  // the items the lists showed when they opened
+    int m_nDayBeforeList = -1;
     CComboBox m_day;
     CDateTimeCtrl m_timePicker;
     CLabel m_saved;

@@ -64,6 +64,7 @@
 #define IDC_STARTUP_LIST 1183
 #define IDC_STARTUP_INFORMATION 1184
 #define IDC_STARTUP_DETAILS 1185
+#define IDC_STARTUP_SELECTED_ROW 1186
 
 // ---- Strings ---------------------------------------------------------------------------------------
 #define IDS_STARTUP_DETAILS 109

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 
 #include "Afx.h"
 
@@ -111,6 +112,44 @@ CWindowPixels CaptureResourceBitmap(UINT id)
     CWindowPixels pixels = CaptureBitmap(screen, bitmap);
     ::ReleaseDC(nullptr, screen);
     return pixels;
+}
+
+namespace {
+
+int ColourDistance(COLORREF a, COLORREF b)
+{
+    return abs(GetRValue(a) - GetRValue(b)) + abs(GetGValue(a) - GetGValue(b)) + abs(GetBValue(a) - GetBValue(b));
+}
+
+// Along a line of pixels: the longest stretch where each pixel differs clearly from the next one
+// and hardly from the one after it.
+int LongestAlternation(const CWindowPixels& image, int x, int y, int dx, int dy)
+{
+    int longest = 0;
+    int run = 0;
+    for (; image.At(x + 2 * dx, y + 2 * dy) != CLR_INVALID; x += dx, y += dy) {
+        const COLORREF here = image.At(x, y);
+        const bool alternates = ColourDistance(here, image.At(x + dx, y + dy)) > 90 &&
+                                ColourDistance(here, image.At(x + 2 * dx, y + 2 * dy)) < 60;
+        run = alternates ? run + 1 : 0;
+        longest = std::max(longest, run);
+    }
+    return longest;
+}
+
+} // namespace
+
+bool HasDottedLine(const CWindowPixels& image, int length)
+{
+    for (int y = 0; y < image.height; ++y) {
+        if (LongestAlternation(image, 0, y, 1, 0) >= length)
+            return true;
+    }
+    for (int x = 0; x < image.width; ++x) {
+        if (LongestAlternation(image, x, 0, 0, 1) >= length)
+            return true;
+    }
+    return false;
 }
 
 int PixelsOverBackground(HWND window, HWND control, UINT backgroundId)

@@ -52,6 +52,10 @@ CWindowPixels CaptureResourceBitmap(UINT id);
 // for a transparent label without text, many for one whose text is drawn.
 int PixelsOverBackground(HWND window, HWND control, UINT backgroundId);
 
+// Whether the pixels hold a dotted line of at least `length` pixels along a row or a column, as a
+// focus frame draws one (every other pixel inverted): the sign that a control shows the focus.
+bool HasDottedLine(const CWindowPixels& image, int length = 8);
+
 // Writes the pixels as a PNG (RGB, stored deflate blocks). Folders must exist.
 bool SavePng(const CWindowPixels& image, const std::string& path);
 

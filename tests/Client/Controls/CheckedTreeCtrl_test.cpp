@@ -1,5 +1,5 @@
 // The results tree's clicks: a click on a tick selects its row as well, so that one row looks
-// selected and the description follows it.
+// selected and the description (a category's text, an entry's whole text) follows it.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -28,6 +28,7 @@ class CRecordingOwner : public CCheckedTreeOwner
 public:
     void OnSelectedCountChanged(int delta) override { selected += delta; }
     void UpdateDescription(const CString& description) override { this->description = description; }
+    void ShowSelectedEntry(const CString& shownText) override { description = "entry " + shownText; }
     int selected = 0;
     CString description;
 };
@@ -116,16 +117,17 @@ protected:
 TEST_F(CheckedTreeTest, AClickOnATickSelectsItsRowAndOnlyIt)
 {
     // Entries and categories of both kinds, one after another: each click unticks the row, makes
-    // it the one row selected, on screen as in the control, and shows its category's text.
+    // it the one row selected, on screen as in the control, and shows its category's text or
+    // the entry's own.
     const struct
     {
         HTREEITEM row;
         const char* description;
     } clicks[] = {
-        { m_entries[1], "Windows Fonts text" },
-        { m_entries[2], "Shared DLLs text" },
+        { m_entries[1], "entry HKEY_LOCAL_MACHINE\\SOFTWARE\\Windows Fonts\\Gone1" },
+        { m_entries[2], "entry HKEY_LOCAL_MACHINE\\SOFTWARE\\Shared DLLs\\Gone0" },
         { m_categories[0], "Windows Fonts text" },
-        { m_entries[3], "Shared DLLs text" },
+        { m_entries[3], "entry HKEY_LOCAL_MACHINE\\SOFTWARE\\Shared DLLs\\Gone1" },
     };
     g_treeProc = reinterpret_cast<WNDPROC>(
         ::SetWindowLongPtrA(m_tree.m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CountFocusGains)));

@@ -1,6 +1,6 @@
 // The list with check images: its columns as the header shows them, the image list with white
-// seen through, the sort state kept from header clicks, and the message to the notify window
-// when a state image is clicked.
+// seen through, the sort state kept from header clicks, the message to the notify window when a
+// state image is clicked, and the focus shown with rows and without.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -55,6 +55,33 @@ TEST(ItemListCtrlTest, ColumnsAsTheHeaderShowsThem)
     EXPECT_EQ(315, ListView_GetColumnWidth(second, 1));
     EXPECT_EQ(315, ListView_GetColumnWidth(second, 5));
     second.DestroyWindow();
+}
+
+TEST(ItemListCtrlTest, TheFocusShowsOnTheFirstRowOrRoundAnEmptyList)
+{
+    CDemoDialog& demo = CDemoDialog::Get();
+    CItemListCtrl list;
+    HWND hWnd = ::CreateWindowExA(0, WC_LISTVIEWA, "", WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL,
+                                  560, 300, 200, 120, demo, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(list.SubclassWindow(hWnd));
+    list.InsertColumns("A", "B", "C", "D");
+    ::SetForegroundWindow(demo);
+    for (int rows : { 0, 2 }) {
+        for (int row = 0; row < rows; ++row)
+            list.InsertItem(row, "row");
+        demo.SetFocus();
+        PumpMessages(20);
+        ASSERT_TRUE(WaitUntilDrawn(demo));
+        EXPECT_FALSE(HasDottedLine(CaptureWindow(list))) << rows << " rows, without the focus";
+        list.SetFocus();
+        ASSERT_TRUE(WaitUntilDrawn(demo));
+        EXPECT_TRUE(HasDottedLine(CaptureWindow(list))) << rows << " rows, with the focus";
+        if (rows > 0) {
+            EXPECT_EQ(0, list.GetNextItem(-1, LVNI_FOCUSED));
+            EXPECT_EQ(-1, list.GetNextItem(-1, LVNI_SELECTED)) << "focused, not selected";
+        }
+    }
+    list.DestroyWindow();
 }
 
 TEST(ItemListCtrlTest, OneImageListOfCheckImagesWithWhiteSeenThrough)

@@ -1,6 +1,7 @@
 // The skin button: its kind from the template style, check boxes and radio groups driven by
 // clicks and keys, the bitmap drawn for each state (faded when disabled without a picture of its
-// own), and the skin's captions clear of their faces' edges.
+// own), the focus shown and passed on when the button can no longer take it, and the skin's
+// captions clear of their faces' edges.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -229,6 +230,49 @@ TEST_F(SkinButtonTest, ADisabledButtonWithoutItsOwnPictureLooksDisabled)
     }
     EXPECT_GT(changed, disabled.width * disabled.height / 2);
     EXPECT_EQ(0, coloured);
+}
+
+TEST_F(SkinButtonTest, TheFocusedButtonShowsADottedFrame)
+{
+    // Large and small faces, dark and light: the frame shows on each, and only with the focus
+    // (unless the system hides focus frames until the keyboard is used).
+    for (CxSkinButton* button : { &demo.m_navScan, &demo.m_push, &demo.m_close, &demo.m_tab }) {
+        const int id = button->GetDlgCtrlID();
+        EXPECT_FALSE(HasDottedLine(DrawButton(*button, 0))) << id;
+        EXPECT_TRUE(HasDottedLine(DrawButton(*button, ODS_FOCUS))) << id;
+        EXPECT_FALSE(HasDottedLine(DrawButton(*button, ODS_FOCUS | ODS_NOFOCUSRECT))) << id;
+    }
+}
+
+TEST_F(SkinButtonTest, AFocusedButtonDisabledOrHiddenPassesTheFocusOn)
+{
+    // Two buttons in one place, one shown at a time, as Pause and Resume.
+    CxSkinButton pause;
+    CxSkinButton resume;
+    for (CxSkinButton* button : { &pause, &resume }) {
+        HWND hWnd = ::CreateWindowExA(0, "BUTTON", "", WS_CHILD | WS_TABSTOP | BS_PUSHBUTTON, 380, 250, 90, 27, demo,
+                                      nullptr, nullptr, nullptr);
+        ASSERT_TRUE(button->SubclassWindow(hWnd));
+        button->SetSkin(377, 378);
+    }
+    pause.ShowWindow(SW_SHOW);
+    ::SetForegroundWindow(demo);
+    pause.SetFocus();
+    ASSERT_TRUE(PumpMessagesUntil([&] { return ::GetFocus() == pause.m_hWnd; }, 5000));
+
+    pause.ShowWindow(SW_HIDE);
+    resume.ShowWindow(SW_SHOW);
+    EXPECT_TRUE(PumpMessagesUntil([&] { return ::GetFocus() == resume.m_hWnd; }, 5000)) << "to the button in its place";
+
+    // Disabled with nothing in its place: on to another control that takes the focus.
+    resume.EnableWindow(FALSE);
+    EXPECT_TRUE(PumpMessagesUntil([&] {
+        const HWND focus = ::GetFocus();
+        return focus && focus != resume.m_hWnd && ::IsWindowVisible(focus) && ::IsWindowEnabled(focus);
+    }, 5000)) << "the focus stayed with nothing";
+    EXPECT_TRUE(::IsChild(demo, ::GetFocus()));
+    pause.DestroyWindow();
+    resume.DestroyWindow();
 }
 
 // The leftmost and rightmost columns of a bitmap's caption: its white pixels in the middle half of

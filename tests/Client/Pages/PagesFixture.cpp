@@ -151,6 +151,11 @@ std::string PagesTest::Text(CWnd& page, int id)
     return static_cast<const char*>(page.GetDlgItemText(id));
 }
 
+bool PagesTest::PumpInputHandled()
+{
+    return PumpUntil([] { return (HIWORD(::GetQueueStatus(QS_INPUT | QS_POSTMESSAGE | QS_SENDMESSAGE))) == 0; }, 10000);
+}
+
 void PagesTest::SaveScreenshot(const std::string& name)
 {
     // What the user sees: no repaint is asked for, the window's own painting is waited for.

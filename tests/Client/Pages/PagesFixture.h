@@ -54,6 +54,9 @@ protected:
     // of the window's messages.
     template <class F>
     static bool PumpEachUntil(F done, DWORD timeoutMs = 60000);
+    // Runs the queue until no input and no posted message waits in it: what keys and clicks sent
+    // with SendInput have done, and what that posted, is done.
+    static bool PumpInputHandled();
     // Saves what the main window shows under the build's screenshot folder.
     void SaveScreenshot(const std::string& name);
     // Saves pixels taken from the screen there (a menu or a message box open over the window).

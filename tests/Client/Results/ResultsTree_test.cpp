@@ -82,23 +82,49 @@ TEST_F(ResultsTest, TicksPassBetweenEntriesAndTheirCategory)
     EXPECT_EQ(tree.GetTickedEntries(), results.m_nSelectedErrors);
 }
 
-TEST_F(ResultsTest, TheSelectedRowShowsItsCategorysDescription)
+// The text without the line breaks the description area put in.
+std::string Unbroken(std::string text)
 {
-    ShowResults({ { SCAN_AXO, AxoKey(0) }, { SCAN_SUI, "HKEY_CURRENT_USER\\Run\xAC" "Gone" },
-                  { SCAN_ERK, "HKEY_CURRENT_USER\\Software\\Empty" } });
+    text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+    text.erase(std::remove(text.begin(), text.end(), '\n'), text.end());
+    return text;
+}
+
+TEST_F(ResultsTest, TheSelectedRowShowsItsDescriptionOrItsWholeText)
+{
+    // An entry far wider than the tree, found by a second category too, without a space in its
+    // path; and one as short as can be.
+    const std::string wide = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\{0D43FE01-F093-11CF-8940-00A0C9054228}"
+                             "\\InprocServer32\xAC" "C:\\Program Files\\Common Files\\SharedToolsVendor\\"
+                             "ScriptingComponentsLibrary\\scrrun.dll";
+    ShowResults({ { SCAN_AXO, AxoKey(0) }, { SCAN_SUI, "HKEY_CURRENT_USER\\Run\xAC" "Gone" }, { SCAN_AXO, wide },
+                  { SCAN_FPR, wide }, { SCAN_ERK, "HKEY_CURRENT_USER\\Software\\Empty" } });
     CScanResultDlg& results = Results();
+    CLabel& description = *dynamic_cast<CLabel*>(CWnd::FromHandlePermanent(::GetDlgItem(results, IDC_RESULTS_DESCRIPTION)));
     // The first row is selected when the page fills.
     EXPECT_EQ(static_cast<const char*>(CleanDescription(LoadCategoryDescription(0))),
               Text(results, IDC_RESULTS_DESCRIPTION));
-    // A click on a row's text changes no tick but shows the description; an entry shows its
-    // category's, without the "Description :" the string table holds.
+    EXPECT_EQ("Description", Text(results, IDC_RESULTS_DESCRIPTION_HEADING));
+    // A click on an entry's text changes no tick and shows the entry whole, with the other
+    // category that found it, in lines that fit: nothing is cut.
+    ClickText(EntryRow(wide));
+    EXPECT_EQ(CCheckedTreeCtrl::TICK_ON, Tree().GetTickState(EntryRow(wide)));
+    EXPECT_EQ("Selected entry", Text(results, IDC_RESULTS_DESCRIPTION_HEADING));
+    EXPECT_EQ(wide + "    (also found by File Path Refferences)", Unbroken(Text(results, IDC_RESULTS_DESCRIPTION)));
+    EXPECT_FALSE(description.IsTextCut()) << Text(results, IDC_RESULTS_DESCRIPTION);
+    EXPECT_NE(std::string::npos, Text(results, IDC_RESULTS_DESCRIPTION).find("\\\r\n"))
+        << "the lines end after a backslash";
+    SaveScreenshot("results-selected-entry");
     ClickText(EntryRow("HKEY_CURRENT_USER\\Run\xAC" "Gone"));
-    EXPECT_EQ(CCheckedTreeCtrl::TICK_ON, Tree().GetTickState(EntryRow("HKEY_CURRENT_USER\\Run\xAC" "Gone")));
+    EXPECT_EQ("HKEY_CURRENT_USER\\Run\xAC" "Gone", Text(results, IDC_RESULTS_DESCRIPTION));
+    // A category shows its description, without the "Description :" the string table holds.
+    ClickText(CategoryRow("Windows Startup Items"));
     const std::string startup = Text(results, IDC_RESULTS_DESCRIPTION);
     EXPECT_EQ(0u, startup.find("Errors in this sections refer")) << startup;
+    EXPECT_EQ("Description", Text(results, IDC_RESULTS_DESCRIPTION_HEADING));
     ClickText(CategoryRow("Empty Registry Keys"));
     EXPECT_EQ("Empty Registry Keys", Text(results, IDC_RESULTS_DESCRIPTION));
-    EXPECT_EQ("3 of 3 Errors Selected for Repair", Text(results, IDC_RESULTS_SELECTED));
+    EXPECT_EQ("4 of 4 Errors Selected for Repair", Text(results, IDC_RESULTS_SELECTED));
 
     // The other view: the junk boxes instead of the tree; a box unticked skips its kind.
     CAbstractScanItemsInfo* items = TestApp().m_pItems;

@@ -5,6 +5,7 @@
 
 #include <commctrl.h>
 
+#include "RealInput.h"
 #include "ScheduledTasks.h"
 #include "resource.h"
 
@@ -146,6 +147,57 @@ TEST_F(SettingsPageTest, EveryChangeOfTheScheduleIsWrittenWhenTheControlIsLeft)
     EXPECT_EQ(0, restored.m_start.wDayOfWeek);
     EXPECT_EQ(3, restored.m_start.wHour);
     EXPECT_TRUE(IsEnabled(Page(), IDC_SETTINGS_TYPE));
+}
+
+TEST_F(SettingsPageTest, AScheduleChosenWithTheKeysIsWrittenAndShownAtOnce)
+{
+    m_main->ShowPage(PAGE_SETTINGS);
+    Click(Page(), IDC_SETTINGS_TAB_SCHEDULE);
+    CComboBox& type = *static_cast<CComboBox*>(Page().GetDlgItem(IDC_SETTINGS_TYPE));
+    HWND day = ::GetDlgItem(Page().m_hWnd, IDC_SETTINGS_DAY);
+    ::SetForegroundWindow(m_main->m_hWnd);
+    type.SetFocus();
+    ASSERT_TRUE(PumpUntil([&] { return ::GetFocus() == type.m_hWnd; }, 5000));
+    // Keys as the user types them, each followed by what it did, the focus still where it is.
+    auto press = [&](std::initializer_list<WORD> keys, bool withAlt = false) {
+        if (withAlt)
+            ASSERT_TRUE(PressKeyWithAlt(*keys.begin()));
+        else
+            ASSERT_TRUE(PressKeys(keys));
+        ASSERT_TRUE(PumpInputHandled());
+    };
+    // The page agrees with the job as saved: the type, the day and whether it can be chosen,
+    // and the schedule's text.
+    auto expectShown = [&](int typeSelection, int daySelection, const char* step) {
+        EXPECT_FALSE(type.GetDroppedState()) << step;
+        const SCHEDULED_SCAN_STATE job = ReadScheduledScan(m_user, GetProgramPath());
+        ASSERT_TRUE(job.found) << step;
+        EXPECT_EQ(typeSelection == 0 ? CTask::SCHEDULE_DAILY : CTask::SCHEDULE_WEEKLY, job.loadedType) << step;
+        if (typeSelection == 1) {
+            EXPECT_EQ(daySelection, job.start.wDayOfWeek) << step;
+        }
+        EXPECT_EQ(typeSelection, Selection(Page(), IDC_SETTINGS_TYPE)) << step;
+        EXPECT_EQ(daySelection, Selection(Page(), IDC_SETTINGS_DAY)) << step;
+        EXPECT_EQ(typeSelection == 1, ::IsWindowEnabled(day) != FALSE) << step;
+        EXPECT_EQ(std::string(job.text), Text(Page(), IDC_SETTINGS_SCHEDULE_TEXT)) << step;
+    };
+    expectShown(1, 0, "the first run's weekly scan");
+
+    press({ VK_UP });
+    expectShown(0, 0, "Daily by the arrow key");
+    press({ VK_DOWN }, true);
+    ASSERT_TRUE(type.GetDroppedState()) << "Alt+Down opens the list";
+    press({ VK_DOWN, VK_RETURN });
+    expectShown(1, 0, "Weekly from the open list with Enter");
+    press({ VK_DOWN }, true);
+    press({ VK_UP, VK_ESCAPE });
+    expectShown(1, 0, "Esc leaves the open list without its item");
+    EXPECT_EQ(type.m_hWnd, ::GetFocus());
+
+    press({ VK_TAB });
+    ASSERT_EQ(day, ::GetFocus());
+    press({ VK_DOWN, VK_DOWN });
+    expectShown(1, 2, "Tuesday by the arrow key");
 }
 
 TEST_F(SettingsPageTest, OurOwnJobsInAnotherSpellingAreKeptAndOtherCopiesJobsAreNot)

@@ -1,9 +1,13 @@
 // The startup manager page in its window over a sandboxed registry and temporary Startup
-// folders: its rows and columns (every header and fixed text whole), the button that fits the
-// selection or the list, everything disabled and enabled again exactly, removal of the selected
-// row by its real name, and what the user is told when an action cannot be done.
+// folders: its rows and columns (every header and fixed text whole), the selected row's name and
+// command whole under the list, the button that fits the selection or the list, everything
+// disabled and enabled again exactly, removal of the selected row by its real name, and what the
+// user is told when an action cannot be done.
 #include "PagesFixture.h"
 
+#include <algorithm>
+
+#include "RealInput.h"
 #include "RegistryValues.h"
 #include "StartupFixture.h"
 #include "ToolPagesHelpers.h"
@@ -198,6 +202,50 @@ TEST_F(StartupPageTest, AShortcutThatCannotBeMovedIsToldAndLeftAsItWas)
         { "Tool", "C:\\old\\tool.exe", "Startup", "Disabled" },
     };
     EXPECT_EQ(shown, ListRows(List()));
+}
+
+TEST_F(StartupPageTest, TheSelectedRowShowsWholeUnderTheList)
+{
+    // A name and a command far wider than their columns, without a space in the command's path.
+    const std::string name = "Updater of the Office Suite Components and Language Packs";
+    const std::string command = "\"C:\\Program Files (x86)\\Common Files\\VendorSharedComponents\\"
+                                "BackgroundIntelligentUpdater\\UpdaterServiceHostForAllUsers.exe\" /background /silent "
+                                "/configuration=C:\\ProgramData\\Vendor\\Updater\\settings.xml";
+    ASSERT_TRUE(WriteRegString(HKEY_CURRENT_USER, kRunKey, name.c_str(), command.c_str()));
+    ASSERT_TRUE(WriteRegString(HKEY_CURRENT_USER, kRunKey, "Tray", "C:\\Tools\\Tray.exe /min"));
+    m_main->ShowPage(PAGE_STARTUP);
+    const int row = FindRow(List(), 0, name);
+    ASSERT_GE(row, 0);
+    RECT cell = {};
+    ListView_GetSubItemRect(List(), row, 1, LVIR_LABEL, &cell);
+    ASSERT_LT(cell.right - cell.left, ListView_GetStringWidth(List(), command.c_str())) << "the column cuts the command";
+    EXPECT_EQ("", Text(Page(), IDC_STARTUP_SELECTED_ROW)) << "no row selected";
+
+    // Chosen with the keys: the list shows the focus on its first row, Down moves to the row.
+    ::SetForegroundWindow(m_main->m_hWnd);
+    ::SetFocus(List());
+    ASSERT_TRUE(PumpUntil([&] { return ::GetFocus() == List(); }, 5000));
+    while (ListView_GetNextItem(List(), -1, LVNI_SELECTED) != row) {
+        const int before = ListView_GetNextItem(List(), -1, LVNI_FOCUSED);
+        ASSERT_TRUE(PressKey(before < row ? VK_DOWN : VK_UP));
+        ASSERT_TRUE(PumpInputHandled());
+        ASSERT_NE(before, ListView_GetNextItem(List(), -1, LVNI_FOCUSED));
+    }
+    std::string shown = Text(Page(), IDC_STARTUP_SELECTED_ROW);
+    shown.erase(std::remove(shown.begin(), shown.end(), '\r'), shown.end());
+    shown.erase(std::remove(shown.begin(), shown.end(), '\n'), shown.end());
+    EXPECT_EQ(name + ": " + command, shown);
+    CLabel& line = *dynamic_cast<CLabel*>(CWnd::FromHandlePermanent(::GetDlgItem(Page().m_hWnd, IDC_STARTUP_SELECTED_ROW)));
+    EXPECT_FALSE(line.IsTextCut()) << Text(Page(), IDC_STARTUP_SELECTED_ROW);
+    SaveScreenshot("startup-selected-row");
+
+    // Another row, then none after the list is read again.
+    ::SendMessageA(List(), LVM_ENSUREVISIBLE, 0, FALSE);
+    ListView_SetItemState(List(), -1, 0, LVIS_SELECTED);
+    SelectRow(List(), FindRow(List(), 0, "Tray"));
+    EXPECT_EQ("Tray: C:\\Tools\\Tray.exe /min", Text(Page(), IDC_STARTUP_SELECTED_ROW));
+    Page().RefreshList();
+    EXPECT_EQ("", Text(Page(), IDC_STARTUP_SELECTED_ROW));
 }
 
 TEST_F(StartupPageTest, NothingToStartShowsTheColumnsAndNoRow)
