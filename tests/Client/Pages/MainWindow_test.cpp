@@ -350,6 +350,9 @@ TEST_F(PagesTest, TheScanSummarySaysWhatTheRepairDid)
     };
     for (const auto& button : buttons) {
         EXPECT_EQ(button.text, Text(summary, button.id));
+        // The focus mark aside: the other button holds the focus while this one is looked at.
+        ::SetFocus(::GetDlgItem(summary.m_hWnd, button.id == IDC_SUMMARY_FINISH ? IDC_SUMMARY_BACK : IDC_SUMMARY_FINISH));
+        ASSERT_TRUE(WaitUntilDrawn(m_main->m_hWnd));
         const CWindowPixels shown = CaptureWindow(::GetDlgItem(summary.m_hWnd, button.id));
         const CWindowPixels picture = CaptureResourceBitmap(button.picture);
         ASSERT_EQ(picture.width, shown.width) << button.text;
@@ -451,6 +454,8 @@ TEST_F(PagesTest, TheTrayIconsMenuOffersRestoreMinimiseAndExit)
     g_trayMenu = TRAY_MENU_SEEN();
     const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, &TakeTrayMenu);
     app.m_tray.SendMessage(WM_TRAY_NOTIFY, IDR_TRAY_MENU, WM_RBUTTONUP);
+    // The icon opens its menu from a message it posts itself, after the click.
+    PumpUntil([] { return !g_trayMenu.picture.pixels.empty(); }, 10000);
     ::KillTimer(nullptr, timer);
     ::SetCursorPos(cursor.x, cursor.y);
     EXPECT_EQ((std::vector<std::string>{ "&Restore", "&Minimize to Tray", "E&xit" }), g_trayMenu.items);
