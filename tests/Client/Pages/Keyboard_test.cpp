@@ -45,12 +45,21 @@ protected:
     void SetUp() override
     {
         PagesTest::SetUp();
-        ::SetForegroundWindow(m_main->m_hWnd);
-        ASSERT_TRUE(PumpUntil([this] { return ::GetForegroundWindow() == m_main->m_hWnd; }, 10000));
+        ASSERT_TRUE(InFront());
+    }
+
+    // Keys go to the foreground window: a window another program shows on the display meanwhile
+    // must not take them.
+    bool InFront()
+    {
+        if (::GetForegroundWindow() != m_main->m_hWnd)
+            ::SetForegroundWindow(m_main->m_hWnd);
+        return PumpUntil([this] { return ::GetForegroundWindow() == m_main->m_hWnd; }, 10000);
     }
 
     void Press(WORD key, bool shift = false)
     {
+        ASSERT_TRUE(InFront());
         ASSERT_TRUE(PressKey(key, shift));
         ASSERT_TRUE(PumpInputHandled());
     }
@@ -82,7 +91,7 @@ protected:
     testing::AssertionResult TabTo(HWND target, bool backwards, const char* step)
     {
         for (int presses = 0; presses < 40 && ::GetFocus() != target; ++presses) {
-            if (!PressKey(VK_TAB, backwards) || !PumpInputHandled())
+            if (!InFront() || !PressKey(VK_TAB, backwards) || !PumpInputHandled())
                 return testing::AssertionFailure() << step << ": the keys were not handled";
             const HWND focus = ::GetFocus();
             testing::AssertionResult shown = FocusShownOn(focus, step);

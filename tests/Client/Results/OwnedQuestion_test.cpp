@@ -6,6 +6,7 @@
 
 #include <atomic>
 
+#include "WindowCapture.h"
 #include "resource.h"
 
 namespace {
@@ -106,6 +107,8 @@ public:
 
     std::atomic<bool> m_found{ false };
     std::string m_text;
+    std::string m_caption;
+    CWindowPixels m_picture;
     HWND m_owner = nullptr;
     bool m_mainEnabled = true;
     bool m_aboveMain = false;
@@ -144,6 +147,22 @@ private:
         return true;
     }
 
+    // The box over the main window, as the screen shows them once both are drawn.
+    void TakePicture(HWND box)
+    {
+        const DWORD start = ::GetTickCount();
+        while ((HasPendingPaint(box) || HasPendingPaint(m_main)) && ::GetTickCount() - start < kBoxWaitMs)
+            ::Sleep(10);
+        char caption[128] = {};
+        ::GetWindowTextA(box, caption, sizeof(caption));
+        m_caption = caption;
+        RECT boxRect, mainRect, area;
+        ::GetWindowRect(box, &boxRect);
+        ::GetWindowRect(m_main, &mainRect);
+        ::UnionRect(&area, &boxRect, &mainRect);
+        m_picture = CaptureScreen(area);
+    }
+
     void Watch()
     {
         const HWND box = WaitForBox(kBoxWaitMs);
@@ -153,6 +172,7 @@ private:
         m_text = TextOf(box);
         m_owner = ::GetWindow(box, GW_OWNER);
         m_mainEnabled = ::IsWindowEnabled(m_main) != FALSE;
+        TakePicture(box);
         for (HWND below = ::GetWindow(box, GW_HWNDNEXT); below; below = ::GetWindow(below, GW_HWNDNEXT))
             m_aboveMain = m_aboveMain || below == m_main;
         for (const POINT& click : m_clicks)
@@ -210,6 +230,8 @@ TEST_F(ResultsTest, TheRestorePointQuestionHoldsTheMainWindowUntilItIsAnswered)
         ASSERT_TRUE(watch.m_found) << "no box came";
         EXPECT_NE(std::string::npos, watch.m_text.find(kRestorePointQuestion)) << watch.m_text;
         EXPECT_EQ(m_main->m_hWnd, watch.m_owner);
+        EXPECT_EQ(std::string(ProductName()), watch.m_caption);
+        SavePicture(watch.m_picture, "restore-point-question");
         EXPECT_FALSE(watch.m_mainEnabled);
         EXPECT_TRUE(watch.m_aboveMain);
         EXPECT_FALSE(watch.m_answerMissed);
