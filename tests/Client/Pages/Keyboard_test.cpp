@@ -79,9 +79,14 @@ protected:
             return testing::AssertionFailure() << step << ": the window was not drawn";
         char className[32] = {};
         ::GetClassNameA(focus, className, sizeof(className));
-        const bool marked = lstrcmpiA(className, WC_TREEVIEWA) == 0
-                                ? RowShownInHighlight(focus, TreeView_GetSelection(focus))
-                                : HasDottedLine(CaptureWindow(focus));
+        const bool tree = lstrcmpiA(className, WC_TREEVIEWA) == 0;
+        // What the screen shows may trail the drawing a little on a loaded display.
+        const bool marked = PumpUntil(
+            [&] {
+                return tree ? RowShownInHighlight(focus, TreeView_GetSelection(focus))
+                            : HasDottedLine(CaptureWindow(focus));
+            },
+            5000);
         if (!marked)
             return testing::AssertionFailure() << step << ": control " << ::GetDlgCtrlID(focus) << " shows no focus";
         return testing::AssertionSuccess();
