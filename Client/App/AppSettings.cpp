@@ -1,13 +1,13 @@
 #include "AppSettings.h"
 
 #include "ContextMenu.h"
-#include "RegistryKey.h"
+#include "SettingsKey.h"
 
 namespace {
 
 // Reads one numeric option: on only when stored as exactly 1; a missing or unreadable value is
 // written as 0 and the field keeps its default. TRUE when the value was read.
-BOOL LoadOption(CRegistryKey& key, const char* name, DWORD& field)
+BOOL LoadOption(CSettingsKey& key, const char* name, DWORD& field)
 {
     DWORD stored = 0;
     if (!key.ReadDword(name, stored)) {
@@ -23,7 +23,7 @@ BOOL LoadOption(CRegistryKey& key, const char* name, DWORD& field)
 
 void AppSettings::Load(const CString& programPath)
 {
-    CRegistryKey key;
+    CSettingsKey key;
     if (!key.Open())
         return;
     LoadOption(key, "LogScanSummary", m_bLogScanSummary);
@@ -66,7 +66,7 @@ void AppSettings::Load(const CString& programPath)
 
 void AppSettings::Save(const CString& programPath)
 {
-    CRegistryKey key;
+    CSettingsKey key;
     if (!key.Open())
         return;
     key.WriteDword("LogScanSummary", m_bLogScanSummary);
@@ -89,7 +89,7 @@ BOOL AppSettings::SaveLastScan(const CString& text)
     trimmed.Trim();
     if (trimmed.IsEmpty())
         return FALSE;
-    CRegistryKey key;
+    CSettingsKey key;
     if (!key.Open() || !key.WriteString("LastScan", trimmed))
         return FALSE;
     m_strLastScan = trimmed;

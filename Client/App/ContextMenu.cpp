@@ -1,7 +1,7 @@
 #include "ContextMenu.h"
 
 #include "Product.h"
-#include "RegistryKey.h"
+#include "SettingsKey.h"
 
 namespace {
 
@@ -9,7 +9,7 @@ const char* const kVerbBases[] = { "*\\shell", "Folder\\shell" };
 
 BOOL SetDefaultValue(HKEY root, const CString& keyName, const CString& text)
 {
-    CRegistryKey key;
+    CSettingsKey key;
     return key.Open(keyName, root) && key.WriteString(nullptr, text);
 }
 

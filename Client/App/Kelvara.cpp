@@ -8,9 +8,9 @@
 
 #include "JobWait.h"
 #include "Product.h"
-#include "Pages/QuillonDlg.h"
-#include "RegistryKey.h"
+#include "QuillonDlg.h"
 #include "ScanItemsInfo.h"
+#include "SettingsKey.h"
 #include "SharedInstance.h"
 
 namespace {

@@ -8,14 +8,14 @@
 #include "AppSettings.h"
 #include "CommandLineInfoEx.h"
 #include "Product.h"
+#include "RepairResultDlg.h"
+#include "ScanDlg.h"
 #include "ScanItemsInfo.h"
+#include "ScanResultDlg.h"
+#include "ScanningDlg.h"
 #include "SystemTray.h"
 #include "VexaEngine.h"
 #include "WorkerThreads.h"
-#include "Pages/RepairResultDlg.h"
-#include "Pages/ScanDlg.h"
-#include "Pages/ScanResultDlg.h"
-#include "Pages/ScanningDlg.h"
 
 class CQuillonApp : public CWinApp
 {

@@ -3,7 +3,7 @@
 #include "ChildVisibility.h"
 #include "Kelvara.h"
 #include "QuillonDlg.h"
-#include "RegistryKey.h"
+#include "SettingsKey.h"
 
 namespace {
 
@@ -13,7 +13,7 @@ const char kScanChoiceValue[] = "LastSelectedScanTypes";
 
 BOOL LoadScanChoice(DWORD& mask)
 {
-    CRegistryKey key;
+    CSettingsKey key;
     if (!key.Open())
         return FALSE;
     if (!key.ReadDword(kScanChoiceValue, mask)) {
@@ -25,13 +25,13 @@ BOOL LoadScanChoice(DWORD& mask)
 
 BOOL ReadScanChoice(DWORD& mask)
 {
-    CRegistryKey key;
+    CSettingsKey key;
     return key.Open() && key.ReadDword(kScanChoiceValue, mask);
 }
 
 DWORD StoreScanChoiceBit(DWORD bit, BOOL ticked)
 {
-    CRegistryKey key;
+    CSettingsKey key;
     if (!key.Open())
         return 0;
     DWORD value = 0;

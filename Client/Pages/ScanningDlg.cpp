@@ -11,8 +11,8 @@
 #include "Kelvara.h"
 #include "Messages.h"
 #include "QuillonDlg.h"
-#include "RegistryKey.h"
 #include "Releasable.h"
+#include "SettingsKey.h"
 
 namespace {
 
@@ -534,7 +534,7 @@ LRESULT CScanningDlg::OnResultsReady(WPARAM preparing, LPARAM)
 
 void CScanningDlg::SaveLastScanCounts()
 {
-    CRegistryKey key;
+    CSettingsKey key;
     if (!key.Open())
         return;
     CQuillonApp* app = QuillonApp();

@@ -1,8 +1,8 @@
 #include "StatusDlg.h"
 
 #include "Kelvara.h"
-#include "RegistryKey.h"
 #include "ResultCategories.h"
+#include "SettingsKey.h"
 
 const char* const kCleanedValueNames[kCategoryCount] = {
     "LastActXCln", "LastUnCln", "LastFontCln", "LastSHDllCln", "LastAppPathCln", "LastHlpCln", "LastStartupCln",
@@ -74,7 +74,7 @@ BOOL CStatusDlg::OnInitDialog()
 
 void CStatusDlg::LoadStatistics()
 {
-    CRegistryKey key;
+    CSettingsKey key;
     if (!key.Open())
         return;
     DWORD value = 0;
@@ -135,7 +135,7 @@ BOOL StoreRepairStatistics(const REPAIR_COUNTS& counts, REPAIR_TOTALS* totals)
     REPAIR_TOTALS result;
     result.cleaned = cleaned;
     result.junkKB = junkKB;
-    CRegistryKey key;
+    CSettingsKey key;
     if (!key.Open()) {
         if (totals)
             *totals = result;
@@ -165,7 +165,7 @@ void CStatusDlg::ResetErrorCounts()
     for (int row = 0; row < 11; ++row)
         m_errorLabels[row].SetText("0");
     m_totalErrors.SetText("0");
-    CRegistryKey key;
+    CSettingsKey key;
     if (!key.Open())
         return;
     for (int row : kErrorResetRows)
@@ -179,7 +179,7 @@ void CStatusDlg::ResetCleanCounts()
         if (row < 11 || row >= kRecycleBinRow)
             m_cleanedLabels[row].SetText("0");
     }
-    CRegistryKey key;
+    CSettingsKey key;
     if (!key.Open())
         return;
     for (int row : kCleanResetRows)

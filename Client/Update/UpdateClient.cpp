@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "Product.h"
-#include "RegistryKey.h"
+#include "SettingsKey.h"
 
 const char kDefaultUpdateSite[] = "https://www.bellwort.com";
 const char kUpdateSiteValue[] = "UpdateSite";
@@ -218,7 +218,7 @@ LONGLONG EndOfImageData(HANDLE file, LONG peOffset, const IMAGE_FILE_HEADER& hea
 CString GetUpdateSite()
 {
     CString site;
-    CRegistryKey key;
+    CSettingsKey key;
     if (key.Open())
         key.ReadString(kUpdateSiteValue, site);
     site.Trim();

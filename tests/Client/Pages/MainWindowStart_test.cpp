@@ -5,9 +5,9 @@
 // closed before they arrive ends after the read.
 #include "PagesFixture.h"
 
-#include "RegistryKey.h"
 #include "ScanCategories.h"
 #include "ScheduledTasks.h"
+#include "SettingsKey.h"
 
 namespace {
 
@@ -47,7 +47,7 @@ protected:
     CQuillonDlg* MakeMainWindow() override
     {
         AddBrokenRunEntries(2);
-        CRegistryKey key;
+        CSettingsKey key;
         if (key.Open())
             key.WriteDword("LastSelectedScanTypes", SCAN_SUI);
         TestApp().m_commandLine.m_bSchedule = TRUE;

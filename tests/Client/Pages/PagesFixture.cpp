@@ -4,9 +4,9 @@
 #include <shlwapi.h>
 
 #include "JobWait.h"
-#include "RegistryKey.h"
 #include "ScanItemsInfo.h"
 #include "ScheduledTasks.h"
+#include "SettingsKey.h"
 #include "WindowCapture.h"
 #include "resource.h"
 
@@ -194,7 +194,7 @@ bool PagesTest::ScanAndWait(DWORD categories)
 
 DWORD PagesTest::ReadSetting(const char* name)
 {
-    CRegistryKey key;
+    CSettingsKey key;
     DWORD value = 0xFFFFFFFF;
     if (!key.Open() || !key.ReadDword(name, value))
         return 0xFFFFFFFF;
@@ -203,7 +203,7 @@ DWORD PagesTest::ReadSetting(const char* name)
 
 std::string PagesTest::ReadSettingText(const char* name)
 {
-    CRegistryKey key;
+    CSettingsKey key;
     CString text;
     key.Open();
     key.ReadString(name, text);

@@ -10,8 +10,8 @@
 #include "LeftBehind.h"
 #include "LocalHttpServer.h"
 #include "OtherProcess.h"
-#include "RegistryKey.h"
 #include "RegistrySandbox.h"
+#include "SettingsKey.h"
 #include "UnspellableFolder.h"
 #include "ScheduledTasks.h"
 #include "VexaEngine.h"
@@ -176,7 +176,7 @@ protected:
         for (const EMPTIED_KEY& parent : kParentKeys)
             m_hadParent.push_back(RegKeyExists(parent.root, parent.path));
         ::SHDeleteKeyA(HKEY_LOCAL_MACHINE, kSettingsKey);
-        CRegistryKey key;
+        CSettingsKey key;
         ASSERT_TRUE(key.Open());
         // Startup items only: a short scan, with two findings of this test's own.
         key.WriteDword("LastSelectedScanTypes", SCAN_SUI);
@@ -326,7 +326,7 @@ TEST_F(ProgramTest, AMissingOrForeignEngineLibraryIsToldAndEndsTheProgram)
 TEST_F(ProgramTest, TheExplorerVerbRunsTheProgramByItsFullPathAfterARelativeStart)
 {
     {
-        CRegistryKey key;
+        CSettingsKey key;
         ASSERT_TRUE(key.Open());
         key.WriteDword("ContextMenu", 1);
     }
@@ -334,7 +334,7 @@ TEST_F(ProgramTest, TheExplorerVerbRunsTheProgramByItsFullPathAfterARelativeStar
     CProgram program("Kelvara.exe", "", BinFolder());
     HWND mainWindow = program.WaitForWindow(false);
     ASSERT_NE(nullptr, mainWindow);
-    CRegistryKey verb;
+    CSettingsKey verb;
     ASSERT_TRUE(verb.Open("*\\shell\\Bellwort Registry Reriraz\\command", HKEY_CLASSES_ROOT));
     CString command;
     ASSERT_TRUE(verb.ReadString(nullptr, command));
@@ -490,7 +490,7 @@ class CUpdatingProgram
 public:
     CUpdatingProgram(const std::string& exe, const CUpdateSite& site)
     {
-        CRegistryKey key;
+        CSettingsKey key;
         key.Open();
         key.WriteDword("SoftwareUpdate", 1);
         key.WriteString("UpdateSite", site.server.Url("").c_str());
@@ -607,7 +607,7 @@ TEST_F(ProgramTest, AProgramEndedInTheMiddleOfADownloadLeavesNoPartOfTheInstalle
 TEST_F(ProgramTest, EndingWhileAScanRunsWaitsForTheScanAndExitsCleanly)
 {
     {
-        CRegistryKey key;
+        CSettingsKey key;
         ASSERT_TRUE(key.Open());
         key.WriteDword("LastSelectedScanTypes", SCAN_ALL);
     }

@@ -10,8 +10,8 @@
 #include "JobWait.h"
 #include "KeyAccess.h"
 #include "Messages.h"
-#include "RegistryKey.h"
 #include "ScanItemsInfo.h"
+#include "SettingsKey.h"
 #include "resource.h"
 
 namespace {

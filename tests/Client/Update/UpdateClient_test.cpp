@@ -12,8 +12,8 @@
 
 #include "LocalHttpServer.h"
 #include "MessageBoxRecorder.h"
-#include "RegistryKey.h"
 #include "RegistrySandbox.h"
+#include "SettingsKey.h"
 #include "TempFolder.h"
 #include "UpdateClient.h"
 #include "UpdateTestFiles.h"
@@ -139,7 +139,7 @@ TEST(UpdateReplyTest, TheUpdateSiteIsTheSettingWhenOneIsStored)
     CRegistrySandbox sandbox;
     ASSERT_TRUE(sandbox.IsActive());
     EXPECT_EQ(CString(kDefaultUpdateSite), GetUpdateSite());
-    CRegistryKey key;
+    CSettingsKey key;
     ASSERT_TRUE(key.Open());
     key.WriteString(kUpdateSiteValue, " http://127.0.0.1:8080/ ");
     EXPECT_EQ(CString("http://127.0.0.1:8080"), GetUpdateSite());

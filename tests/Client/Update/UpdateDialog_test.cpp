@@ -9,7 +9,7 @@
 #include "JobWait.h"
 #include "LocalHttpServer.h"
 #include "Messages.h"
-#include "RegistryKey.h"
+#include "SettingsKey.h"
 #include "UpdateClient.h"
 #include "UpdateTestFiles.h"
 #include "resource.h"
@@ -113,7 +113,7 @@ protected:
     }
     static void SetSite(const std::string& site)
     {
-        CRegistryKey key;
+        CSettingsKey key;
         ASSERT_TRUE(key.Open());
         key.WriteString(kUpdateSiteValue, site.c_str());
     }

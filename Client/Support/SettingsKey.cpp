@@ -1,4 +1,4 @@
-#include "RegistryKey.h"
+#include "SettingsKey.h"
 
 #include <cstring>
 
@@ -11,7 +11,7 @@ void CloseRegKey(HKEY& key)
     key = nullptr;
 }
 
-BOOL CRegistryKey::Open(const char* subKey, HKEY root)
+BOOL CSettingsKey::Open(const char* subKey, HKEY root)
 {
     Close();
     HKEY key = nullptr;
@@ -21,12 +21,12 @@ BOOL CRegistryKey::Open(const char* subKey, HKEY root)
     return TRUE;
 }
 
-void CRegistryKey::Close()
+void CSettingsKey::Close()
 {
     CloseRegKey(m_hKey);
 }
 
-BOOL CRegistryKey::WriteString(const char* name, const CString& text)
+BOOL CSettingsKey::WriteString(const char* name, const CString& text)
 {
     if (!m_hKey)
         return FALSE;
@@ -34,7 +34,7 @@ BOOL CRegistryKey::WriteString(const char* name, const CString& text)
                             static_cast<DWORD>(text.GetLength())) == ERROR_SUCCESS;
 }
 
-BOOL CRegistryKey::ReadString(const char* name, CString& text)
+BOOL CSettingsKey::ReadString(const char* name, CString& text)
 {
     text.Empty();
     if (!m_hKey)
@@ -48,7 +48,7 @@ BOOL CRegistryKey::ReadString(const char* name, CString& text)
     return TRUE;
 }
 
-BOOL CRegistryKey::WriteDword(const char* name, DWORD value)
+BOOL CSettingsKey::WriteDword(const char* name, DWORD value)
 {
     if (!m_hKey)
         return FALSE;
@@ -56,7 +56,7 @@ BOOL CRegistryKey::WriteDword(const char* name, DWORD value)
            ERROR_SUCCESS;
 }
 
-BOOL CRegistryKey::ReadDword(const char* name, DWORD& value)
+BOOL CSettingsKey::ReadDword(const char* name, DWORD& value)
 {
     value = 0;
     if (!m_hKey)

@@ -1,4 +1,4 @@
-// CRegistryKey: one open key of the program's settings, closed when the object goes.
+// CSettingsKey: one open key of the program's settings, closed when the object goes.
 #pragma once
 
 #include "Afx.h"
@@ -6,13 +6,13 @@
 // The key under HKEY_LOCAL_MACHINE that holds every setting and statistic of the program.
 extern const char kSettingsKey[];
 
-class CRegistryKey
+class CSettingsKey
 {
 public:
-    CRegistryKey() = default;
-    ~CRegistryKey() { Close(); }
-    CRegistryKey(const CRegistryKey&) = delete;
-    CRegistryKey& operator=(const CRegistryKey&) = delete;
+    CSettingsKey() = default;
+    ~CSettingsKey() { Close(); }
+    CSettingsKey(const CSettingsKey&) = delete;
+    CSettingsKey& operator=(const CSettingsKey&) = delete;
 
     // Opens the key with all access, creating it when missing.
     BOOL Open(const char* subKey = kSettingsKey, HKEY root = HKEY_LOCAL_MACHINE);
