@@ -1,14 +1,12 @@
 #include "Defrag.h"
 
-#include "JobWait.h"
+#include "ChildVisibility.h"
 #include "Kelvara.h"
 #include "Messages.h"
 
 namespace {
 
-const UINT_PTR kProgressTimer = 1;
 const UINT kProgressIntervalMs = 100;
-const int kProgressRange = 100;
 const UINT kStartBackground = 391;
 const UINT kAnalysedBackground = 386;
 
@@ -17,18 +15,6 @@ const char kAnalysisFailed[] = "Registry analysis failed, please follow the belo
 const char kCompactionFailed[] = "Registry defragmentation failed, please follow the below instructions and then retry;\n"
                                  "Close all running applications\nFree some disk space\n"
                                  "Restart your system if you have already run defragmentation once";
-
-void Show(CWnd& window, bool show)
-{
-    if (window.m_hWnd)
-        window.ShowWindow(show ? SW_SHOW : SW_HIDE);
-}
-
-void Enable(CWnd& window, bool enable)
-{
-    if (window.m_hWnd)
-        window.EnableWindow(enable);
-}
 
 } // namespace
 
@@ -79,7 +65,8 @@ BEGIN_MESSAGE_MAP(CDefrag, CSkinPage)
     ON_WM_TIMER()
 END_MESSAGE_MAP()
 
-CDefrag::CDefrag() : CSkinPage(IDD_DEFRAG, kStartBackground)
+CDefrag::CDefrag()
+    : CSkinPage(IDD_DEFRAG, kStartBackground), m_job(*this, *this, WM_DEFRAG_RESULT, kProgressIntervalMs)
 {
 }
 
@@ -101,7 +88,7 @@ void CDefrag::InitPage()
         { &m_reset, IDC_DEFRAG_RESET, 178, 179, 179, 0 },
     });
     m_progress.SubclassDlgItem(IDC_DEFRAG_PROGRESS, this);
-    m_progress.SetRange(0, kProgressRange);
+    m_progress.SetRange(0, CSteppedProgress::kRange);
     ApplyState(DEFRAG_STATE_START);
 }
 
@@ -122,34 +109,34 @@ void CDefrag::ApplyState(DEFRAG_PAGE_STATE state)
 {
     switch (state) {
     case DEFRAG_STATE_START:
-        Enable(m_analyse, true);
-        Show(m_analyse, true);
-        Show(m_progress, true);
-        Enable(m_defrag, false);
-        Show(m_defrag, false);
-        Show(m_reset, false);
+        EnableChild(m_analyse, true);
+        ShowChild(m_analyse, true);
+        ShowChild(m_progress, true);
+        EnableChild(m_defrag, false);
+        ShowChild(m_defrag, false);
+        ShowChild(m_reset, false);
         break;
     case DEFRAG_STATE_ANALYSED:
-        Enable(m_analyse, false);
-        Show(m_analyse, false);
-        Show(m_progress, false);
-        Show(m_defrag, true);
-        Enable(m_defrag, true);
-        Show(m_reset, true);
-        Enable(m_reset, true);
+        EnableChild(m_analyse, false);
+        ShowChild(m_analyse, false);
+        ShowChild(m_progress, false);
+        ShowChild(m_defrag, true);
+        EnableChild(m_defrag, true);
+        ShowChild(m_reset, true);
+        EnableChild(m_reset, true);
         SetBackground(kAnalysedBackground);
         Invalidate();
         break;
     case DEFRAG_STATE_FAILED:
-        Enable(m_analyse, true);
-        Enable(m_defrag, false);
-        Show(m_reset, true);
-        Enable(m_reset, true);
+        EnableChild(m_analyse, true);
+        EnableChild(m_defrag, false);
+        ShowChild(m_reset, true);
+        EnableChild(m_reset, true);
         break;
     case DEFRAG_STATE_RESTART_NEEDED:
-        Enable(m_analyse, false);
-        Enable(m_defrag, false);
-        Enable(m_reset, false);
+        EnableChild(m_analyse, false);
+        EnableChild(m_defrag, false);
+        EnableChild(m_reset, false);
         break;
     }
 }
@@ -162,10 +149,8 @@ void CDefrag::Start(int mode)
     const bool analyse = mode == MODE_ANALYSE;
     const char* busy = analyse ? "Please stop other active operation before starting registry analysis."
                                : "Please stop other active operation before starting registry defragmentation.";
-    if (app->m_pProcess->IsRunning()) {
-        AfxMessageBox(busy, MB_OK | MB_ICONINFORMATION);
+    if (!CPageJob::IsEngineFree(app->m_pProcess, busy))
         return;
-    }
     const char* question =
         analyse ? "Before running registry analysis, please save your work and close all running applications and "
                   "make sure you have some free disk space.\nPress OK to continue else Cancel."
@@ -173,84 +158,72 @@ void CDefrag::Start(int mode)
                   "and make sure you have some free disk space.\nPress OK to continue else Cancel.";
     if (AfxMessageBox(question, MB_OKCANCEL | MB_ICONINFORMATION) != IDOK)
         return;
-    const BOOL analyseWasEnabled = m_analyse.m_hWnd && m_analyse.IsWindowEnabled();
-    const BOOL defragWasEnabled = m_defrag.m_hWnd && m_defrag.IsWindowEnabled();
-    Enable(m_analyse, false);
-    Enable(m_defrag, false);
+    m_bAnalyseWasEnabled = m_analyse.m_hWnd && m_analyse.IsWindowEnabled();
+    m_bDefragWasEnabled = m_defrag.m_hWnd && m_defrag.IsWindowEnabled();
+    EnableChild(m_analyse, false);
+    EnableChild(m_defrag, false);
     m_nMode = mode;
     m_nResultCode = 0;
-    if (app->m_pProcess->StartDefrag(mode, this) != 1) {
-        // Refused (another job got there first): nothing was discarded, and the page is as it was.
-        Enable(m_analyse, analyseWasEnabled != FALSE);
-        Enable(m_defrag, defragWasEnabled != FALSE);
-        AfxMessageBox(busy, MB_OK | MB_ICONINFORMATION);
-        return;
-    }
+    m_job.Start(app->m_pProcess, busy);
+}
+
+int CDefrag::StartEngineJob(CAbstractProcess* process)
+{
+    return process->StartDefrag(m_nMode, this);
+}
+
+void CDefrag::OnEngineJobRefused()
+{
+    // Nothing was discarded, and the buttons are as they were.
+    EnableChild(m_analyse, m_bAnalyseWasEnabled);
+    EnableChild(m_defrag, m_bDefragWasEnabled);
+}
+
+void CDefrag::OnEngineJobTaken()
+{
     // The items of the last scan are discarded before every analysis and compaction, and with
     // them what the wizard would still show or repair of them. The job is not yet running.
-    app->DiscardScanResults();
-    if (m_hWnd && !m_bTimerRunning) {
-        SetTimer(kProgressTimer, kProgressIntervalMs);
-        m_bTimerRunning = true;
-    }
-    app->m_pProcess->Resume();
+    if (CQuillonApp* app = QuillonApp())
+        app->DiscardScanResults();
 }
 
 // ---- CAbstractStatus: the engine's job thread ---------------------------------------------------
 
 void CDefrag::SetProgress(int phase)
 {
-    if (phase == PROGRESS_BEGIN) {
-        m_position = 0;
-        m_step = 3;
-    } else if (phase == PROGRESS_STEP) {
-        int next = m_position + m_step;
-        if (next > kProgressRange)
-            next -= kProgressRange;
-        m_position = next;
-    } else if (phase == PROGRESS_END) {
-        m_position = kProgressRange;
-    }
+    m_steps.OnPhase(phase, 0, 3);
 }
 
 int CDefrag::ReportResult(int code)
 {
     m_nResultCode = code;
-    if (m_hWnd)
-        ::PostMessageA(m_hWnd, WM_DEFRAG_RESULT, 0, 0);
+    m_job.PostEnd();
     return 1;
 }
 
 // ---- The window thread ----------------------------------------------------------------------------
 
-void CDefrag::DrawProgress()
+void CDefrag::DrawJobProgress()
 {
-    if (m_progress.m_hWnd && m_progress.GetPos() != m_position)
-        m_progress.SetPos(m_position);
+    m_steps.DrawOn(m_progress);
 }
 
 void CDefrag::OnTimer(UINT_PTR id)
 {
-    if (id == kProgressTimer)
-        DrawProgress();
+    m_job.OnTimer(id);
 }
 
 LRESULT CDefrag::OnDefragResult(WPARAM, LPARAM)
 {
-    if (m_bTimerRunning) {
-        KillTimer(kProgressTimer);
-        m_bTimerRunning = false;
-    }
     // Whatever the user does next starts only after the job's thread has ended.
-    if (CQuillonApp* app = QuillonApp())
-        WaitForEngineJob(app->m_pProcess);
-    Enable(m_analyse, true);
-    Enable(m_defrag, false);
+    CQuillonApp* app = QuillonApp();
+    m_job.Finish(app ? app->m_pProcess : nullptr);
+    EnableChild(m_analyse, true);
+    EnableChild(m_defrag, false);
     const DEFRAG_OUTCOME outcome = DefragOutcome(m_nResultCode, m_nMode);
     ApplyState(outcome.state);
     AfxMessageBox(outcome.message, MB_OK | MB_ICONINFORMATION);
-    m_position = 0;
-    if (m_progress.m_hWnd)
-        m_progress.SetPos(0);
+    m_steps.Reset();
+    m_steps.DrawOn(m_progress);
     return 1;
 }

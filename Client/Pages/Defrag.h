@@ -6,7 +6,9 @@
 
 #include <atomic>
 
+#include "PageJob.h"
 #include "SkinPage.h"
+#include "SteppedProgress.h"
 #include "VexaEngine.h"
 #include "xSkinButton.h"
 #include "resource.h"
@@ -29,7 +31,7 @@ struct DEFRAG_OUTCOME
 // A code the engine does not send is told as the failure of what was asked.
 DEFRAG_OUTCOME DefragOutcome(int code, int mode);
 
-class CDefrag : public CSkinPage, public CAbstractStatus
+class CDefrag : public CSkinPage, public CAbstractStatus, private CAbstractPageJobOwner
 {
 public:
     enum { MODE_ANALYSE = 0, MODE_COMPACT = 1 };
@@ -62,7 +64,12 @@ private:
     void Start(int mode);
     void ApplyState(DEFRAG_PAGE_STATE state);
     void SetBackground(UINT bitmapId);
-    void DrawProgress();
+
+    // CAbstractPageJobOwner
+    int StartEngineJob(CAbstractProcess* process) override;
+    void OnEngineJobRefused() override;
+    void OnEngineJobTaken() override;
+    void DrawJobProgress() override;
 
     CxSkinButton m_analyse;
     CxSkinButton m_defrag;
@@ -70,10 +77,12 @@ private:
     CProgressCtrl m_progress;
     UINT m_nBackground = 391;
     int m_nMode = MODE_ANALYSE;
-    bool m_bTimerRunning = false;
+    // Whether Analyse and Defrag could be pressed before the job's start, for a refused start.
+    bool m_bAnalyseWasEnabled = false;
+    bool m_bDefragWasEnabled = false;
+    CPageJob m_job;
 
     // Written by the job thread, read by the window thread.
     std::atomic<int> m_nResultCode{ 0 };
-    std::atomic<int> m_position{ 0 };
-    std::atomic<int> m_step{ 3 };
+    CSteppedProgress m_steps{ 3 };
 };

@@ -14,3 +14,9 @@ void ShowChild(CWnd& window, bool show)
     ::SetWindowPos(window.m_hWnd, nullptr, 0, 0, 0, 0,
                    SWP_HIDEWINDOW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_DEFERERASE);
 }
+
+void EnableChild(CWnd& window, bool enable)
+{
+    if (window.m_hWnd)
+        window.EnableWindow(enable);
+}

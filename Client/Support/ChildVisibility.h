@@ -1,4 +1,4 @@
-// Showing and hiding a page's child windows without painting at once.
+// Showing, hiding, enabling and disabling a page's child windows, each of which may not be made.
 #pragma once
 
 #include "Afx.h"
@@ -8,3 +8,5 @@
 // ShowWindow(SW_HIDE), and a skinned page's erase draws its whole background bitmap, so a page
 // that hides a dozen children would draw it a dozen times in one message.
 void ShowChild(CWnd& window, bool show);
+// Enables or disables a child window (nothing for a window not made).
+void EnableChild(CWnd& window, bool enable);
