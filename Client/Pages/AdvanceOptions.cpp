@@ -3,16 +3,15 @@
 #include <cstring>
 
 #include "CodePagePath.h"
-#include "JobWait.h"
 #include "Kelvara.h"
 #include "Messages.h"
 #include "WideFileSearch.h"
 
 namespace {
 
-const UINT_PTR kProgressTimer = 1;
 const UINT kProgressIntervalMs = 100;
-const int kProgressRange = 100;
+const char kBackupBusy[] = "Please stop other active operation before starting registry backup.";
+const char kRestoreBusy[] = "Please stop other active operation before starting registry restore.";
 
 const char* const kMonthNames[12] = { "January", "February", "March",     "April",   "May",      "June",
                                       "July",    "August",   "September", "October", "November", "December" };
@@ -174,7 +173,8 @@ BEGIN_MESSAGE_MAP(CAdvanceOptions, CSkinPage)
     ON_WM_CTLCOLOR()
 END_MESSAGE_MAP()
 
-CAdvanceOptions::CAdvanceOptions() : CSkinPage(IDD_BACKUP, 197)
+CAdvanceOptions::CAdvanceOptions()
+    : CSkinPage(IDD_BACKUP, 197), m_job(*this, *this, WM_BACKUP_FINISHED, kProgressIntervalMs)
 {
     m_hPageBrush = ::CreateSolidBrush(RGB(255, 255, 255));
 }
@@ -202,7 +202,7 @@ void CAdvanceOptions::InitSkin()
     });
     m_list.SubclassDlgItem(IDC_BACKUP_LIST, this);
     m_progress.SubclassDlgItem(IDC_BACKUP_PROGRESS, this);
-    m_progress.SetRange(0, kProgressRange);
+    m_progress.SetRange(0, CSteppedProgress::kRange);
 }
 
 void CAdvanceOptions::SetFonts()
@@ -286,26 +286,24 @@ bool CAdvanceOptions::StartJob(const BACKUP_RECORD* backup, const CString& engin
     EnableButtons(FALSE);
     m_bRestoring = restore;
     m_restoring = restore ? *backup : BACKUP_RECORD();
+    m_strRestorePath = enginePath;
     m_finishedResult = 0;
     m_keysNotRead = 0;
     m_valuesNotRead = 0;
-    const int started =
-        restore ? app->m_pProcess->StartRestore(enginePath, this) : app->m_pProcess->StartBackup("C:\\", this);
-    if (started != 1) {
-        m_bRestoring = false;
-        m_restoring = BACKUP_RECORD();
-        EnableButtons(TRUE);
-        AfxMessageBox(restore ? "Please stop other active operation before starting registry restore."
-                              : "Please stop other active operation before starting registry backup.",
-                      MB_OK | MB_ICONINFORMATION);
-        return false;
-    }
-    if (m_hWnd && !m_bTimerRunning) {
-        SetTimer(kProgressTimer, kProgressIntervalMs);
-        m_bTimerRunning = true;
-    }
-    app->m_pProcess->Resume();
-    return true;
+    return m_job.Start(app->m_pProcess, restore ? kRestoreBusy : kBackupBusy);
+}
+
+int CAdvanceOptions::StartEngineJob(CAbstractProcess* process)
+{
+    return m_bRestoring ? process->StartRestore(m_strRestorePath, this) : process->StartBackup("C:\\", this);
+}
+
+void CAdvanceOptions::OnEngineJobRefused()
+{
+    m_bRestoring = false;
+    m_restoring = BACKUP_RECORD();
+    m_strRestorePath.Empty();
+    EnableButtons(TRUE);
 }
 
 void CAdvanceOptions::OnCreateBackup()
@@ -313,11 +311,8 @@ void CAdvanceOptions::OnCreateBackup()
     CQuillonApp* app = QuillonApp();
     if (!app || !app->m_pProcess)
         return;
-    if (app->m_pProcess->IsRunning()) {
-        AfxMessageBox("Please stop other active operation before starting registry backup.", MB_OK | MB_ICONINFORMATION);
-        return;
-    }
-    StartJob(nullptr, CString());
+    if (CPageJob::IsEngineFree(app->m_pProcess, kBackupBusy))
+        StartJob(nullptr, CString());
 }
 
 void CAdvanceOptions::OnRestore()
@@ -340,10 +335,8 @@ void CAdvanceOptions::RestoreBackup(const BACKUP_RECORD& backup)
     CQuillonApp* app = QuillonApp();
     if (!app || !app->m_pProcess)
         return;
-    if (app->m_pProcess->IsRunning()) {
-        AfxMessageBox("Please stop other active operation before starting registry restore.", MB_OK | MB_ICONINFORMATION);
+    if (!CPageJob::IsEngineFree(app->m_pProcess, kRestoreBusy))
         return;
-    }
     // The engine opens the file with the ANSI calls: it gets a name that they open as this very
     // file, never one the code page spells as another.
     CString enginePath;
@@ -378,19 +371,8 @@ void CAdvanceOptions::RemoveBackup(const BACKUP_RECORD& backup)
 
 void CAdvanceOptions::SetProgress(int phase)
 {
-    if (phase == PROGRESS_BEGIN) {
-        const bool restore = m_bRestoring;
-        m_step = restore ? 1 : 19;
-        m_position = restore ? 0 : 5;
-    } else if (phase == PROGRESS_STEP) {
-        // As a progress bar steps: past its end it starts again from the beginning.
-        int next = m_position + m_step;
-        if (next > kProgressRange)
-            next -= kProgressRange;
-        m_position = next;
-    } else if (phase == PROGRESS_END) {
-        m_position = kProgressRange;
-    }
+    const bool restore = m_bRestoring;
+    m_steps.OnPhase(phase, restore ? 0 : 5, restore ? 1 : 19);
 }
 
 void CAdvanceOptions::ReportItem(const char* item, int, int value, INT_PTR extra)
@@ -404,41 +386,34 @@ void CAdvanceOptions::ReportItem(const char* item, int, int value, INT_PTR extra
 int CAdvanceOptions::OperationFinished(int result)
 {
     m_finishedResult = result;
-    if (m_hWnd)
-        ::PostMessageA(m_hWnd, WM_BACKUP_FINISHED, 0, 0);
+    m_job.PostEnd();
     return 1;
 }
 
 // ---- The window thread ----------------------------------------------------------------------------
 
-void CAdvanceOptions::DrawProgress()
+void CAdvanceOptions::DrawJobProgress()
 {
-    if (m_progress.m_hWnd && m_progress.GetPos() != m_position)
-        m_progress.SetPos(m_position);
+    m_steps.DrawOn(m_progress);
 }
 
 void CAdvanceOptions::OnTimer(UINT_PTR id)
 {
-    if (id == kProgressTimer)
-        DrawProgress();
+    m_job.OnTimer(id);
 }
 
 LRESULT CAdvanceOptions::OnBackupFinished(WPARAM, LPARAM)
 {
-    if (m_bTimerRunning) {
-        KillTimer(kProgressTimer);
-        m_bTimerRunning = false;
-    }
-    DrawProgress();
-    CQuillonApp* app = QuillonApp();
     // The restored file may be deleted, and another job started, only once the job's thread is gone.
-    if (app)
-        WaitForEngineJob(app->m_pProcess);
+    CQuillonApp* app = QuillonApp();
+    m_job.Finish(app ? app->m_pProcess : nullptr);
+    DrawJobProgress();
     const int result = m_finishedResult;
     const bool restore = m_bRestoring;
     const BACKUP_RECORD restored = m_restoring;
     m_bRestoring = false;
     m_restoring = BACKUP_RECORD();
+    m_strRestorePath.Empty();
     // A restore that did not finish keeps its file: it is still the way back. A finished one
     // deletes the file it was started on, by the name the row showed.
     BACKUP_REMOVAL removal = BACKUP_REMOVED;

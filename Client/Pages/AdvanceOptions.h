@@ -14,7 +14,9 @@
 
 #include "ItemListCtrl.h"
 #include "Label.h"
+#include "PageJob.h"
 #include "SkinPage.h"
+#include "SteppedProgress.h"
 #include "VexaEngine.h"
 #include "xSkinButton.h"
 #include "resource.h"
@@ -53,7 +55,7 @@ CString BackupRemovalMessage(const std::wstring& name, BACKUP_REMOVAL removal, D
 // the engine's ANSI calls open (Support/CodePagePath.h).
 CString BackupNotRestorableMessage(const std::wstring& name);
 
-class CAdvanceOptions : public CSkinPage, public CAbstractStatus
+class CAdvanceOptions : public CSkinPage, public CAbstractStatus, private CAbstractPageJobOwner
 {
 public:
     CAdvanceOptions();
@@ -98,7 +100,11 @@ private:
     // it); on a refusal the page is as before and says why.
     bool StartJob(const BACKUP_RECORD* backup, const CString& enginePath);
     const BACKUP_RECORD* SelectedBackup() const;
-    void DrawProgress();
+
+    // CAbstractPageJobOwner
+    int StartEngineJob(CAbstractProcess* process) override;
+    void OnEngineJobRefused() override;
+    void DrawJobProgress() override;
 
     CLabel m_information;
     CLabel m_details;
@@ -107,17 +113,18 @@ private:
     CItemListCtrl m_list;
     // The backup being restored; empty when none (so also during a backup).
     BACKUP_RECORD m_restoring;
+    // Its path as the engine opens it.
+    CString m_strRestorePath;
     CxSkinButton m_restoreButton;
     CProgressCtrl m_progress;
     CxSkinButton m_deleteButton;
     CxSkinButton m_backupButton;
+    CPageJob m_job;
 
     // Written by the job thread, read by the window thread.
-    std::atomic<int> m_position{ 0 };
-    std::atomic<int> m_step{ 1 };
+    CSteppedProgress m_steps{ 1 };
     std::atomic<int> m_finishedResult{ 0 };
     std::atomic<int> m_keysNotRead{ 0 };
     std::atomic<int> m_valuesNotRead{ 0 };
     std::atomic<bool> m_bRestoring{ false };
-    bool m_bTimerRunning = false;
 };
