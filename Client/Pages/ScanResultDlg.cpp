@@ -2,7 +2,7 @@
 
 #include <shlobj.h>
 
-#include "JobWait.h"
+#include "ChildVisibility.h"
 #include "Kelvara.h"
 #include "LineBreaks.h"
 #include "Messages.h"
@@ -44,18 +44,6 @@ const int kTreeInsetBottom = 33;
 const DWORD kTreeStyle = WS_CHILD | WS_VISIBLE | WS_TABSTOP | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT |
                          TVS_SHOWSELALWAYS;
 
-void Show(CWnd& window, bool show)
-{
-    if (window.m_hWnd)
-        window.ShowWindow(show ? SW_SHOW : SW_HIDE);
-}
-
-void Enable(CWnd& window, bool enable)
-{
-    if (window.m_hWnd)
-        window.EnableWindow(enable);
-}
-
 int BitNumber(DWORD bit)
 {
     int number = 0;
@@ -91,7 +79,8 @@ BEGIN_MESSAGE_MAP(CScanResultDlg, CSkinPage)
     ON_WM_SETCURSOR()
 END_MESSAGE_MAP()
 
-CScanResultDlg::CScanResultDlg() : CSkinPage(IDD_RESULTS, 367), m_slices(WM_RESULTS_SLICE, kSliceTimer)
+CScanResultDlg::CScanResultDlg()
+    : CSkinPage(IDD_RESULTS, 367), m_job(*this, *this, WM_REPAIR_FINISHED, 0), m_slices(WM_RESULTS_SLICE, kSliceTimer)
 {
     m_hPageBrush = ::CreateSolidBrush(RGB(0xFF, 0xFF, 0xFF));
     m_tree.SetOwner(this);
@@ -186,8 +175,8 @@ void CScanResultDlg::RenewTree()
     m_retired.Retire(old);
     m_retired.Retire(std::move(rows));
     CreateTree();
-    Show(m_tree, visible);
-    Enable(m_tree, enabled);
+    ShowChild(m_tree, visible);
+    EnableChild(m_tree, enabled);
     m_slices.Schedule(m_hWnd);
 }
 
@@ -296,7 +285,7 @@ void CScanResultDlg::BeginResults(DWORD categories)
         m_progress.SetRange(0, 100);
         m_progress.SetPos(0);
         m_progress.SetStep(1);
-        Show(m_progress, false);
+        ShowChild(m_progress, false);
     }
     m_status.SetText("");
     m_dwScanCategories = categories;
@@ -478,22 +467,22 @@ void CScanResultDlg::ShowSelectedEntry(const CString& shownText)
 
 void CScanResultDlg::OnRegistryErrorsView()
 {
-    Enable(m_registryView, false);
-    Enable(m_otherView, true);
+    EnableChild(m_registryView, false);
+    EnableChild(m_otherView, true);
     for (CWnd* control : { static_cast<CWnd*>(&m_recycleBinBox), static_cast<CWnd*>(&m_tempFilesBox),
                            static_cast<CWnd*>(&m_recycleBinLabel), static_cast<CWnd*>(&m_tempFilesLabel) })
-        Show(*control, false);
-    Show(m_tree, true);
+        ShowChild(*control, false);
+    ShowChild(m_tree, true);
 }
 
 void CScanResultDlg::OnOtherErrorsView()
 {
-    Enable(m_otherView, false);
-    Enable(m_registryView, true);
-    Show(m_tree, false);
+    EnableChild(m_otherView, false);
+    EnableChild(m_registryView, true);
+    ShowChild(m_tree, false);
     for (CWnd* control : { static_cast<CWnd*>(&m_recycleBinBox), static_cast<CWnd*>(&m_tempFilesBox),
                            static_cast<CWnd*>(&m_recycleBinLabel), static_cast<CWnd*>(&m_tempFilesLabel) })
-        Show(*control, true);
+        ShowChild(*control, true);
 }
 
 void CScanResultDlg::OnRecycleBinBox()
@@ -567,7 +556,7 @@ void CScanResultDlg::OnBack()
 
 void CScanResultDlg::EnableBack()
 {
-    Enable(m_back, true);
+    EnableChild(m_back, true);
 }
 
 // ---- The repair -----------------------------------------------------------------------------------
@@ -577,8 +566,8 @@ void CScanResultDlg::SetRepairing(bool repairing)
     for (CWnd* control : { static_cast<CWnd*>(&m_tree), static_cast<CWnd*>(&m_recycleBinBox),
                            static_cast<CWnd*>(&m_tempFilesBox), static_cast<CWnd*>(&m_repair),
                            static_cast<CWnd*>(&m_next), static_cast<CWnd*>(&m_back) })
-        Enable(*control, !repairing);
-    Show(m_ignore, !repairing);
+        EnableChild(*control, !repairing);
+    ShowChild(m_ignore, !repairing);
     if (repairing)
         m_selected.SetText("Repairing Errors");
 }
@@ -590,10 +579,8 @@ void CScanResultDlg::OnRepair()
         return;
     CAbstractProcess* process = app->m_pProcess;
     CScanItemsInfo* items = app->m_pItems;
-    if (process && process->IsRunning()) {
-        AfxMessageBox(kJobRunning, MB_OK | MB_ICONINFORMATION);
+    if (!CPageJob::IsEngineFree(process, kJobRunning))
         return;
-    }
     // Results not yet whole, or a repair whose outcome is still being looked at: nothing starts.
     if (!process || !items || m_bPreparing || m_bRepairPending)
         return;
@@ -623,17 +610,23 @@ void CScanResultDlg::OnRepair()
         AfxMessageBox(kScanLogFailed, MB_OK | MB_ICONWARNING);
 
     m_status.SetText("Repairing registry corruption(s)");
-    if (process->StartRepair(items, this) != 1) {
-        m_bRepairPending = false;
-        if (m_restorePoint.IsOpen())
-            m_restorePoint.Cancel();
-        m_status.SetText("");
-        SetRepairing(false);
-        ShowSelection();
-        AfxMessageBox(kJobRunning, MB_OK | MB_ICONINFORMATION);
-        return;
-    }
-    process->Resume();
+    m_job.Start(process, kJobRunning);
+}
+
+int CScanResultDlg::StartEngineJob(CAbstractProcess* process)
+{
+    CQuillonApp* app = QuillonApp();
+    return app && app->m_pItems ? process->StartRepair(app->m_pItems, this) : 0;
+}
+
+void CScanResultDlg::OnEngineJobRefused()
+{
+    m_bRepairPending = false;
+    if (m_restorePoint.IsOpen())
+        m_restorePoint.Cancel();
+    m_status.SetText("");
+    SetRepairing(false);
+    ShowSelection();
 }
 
 void CScanResultDlg::ReportItem(const char* item, int category, int value, INT_PTR extra)
@@ -646,8 +639,7 @@ void CScanResultDlg::ReportItem(const char* item, int category, int value, INT_P
 
 int CScanResultDlg::OperationFinished(int result)
 {
-    if (m_hWnd)
-        ::PostMessageA(m_hWnd, WM_REPAIR_FINISHED, static_cast<WPARAM>(result == 1 ? 1 : 0), 0);
+    m_job.PostEnd(result == 1 ? 1 : 0);
     return 0;
 }
 
@@ -658,7 +650,7 @@ LRESULT CScanResultDlg::OnRepairFinished(WPARAM result, LPARAM)
         return 0;
     // Whatever follows (the statistics, a restore point's end, closing) waits for the job's
     // thread to have ended.
-    WaitForEngineJob(app->m_pProcess);
+    m_job.Finish(app->m_pProcess);
     if (result != 1) {
         // The engine wrote no backup, so it deleted nothing: nothing counts as cleaned.
         m_bRepairPending = false;

@@ -19,6 +19,7 @@
 
 #include "CheckedTreeCtrl.h"
 #include "Label.h"
+#include "PageJob.h"
 #include "RepairOutcome.h"
 #include "RepairReport.h"
 #include "RestorePoint.h"
@@ -33,7 +34,10 @@
 #include "xSkinButton.h"
 #include "resource.h"
 
-class CScanResultDlg : public CSkinPage, public CAbstractStatus, public CCheckedTreeOwner
+class CScanResultDlg : public CSkinPage,
+                       public CAbstractStatus,
+                       public CCheckedTreeOwner,
+                       private CAbstractPageJobOwner
 {
 public:
     CScanResultDlg();
@@ -175,8 +179,13 @@ private:
     void FillSummary(int found, int repaired, int skipped);
     static CString RestorePointDescription();
 
+    // CAbstractPageJobOwner: the repair.
+    int StartEngineJob(CAbstractProcess* process) override;
+    void OnEngineJobRefused() override;
+
     HBRUSH m_hPageBrush;
     bool m_bRepairPending = false;
+    CPageJob m_job;
     CRepairReport m_report;
 
     CSliceScheduler m_slices;
