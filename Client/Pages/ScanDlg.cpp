@@ -2,12 +2,14 @@
 
 #include "ChildVisibility.h"
 #include "Kelvara.h"
+#include "PageJob.h"
 #include "QuillonDlg.h"
 #include "SettingsKey.h"
 
 namespace {
 
 const char kScanChoiceValue[] = "LastSelectedScanTypes";
+const char kScanBusy[] = "Please stop other active operation before starting scan.";
 
 } // namespace
 
@@ -168,21 +170,17 @@ void CScanDlg::StartScan()
     CQuillonApp* app = QuillonApp();
     if (!app)
         return;
-    if (app->m_pProcess && app->m_pProcess->IsRunning()) {
-        AfxMessageBox("Please stop other active operation before starting scan.", MB_OK | MB_ICONINFORMATION);
+    if (!CPageJob::IsEngineFree(app->m_pProcess, kScanBusy))
         return;
-    }
     const DWORD mask = GetSelectedScanTypes();
     app->m_scanningPage.m_dwCategories = mask;
     if (mask == 0) {
         AfxMessageBox("Please select appropriate scanning options", MB_OK | MB_ICONINFORMATION);
         return;
     }
-    if (!app->m_scanningPage.StartScan()) {
-        // The engine refused the start (another job still holds it): nothing runs, nothing moves.
-        AfxMessageBox("Please stop other active operation before starting scan.", MB_OK | MB_ICONINFORMATION);
+    // The engine may refuse the start (another job still holds it): nothing runs, nothing moves.
+    if (!app->m_scanningPage.StartScan(kScanBusy))
         return;
-    }
     ShowStep(STEP_SCANNING);
     // The engine counts its job as running only once the job's thread has begun, which on a busy
     // machine can be after this: the scan has started all the same. Its end message, which comes

@@ -7,7 +7,6 @@
 
 #include "ChildVisibility.h"
 #include "DrawingPause.h"
-#include "JobWait.h"
 #include "Kelvara.h"
 #include "Messages.h"
 #include "QuillonDlg.h"
@@ -16,7 +15,6 @@
 
 namespace {
 
-const UINT_PTR kDrawTimer = 1;
 // How often the window draws the job's progress: often enough to look live, rare enough to cost
 // nothing beside the scan.
 const UINT kDrawIntervalMs = 100;
@@ -27,12 +25,6 @@ CString Decimal(int value)
     CString text;
     text.Format("%d", value);
     return text;
-}
-
-void Enable(CWnd& window, bool enable)
-{
-    if (window.m_hWnd)
-        window.EnableWindow(enable);
 }
 
 CString SpecialFolder(int csidl)
@@ -58,7 +50,7 @@ BEGIN_MESSAGE_MAP(CScanningDlg, CSkinPage)
     ON_WM_CTLCOLOR()
 END_MESSAGE_MAP()
 
-CScanningDlg::CScanningDlg() : CSkinPage(IDD_SCANNING, 366)
+CScanningDlg::CScanningDlg() : CSkinPage(IDD_SCANNING, 366), m_job(*this, *this, WM_SCAN_FINISHED, kDrawIntervalMs)
 {
     m_hWhiteBrush = ::CreateSolidBrush(RGB(0xFF, 0xFF, 0xFF));
     m_hActivityBrush = ::CreateSolidBrush(RGB(0xF5, 0xF5, 0xF5));
@@ -173,14 +165,14 @@ HWND CScanningDlg::GetFocusOnArrival() const
 
 void CScanningDlg::ShowButtons(bool scanning)
 {
-    Enable(m_back, !scanning);
+    EnableChild(m_back, !scanning);
     ShowChild(m_back, !scanning);
-    Enable(m_next, !scanning);
+    EnableChild(m_next, !scanning);
     ShowChild(m_next, !scanning);
-    Enable(m_cancel, scanning);
+    EnableChild(m_cancel, scanning);
     ShowChild(m_cancel, scanning);
     ShowChild(m_resume, false);
-    Enable(m_pause, scanning);
+    EnableChild(m_pause, scanning);
     ShowChild(m_pause, scanning);
 }
 
@@ -204,7 +196,7 @@ std::set<CString> CScanningDlg::BuildFolderSet()
     return folders;
 }
 
-BOOL CScanningDlg::StartScan()
+BOOL CScanningDlg::StartScan(const char* busyText)
 {
     CQuillonApp* app = QuillonApp();
     LoadRowAnimations();
@@ -212,38 +204,45 @@ BOOL CScanningDlg::StartScan()
     m_dwStartTick = ::GetTickCount();
     m_bAwaitingResults = false;
     m_bKeysOnButtons = false;
-    const std::set<CString> folders = BuildFolderSet();
+    m_scanFolders = BuildFolderSet();
     m_progress.Begin(app ? app->GetProgramFolder() + "WhileList.dat" : CString());
-    const bool started = app && app->m_pProcess && StartEngineScan(folders);
+    const bool started = app && m_job.Start(app->m_pProcess, busyText);
     // The page is reset while the engine already works: what the job reports is drawn only by
     // this thread, after the reset.
     ResetPage();
-    if (!started) {
+    if (!started)
         ShowButtons(false);
-        return FALSE;
-    }
-    if (m_hWnd) {
-        SetTimer(kDrawTimer, kDrawIntervalMs);
-        m_bTimerRunning = true;
-    }
-    return TRUE;
+    return started ? TRUE : FALSE;
 }
 
-bool CScanningDlg::StartEngineScan(const std::set<CString>& folders)
+int CScanningDlg::StartEngineJob(CAbstractProcess* process)
 {
     CQuillonApp* app = QuillonApp();
+    if (!app)
+        return 0;
     // The last scan's findings go: their memory is freed between the window's messages.
     if (app->m_pItems)
         app->m_resultsPage.RetireMemory(app->m_pItems->TakeFindings());
-    if (app->m_pProcess->StartScan(&folders, m_dwCategories, this, m_nScanMode) != 1) {
-        // The container was emptied: so are the results.
+    return process->StartScan(&m_scanFolders, m_dwCategories, this, m_nScanMode);
+}
+
+void CScanningDlg::OnEngineJobRefused()
+{
+    // The container may have been emptied: so are the results.
+    if (CQuillonApp* app = QuillonApp())
         app->m_resultsPage.FillResults();
-        return false;
-    }
-    app->m_pProcess->Resume();
+}
+
+void CScanningDlg::OnEngineJobTaken()
+{
     // The results tree grows with the scan's findings.
-    app->m_resultsPage.BeginResults(m_dwCategories);
-    return true;
+    if (CQuillonApp* app = QuillonApp())
+        app->m_resultsPage.BeginResults(m_dwCategories);
+}
+
+void CScanningDlg::DrawJobProgress()
+{
+    ApplyProgress();
 }
 
 void CScanningDlg::ResetPage()
@@ -297,8 +296,7 @@ void CScanningDlg::ReportItem(const char* item, int category, int value, INT_PTR
 
 int CScanningDlg::OperationFinished(int)
 {
-    if (m_hWnd)
-        ::PostMessageA(m_hWnd, WM_SCAN_FINISHED, 0, 0);
+    m_job.PostEnd();
     return 1;
 }
 
@@ -311,8 +309,7 @@ int CScanningDlg::ReportResult(int)
 
 void CScanningDlg::OnTimer(UINT_PTR id)
 {
-    if (id == kDrawTimer)
-        ApplyProgress();
+    m_job.OnTimer(id);
 }
 
 void CScanningDlg::ApplyProgress(bool ended)
@@ -431,7 +428,7 @@ void CScanningDlg::OnCancelScan()
     }
     ShowChild(m_resume, false);
     ShowChild(m_pause, false);
-    Enable(m_cancel, false);
+    EnableChild(m_cancel, false);
     ShowChild(m_cancel, false);
     ShowChild(m_back, true);
     ShowChild(m_next, true);
@@ -449,7 +446,7 @@ void CScanningDlg::OnPause()
     app->m_pProcess->Suspend();
     if (m_nAnimatedRow >= 0)
         m_icons[m_nAnimatedRow].Stop();
-    Enable(m_cancel, false);
+    EnableChild(m_cancel, false);
     ShowChild(m_pause, false);
     ShowChild(m_resume, true);
 }
@@ -464,20 +461,17 @@ void CScanningDlg::OnResume()
         m_icons[m_nAnimatedRow].Draw();
     ShowChild(m_resume, false);
     ShowChild(m_pause, true);
-    Enable(m_cancel, true);
+    EnableChild(m_cancel, true);
 }
 
 LRESULT CScanningDlg::OnScanFinished(WPARAM, LPARAM)
 {
     m_bKeysOnButtons = m_bKeysOnButtons || HasFocusWithin();
     m_dwEndTick = ::GetTickCount();
-    if (m_bTimerRunning) {
-        KillTimer(kDrawTimer);
-        m_bTimerRunning = false;
-    }
+    m_job.StopProgress();
     ApplyProgress(true);
     // Back and Next wait for the results (a cancelled scan shows them, disabled, already).
-    Enable(m_cancel, false);
+    EnableChild(m_cancel, false);
     ShowChild(m_cancel, false);
     ShowChild(m_pause, false);
     ShowChild(m_resume, false);
@@ -525,7 +519,7 @@ LRESULT CScanningDlg::OnResultsReady(WPARAM preparing, LPARAM)
     CQuillonApp* app = QuillonApp();
     if (app && app->m_settings.m_bAutoRepair != 0) {
         // The repair that follows must find the engine free: the scan's thread ends first.
-        WaitForEngineJob(app->m_pProcess);
+        m_job.Finish(app->m_pProcess);
         app->m_scanPage.RequestAutoRepair();
         OnNext();
     }

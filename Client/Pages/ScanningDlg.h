@@ -15,13 +15,14 @@
 
 #include "ItemListCtrl.h"
 #include "Label.h"
+#include "PageJob.h"
 #include "PictureEx.h"
 #include "ScanProgress.h"
 #include "SkinPage.h"
 #include "xSkinButton.h"
 #include "resource.h"
 
-class CScanningDlg : public CSkinPage, public CAbstractStatus
+class CScanningDlg : public CSkinPage, public CAbstractStatus, private CAbstractPageJobOwner
 {
 public:
     CScanningDlg();
@@ -29,8 +30,9 @@ public:
 
     BOOL OnInitDialog() override;
 
-    // Resets the page and starts the engine's scan job; FALSE when the engine refused it.
-    BOOL StartScan();
+    // Resets the page and starts the engine's scan job; FALSE when the engine refused it, which
+    // `busyText` then tells.
+    BOOL StartScan(const char* busyText);
     // Decodes the animation of every category row, once; a scan start does it if nothing has.
     void LoadRowAnimations();
     // Decodes the frames of the next row still without them; true while rows without them remain.
@@ -85,8 +87,12 @@ private:
     void SaveLastScanCounts();
     void SetResultImage(int row, HBITMAP bitmap);
     void ShowButtons(bool scanning);
-    // Empties the container and starts the engine's scan; the results page begins its tree.
-    bool StartEngineScan(const std::set<CString>& folders);
+    // CAbstractPageJobOwner: the scan. The container is emptied as the engine takes the job, and
+    // the results page begins its tree.
+    int StartEngineJob(CAbstractProcess* process) override;
+    void OnEngineJobRefused() override;
+    void OnEngineJobTaken() override;
+    void DrawJobProgress() override;
     // Rows, counters and labels as at the start of a scan.
     void ResetPage();
     // The row's spinner, decoded when first wanted.
@@ -122,7 +128,9 @@ private:
     // What the window shows now, so that only changes are drawn.
     SCAN_PROGRESS_VIEW m_shown;
     DWORD m_drawnCrosses = 0;
-    bool m_bTimerRunning = false;
+    CPageJob m_job;
+    // The folders the running scan walks, as its start gathered them.
+    std::set<CString> m_scanFolders;
     bool m_bAwaitingResults = false;
     // The focus was on the scan's buttons when the scan ended: it goes to Next when that shows.
     bool m_bKeysOnButtons = false;
