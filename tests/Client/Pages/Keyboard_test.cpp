@@ -74,7 +74,11 @@ protected:
     // tree.
     testing::AssertionResult FocusShownOn(HWND expected, const char* step)
     {
-        const HWND focus = ::GetFocus();
+        HWND focus = ::GetFocus();
+        // No focus at all: a window another program showed on the display took the activation,
+        // and the focus comes back with it.
+        if (!focus && InFront())
+            focus = ::GetFocus();
         if (focus != expected)
             return testing::AssertionFailure() << step << ": the focus is on control " << ::GetDlgCtrlID(focus)
                                                << ", not on " << ::GetDlgCtrlID(expected);
