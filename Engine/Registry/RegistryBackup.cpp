@@ -13,7 +13,7 @@
 #include "BackupText.h"
 #include "RegistryKey.h"
 #include "RegistryPath.h"
-#include "RegistrySubkeyNames.h"
+#include "RegistryNames.h"
 #include "Xml/XmlWriter.h"
 
 namespace {
@@ -196,7 +196,7 @@ int CRegistryManager::WriteKey(CXmlWriter* writer, const std::wstring& name, HKE
         WriteValue(writer, value);
     values.clear();
 
-    CRegistrySubkeyNames subKeys(key, subKeyCount, written);
+    CRegistryNames subKeys(key, CRegistryNames::SUBKEYS, subKeyCount, written);
     if (!WriteSubkeys(writer, &subKeys, key, depth))
         return 0;
     if (!name.empty())
@@ -204,14 +204,14 @@ int CRegistryManager::WriteKey(CXmlWriter* writer, const std::wstring& name, HKE
     return 1;
 }
 
-int CRegistryManager::WriteSubkeys(CXmlWriter* writer, CRegistrySubkeyNames* listing, HKEY key, int depth)
+int CRegistryManager::WriteSubkeys(CXmlWriter* writer, CRegistryNames* listing, HKEY key, int depth)
 {
     // All names first, then each subkey by its name: subkeys that other programs delete
     // meanwhile cannot move one that stays out of the backup.
     std::vector<std::wstring> names;
     // Only a failed enumeration leaves subkeys unlisted (some keys fail every enumeration with
     // an error other than "no more items"): counted once, and the names before it are written.
-    if (listing->Read(&names) == CRegistrySubkeyNames::CUT_SHORT)
+    if (listing->Read(&names) == CRegistryNames::CUT_SHORT)
         ++m_skippedKeys;
     for (const std::wstring& name : names) {
         CRegistryKey subKey;

@@ -8,6 +8,7 @@
 
 #include "BackupText.h"
 #include "RegistryKey.h"
+#include "RegistryNames.h"
 #include "RegistryPath.h"
 
 namespace {
@@ -20,6 +21,102 @@ const char kHexDigits[] = "0123456789abcdef";
 const DWORD kMaxValueNameChars = 16384;
 // A value that keeps growing between two reads is given up after this many tries.
 const int kEnumValueTries = 16;
+
+// A value as the registry answered for it: its name, type and bytes.
+_REGISTRY_RAW_VALUE RawValue(const wchar_t* name, DWORD nameLength, DWORD type, const BYTE* data, DWORD size)
+{
+    _REGISTRY_RAW_VALUE value;
+    value.Unnamed = nameLength == 0;
+    value.WideName.assign(name, nameLength);
+    std::string ansiName;
+    value.NameLost = !WideToAnsiExact(name, static_cast<int>(nameLength), &ansiName);
+    value.Name = CString(ansiName);
+    value.Type = type;
+    value.Data.assign(data, data + size);
+    return value;
+}
+
+// One value by its name, into `data` (grown while the value grows); its size in *size.
+LONG QueryValueByName(HKEY key, const std::wstring& name, DWORD* type, std::vector<BYTE>* data, DWORD* size)
+{
+    LONG result = ERROR_MORE_DATA;
+    for (int attempt = 0; attempt < kEnumValueTries && result == ERROR_MORE_DATA; ++attempt) {
+        *size = static_cast<DWORD>(data->size());
+        result = ::RegQueryValueExW(key, name.c_str(), nullptr, type, data->data(), size);
+        if (result == ERROR_MORE_DATA)
+            data->resize(std::max<size_t>(data->size() * 2, size_t(*size) * 2 + 1));
+    }
+    return result;
+}
+
+// The values by index, up to the `count` the key reported: ERROR_SUCCESS, or the error that
+// ended the reading (ERROR_NO_MORE_ITEMS when there were fewer, ERROR_KEY_DELETED when the key
+// went). A value that cannot be read is counted in *unreadable and passed over.
+LONG ReadValuesByIndex(HKEY key, DWORD count, DWORD longestName, DWORD longestData,
+                       std::vector<_REGISTRY_RAW_VALUE>* values, int* unreadable)
+{
+    std::vector<wchar_t> name(longestName + 1);
+    std::vector<BYTE> data(longestData + 1);
+    for (DWORD index = 0; index < count; ++index) {
+        DWORD nameLength = 0, dataSize = 0, type = REG_NONE;
+        LONG result = ERROR_MORE_DATA;
+        for (int attempt = 0; attempt < kEnumValueTries && result == ERROR_MORE_DATA; ++attempt) {
+            nameLength = static_cast<DWORD>(name.size());
+            dataSize = static_cast<DWORD>(data.size());
+            result = ::RegEnumValueW(key, index, name.data(), &nameLength, nullptr, &type, data.data(), &dataSize);
+            if (result == ERROR_MORE_DATA) {
+                // The value grew since the key was queried; the failed call told its size.
+                // Room for twice that, so a value that keeps growing is still caught.
+                name.resize(kMaxValueNameChars);
+                data.resize(std::max<size_t>(data.size() * 2, size_t(dataSize) * 2 + 1));
+            }
+        }
+        // The end, or the key was deleted meanwhile: nothing of it is left to read.
+        if (result == ERROR_NO_MORE_ITEMS || result == ERROR_KEY_DELETED)
+            return result;
+        if (result != ERROR_SUCCESS) {
+            ++*unreadable;
+            continue;
+        }
+        values->push_back(RawValue(name.data(), nameLength, type, data.data(), dataSize));
+    }
+    return ERROR_SUCCESS;
+}
+
+// The values again, each read by its name after all the names were read: deletions meanwhile
+// cannot move one that stays out of the list. A value deleted after its name was read is gone,
+// not unreadable; so are all of a key deleted meanwhile.
+void ReadValuesByName(HKEY key, std::vector<_REGISTRY_RAW_VALUE>* values, int* unreadable)
+{
+    values->clear();
+    *unreadable = 0;
+    CRegistryNames listing(key, CRegistryNames::VALUES);
+    std::vector<std::wstring> names;
+    const CRegistryNames::Ending ending = listing.Read(&names);
+    if (ending == CRegistryNames::KEY_GONE)
+        return;
+    if (ending == CRegistryNames::CUT_SHORT)
+        ++*unreadable;
+    std::vector<BYTE> data(256);
+    for (const std::wstring& name : names) {
+        // A name with a zero inside cannot be asked for: the part before the zero names another.
+        if (name.find(L'\0') != std::wstring::npos) {
+            ++*unreadable;
+            continue;
+        }
+        DWORD type = REG_NONE, size = 0;
+        const LONG result = QueryValueByName(key, name, &type, &data, &size);
+        if (result == ERROR_KEY_DELETED)
+            return;
+        if (result == ERROR_FILE_NOT_FOUND)
+            continue;
+        if (result != ERROR_SUCCESS) {
+            ++*unreadable;
+            continue;
+        }
+        values->push_back(RawValue(name.c_str(), static_cast<DWORD>(name.size()), type, data.data(), size));
+    }
+}
 
 struct TypeName {
     DWORD type;
@@ -207,46 +304,27 @@ int CRegistryManager::KeyExists(const char* keyText)
 bool CRegistryManager::EnumRawValues(HKEY key, std::vector<_REGISTRY_RAW_VALUE>* values, int* unreadable)
 {
     values->clear();
-    if (unreadable)
-        *unreadable = 0;
+    int notRead = 0;
     DWORD count = 0, longestName = 0, longestData = 0;
+    FILETIME written = {};
     if (::RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, &longestName,
-                           &longestData, nullptr, nullptr) != ERROR_SUCCESS)
+                           &longestData, nullptr, &written) != ERROR_SUCCESS) {
+        if (unreadable)
+            *unreadable = 0;
         return false;
-    std::vector<wchar_t> name(longestName + 1);
-    std::vector<BYTE> data(longestData + 1);
-    for (DWORD index = 0; index < count; ++index) {
-        DWORD nameLength = 0, dataSize = 0, type = REG_NONE;
-        LONG result = ERROR_MORE_DATA;
-        for (int attempt = 0; attempt < kEnumValueTries && result == ERROR_MORE_DATA; ++attempt) {
-            nameLength = static_cast<DWORD>(name.size());
-            dataSize = static_cast<DWORD>(data.size());
-            result = ::RegEnumValueW(key, index, name.data(), &nameLength, nullptr, &type, data.data(), &dataSize);
-            if (result == ERROR_MORE_DATA) {
-                // The value grew since the key was queried; the failed call told its size.
-                // Room for twice that, so a value that keeps growing is still caught.
-                name.resize(kMaxValueNameChars);
-                data.resize(std::max<size_t>(data.size() * 2, size_t(dataSize) * 2 + 1));
-            }
-        }
-        // The end, or the key was deleted meanwhile: nothing of it is left to read.
-        if (result == ERROR_NO_MORE_ITEMS || result == ERROR_KEY_DELETED)
-            break;
-        if (result != ERROR_SUCCESS) {
-            if (unreadable)
-                ++*unreadable;
-            continue;
-        }
-        _REGISTRY_RAW_VALUE value;
-        value.Unnamed = nameLength == 0;
-        value.WideName.assign(name.data(), nameLength);
-        std::string ansiName;
-        value.NameLost = !WideToAnsiExact(name.data(), static_cast<int>(nameLength), &ansiName);
-        value.Name = CString(ansiName);
-        value.Type = type;
-        value.Data.assign(data.begin(), data.begin() + dataSize);
-        values->push_back(std::move(value));
     }
+    const LONG ended = ReadValuesByIndex(key, count, longestName, longestData, values, &notRead);
+    // Values created or deleted while they were read by index: those after a deletion moved
+    // down, and one that stays could have been passed over. They are read again, by name.
+    DWORD countAfter = 0;
+    FILETIME writtenAfter = {};
+    if (ended != ERROR_KEY_DELETED &&
+        (::RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &countAfter, nullptr, nullptr,
+                            nullptr, &writtenAfter) != ERROR_SUCCESS ||
+         countAfter != count || ::CompareFileTime(&written, &writtenAfter) != 0))
+        ReadValuesByName(key, values, &notRead);
+    if (unreadable)
+        *unreadable = notRead;
     return true;
 }
 

@@ -12,7 +12,7 @@
 class CXmlWriter;
 class CXmlReader;
 class CRegistryKey;
-class CRegistrySubkeyNames;
+class CRegistryNames;
 
 // One value of a key as text, as EnumValues lists it.
 struct _REGISTRY_VALUE {
@@ -101,7 +101,9 @@ public:
     void EnumValues(HKEY key, std::vector<_REGISTRY_VALUE>* values);
     // The values of a key with their bytes as stored, in enumeration order. False when the key
     // cannot be queried; values that could not be read are counted in *unreadable when given
-    // (those of a key deleted meanwhile are not: they are gone, not unreadable).
+    // (those of a key deleted meanwhile are not: they are gone, not unreadable). Values created
+    // or deleted while they are read make it read them again, each by its name: a deletion never
+    // pushes out a value that stays.
     static bool EnumRawValues(HKEY key, std::vector<_REGISTRY_RAW_VALUE>* values, int* unreadable = nullptr);
 
     // Value data as text by type; never reads past `size` bytes.
@@ -156,7 +158,7 @@ protected:
     int WriteKey(CXmlWriter* writer, const std::wstring& name, HKEY key, int depth);
     // The subkeys of an open key, `depth` levels below its root, each opened by its name after
     // the listing has read all names. 0 only when the export was stopped.
-    int WriteSubkeys(CXmlWriter* writer, CRegistrySubkeyNames* listing, HKEY key, int depth);
+    int WriteSubkeys(CXmlWriter* writer, CRegistryNames* listing, HKEY key, int depth);
     // Opens a subkey WriteSubkeys listed, `depth` levels below its root. False when it is not
     // written: too deep or unreadable (counted), or deleted since it was listed (not counted).
     bool OpenListedSubkey(HKEY parent, const std::wstring& name, int depth, CRegistryKey* subKey);

@@ -61,17 +61,18 @@ std::set<std::string> NewFiles(const std::set<std::string>& before, const std::s
 }
 
 // The keys "Key0000", "Key0001", ... below one parent of the sandboxed HKEY_CURRENT_USER, each
-// with a value of its own, and a thread that deletes every other one of them, from the last to
-// the first, once it is let go: a walk that goes up the list from the first meets it and is
-// then passed by deletions below where it stands.
+// with a value of its own (or as many values of the parent itself), and a thread that deletes
+// every other one of them, from the last to the first, once it is let go: a walk that goes up the
+// list from the first meets it and is then passed by deletions below where it stands.
 class CSiblingDeleter
 {
 public:
     static const int kSiblings = 4000;
     static constexpr const char* kParent = "Software\\Siblings";
 
-    CSiblingDeleter()
-        : m_go(::CreateEventA(nullptr, TRUE, FALSE, nullptr)),
+    explicit CSiblingDeleter(bool values)
+        : m_bValues(values),
+          m_go(::CreateEventA(nullptr, TRUE, FALSE, nullptr)),
           m_firstGone(::CreateEventA(nullptr, TRUE, FALSE, nullptr))
     {
     }
@@ -92,24 +93,32 @@ public:
 
     bool Plant()
     {
-        for (int i = 0; i < kSiblings; ++i)
-            if (!WriteRegString(HKEY_CURRENT_USER, (std::string(kParent) + "\\" + Name(i)).c_str(), "v",
-                                Data(i).c_str()))
+        for (int i = 0; i < kSiblings; ++i) {
+            const bool written =
+                m_bValues ? WriteRegString(HKEY_CURRENT_USER, kParent, Name(i).c_str(), Data(i).c_str())
+                          : WriteRegString(HKEY_CURRENT_USER, (std::string(kParent) + "\\" + Name(i)).c_str(), "v",
+                                           Data(i).c_str());
+            if (!written)
                 return false;
+        }
         return true;
     }
 
     void Run()
     {
         m_thread = std::thread([this] {
-            if (::WaitForSingleObject(m_go, 30000) != WAIT_OBJECT_0)
+            HKEY parent = nullptr;
+            if (::WaitForSingleObject(m_go, 30000) != WAIT_OBJECT_0 ||
+                ::RegOpenKeyExA(HKEY_CURRENT_USER, kParent, 0, KEY_SET_VALUE, &parent) != ERROR_SUCCESS)
                 return;
             for (int i = kSiblings - 1; i >= 0 && !m_stop; i -= 2) {
-                if (::RegDeleteKeyA(HKEY_CURRENT_USER, (std::string(kParent) + "\\" + Name(i)).c_str()) ==
-                    ERROR_SUCCESS)
+                const LONG deleted = m_bValues ? ::RegDeleteValueA(parent, Name(i).c_str())
+                                               : ::RegDeleteKeyA(parent, Name(i).c_str());
+                if (deleted == ERROR_SUCCESS)
                     m_deleted.insert(i);
                 ::SetEvent(m_firstGone);
             }
+            ::RegCloseKey(parent);
             ::SetEvent(m_firstGone);
         });
     }
@@ -131,6 +140,7 @@ public:
     const std::set<int>& Deleted() const { return m_deleted; }
 
 private:
+    const bool m_bValues;
     HANDLE m_go;
     HANDLE m_firstGone;
     std::atomic<bool> m_stop{false};
@@ -139,8 +149,9 @@ private:
 };
 
 // How often each sibling stands whole in a backup file: its start tag, its one value, its end
-// tag, on consecutive lines; and whether every non-empty key's start tag has its end tag.
-std::map<std::string, int> WholeSiblings(const std::string& text, bool* balanced)
+// tag, on consecutive lines (a sibling value: its line); and whether every non-empty key's start
+// tag has its end tag.
+std::map<std::string, int> WholeSiblings(const std::string& text, bool values, bool* balanced)
 {
     std::vector<std::string> lines;
     std::istringstream stream(text);
@@ -158,7 +169,10 @@ std::map<std::string, int> WholeSiblings(const std::string& text, bool* balanced
         else if (line.compare(0, 9, "<k name=\"") == 0 && line.compare(line.size() - 2, 2, "/>") != 0)
             ++opened;
         int index = -1;
-        if (i + 2 < lines.size() && std::sscanf(line.c_str(), "<k name=\"Key%d\">", &index) == 1 &&
+        if (values && std::sscanf(line.c_str(), "<v name=\"Key%d\"", &index) == 1 &&
+            line == "<v name=\"" + CSiblingDeleter::Name(index) + "\" value=\"" + CSiblingDeleter::Data(index) + "\"/>")
+            ++whole[CSiblingDeleter::Name(index)];
+        else if (!values && i + 2 < lines.size() && std::sscanf(line.c_str(), "<k name=\"Key%d\">", &index) == 1 &&
             line == "<k name=\"" + CSiblingDeleter::Name(index) + "\">" &&
             lines[i + 1] == "<v name=\"v\" value=\"" + CSiblingDeleter::Data(index) + "\"/>" &&
             lines[i + 2] == "</k>")
@@ -415,48 +429,53 @@ TEST_F(BackupJobTest, AFullBackupTellsHowManyKeysItCouldNotRead)
     EXPECT_EQ(NewFiles(m_before, BackupFiles("_FULL_REGBACKUP.rbk")).size(), 2u);
 }
 
-TEST_F(BackupJobTest, KeysDeletedDuringAFullBackupLeaveNoKeyThatStillExistsOut)
+TEST_F(BackupJobTest, KeysOrValuesDeletedDuringAFullBackupLeaveNoneThatStillExistsOut)
 {
-    CSiblingDeleter deleter;
-    ASSERT_TRUE(deleter.Plant());
-    deleter.Run();
-    CVexaEngineProcess process(false);
-    CRecordingStatus status;
-    // The job is held after the first root until the deletions have begun; they go on while it
-    // walks the siblings' parent, and stop when it ends.
-    bool letGo = false, deletionsBegan = false;
-    status.onProgress = [&](int phase) {
-        if (phase == PROGRESS_STEP && !letGo) {
-            letGo = true;
-            deletionsBegan = deleter.LetGoAndWaitForTheFirst();
-        }
-    };
-    status.onFinished = [&](int) { deleter.Stop(); };
-    ASSERT_EQ(process.StartBackup("", &status), 1);
-    process.Resume();
-    ASSERT_TRUE(status.WaitFinished());
-    deleter.End();
-    ASSERT_TRUE(deletionsBegan);
+    for (const bool values : {false, true}) {
+        SCOPED_TRACE(values ? "values" : "keys");
+        CSiblingDeleter deleter(values);
+        ASSERT_TRUE(deleter.Plant());
+        deleter.Run();
+        CVexaEngineProcess process(false);
+        CRecordingStatus status;
+        // The job is held after the first root until the deletions have begun; they go on while
+        // it walks the siblings' parent, and stop when it ends.
+        bool letGo = false, deletionsBegan = false;
+        status.onProgress = [&](int phase) {
+            if (phase == PROGRESS_STEP && !letGo) {
+                letGo = true;
+                deletionsBegan = deleter.LetGoAndWaitForTheFirst();
+            }
+        };
+        status.onFinished = [&](int) { deleter.Stop(); };
+        const std::set<std::string> before = BackupFiles("_FULL_REGBACKUP.rbk");
+        ASSERT_EQ(process.StartBackup("", &status), 1);
+        process.Resume();
+        ASSERT_TRUE(status.WaitFinished());
+        deleter.End();
+        ASSERT_TRUE(deletionsBegan);
 
-    EXPECT_EQ(status.FinishedResult(), 1);
-    for (const StatusEvent& event : status.EventsOf(StatusEvent::Item))
-        EXPECT_NE(event.text, ITEM_BACKUP_SKIPPED) << event.value << " keys and " << event.extra << " values";
-    const auto added = NewFiles(m_before, BackupFiles("_FULL_REGBACKUP.rbk"));
-    ASSERT_EQ(added.size(), 1u);
-    bool balanced = false;
-    const std::map<std::string, int> whole = WholeSiblings(ReadWholeFile(*added.begin()), &balanced);
-    EXPECT_TRUE(balanced);
-    std::vector<std::string> left, doubled;
-    for (int i = 0; i < CSiblingDeleter::kSiblings; ++i) {
-        if (deleter.Deleted().count(i))
-            continue;
-        const auto found = whole.find(CSiblingDeleter::Name(i));
-        if (found == whole.end())
-            left.push_back(CSiblingDeleter::Name(i));
-        else if (found->second != 1)
-            doubled.push_back(CSiblingDeleter::Name(i));
+        EXPECT_EQ(status.FinishedResult(), 1);
+        for (const StatusEvent& event : status.EventsOf(StatusEvent::Item))
+            EXPECT_NE(event.text, ITEM_BACKUP_SKIPPED) << event.value << " keys and " << event.extra << " values";
+        const auto added = NewFiles(before, BackupFiles("_FULL_REGBACKUP.rbk"));
+        ASSERT_EQ(added.size(), 1u);
+        bool balanced = false;
+        const std::map<std::string, int> whole = WholeSiblings(ReadWholeFile(*added.begin()), values, &balanced);
+        EXPECT_TRUE(balanced);
+        std::vector<std::string> left, doubled;
+        for (int i = 0; i < CSiblingDeleter::kSiblings; ++i) {
+            if (deleter.Deleted().count(i))
+                continue;
+            const auto found = whole.find(CSiblingDeleter::Name(i));
+            if (found == whole.end())
+                left.push_back(CSiblingDeleter::Name(i));
+            else if (found->second != 1)
+                doubled.push_back(CSiblingDeleter::Name(i));
+        }
+        EXPECT_TRUE(left.empty()) << left.size() << " never deleted are not in the backup whole, the first "
+                                  << left.front() << "; " << deleter.Deleted().size() << " were deleted";
+        EXPECT_TRUE(doubled.empty()) << doubled.size() << " stand twice, the first " << doubled.front();
+        ASSERT_EQ(::RegDeleteTreeA(HKEY_CURRENT_USER, CSiblingDeleter::kParent), ERROR_SUCCESS);
     }
-    EXPECT_TRUE(left.empty()) << left.size() << " keys never deleted are not in the backup whole, the first "
-                              << left.front() << "; " << deleter.Deleted().size() << " were deleted";
-    EXPECT_TRUE(doubled.empty()) << doubled.size() << " keys stand twice, the first " << doubled.front();
 }

@@ -1,5 +1,5 @@
-// Reading a key's subkey names while other programs delete (or create) subkeys between any two
-// enumeration calls: every subkey that stays is read, once.
+// Reading a key's subkey (or value) names while other programs delete (or create) subkeys or
+// values between any two enumeration calls: every one that stays is read, once.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "Registry/RegistryKey.h"
-#include "Registry/RegistrySubkeyNames.h"
+#include "Registry/RegistryNames.h"
 #include "RegistrySandbox.h"
 
 namespace {
@@ -16,8 +16,8 @@ namespace {
 const wchar_t kParent[] = L"Names";
 const int kSubkeys = 10;
 
-// Before the enumeration call of the given number (counted from 1 over one Read), a subkey is
-// deleted or created, the parent deleted, or that call and every later one fails.
+// Before the enumeration call of the given number (counted from 1 over one Read), a subkey (or a
+// value) is deleted or created, the parent deleted, or that call and every later one fails.
 struct Change {
     enum Kind { Delete, Create, DeleteParent, FailFromHere } kind;
     int beforeCall;
@@ -29,10 +29,23 @@ std::wstring SubkeyName(int index)
     return L"k" + std::to_wstring(index);
 }
 
-class CScriptedNames : public CRegistrySubkeyNames
+// The parent holding kSubkeys subkeys, or values, named k0, k1, ...
+bool PlantNames(CRegistryNames::Kind kind)
+{
+    for (int i = 0; i < kSubkeys; ++i) {
+        const std::string name = "k" + std::to_string(i);
+        if (kind == CRegistryNames::SUBKEYS ? !CreateRegKey(HKEY_CURRENT_USER, ("Names\\" + name).c_str())
+                                            : !WriteRegString(HKEY_CURRENT_USER, "Names", name.c_str(), "data"))
+            return false;
+    }
+    return true;
+}
+
+class CScriptedNames : public CRegistryNames
 {
 public:
-    CScriptedNames(HKEY key, std::vector<Change> changes) : CRegistrySubkeyNames(key), m_key(key), m_changes(changes)
+    CScriptedNames(HKEY key, Kind kind, std::vector<Change> changes)
+        : CRegistryNames(key, kind), m_key(key), m_kind(kind), m_changes(changes)
     {
     }
     std::vector<std::wstring> Deleted() const { return m_deleted; }
@@ -47,7 +60,7 @@ protected:
             if (change.beforeCall == m_calls || (change.kind == Change::FailFromHere && m_calls >= change.beforeCall))
                 if (!Apply(change))
                     return ERROR_INVALID_HANDLE;
-        return CRegistrySubkeyNames::NameAt(index, name);
+        return CRegistryNames::NameAt(index, name);
     }
 
 private:
@@ -57,13 +70,18 @@ private:
         m_applied.insert(&change);
         switch (change.kind) {
         case Change::Delete:
-            ::RegDeleteKeyW(m_key, change.name);
+            if (m_kind == SUBKEYS)
+                ::RegDeleteKeyW(m_key, change.name);
+            else
+                ::RegDeleteValueW(m_key, change.name);
             m_deleted.push_back(change.name);
             return true;
         case Change::Create: {
             HKEY created = nullptr;
-            if (::RegCreateKeyExW(m_key, change.name, 0, nullptr, 0, KEY_READ, nullptr, &created, nullptr) ==
-                ERROR_SUCCESS)
+            if (m_kind == VALUES)
+                ::RegSetValueExW(m_key, change.name, 0, REG_SZ, reinterpret_cast<const BYTE*>(L""), sizeof(wchar_t));
+            else if (::RegCreateKeyExW(m_key, change.name, 0, nullptr, 0, KEY_READ, nullptr, &created, nullptr) ==
+                     ERROR_SUCCESS)
                 ::RegCloseKey(created);
             return true;
         }
@@ -77,6 +95,7 @@ private:
     }
 
     HKEY m_key;
+    Kind m_kind;
     std::vector<Change> m_changes;
     std::vector<std::wstring> m_deleted;
     std::set<const Change*> m_applied;
@@ -89,90 +108,93 @@ private:
 // "z" created before call 12 is read there, so the key has changed: the careful reading follows,
 // over eleven subkeys. Call 13 reads index 0; from there each index i is read by call 12 + 2i
 // and the one below it checked by call 13 + 2i.
-TEST(RegistrySubkeyNames, ReadsEverySubkeyThatStaysWhateverIsDeletedBetweenTwoCalls)
+TEST(RegistryNames, ReadsEverySubkeyAndValueThatStaysWhateverIsDeletedBetweenTwoCalls)
 {
     const Change careful = {Change::Create, 12, L"z"};
     const struct {
         const char* what;
         std::vector<Change> changes;
-        CRegistrySubkeyNames::Ending ending;
+        CRegistryNames::Ending ending;
     } rows[] = {
-        {"nothing changes", {}, CRegistrySubkeyNames::WHOLE},
+        {"nothing changes", {}, CRegistryNames::WHOLE},
         {"a subkey already read is deleted during the first reading",
          {{Change::Delete, 6, L"k2"}},
-         CRegistrySubkeyNames::WHOLE},
+         CRegistryNames::WHOLE},
         {"a subkey already taken is deleted before the next is read",
          {careful, {Change::Delete, 20, L"k1"}},
-         CRegistrySubkeyNames::WHOLE},
+         CRegistryNames::WHOLE},
         {"the subkey taken last is deleted before the next is read",
          {careful, {Change::Delete, 20, L"k3"}},
-         CRegistrySubkeyNames::WHOLE},
+         CRegistryNames::WHOLE},
         {"a subkey is deleted between the reading of a name and its check",
          {careful, {Change::Delete, 21, L"k0"}},
-         CRegistrySubkeyNames::WHOLE},
+         CRegistryNames::WHOLE},
         {"every subkey taken so far is deleted",
          {careful, {Change::Delete, 20, L"k0"}, {Change::Delete, 20, L"k1"}, {Change::Delete, 20, L"k2"},
           {Change::Delete, 20, L"k3"}},
-         CRegistrySubkeyNames::WHOLE},
+         CRegistryNames::WHOLE},
         {"deletions again and again",
          {careful, {Change::Delete, 16, L"k0"}, {Change::Delete, 22, L"k4"}, {Change::Delete, 27, L"k2"},
           {Change::Delete, 30, L"k8"}},
-         CRegistrySubkeyNames::WHOLE},
+         CRegistryNames::WHOLE},
         {"a subkey is deleted before the end of the list is read",
          {careful, {Change::Delete, 34, L"k5"}},
-         CRegistrySubkeyNames::WHOLE},
+         CRegistryNames::WHOLE},
         {"a subkey is created below the next index",
          {careful, {Change::Create, 20, L"k05"}},
-         CRegistrySubkeyNames::WHOLE},
+         CRegistryNames::WHOLE},
         {"the key itself is deleted during the first reading",
          {{Change::DeleteParent, 5, nullptr}},
-         CRegistrySubkeyNames::KEY_GONE},
+         CRegistryNames::KEY_GONE},
         {"the key itself is deleted during the careful reading",
          {careful, {Change::DeleteParent, 20, nullptr}},
-         CRegistrySubkeyNames::KEY_GONE},
+         CRegistryNames::KEY_GONE},
         {"the enumeration fails for good during the first reading",
          {{Change::FailFromHere, 5, nullptr}},
-         CRegistrySubkeyNames::CUT_SHORT},
+         CRegistryNames::CUT_SHORT},
         {"the enumeration fails for good during the careful reading",
          {careful, {Change::FailFromHere, 16, nullptr}},
-         CRegistrySubkeyNames::CUT_SHORT},
+         CRegistryNames::CUT_SHORT},
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.what);
-        CRegistrySandbox sandbox;
-        ASSERT_TRUE(sandbox.IsActive());
-        for (int i = 0; i < kSubkeys; ++i)
-            ASSERT_TRUE(CreateRegKey(HKEY_CURRENT_USER, ("Names\\k" + std::to_string(i)).c_str()));
-        HKEY opened = nullptr;
-        ASSERT_EQ(::RegOpenKeyExW(HKEY_CURRENT_USER, kParent, 0, KEY_READ, &opened), ERROR_SUCCESS);
-        CRegistryKey key(opened);
+    for (const CRegistryNames::Kind kind : {CRegistryNames::SUBKEYS, CRegistryNames::VALUES}) {
+        for (const auto& row : rows) {
+            SCOPED_TRACE(std::string(kind == CRegistryNames::SUBKEYS ? "subkeys: " : "values: ") + row.what);
+            CRegistrySandbox sandbox;
+            ASSERT_TRUE(sandbox.IsActive());
+            ASSERT_TRUE(PlantNames(kind));
+            // The scripted changes go through the reading's own handle: it may write too.
+            HKEY opened = nullptr;
+            ASSERT_EQ(::RegOpenKeyExW(HKEY_CURRENT_USER, kParent, 0, KEY_READ | KEY_WRITE, &opened), ERROR_SUCCESS);
+            CRegistryKey key(opened);
 
-        CScriptedNames reading(key, row.changes);
-        std::vector<std::wstring> names;
-        EXPECT_EQ(reading.Read(&names), row.ending);
-        // Every change came while the reading went on.
-        EXPECT_EQ(reading.Applied(), row.changes.size());
-        if (row.ending != CRegistrySubkeyNames::WHOLE)
-            continue;
-        // In enumeration order, each name once, and none that stayed left out.
-        EXPECT_TRUE(std::is_sorted(names.begin(), names.end()));
-        EXPECT_TRUE(std::adjacent_find(names.begin(), names.end()) == names.end());
-        const std::vector<std::wstring> deleted = reading.Deleted();
-        for (int i = 0; i < kSubkeys; ++i) {
-            const std::wstring name = SubkeyName(i);
-            if (std::find(deleted.begin(), deleted.end(), name) == deleted.end()) {
-                EXPECT_NE(std::find(names.begin(), names.end(), name), names.end()) << i;
+            CScriptedNames reading(key, kind, row.changes);
+            std::vector<std::wstring> names;
+            EXPECT_EQ(reading.Read(&names), row.ending);
+            // Every change came while the reading went on.
+            EXPECT_EQ(reading.Applied(), row.changes.size());
+            if (row.ending != CRegistryNames::WHOLE)
+                continue;
+            // In enumeration order (subkeys by name), each name once, and none that stayed left out.
+            if (kind == CRegistryNames::SUBKEYS) {
+                EXPECT_TRUE(std::is_sorted(names.begin(), names.end()));
+            }
+            EXPECT_TRUE(std::set<std::wstring>(names.begin(), names.end()).size() == names.size());
+            const std::vector<std::wstring> deleted = reading.Deleted();
+            for (int i = 0; i < kSubkeys; ++i) {
+                const std::wstring name = SubkeyName(i);
+                if (std::find(deleted.begin(), deleted.end(), name) == deleted.end()) {
+                    EXPECT_NE(std::find(names.begin(), names.end(), name), names.end()) << i;
+                }
             }
         }
     }
 }
 
-TEST(RegistrySubkeyNames, AKeyThatChangesAtEveryCallEndsTheReadingWithoutClaimingItWhole)
+TEST(RegistryNames, AKeyThatChangesAtEveryCallEndsTheReadingWithoutClaimingItWhole)
 {
     CRegistrySandbox sandbox;
     ASSERT_TRUE(sandbox.IsActive());
-    for (int i = 0; i < kSubkeys; ++i)
-        ASSERT_TRUE(CreateRegKey(HKEY_CURRENT_USER, ("Names\\k" + std::to_string(i)).c_str()));
+    ASSERT_TRUE(PlantNames(CRegistryNames::SUBKEYS));
     HKEY opened = nullptr;
     ASSERT_EQ(::RegOpenKeyExW(HKEY_CURRENT_USER, kParent, 0, KEY_READ, &opened), ERROR_SUCCESS);
     CRegistryKey key(opened);
@@ -183,7 +205,7 @@ TEST(RegistrySubkeyNames, AKeyThatChangesAtEveryCallEndsTheReadingWithoutClaimin
     std::vector<Change> changes;
     for (size_t i = 0; i < fronts.size(); ++i)
         changes.push_back({Change::Create, static_cast<int>(i) + 2, fronts[i].c_str()});
-    CScriptedNames reading(key, changes);
+    CScriptedNames reading(key, CRegistryNames::SUBKEYS, changes);
     std::vector<std::wstring> names;
-    EXPECT_EQ(reading.Read(&names), CRegistrySubkeyNames::CUT_SHORT);
+    EXPECT_EQ(reading.Read(&names), CRegistryNames::CUT_SHORT);
 }
